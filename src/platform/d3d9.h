@@ -1,0 +1,717 @@
+// The Direct3D 9 subset the engine calls, implemented on OpenGL 4.5 core.
+//
+// Types, values and method signatures follow the Direct3D 9 SDK; behaviour
+// follows Direct3D 9 (default states, lighting equations, depth range,
+// clockwise front faces, pixel centres of pre-transformed vertices).
+#pragma once
+
+#include "platform/win32.h"
+
+#define D3D_SDK_VERSION 32
+#define D3DADAPTER_DEFAULT 0
+
+typedef DWORD D3DCOLOR;
+#define D3DCOLOR_ARGB(a, r, g, b) \
+    ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
+#define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
+
+// ---------------------------------------------------------------------------
+// Results
+// ---------------------------------------------------------------------------
+#define D3D_OK S_OK
+#define D3DERR_INVALIDCALL ((HRESULT)0x8876086C)
+#define D3DERR_NOTAVAILABLE ((HRESULT)0x8876086A)
+#define D3DERR_OUTOFVIDEOMEMORY ((HRESULT)0x8876017C)
+#define D3DERR_DEVICELOST ((HRESULT)0x88760868)
+
+// ---------------------------------------------------------------------------
+// Value records
+// ---------------------------------------------------------------------------
+struct D3DVECTOR {
+    float x, y, z;
+};
+
+struct D3DCOLORVALUE {
+    float r, g, b, a;
+};
+
+struct D3DMATRIX {
+    union {
+        struct {
+            float _11, _12, _13, _14;
+            float _21, _22, _23, _24;
+            float _31, _32, _33, _34;
+            float _41, _42, _43, _44;
+        };
+        float m[4][4];
+    };
+};
+
+struct D3DRECT {
+    LONG x1, y1, x2, y2;
+};
+
+enum D3DLIGHTTYPE {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+    D3DLIGHT_FORCE_DWORD = 0x7fffffff
+};
+
+// 104 bytes, laid out as in Direct3D 9 (effects receive it byte for byte).
+struct D3DLIGHT9 {
+    D3DLIGHTTYPE Type;
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Ambient;
+    D3DVECTOR Position;
+    D3DVECTOR Direction;
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta;
+    float Phi;
+};
+static_assert(sizeof(D3DLIGHT9) == 104, "D3DLIGHT9 must keep the Direct3D 9 layout");
+
+// 68 bytes.
+struct D3DMATERIAL9 {
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
+    float Power;
+};
+static_assert(sizeof(D3DMATERIAL9) == 68, "D3DMATERIAL9 must keep the Direct3D 9 layout");
+
+struct D3DVIEWPORT9 {
+    DWORD X, Y, Width, Height;
+    float MinZ, MaxZ;
+};
+
+// ---------------------------------------------------------------------------
+// Enumerations
+// ---------------------------------------------------------------------------
+enum D3DDEVTYPE { D3DDEVTYPE_HAL = 1, D3DDEVTYPE_REF = 2, D3DDEVTYPE_SW = 3 };
+
+#define MAKEFOURCC(a, b, c, d) \
+    ((DWORD)(BYTE)(a) | ((DWORD)(BYTE)(b) << 8) | ((DWORD)(BYTE)(c) << 16) | ((DWORD)(BYTE)(d) << 24))
+
+enum D3DFORMAT : DWORD {
+    D3DFMT_UNKNOWN = 0,
+    D3DFMT_R8G8B8 = 20,
+    D3DFMT_A8R8G8B8 = 21,
+    D3DFMT_X8R8G8B8 = 22,
+    D3DFMT_R5G6B5 = 23,
+    D3DFMT_X1R5G5B5 = 24,
+    D3DFMT_A1R5G5B5 = 25,
+    D3DFMT_A4R4G4B4 = 26,
+    D3DFMT_A8 = 28,
+    D3DFMT_A8B8G8R8 = 32,
+    D3DFMT_X8B8G8R8 = 33,
+    D3DFMT_A16B16G16R16 = 36,
+    D3DFMT_L8 = 50,
+    D3DFMT_A8L8 = 51,
+    D3DFMT_D16 = 80,
+    D3DFMT_D24S8 = 75,
+    D3DFMT_D24X8 = 77,
+    D3DFMT_R16F = 111,
+    D3DFMT_G16R16F = 112,
+    D3DFMT_A16B16G16R16F = 113,
+    D3DFMT_R32F = 114,
+    D3DFMT_G32R32F = 115,
+    D3DFMT_A32B32G32R32F = 116,
+    D3DFMT_DXT1 = MAKEFOURCC('D', 'X', 'T', '1'),
+    D3DFMT_DXT2 = MAKEFOURCC('D', 'X', 'T', '2'),
+    D3DFMT_DXT3 = MAKEFOURCC('D', 'X', 'T', '3'),
+    D3DFMT_DXT4 = MAKEFOURCC('D', 'X', 'T', '4'),
+    D3DFMT_DXT5 = MAKEFOURCC('D', 'X', 'T', '5'),
+    D3DFMT_INDEX16 = 101,
+    D3DFMT_INDEX32 = 102,
+    D3DFMT_VERTEXDATA = 100,
+    D3DFMT_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DMULTISAMPLE_TYPE {
+    D3DMULTISAMPLE_NONE = 0,
+    D3DMULTISAMPLE_NONMASKABLE = 1,
+    D3DMULTISAMPLE_2_SAMPLES = 2,
+    D3DMULTISAMPLE_4_SAMPLES = 4,
+    D3DMULTISAMPLE_8_SAMPLES = 8,
+    D3DMULTISAMPLE_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DSWAPEFFECT {
+    D3DSWAPEFFECT_DISCARD = 1,
+    D3DSWAPEFFECT_FLIP = 2,
+    D3DSWAPEFFECT_COPY = 3,
+    D3DSWAPEFFECT_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DPOOL {
+    D3DPOOL_DEFAULT = 0,
+    D3DPOOL_MANAGED = 1,
+    D3DPOOL_SYSTEMMEM = 2,
+    D3DPOOL_SCRATCH = 3,
+    D3DPOOL_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DRESOURCETYPE {
+    D3DRTYPE_SURFACE = 1,
+    D3DRTYPE_VOLUME = 2,
+    D3DRTYPE_TEXTURE = 3,
+    D3DRTYPE_VOLUMETEXTURE = 4,
+    D3DRTYPE_CUBETEXTURE = 5,
+    D3DRTYPE_VERTEXBUFFER = 6,
+    D3DRTYPE_INDEXBUFFER = 7,
+    D3DRTYPE_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DCUBEMAP_FACES {
+    D3DCUBEMAP_FACE_POSITIVE_X = 0,
+    D3DCUBEMAP_FACE_NEGATIVE_X = 1,
+    D3DCUBEMAP_FACE_POSITIVE_Y = 2,
+    D3DCUBEMAP_FACE_NEGATIVE_Y = 3,
+    D3DCUBEMAP_FACE_POSITIVE_Z = 4,
+    D3DCUBEMAP_FACE_NEGATIVE_Z = 5,
+    D3DCUBEMAP_FACE_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DTRANSFORMSTATETYPE {
+    D3DTS_VIEW = 2,
+    D3DTS_PROJECTION = 3,
+    D3DTS_TEXTURE0 = 16,
+    D3DTS_TEXTURE1 = 17,
+    D3DTS_TEXTURE2 = 18,
+    D3DTS_TEXTURE3 = 19,
+    D3DTS_TEXTURE4 = 20,
+    D3DTS_TEXTURE5 = 21,
+    D3DTS_TEXTURE6 = 22,
+    D3DTS_TEXTURE7 = 23,
+    D3DTS_FORCE_DWORD = 0x7fffffff
+};
+#define D3DTS_WORLDMATRIX(index) (D3DTRANSFORMSTATETYPE)((index) + 256)
+#define D3DTS_WORLD D3DTS_WORLDMATRIX(0)
+
+enum D3DPRIMITIVETYPE {
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+    D3DPT_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DRENDERSTATETYPE {
+    D3DRS_ZENABLE = 7,
+    D3DRS_FILLMODE = 8,
+    D3DRS_SHADEMODE = 9,
+    D3DRS_ZWRITEENABLE = 14,
+    D3DRS_ALPHATESTENABLE = 15,
+    D3DRS_LASTPIXEL = 16,
+    D3DRS_SRCBLEND = 19,
+    D3DRS_DESTBLEND = 20,
+    D3DRS_CULLMODE = 22,
+    D3DRS_ZFUNC = 23,
+    D3DRS_ALPHAREF = 24,
+    D3DRS_ALPHAFUNC = 25,
+    D3DRS_DITHERENABLE = 26,
+    D3DRS_ALPHABLENDENABLE = 27,
+    D3DRS_FOGENABLE = 28,
+    D3DRS_SPECULARENABLE = 29,
+    D3DRS_FOGCOLOR = 34,
+    D3DRS_FOGTABLEMODE = 35,
+    D3DRS_FOGSTART = 36,
+    D3DRS_FOGEND = 37,
+    D3DRS_FOGDENSITY = 38,
+    D3DRS_RANGEFOGENABLE = 48,
+    D3DRS_STENCILENABLE = 52,
+    D3DRS_STENCILFAIL = 53,
+    D3DRS_STENCILZFAIL = 54,
+    D3DRS_STENCILPASS = 55,
+    D3DRS_STENCILFUNC = 56,
+    D3DRS_STENCILREF = 57,
+    D3DRS_STENCILMASK = 58,
+    D3DRS_STENCILWRITEMASK = 59,
+    D3DRS_TEXTUREFACTOR = 60,
+    D3DRS_WRAP0 = 128,
+    D3DRS_CLIPPING = 136,
+    D3DRS_LIGHTING = 137,
+    D3DRS_AMBIENT = 139,
+    D3DRS_FOGVERTEXMODE = 140,
+    D3DRS_COLORVERTEX = 141,
+    D3DRS_LOCALVIEWER = 142,
+    D3DRS_NORMALIZENORMALS = 143,
+    D3DRS_DIFFUSEMATERIALSOURCE = 145,
+    D3DRS_SPECULARMATERIALSOURCE = 146,
+    D3DRS_AMBIENTMATERIALSOURCE = 147,
+    D3DRS_EMISSIVEMATERIALSOURCE = 148,
+    D3DRS_VERTEXBLEND = 151,
+    D3DRS_CLIPPLANEENABLE = 152,
+    D3DRS_POINTSIZE = 154,
+    D3DRS_POINTSIZE_MIN = 155,
+    D3DRS_POINTSPRITEENABLE = 156,
+    D3DRS_POINTSCALEENABLE = 157,
+    D3DRS_MULTISAMPLEANTIALIAS = 161,
+    D3DRS_MULTISAMPLEMASK = 162,
+    D3DRS_POINTSIZE_MAX = 166,
+    D3DRS_COLORWRITEENABLE = 168,
+    D3DRS_BLENDOP = 171,
+    D3DRS_SCISSORTESTENABLE = 174,
+    D3DRS_SLOPESCALEDEPTHBIAS = 175,
+    D3DRS_ANTIALIASEDLINEENABLE = 176,
+    D3DRS_TWOSIDEDSTENCILMODE = 185,
+    D3DRS_COLORWRITEENABLE1 = 190,
+    D3DRS_SRGBWRITEENABLE = 194,
+    D3DRS_DEPTHBIAS = 195,
+    D3DRS_SEPARATEALPHABLENDENABLE = 206,
+    D3DRS_SRCBLENDALPHA = 207,
+    D3DRS_DESTBLENDALPHA = 208,
+    D3DRS_BLENDOPALPHA = 209,
+    D3DRS_FORCE_DWORD = 0x7fffffff
+};
+#define D3D_RENDER_STATE_COUNT 210
+
+enum D3DZBUFFERTYPE { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 };
+enum D3DFILLMODE { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
+enum D3DSHADEMODE { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3 };
+enum D3DCULL {
+    D3DCULL_NONE = 1,
+    D3DCULL_CW = 2,
+    D3DCULL_CCW = 3,
+    D3DCULL_FORCE_DWORD = 0x7fffffff
+};
+enum D3DCMPFUNC {
+    D3DCMP_NEVER = 1,
+    D3DCMP_LESS = 2,
+    D3DCMP_EQUAL = 3,
+    D3DCMP_LESSEQUAL = 4,
+    D3DCMP_GREATER = 5,
+    D3DCMP_NOTEQUAL = 6,
+    D3DCMP_GREATEREQUAL = 7,
+    D3DCMP_ALWAYS = 8
+};
+enum D3DBLEND {
+    D3DBLEND_ZERO = 1,
+    D3DBLEND_ONE = 2,
+    D3DBLEND_SRCCOLOR = 3,
+    D3DBLEND_INVSRCCOLOR = 4,
+    D3DBLEND_SRCALPHA = 5,
+    D3DBLEND_INVSRCALPHA = 6,
+    D3DBLEND_DESTALPHA = 7,
+    D3DBLEND_INVDESTALPHA = 8,
+    D3DBLEND_DESTCOLOR = 9,
+    D3DBLEND_INVDESTCOLOR = 10,
+    D3DBLEND_SRCALPHASAT = 11,
+    D3DBLEND_BOTHSRCALPHA = 12,
+    D3DBLEND_BOTHINVSRCALPHA = 13,
+    D3DBLEND_BLENDFACTOR = 14,
+    D3DBLEND_INVBLENDFACTOR = 15
+};
+enum D3DBLENDOP {
+    D3DBLENDOP_ADD = 1,
+    D3DBLENDOP_SUBTRACT = 2,
+    D3DBLENDOP_REVSUBTRACT = 3,
+    D3DBLENDOP_MIN = 4,
+    D3DBLENDOP_MAX = 5
+};
+enum D3DMATERIALCOLORSOURCE { D3DMCS_MATERIAL = 0, D3DMCS_COLOR1 = 1, D3DMCS_COLOR2 = 2 };
+enum D3DSTENCILOP {
+    D3DSTENCILOP_KEEP = 1,
+    D3DSTENCILOP_ZERO = 2,
+    D3DSTENCILOP_REPLACE = 3,
+    D3DSTENCILOP_INCRSAT = 4,
+    D3DSTENCILOP_DECRSAT = 5,
+    D3DSTENCILOP_INVERT = 6,
+    D3DSTENCILOP_INCR = 7,
+    D3DSTENCILOP_DECR = 8
+};
+
+enum D3DSAMPLERSTATETYPE {
+    D3DSAMP_ADDRESSU = 1,
+    D3DSAMP_ADDRESSV = 2,
+    D3DSAMP_ADDRESSW = 3,
+    D3DSAMP_BORDERCOLOR = 4,
+    D3DSAMP_MAGFILTER = 5,
+    D3DSAMP_MINFILTER = 6,
+    D3DSAMP_MIPFILTER = 7,
+    D3DSAMP_MIPMAPLODBIAS = 8,
+    D3DSAMP_MAXMIPLEVEL = 9,
+    D3DSAMP_MAXANISOTROPY = 10,
+    D3DSAMP_SRGBTEXTURE = 11,
+    D3DSAMP_FORCE_DWORD = 0x7fffffff
+};
+#define D3D_SAMPLER_STATE_COUNT 14
+#define D3D_MAX_SAMPLERS 16
+
+enum D3DTEXTUREFILTERTYPE {
+    D3DTEXF_NONE = 0,
+    D3DTEXF_POINT = 1,
+    D3DTEXF_LINEAR = 2,
+    D3DTEXF_ANISOTROPIC = 3,
+    D3DTEXF_PYRAMIDALQUAD = 6,
+    D3DTEXF_GAUSSIANQUAD = 7
+};
+enum D3DTEXTUREADDRESS {
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+    D3DTADDRESS_BORDER = 4,
+    D3DTADDRESS_MIRRORONCE = 5
+};
+
+enum D3DTEXTURESTAGESTATETYPE {
+    D3DTSS_COLOROP = 1,
+    D3DTSS_COLORARG1 = 2,
+    D3DTSS_COLORARG2 = 3,
+    D3DTSS_ALPHAOP = 4,
+    D3DTSS_ALPHAARG1 = 5,
+    D3DTSS_ALPHAARG2 = 6,
+    D3DTSS_TEXCOORDINDEX = 11,
+    D3DTSS_TEXTURETRANSFORMFLAGS = 24,
+    D3DTSS_FORCE_DWORD = 0x7fffffff
+};
+enum D3DTEXTUREOP {
+    D3DTOP_DISABLE = 1,
+    D3DTOP_SELECTARG1 = 2,
+    D3DTOP_SELECTARG2 = 3,
+    D3DTOP_MODULATE = 4,
+    D3DTOP_MODULATE2X = 5,
+    D3DTOP_MODULATE4X = 6,
+    D3DTOP_ADD = 7
+};
+#define D3DTA_DIFFUSE 0x00000000
+#define D3DTA_CURRENT 0x00000001
+#define D3DTA_TEXTURE 0x00000002
+#define D3DTA_TFACTOR 0x00000003
+#define D3DTA_SPECULAR 0x00000004
+
+// Clear flags
+#define D3DCLEAR_TARGET 0x00000001L
+#define D3DCLEAR_ZBUFFER 0x00000002L
+#define D3DCLEAR_STENCIL 0x00000004L
+
+// Create flags
+#define D3DCREATE_FPU_PRESERVE 0x00000002L
+#define D3DCREATE_MULTITHREADED 0x00000004L
+#define D3DCREATE_PUREDEVICE 0x00000010L
+#define D3DCREATE_SOFTWARE_VERTEXPROCESSING 0x00000020L
+#define D3DCREATE_HARDWARE_VERTEXPROCESSING 0x00000040L
+#define D3DCREATE_MIXED_VERTEXPROCESSING 0x00000080L
+
+#define D3DPRESENT_INTERVAL_DEFAULT 0x00000000L
+#define D3DPRESENT_INTERVAL_ONE 0x00000001L
+#define D3DPRESENT_INTERVAL_IMMEDIATE 0x80000000L
+#define D3DPRESENTFLAG_LOCKABLE_BACKBUFFER 0x00000001
+#define D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL 0x00000002
+
+// Usage and lock flags
+#define D3DUSAGE_RENDERTARGET 0x00000001L
+#define D3DUSAGE_DEPTHSTENCIL 0x00000002L
+#define D3DUSAGE_WRITEONLY 0x00000008L
+#define D3DUSAGE_DYNAMIC 0x00000200L
+#define D3DUSAGE_AUTOGENMIPMAP 0x00000400L
+#define D3DLOCK_READONLY 0x00000010L
+#define D3DLOCK_DISCARD 0x00002000L
+#define D3DLOCK_NOOVERWRITE 0x00001000L
+
+// Flexible vertex format bits
+#define D3DFVF_RESERVED0 0x001
+#define D3DFVF_POSITION_MASK 0x400E
+#define D3DFVF_XYZ 0x002
+#define D3DFVF_XYZRHW 0x004
+#define D3DFVF_XYZW 0x4002
+#define D3DFVF_NORMAL 0x010
+#define D3DFVF_PSIZE 0x020
+#define D3DFVF_DIFFUSE 0x040
+#define D3DFVF_SPECULAR 0x080
+#define D3DFVF_TEXCOUNT_MASK 0xf00
+#define D3DFVF_TEXCOUNT_SHIFT 8
+#define D3DFVF_TEX0 0x000
+#define D3DFVF_TEX1 0x100
+#define D3DFVF_TEX2 0x200
+#define D3DFVF_TEX3 0x300
+#define D3DFVF_TEX4 0x400
+
+#define D3DMAXUSERCLIPPLANES 32
+#define D3DMAX_LIGHTS 8  // lights the fixed-function emulation evaluates at once
+
+// ---------------------------------------------------------------------------
+// Vertex declarations
+// ---------------------------------------------------------------------------
+enum D3DDECLTYPE : BYTE {
+    D3DDECLTYPE_FLOAT1 = 0,
+    D3DDECLTYPE_FLOAT2 = 1,
+    D3DDECLTYPE_FLOAT3 = 2,
+    D3DDECLTYPE_FLOAT4 = 3,
+    D3DDECLTYPE_D3DCOLOR = 4,
+    D3DDECLTYPE_UBYTE4 = 5,
+    D3DDECLTYPE_SHORT2 = 6,
+    D3DDECLTYPE_SHORT4 = 7,
+    D3DDECLTYPE_UBYTE4N = 8,
+    D3DDECLTYPE_UNUSED = 17
+};
+enum D3DDECLMETHOD : BYTE { D3DDECLMETHOD_DEFAULT = 0 };
+enum D3DDECLUSAGE : BYTE {
+    D3DDECLUSAGE_POSITION = 0,
+    D3DDECLUSAGE_BLENDWEIGHT = 1,
+    D3DDECLUSAGE_BLENDINDICES = 2,
+    D3DDECLUSAGE_NORMAL = 3,
+    D3DDECLUSAGE_PSIZE = 4,
+    D3DDECLUSAGE_TEXCOORD = 5,
+    D3DDECLUSAGE_TANGENT = 6,
+    D3DDECLUSAGE_BINORMAL = 7,
+    D3DDECLUSAGE_TESSFACTOR = 8,
+    D3DDECLUSAGE_POSITIONT = 9,
+    D3DDECLUSAGE_COLOR = 10,
+    D3DDECLUSAGE_FOG = 11,
+    D3DDECLUSAGE_DEPTH = 12,
+    D3DDECLUSAGE_SAMPLE = 13
+};
+
+struct D3DVERTEXELEMENT9 {
+    WORD Stream;
+    WORD Offset;
+    BYTE Type;
+    BYTE Method;
+    BYTE Usage;
+    BYTE UsageIndex;
+};
+#define D3DDECL_END() {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}
+#define MAXD3DDECLLENGTH 64
+
+// ---------------------------------------------------------------------------
+// Present parameters and descriptions
+// ---------------------------------------------------------------------------
+struct D3DPRESENT_PARAMETERS {
+    UINT BackBufferWidth;
+    UINT BackBufferHeight;
+    D3DFORMAT BackBufferFormat;
+    UINT BackBufferCount;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    DWORD MultiSampleQuality;
+    D3DSWAPEFFECT SwapEffect;
+    HWND hDeviceWindow;
+    BOOL Windowed;
+    BOOL EnableAutoDepthStencil;
+    D3DFORMAT AutoDepthStencilFormat;
+    DWORD Flags;
+    UINT FullScreen_RefreshRateInHz;
+    UINT PresentationInterval;
+};
+
+struct D3DLOCKED_RECT {
+    INT Pitch;
+    void* pBits;
+};
+
+struct D3DSURFACE_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    DWORD MultiSampleQuality;
+    UINT Width;
+    UINT Height;
+};
+
+struct D3DVERTEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    DWORD FVF;
+};
+
+struct D3DINDEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+};
+
+// ---------------------------------------------------------------------------
+// Interfaces
+// ---------------------------------------------------------------------------
+struct IUnknown {
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+protected:
+    ~IUnknown() = default;
+};
+
+struct IDirect3DDevice9;
+
+struct IDirect3DResource9 : IUnknown {
+    virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
+    virtual D3DRESOURCETYPE GetType() = 0;
+
+protected:
+    ~IDirect3DResource9() = default;
+};
+
+struct IDirect3DBaseTexture9 : IDirect3DResource9 {
+    virtual DWORD GetLevelCount() = 0;
+
+protected:
+    ~IDirect3DBaseTexture9() = default;
+};
+
+struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
+    virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
+    virtual HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                             DWORD Flags) = 0;
+    virtual HRESULT UnlockRect(UINT Level) = 0;
+
+protected:
+    ~IDirect3DTexture9() = default;
+};
+
+struct IDirect3DCubeTexture9 : IDirect3DBaseTexture9 {
+    virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
+    virtual HRESULT LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect,
+                             const RECT* pRect, DWORD Flags) = 0;
+    virtual HRESULT UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) = 0;
+
+protected:
+    ~IDirect3DCubeTexture9() = default;
+};
+
+struct IDirect3DVertexBuffer9 : IDirect3DResource9 {
+    virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) = 0;
+    virtual HRESULT Unlock() = 0;
+    virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) = 0;
+
+protected:
+    ~IDirect3DVertexBuffer9() = default;
+};
+
+struct IDirect3DIndexBuffer9 : IDirect3DResource9 {
+    virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) = 0;
+    virtual HRESULT Unlock() = 0;
+    virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) = 0;
+
+protected:
+    ~IDirect3DIndexBuffer9() = default;
+};
+
+struct IDirect3DVertexDeclaration9 : IUnknown {
+    virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) = 0;
+
+protected:
+    ~IDirect3DVertexDeclaration9() = default;
+};
+
+struct IDirect3DDevice9 : IUnknown {
+    // Frame
+    virtual HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                          DWORD Stencil) = 0;
+    virtual HRESULT BeginScene() = 0;
+    virtual HRESULT EndScene() = 0;
+    virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect,
+                            HWND hDestWindowOverride, const void* pDirtyRegion) = 0;
+    virtual HRESULT SetViewport(const D3DVIEWPORT9* pViewport) = 0;
+    virtual HRESULT GetViewport(D3DVIEWPORT9* pViewport) = 0;
+
+    // States
+    virtual HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) = 0;
+    virtual HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) = 0;
+    virtual HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;
+    virtual HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) = 0;
+    virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                         DWORD Value) = 0;
+    virtual HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                         DWORD* pValue) = 0;
+    virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
+    virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
+    virtual HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) = 0;
+    virtual HRESULT GetLight(DWORD Index, D3DLIGHT9* pLight) = 0;
+    virtual HRESULT LightEnable(DWORD Index, BOOL Enable) = 0;
+    virtual HRESULT GetLightEnable(DWORD Index, BOOL* pEnable) = 0;
+    virtual HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) = 0;
+    virtual HRESULT GetMaterial(D3DMATERIAL9* pMaterial) = 0;
+    virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
+    virtual HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) = 0;
+
+    // Resources
+    virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
+                                  D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+                                  HANDLE* pSharedHandle) = 0;
+    virtual HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                      D3DPOOL Pool, IDirect3DCubeTexture9** ppCubeTexture,
+                                      HANDLE* pSharedHandle) = 0;
+    virtual HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                       IDirect3DVertexBuffer9** ppVertexBuffer,
+                                       HANDLE* pSharedHandle) = 0;
+    virtual HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                      IDirect3DIndexBuffer9** ppIndexBuffer,
+                                      HANDLE* pSharedHandle) = 0;
+    virtual HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                            IDirect3DVertexDeclaration9** ppDecl) = 0;
+
+    // Input assembly and drawing
+    virtual HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) = 0;
+    virtual HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) = 0;
+    virtual HRESULT SetFVF(DWORD FVF) = 0;
+    virtual HRESULT GetFVF(DWORD* pFVF) = 0;
+    virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
+                                    UINT OffsetInBytes, UINT Stride) = 0;
+    virtual HRESULT SetIndices(IDirect3DIndexBuffer9* pIndexData) = 0;
+    virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
+                                  UINT PrimitiveCount) = 0;
+    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex,
+                                         UINT MinVertexIndex, UINT NumVertices, UINT startIndex,
+                                         UINT primCount) = 0;
+    virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
+                                    const void* pVertexStreamZeroData,
+                                    UINT VertexStreamZeroStride) = 0;
+    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex,
+                                           UINT NumVertices, UINT PrimitiveCount,
+                                           const void* pIndexData, D3DFORMAT IndexDataFormat,
+                                           const void* pVertexStreamZeroData,
+                                           UINT VertexStreamZeroStride) = 0;
+
+protected:
+    ~IDirect3DDevice9() = default;
+};
+
+struct IDirect3D9 : IUnknown {
+    virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                                 DWORD BehaviorFlags,
+                                 D3DPRESENT_PARAMETERS* pPresentationParameters,
+                                 IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
+
+protected:
+    ~IDirect3D9() = default;
+};
+
+typedef IDirect3D9* LPDIRECT3D9;
+typedef IDirect3DDevice9* LPDIRECT3DDEVICE9;
+typedef IDirect3DBaseTexture9* LPDIRECT3DBASETEXTURE9;
+typedef IDirect3DTexture9* LPDIRECT3DTEXTURE9;
+typedef IDirect3DCubeTexture9* LPDIRECT3DCUBETEXTURE9;
+typedef IDirect3DVertexBuffer9* LPDIRECT3DVERTEXBUFFER9;
+typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
+typedef IDirect3DVertexDeclaration9* LPDIRECT3DVERTEXDECLARATION9;
+
+IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion);
+
+// ---------------------------------------------------------------------------
+// Linux additions: not part of Direct3D 9.
+// ---------------------------------------------------------------------------
+
+// Reads back the last presented frame (the resolved back buffer) as tightly
+// packed 8-bit RGBA rows, top row first. Returns false when nothing has been
+// presented yet. Used for --screenshot and by the rendering tests.
+bool Platform_Read_Last_Frame(IDirect3DDevice9* device, int* width, int* height,
+                              unsigned char** rgba /* malloc'ed; caller frees */);
+
+// Writes the last presented frame as a PNG file. Returns false on failure.
+bool Platform_Save_Screenshot(IDirect3DDevice9* device, const char* utf8_path);
