@@ -1,0 +1,145 @@
+// What the D3DX layer may know about the OpenGL side of our IDirect3DDevice9.
+//
+// The device draws with program pipeline objects made of separable GLSL 4.50
+// programs. Every draw gets its vertex half and its fragment half either from
+// the fixed-function generator or from an override installed by an effect
+// pass; both kinds meet through the fixed locations below, so any vertex half
+// works with any fragment half.
+//
+// Conventions every program used with the device must follow:
+//  - Clip space is Direct3D's: glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE)
+//    is in force, so a D3D projection matrix works unchanged (z 0..1, +y up
+//    in clip space = top row of the back buffer).
+//  - Vertex inputs sit at the attribute location of their semantic
+//    (Gl_Attribute_Location). An element the bound vertex format or
+//    declaration lacks reads as (0, 0, 0, 1).
+//  - Varyings sit at the location of their semantic (Gl_Varying_Location).
+//    The fixed-function halves declare every varying as a smooth vec4; a
+//    program that meets a fixed-function half declares its side as vec4 too
+//    (GL matches separable interfaces by location AND type).
+//  - A separable vertex program redeclares gl_PerVertex { vec4 gl_Position; }
+//    as GLSL 4.50 requires for program pipelines.
+//  - Sampler stage s is texture unit s. At each draw the device binds stage
+//    s's texture (GL_TEXTURE_2D or GL_TEXTURE_CUBE_MAP) and a sampler object
+//    holding stage s's D3DSAMP_* states to unit s.
+//  - Uniform buffer binding points from Gl_First_Device_Ubo_Binding up belong
+//    to the device; programs of the D3DX layer use the ones below it.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include "platform/d3d9.h"
+
+// ---------------------------------------------------------------------------
+// Vertex attribute locations by vertex-element semantic
+// ---------------------------------------------------------------------------
+namespace Gl_Attribute {
+inline constexpr GLuint Position0 = 0;
+inline constexpr GLuint Normal0 = 1;
+inline constexpr GLuint Color0 = 2;
+inline constexpr GLuint Color1 = 3;
+inline constexpr GLuint Texcoord0 = 4;  // TEXCOORDn = 4 + n, n = 0..7
+inline constexpr GLuint Tangent0 = 12;
+inline constexpr GLuint Binormal0 = 13;
+inline constexpr GLuint Blendweight0 = 14;
+inline constexpr GLuint Blendindices0 = 15;
+inline constexpr GLuint Count = 16;
+}  // namespace Gl_Attribute
+
+// Location of a vertex element (D3DDECLUSAGE_*, usage index), or -1 when the
+// semantic has no location (the element is then not fed to programs).
+// POSITIONT shares POSITION0's location: pre-transformed vertices arrive there.
+constexpr int Gl_Attribute_Location(BYTE usage, BYTE usage_index) {
+    switch (usage) {
+    case D3DDECLUSAGE_POSITION:
+    case D3DDECLUSAGE_POSITIONT: return usage_index == 0 ? int(Gl_Attribute::Position0) : -1;
+    case D3DDECLUSAGE_NORMAL: return usage_index == 0 ? int(Gl_Attribute::Normal0) : -1;
+    case D3DDECLUSAGE_COLOR: return usage_index < 2 ? int(Gl_Attribute::Color0) + usage_index : -1;
+    case D3DDECLUSAGE_TEXCOORD:
+        return usage_index < 8 ? int(Gl_Attribute::Texcoord0) + usage_index : -1;
+    case D3DDECLUSAGE_TANGENT: return usage_index == 0 ? int(Gl_Attribute::Tangent0) : -1;
+    case D3DDECLUSAGE_BINORMAL: return usage_index == 0 ? int(Gl_Attribute::Binormal0) : -1;
+    case D3DDECLUSAGE_BLENDWEIGHT:
+        return usage_index == 0 ? int(Gl_Attribute::Blendweight0) : -1;
+    case D3DDECLUSAGE_BLENDINDICES:
+        return usage_index == 0 ? int(Gl_Attribute::Blendindices0) : -1;
+    default: return -1;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Varying locations by semantic, between vertex and fragment halves
+// ---------------------------------------------------------------------------
+namespace Gl_Varying {
+inline constexpr GLuint Color0 = 0;      // diffuse (lit)
+inline constexpr GLuint Color1 = 1;      // specular
+inline constexpr GLuint Texcoord0 = 2;   // TEXCOORDn = 2 + n, n = 0..9
+inline constexpr GLuint Fog = 12;
+inline constexpr GLuint Normal0 = 13;    // NORMALn = 13 + n, n = 0..3
+inline constexpr GLuint Tangent0 = 17;
+inline constexpr GLuint Binormal0 = 18;
+inline constexpr GLuint Position1 = 19;  // POSITIONn = 18 + n, n = 1..3 (a position passed on)
+inline constexpr GLuint Count = 22;
+}  // namespace Gl_Varying
+
+// Location of a varying (D3DDECLUSAGE_*, usage index), or -1 when none.
+// POSITION0 is gl_Position, not a varying.
+constexpr int Gl_Varying_Location(BYTE usage, BYTE usage_index) {
+    switch (usage) {
+    case D3DDECLUSAGE_COLOR: return usage_index < 2 ? int(Gl_Varying::Color0) + usage_index : -1;
+    case D3DDECLUSAGE_TEXCOORD:
+        return usage_index < 10 ? int(Gl_Varying::Texcoord0) + usage_index : -1;
+    case D3DDECLUSAGE_FOG: return usage_index == 0 ? int(Gl_Varying::Fog) : -1;
+    case D3DDECLUSAGE_NORMAL: return usage_index < 4 ? int(Gl_Varying::Normal0) + usage_index : -1;
+    case D3DDECLUSAGE_TANGENT: return usage_index == 0 ? int(Gl_Varying::Tangent0) : -1;
+    case D3DDECLUSAGE_BINORMAL: return usage_index == 0 ? int(Gl_Varying::Binormal0) : -1;
+    case D3DDECLUSAGE_POSITION:
+        return usage_index >= 1 && usage_index <= 3 ? int(Gl_Varying::Position1) + usage_index - 1
+                                                     : -1;
+    default: return -1;
+    }
+}
+
+// Uniform buffer binding points at and above this one are used by the device.
+inline constexpr GLuint Gl_First_Device_Ubo_Binding = 24;
+
+// Texture units = sampler stages.
+inline constexpr GLuint Gl_Sampler_Stage_Count = D3D_MAX_SAMPLERS;
+
+// ---------------------------------------------------------------------------
+// The device's GL side
+// ---------------------------------------------------------------------------
+class Gl_Device {
+public:
+    // Makes this device's GL context current. Every device method does this
+    // itself; the D3DX layer calls it before creating or changing GL objects.
+    // All devices of the process share one GL object namespace, so programs,
+    // textures and buffers outlive the device that was current at creation.
+    virtual void Make_Current() = 0;
+
+    // Draws use these programs for their stages until Clear_Shader_Override:
+    // 0 for a stage means the fixed-function half generated from the current
+    // states. The programs must be linked with GL_PROGRAM_SEPARABLE; one
+    // program holding both stages may be passed for both. Render states,
+    // sampler states, textures, vertex input and the D3D conventions above
+    // are handled exactly as for fixed-function draws.
+    virtual void Set_Shader_Override(GLuint vertex_program, GLuint fragment_program) = 0;
+    virtual void Clear_Shader_Override() = 0;
+
+    // Direct3D 9 puts pixel centres on integer window coordinates, GL on
+    // half-integers. The fixed-function vertex half adds this clip-space
+    // offset times gl_Position.w to gl_Position.xy so that geometry lands on
+    // exactly the pixels Direct3D 9 covers; an override vertex program may do
+    // the same (x: +1/width, y: -1/height of the viewport).
+    virtual void Half_Pixel_Offset(float* x, float* y) const = 0;
+
+protected:
+    ~Gl_Device() = default;
+};
+
+// The GL side of one of our devices, or null for anything else.
+Gl_Device* Gl_Device_From(IDirect3DDevice9* device);
+
+// GL name and target (GL_TEXTURE_2D or GL_TEXTURE_CUBE_MAP) of one of our
+// textures; 0 (and target untouched) for null or a foreign object.
+GLuint Gl_Texture_Name(IDirect3DBaseTexture9* texture, GLenum* target);
