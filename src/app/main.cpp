@@ -1,1 +1,49 @@
-int main() { return 0; }
+// The process entry: reads the Linux command-line additions, then runs the
+// program exactly as on Windows.
+#include <cstdio>
+#include <unistd.h>
+
+#include "app/app.h"
+#include "app/globals.h"
+
+void App_Print_Problems(FILE* out);
+
+namespace {
+
+int Collect_Message_Box(const char* text, const char* caption, UINT) {
+    App_Report_Problem(caption, text);
+    return IDOK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int parsed = App_Parse_Options(argc, argv, &Main_Options, stdout, stderr);
+    if (parsed == 1) return 0;
+    if (parsed == 2) return 2;
+
+    if (Main_Options.Dir && chdir(Main_Options.Dir) != 0) {
+        std::fprintf(stderr, "quillmoor: cannot change to the folder '%s'\n", Main_Options.Dir);
+        return 2;
+    }
+
+    // Loading without showing anything: the scene dump and the check never
+    // open a window or stop at a message box.
+    const bool quiet = Main_Options.Dump_Scene || Main_Options.Check;
+    Platform_Init(Main_Options.Headless || quiet);
+    if (quiet) Platform_Set_Message_Box_Hook(Collect_Message_Box);
+
+    int result = WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWDEFAULT);
+
+    if (Main_Options.Check) {
+        App_Print_Problems(stdout);
+        std::printf("quillmoor: %d problem%s found\n", App_Problem_Count(),
+                    App_Problem_Count() == 1 ? "" : "s");
+        result = App_Problem_Count() > 0 ? 1 : 0;
+    } else if (Main_Options.Dump_Scene && App_Problem_Count() > 0) {
+        // The dump is on stdout; what went wrong while loading goes to stderr.
+        App_Print_Problems(stderr);
+    }
+    Platform_Shutdown();
+    return result;
+}

@@ -1,0 +1,98 @@
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/globals.h"
+
+App_Options Main_Options = {nullptr, false, -1, nullptr, false, false};
+
+namespace {
+
+std::vector<std::string> Problems;
+bool Screenshot_Done = false;
+
+const char Usage[] =
+    "Usage: quillmoor [options]\n"
+    "Runs the game folder in the working directory (levels/map_new.txt, ini.txt, ...).\n"
+    "\n"
+    "  --dir DIR          change to DIR before anything else\n"
+    "  --headless         no window: render offscreen, message boxes go to stderr\n"
+    "  --frames N         quit after N frames, as Escape does, and print the frame rate\n"
+    "  --screenshot FILE  at exit, write the last presented frame as PNG\n"
+    "  --dump-scene       load the scene headless, print it as JSON and exit\n"
+    "  --check            load everything headless, list every problem, exit 1 if any\n"
+    "  --help             show this text\n"
+    "  --version          show the version\n";
+
+}  // namespace
+
+int App_Parse_Options(int argc, char** argv, App_Options* options, FILE* out, FILE* err) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(err, "quillmoor: option %s needs a value\n", name);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::fputs(Usage, out);
+            return 1;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            std::fprintf(out, "quillmoor %s\n", QM_VERSION);
+            return 1;
+        } else if (std::strcmp(arg, "--headless") == 0) {
+            options->Headless = true;
+        } else if (std::strcmp(arg, "--dump-scene") == 0) {
+            options->Dump_Scene = true;
+        } else if (std::strcmp(arg, "--check") == 0) {
+            options->Check = true;
+        } else if (std::strcmp(arg, "--dir") == 0) {
+            if (!(options->Dir = value(arg))) return 2;
+        } else if (std::strcmp(arg, "--screenshot") == 0) {
+            if (!(options->Screenshot = value(arg))) return 2;
+        } else if (std::strcmp(arg, "--frames") == 0) {
+            const char* text = value(arg);
+            if (!text) return 2;
+            char* end = nullptr;
+            errno = 0;
+            long frames = std::strtol(text, &end, 10);
+            if (end == text || *end != '\0' || errno != 0 || frames < 0) {
+                std::fprintf(err, "quillmoor: --frames needs a whole number of 0 or more, not '%s'\n",
+                             text);
+                return 2;
+            }
+            options->Frames = frames;
+        } else {
+            std::fprintf(err, "quillmoor: unknown option '%s' (see --help)\n", arg);
+            return 2;
+        }
+    }
+    return 0;
+}
+
+void App_Report_Problem(const char* caption, const char* text) {
+    char caption_utf8[256];
+    char text_utf8[1024];
+    Platform_Cp1251_To_Utf8(caption, caption_utf8, sizeof caption_utf8);
+    Platform_Cp1251_To_Utf8(text, text_utf8, sizeof text_utf8);
+    Problems.push_back(std::string(caption_utf8) + ": " + text_utf8);
+}
+
+int App_Problem_Count() { return static_cast<int>(Problems.size()); }
+
+void App_Print_Problems(FILE* out) {
+    for (const std::string& problem : Problems) std::fprintf(out, "%s\n", problem.c_str());
+}
+
+void App_Save_Screenshot() {
+    if (Screenshot_Done || !Main_Options.Screenshot || !Main_Device) return;
+    Screenshot_Done = true;
+    if (!Platform_Save_Screenshot(Main_Device, Main_Options.Screenshot))
+        std::fprintf(stderr, "quillmoor: could not write the screenshot %s\n",
+                     Main_Options.Screenshot);
+}

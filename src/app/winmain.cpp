@@ -1,0 +1,112 @@
+#include <cstdio>
+#include <cstring>
+
+#include "app/app.h"
+#include "app/globals.h"
+#include "device/device.h"
+#include "frame/frame.h"
+#include "settings/settings.h"
+
+const char Main_Window_Class[] = "Quillmoor";
+const char Main_Window_Title[] = "| Quillmoor | build : 0.1.3 | март 2008 |";
+
+namespace {
+
+// Quits after the asked number of idle passes, the way Escape does.
+void Quit_Like_Escape() { PostMessageA(Main_Window, WM_KEYDOWN, VK_ESCAPE, 0); }
+
+void Report_Scene_Problems() {
+    if (Main_Object_List == nullptr)
+        App_Report_Problem("GraphicLog.txt", "CGMFLoad_Polygon FAILED (levels\\map_new.txt)");
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    char directory[1024];
+    GetCurrentDirectoryA(sizeof directory, directory);
+    Main_Startup_Log.Set_Directory(directory);
+    Main_Startup_Log.Open();
+
+    if (Load_Settings() >= 0) Main_Startup_Log.Write_Line("Начальные параметры были успешно загружены.");
+    if (Apply_Settings(&Main_Window_Width, &Main_Window_Height, &Main_Anti_Aliasing) >= 0)
+        Main_Startup_Log.Write_Line("Начальные параметры были успешно установлены.");
+
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA window_class;
+    std::memset(&window_class, 0, sizeof window_class);
+    window_class.cbSize = sizeof(WNDCLASSEXA);
+    window_class.style = CS_CLASSDC;
+    window_class.lpfnWndProc = Main_Window_Proc;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = Main_Window_Class;
+    RegisterClassExA(&window_class);
+
+    Main_Window = CreateWindowExA(0, Main_Window_Class, Main_Window_Title,
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, Main_Window_Width,
+                                  Main_Window_Height, nullptr, nullptr, instance, nullptr);
+
+    MSG message;
+    std::memset(&message, 0, sizeof message);
+
+    if (Create_Device(Main_Window, &Main_Left_Button, &Main_Anti_Aliasing) < 0) {
+        if (Main_Options.Check) App_Report_Problem("GraphicLog.txt", "CreateDevice FAILED.");
+        goto exit;
+    }
+    Main_Startup_Log.Write_Line("Инициализация Direct3D прошла успешно.");
+
+    Build_Loading_Bar(0.0f);
+    ShowWindow(Main_Window, SW_SHOWDEFAULT);
+    UpdateWindow(Main_Window);
+    Draw_Loading_Screen("...", "...");
+
+    if (Build_Scene() < 0) goto exit;
+
+    if (Main_Options.Dump_Scene) {
+        Dump_Scene(stdout);
+        goto exit;
+    }
+    if (Main_Options.Check) {
+        Report_Scene_Problems();
+        goto exit;
+    }
+
+    Draw_Loading_Screen(" ", "готово");
+    Main_Startup_Log.Write_Line("Начальная геометрия была успешно загружена.");
+    Main_Time_Previous = static_cast<double>(timeGetTime());
+
+    {
+        long idle_passes = 0;
+        const DWORD loop_start = timeGetTime();
+        if (Main_Options.Frames == 0) Quit_Like_Escape();
+
+        while (message.message != WM_QUIT) {
+            if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+                continue;
+            }
+            Main_Time_Current = static_cast<double>(timeGetTime());
+            Main_Frame_Time = static_cast<float>(Main_Time_Current - Main_Time_Previous);
+            Mouse_Look();
+            Keyboard_Move(Main_Frame_Time);
+            Main_Time_Previous = Main_Time_Current;
+            Render_Frame();
+
+            if (Main_Options.Frames > 0 && ++idle_passes == Main_Options.Frames) Quit_Like_Escape();
+        }
+
+        if (Main_Options.Frames >= 0) {
+            double seconds = static_cast<double>(timeGetTime() - loop_start) / 1000.0;
+            std::printf("quillmoor: %ld frames in %.3f s (%.1f fps)\n", idle_passes, seconds,
+                        seconds > 0 ? static_cast<double>(idle_passes) / seconds : 0.0);
+            std::fflush(stdout);
+        }
+    }
+
+exit:
+    App_Save_Screenshot();
+    Main_Startup_Log.Write_Line("<Время выхода.");
+    UnregisterClassA(Main_Window_Class, instance);
+    return 0;
+}

@@ -1,0 +1,36 @@
+// The frame sequence, the loading screen and the statistics overlay.
+#pragma once
+
+#include "platform/d3dx9.h"
+
+void Render_Frame();
+
+// Loading screen: a screen-space vertex of the bar and its frame.
+struct Loading_Vertex {
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+};
+const DWORD Loading_Vertex_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+const UINT Loading_Buffer_Size = 6 * sizeof(Loading_Vertex);
+
+HRESULT Build_Loading_Bar(float percent);
+void Draw_Loading_Screen(const char* left_text, const char* right_text);
+
+// Statistics overlay.
+extern double Stat_Previous_Time;
+extern float Stat_Accum_Time;
+extern int Stat_Frame_Count;
+extern float Stat_FPS;
+extern char Stat_Text[64];
+
+void Stat_Count_Frame();  // the frame-rate bookkeeping of one call
+void Draw_Statistics();
+
+// Text colours, as four floats packed with the standard rounding.
+const D3DXCOLOR Loading_Title_Colour(0.4f, 0.4f, 0.4f, 1.0f);
+const D3DXCOLOR Loading_Left_Colour(0.6f, 0.6f, 0.6f, 1.0f);
+const D3DXCOLOR Stat_Label_Colour(0.1f, 0.1f, 0.1f, 1.0f);
+const D3DXCOLOR Stat_Value_Colour(0.3f, 0.3f, 0.0f, 1.0f);
+
+// The first light drifts this far along x every frame.
+const float Frame_Light_Drift = 0.005f;

@@ -1,0 +1,101 @@
+#include <cstdio>
+#include <cstring>
+
+#include "scene/scene.h"
+
+namespace {
+
+const char Fallback_Model[] = "blank.x";
+const char Texture_Folder[] = "textures\\";
+const char Fallback_Texture[] = "blank.bmp";
+const float Marker_Radius = 5.0f;
+const UINT Marker_Slices = 12;
+const UINT Marker_Stacks = 12;
+const float Marker_Emissive_Alpha = 0.2f;
+
+HRESULT Load_Mesh(const char* path, MAIN_CGObject* object, ID3DXBuffer** materials) {
+    return D3DXLoadMeshFromXA(path, D3DXMESH_SYSTEMMEM, *object->Device, nullptr, materials,
+                              nullptr, &object->Material_Count, &object->Mesh);
+}
+
+}  // namespace
+
+int Setup_Light(MAIN_CGLight* light) {
+    if (light->Renderable) {
+        std::memset(&light->Marker_Material, 0, sizeof light->Marker_Material);
+        light->Marker_Material.Emissive = {light->Light.Ambient.r, light->Light.Ambient.g,
+                                           light->Light.Ambient.b, Marker_Emissive_Alpha};
+        (*light->Device)->SetLight(light->Slot, &light->Light);
+        if (FAILED(D3DXCreateSphere(*light->Device, Marker_Radius, Marker_Slices, Marker_Stacks,
+                                    &light->Marker_Mesh, nullptr)))
+            light->Marker_Mesh = nullptr;
+    }
+    D3DXMatrixTranslation(&light->World, light->Light.Position.x, light->Light.Position.y,
+                          light->Light.Position.z);
+    return 0;
+}
+
+HRESULT Load_Object(MAIN_CGObject* object, const char* model_path, D3DLIGHT9* scene_light) {
+    object->Scene_Light = scene_light;
+
+    ID3DXBuffer* material_buffer = nullptr;
+    if (FAILED(Load_Mesh(model_path, object, &material_buffer))) {
+        object->Mesh = nullptr;
+        object->Material_Count = 0;
+        char text[Scene_Text_Size];
+        std::snprintf(text, sizeof text, "не найдена модель: %s", model_path);
+        MessageBoxA(nullptr, text, "game.exe", MB_OK);
+        material_buffer = nullptr;
+        if (FAILED(Load_Mesh(Fallback_Model, object, &material_buffer))) {
+            object->Mesh = nullptr;
+            object->Material_Count = 0;
+            return E_FAIL;
+        }
+    }
+
+    if (object->Alpha != 0 && material_buffer) {
+        const D3DXMATERIAL* materials =
+            static_cast<const D3DXMATERIAL*>(material_buffer->GetBufferPointer());
+        object->Materials = new D3DMATERIAL9[object->Material_Count];
+        object->Textures = new IDirect3DTexture9*[object->Material_Count];
+        for (DWORD i = 0; i < object->Material_Count; ++i) {
+            object->Materials[i] = materials[i].MatD3D;
+            object->Materials[i].Ambient = object->Materials[i].Diffuse;
+            object->Textures[i] = nullptr;
+
+            const char* name = materials[i].pTextureFilename;
+            if (name == nullptr || lstrlenA(name) <= 0) continue;
+            char composed[MAX_PATH];
+            std::snprintf(composed, sizeof composed, "%s%s", Texture_Folder, name);
+            if (SUCCEEDED(D3DXCreateTextureFromFileA(*object->Device, name, &object->Textures[i])))
+                continue;
+            if (SUCCEEDED(
+                    D3DXCreateTextureFromFileA(*object->Device, composed, &object->Textures[i])))
+                continue;
+            if (SUCCEEDED(D3DXCreateTextureFromFileA(*object->Device, Fallback_Texture,
+                                                     &object->Textures[i])))
+                continue;
+            object->Textures[i] = nullptr;
+            MessageBoxA(nullptr, composed, "game.exe", MB_OK);
+        }
+    }
+    if (material_buffer) material_buffer->Release();
+
+    D3DXMatrixTranslation(&object->World, object->Position.x, object->Position.y,
+                          object->Position.z);
+    if (object->Effect_Count > 0) Load_Object_Effects(object);
+    return S_OK;
+}
+
+void Load_Object_Effects(MAIN_CGObject* object) {
+    for (int i = 0; i < object->Effect_Count; ++i) {
+        if (FAILED(D3DXCreateEffectFromFileA(*object->Device, object->Effect_Files[i], nullptr,
+                                             nullptr, 0, nullptr, &object->Effects[i], nullptr))) {
+            object->Effects[i] = nullptr;
+            object->Effect_Count = 0;
+            MessageBoxA(nullptr, object->Effect_Files[i], "game.exe", MB_OK);
+            break;
+        }
+        object->Effects[i]->SetTechnique(object->Effect_Techniques[i]);
+    }
+}

@@ -1,0 +1,134 @@
+#include <cstring>
+#include <initializer_list>
+
+#include "app/globals.h"
+#include "scene/scene.h"
+
+MAIN_CGObject::MAIN_CGObject(IDirect3DDevice9** device)
+    : Device(device),
+      Mesh(nullptr),
+      Materials(nullptr),
+      Textures(nullptr),
+      Material_Count(0),
+      Position(0.0f, 0.0f, 0.0f),
+      Alpha(0),
+      Effect_Count(0),
+      Diffuse_Texture(nullptr),
+      Reflection_Texture(nullptr),
+      Bump_Texture(nullptr),
+      Height_Texture(nullptr),
+      Scene_Light(nullptr) {
+    D3DXMatrixIdentity(&Shadow_World);
+    D3DXMatrixIdentity(&World);
+    Name[0] = '\0';
+    for (int i = 0; i < Scene_Max_Effects; ++i) {
+        Effects[i] = nullptr;
+        Effect_Files[i][0] = '\0';
+        Effect_Techniques[i][0] = '\0';
+    }
+}
+
+MAIN_CGObject::~MAIN_CGObject() {
+    if (Mesh) Mesh->Release();
+    delete[] Materials;
+    if (Textures) {
+        for (DWORD i = 0; i < Material_Count; ++i)
+            if (Textures[i]) Textures[i]->Release();
+        delete[] Textures;
+    }
+    // The object also owns its effects and its four named textures; nothing
+    // else holds them, so they go with it.
+    for (ID3DXEffect* effect : Effects)
+        if (effect) effect->Release();
+    for (IDirect3DTexture9* texture :
+         {Diffuse_Texture, Reflection_Texture, Bump_Texture, Height_Texture})
+        if (texture) texture->Release();
+}
+
+MAIN_CGLight::MAIN_CGLight(IDirect3DDevice9** device)
+    : Device(device), Marker_Material(), Marker_Mesh(nullptr), Slot(Main_Light_Slots),
+      Renderable(true) {
+    D3DXMatrixIdentity(&World);
+    std::memset(&Light, 0, sizeof Light);
+    Light.Type = D3DLIGHT_SPOT;
+    Light.Position = {0.0f, 0.0f, 0.0f};
+    Light.Direction = {0.0f, 0.0f, 0.0f};
+    Light.Diffuse = {2.0f, 2.0f, 2.0f, 2.0f};
+    Light.Ambient = {2.0f, 2.0f, 2.0f, 2.0f};
+    Light.Range = 30.0f;
+    Light.Falloff = 10.0f;
+    Light.Phi = 1.0f;
+    if (*Device) {
+        (*Device)->SetLight(Slot, &Light);
+        (*Device)->LightEnable(Slot, TRUE);
+    }
+    ++Main_Light_Slots;
+}
+
+MAIN_CGLight::~MAIN_CGLight() {
+    if (Marker_Mesh) Marker_Mesh->Release();
+}
+
+namespace {
+
+template <typename Node>
+Node* Append(Node** list, Node* node) {
+    node->Next = nullptr;
+    node->Prev = nullptr;
+    if (*list == nullptr) {
+        *list = node;
+        return node;
+    }
+    Node* tail = *list;
+    while (tail->Next) tail = tail->Next;
+    tail->Next = node;
+    node->Prev = tail;
+    return node;
+}
+
+template <typename Node>
+Node* Unlink(Node** list, int key) {
+    Node* node = *list;
+    while (node && node->Key != key) node = node->Next;
+    if (!node) return nullptr;
+    if (node == *list) {
+        *list = node->Next;
+        if (node->Next) node->Next->Prev = nullptr;
+    } else {
+        node->Prev->Next = node->Next;
+        if (node->Next) node->Next->Prev = node->Prev;
+    }
+    return node;
+}
+
+}  // namespace
+
+Main_Object_Node* Add_Object(Main_Object_Node** list, int key, IDirect3DDevice9** device) {
+    // The record is made before the node is linked: a failed append leaves the
+    // list as it was.
+    MAIN_CGObject* object = new MAIN_CGObject(device);
+    Main_Object_Node* node = new Main_Object_Node{key, object, nullptr, nullptr};
+    return Append(list, node);
+}
+
+Main_Light_Node* Add_Light(Main_Light_Node** list, int key, IDirect3DDevice9** device) {
+    MAIN_CGLight* light = new MAIN_CGLight(device);
+    Main_Light_Node* node = new Main_Light_Node{key, light, nullptr, nullptr};
+    return Append(list, node);
+}
+
+int Remove_Object(Main_Object_Node** list, int key) {
+    Main_Object_Node* node = Unlink(list, key);
+    if (!node) return -1;
+    delete node->Object;
+    delete node;
+    return key;
+}
+
+int Remove_Light(Main_Light_Node** list, int key) {
+    Main_Light_Node* node = Unlink(list, key);
+    if (!node) return -1;
+    delete node->Light;
+    delete node;
+    return key;
+}
