@@ -1,0 +1,85 @@
+// Keyed object and light lists and the records' constructors.
+#include <gtest/gtest.h>
+
+#include "scene_support.h"
+
+namespace {
+
+IDirect3DDevice9* No_Device = nullptr;
+
+class SceneLists : public ::testing::Test {
+protected:
+    Scene_Fixture_State state;
+};
+
+TEST_F(SceneLists, AppendKeepsOrderAndLinks) {
+    Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
+    for (int key = 1; key <= 3; ++key) Add_Object(&Main_Object_List, key, &No_Device);
+    EXPECT_EQ(Object_Keys(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(Main_Object_List->Next->Next->Prev, Main_Object_List->Next);
+    EXPECT_EQ(Main_Object_List->Prev, nullptr);
+}
+
+TEST_F(SceneLists, RemoveUnlinksAndReportsTheKey) {
+    Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
+    for (int key = 1; key <= 3; ++key) Add_Object(&Main_Object_List, key, &No_Device);
+    EXPECT_EQ(Remove_Object(&Main_Object_List, 2), 2);
+    EXPECT_EQ(Object_Keys(), (std::vector<int>{0, 1, 3}));
+    Main_Object_Node* three = Main_Object_List->Next->Next;
+    EXPECT_EQ(three->Prev, Main_Object_List->Next);
+    EXPECT_EQ(Remove_Object(&Main_Object_List, 2), -1);
+    EXPECT_EQ(Remove_Object(&Main_Object_List, 3), 3);  // the tail
+    EXPECT_EQ(Main_Object_List->Next->Next, nullptr);
+}
+
+TEST_F(SceneLists, RemoveFromEmptyListFails) {
+    EXPECT_EQ(Remove_Object(&Main_Object_List, 1), -1);
+    EXPECT_EQ(Remove_Light(&Main_Light_List, 1), -1);
+}
+
+TEST_F(SceneLists, FirstAppendToEmptyListBecomesTheHead) {
+    Add_Light(&Main_Light_List, 5, &No_Device);
+    ASSERT_NE(Main_Light_List, nullptr);
+    EXPECT_EQ(Main_Light_List->Key, 5);
+    EXPECT_EQ(Remove_Light(&Main_Light_List, 5), 5);
+    EXPECT_EQ(Main_Light_List, nullptr);
+}
+
+TEST_F(SceneLists, LightsTakeSlotsInConstructionOrderWithConstructorValues) {
+    Main_Light_List = new Main_Light_Node{0, nullptr, nullptr, nullptr};
+    for (int key = 1; key <= 3; ++key) Add_Light(&Main_Light_List, key, &No_Device);
+    for (int i = 1; i <= 3; ++i) {
+        const MAIN_CGLight* light = Light_At(i);
+        EXPECT_EQ(light->Slot, static_cast<DWORD>(i - 1));
+        EXPECT_EQ(light->Light.Type, D3DLIGHT_SPOT);
+        EXPECT_EQ(light->Light.Diffuse.r, 2.0f);
+        EXPECT_EQ(light->Light.Ambient.a, 2.0f);
+        EXPECT_EQ(light->Light.Range, 30.0f);
+        EXPECT_EQ(light->Light.Falloff, 10.0f);
+        EXPECT_EQ(light->Light.Phi, 1.0f);
+        EXPECT_EQ(light->Light.Theta, 0.0f);
+        EXPECT_EQ(light->Light.Attenuation0, 0.0f);
+        EXPECT_TRUE(light->Renderable);
+    }
+    // Slots keep counting for lights made later; removal gives none back.
+    Remove_Light(&Main_Light_List, 3);
+    Add_Light(&Main_Light_List, 4, &No_Device);
+    EXPECT_EQ(Light_At(3)->Slot, 3u);
+    EXPECT_EQ(Main_Light_Slots, 4u);
+}
+
+TEST_F(SceneLists, ObjectStartsEmptyWithIdentityShadowWorld) {
+    MAIN_CGObject object(&No_Device);
+    EXPECT_EQ(object.Mesh, nullptr);
+    EXPECT_EQ(object.Materials, nullptr);
+    EXPECT_EQ(object.Material_Count, 0u);
+    EXPECT_EQ(object.Effect_Count, 0);
+    EXPECT_EQ(object.Alpha, 0);
+    EXPECT_STREQ(object.Name, "");
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    EXPECT_TRUE(object.Shadow_World == identity);
+    EXPECT_EQ(object.Scene_Light, nullptr);
+}
+
+}  // namespace
