@@ -101,7 +101,7 @@ struct Mode {
 };
 
 bool Parse_Mode(const char* mode, Mode* out) {
-    if (mode == nullptr) {
+    if (mode == nullptr || mode[0] == '\0') {
         return false;
     }
     bool plus = false;

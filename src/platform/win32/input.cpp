@@ -156,7 +156,9 @@ BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
     if (Win32_Sdl_Video_Ready() && !g_has_synthetic_cursor) {
         int x = 0;
         int y = 0;
-        SDL_GetGlobalMouseState(&x, &y);
+        if (!Win32_Query_X11_Pointer(Win32_Any_Sdl_Window(), &x, &y)) {
+            SDL_GetGlobalMouseState(&x, &y);
+        }
         *lpPoint = POINT{x, y};
         return TRUE;
     }

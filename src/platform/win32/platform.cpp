@@ -2,6 +2,7 @@
 #include "win32_internal.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -17,7 +18,20 @@ void Note_No_Display() {
     }
 }
 
+bool Has_Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
 bool Start_Sdl_Video() {
+    if (!Has_Env("SDL_VIDEODRIVER")) {
+        // Nothing to connect to: do not let SDL probe every backend (and
+        // print their complaints) only to fail.
+        if (!Has_Env("DISPLAY") && !Has_Env("WAYLAND_DISPLAY")) {
+            return false;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, Has_Env("WAYLAND_DISPLAY") ? nullptr : "x11");
+    }
     // Windows sends one WM_CLOSE per close request; SDL's extra quit event for
     // the last window would only duplicate it.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");

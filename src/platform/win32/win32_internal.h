@@ -70,6 +70,8 @@ HWND Win32_Fallback_Input_Window();
 // Screen position of a window's client origin.
 bool Win32_Client_Origin(HWND hwnd, int* x, int* y);
 WNDPROC Win32_Window_Proc(HWND hwnd);
+// Any SDL window of ours (null when there is none).
+SDL_Window* Win32_Any_Sdl_Window();
 // Drops every window without sending anything (platform shutdown).
 void Win32_Forget_All_Windows();
 
@@ -91,6 +93,8 @@ void Win32_Note_Key(int virtual_key, bool held);
 void Win32_Note_Cursor(int screen_x, int screen_y);
 void Win32_Reset_Input();
 POINT Win32_Last_Cursor();
+// Asks the X server where the pointer is; false when `window` is not on X11.
+bool Win32_Query_X11_Pointer(SDL_Window* window, int* x, int* y);
 
 // --- code page (codepage.cpp) ---
 std::string Win32_To_Utf8(const char* cp1251);

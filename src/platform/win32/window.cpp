@@ -288,6 +288,15 @@ WNDPROC Win32_Window_Proc(HWND hwnd) {
     return window == nullptr ? nullptr : window->proc;
 }
 
+SDL_Window* Win32_Any_Sdl_Window() {
+    for (const auto& [handle, window] : Windows()) {
+        if (window.sdl != nullptr) {
+            return window.sdl;
+        }
+    }
+    return nullptr;
+}
+
 void Win32_Forget_All_Windows() {
     for (auto& [handle, window] : Windows()) {
         if (window.sdl != nullptr) {
