@@ -1,0 +1,156 @@
+// Clocks, MulDiv, strings, the screen DC and message boxes.
+#include "win32_test_util.h"
+
+#include <ctime>
+#include <string>
+
+namespace {
+
+TEST(Timer, FrozenTimeAndWrappingDifferences) {
+    Platform_Set_Time(0xFFFFFFF0u);
+    EXPECT_EQ(timeGetTime(), 0xFFFFFFF0u);
+    const DWORD before = timeGetTime();
+    Platform_Set_Time(0x10u);
+    const DWORD after = timeGetTime();
+    // Differences taken in 32 bits survive the wrap; the engine's double
+    // arithmetic sees the jump.
+    EXPECT_EQ(static_cast<DWORD>(after - before), 0x20u);
+    EXPECT_LT(static_cast<double>(after) - static_cast<double>(before), -4.0e9);
+    Platform_Release_Time();
+
+    const DWORD a = timeGetTime();
+    timespec pause{0, 30 * 1000000};
+    nanosleep(&pause, nullptr);
+    const DWORD b = timeGetTime();
+    EXPECT_GE(static_cast<DWORD>(b - a), 30u);
+    EXPECT_LT(static_cast<DWORD>(b - a), 2000u);
+    // Milliseconds of the monotonic clock, cut to 32 bits.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const DWORD expected = static_cast<DWORD>(static_cast<unsigned long long>(now.tv_sec) * 1000ull +
+                                              static_cast<unsigned long long>(now.tv_nsec) / 1000000ull);
+    EXPECT_LE(static_cast<DWORD>(timeGetTime() - expected), 5u);
+}
+
+TEST(System_Time, IsUtcWithMilliseconds) {
+    SYSTEMTIME st{};
+    const std::time_t before = std::time(nullptr);
+    GetSystemTime(&st);
+    const std::time_t after = std::time(nullptr);
+    std::tm tm{};
+    tm.tm_year = st.wYear - 1900;
+    tm.tm_mon = st.wMonth - 1;
+    tm.tm_mday = st.wDay;
+    tm.tm_hour = st.wHour;
+    tm.tm_min = st.wMinute;
+    tm.tm_sec = st.wSecond;
+    const std::time_t back = timegm(&tm);
+    EXPECT_GE(back, before);
+    EXPECT_LE(back, after);
+    EXPECT_EQ(st.wDayOfWeek, tm.tm_wday) << "timegm normalised the same date";
+    EXPECT_LT(st.wMilliseconds, 1000);
+    GetSystemTime(nullptr);
+}
+
+TEST(Kernel, MulDivRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(MulDiv(8, 96, 72), 11);      // the overlay font's height
+    EXPECT_EQ(MulDiv(-8, 96, 72), -11);
+    EXPECT_EQ(MulDiv(8, -96, 72), -11);
+    EXPECT_EQ(MulDiv(8, 96, -72), -11);
+    EXPECT_EQ(MulDiv(-8, -96, -72), -11);
+    EXPECT_EQ(MulDiv(3, 1, 2), 2);         // 1.5
+    EXPECT_EQ(MulDiv(-3, 1, 2), -2);
+    EXPECT_EQ(MulDiv(5, 1, 4), 1);         // 1.25
+    EXPECT_EQ(MulDiv(7, 1, 4), 2);         // 1.75
+    EXPECT_EQ(MulDiv(12, 96, 72), 16);
+    // The product is taken in 64 bits.
+    EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000);
+    EXPECT_EQ(MulDiv(1, 1, 0), -1);
+    EXPECT_EQ(MulDiv(2000000000, 2000000000, 1), -1) << "result out of range";
+    EXPECT_EQ(MulDiv(-2147483647 - 1, -1, 1), -1);
+}
+
+TEST(Kernel, StringsHandlesAndScreenResolution) {
+    EXPECT_EQ(lstrlenA(nullptr), 0);
+    EXPECT_EQ(lstrlenA(""), 0);
+    EXPECT_EQ(lstrlenA("\xEC\xE0\xF0\xF2"), 4);
+    RECT rc{};
+    EXPECT_TRUE(SetRect(&rc, 1, 2, 3, 4));
+    EXPECT_EQ(rc.left, 1);
+    EXPECT_EQ(rc.top, 2);
+    EXPECT_EQ(rc.right, 3);
+    EXPECT_EQ(rc.bottom, 4);
+    EXPECT_FALSE(SetRect(nullptr, 0, 0, 0, 0));
+    EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
+    EXPECT_EQ(GetModuleHandleA(nullptr), GetModuleHandleA(nullptr));
+    HDC dc = GetDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 96);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
+    EXPECT_EQ(ReleaseDC(nullptr, dc), 1);
+    EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSY), 0);
+}
+
+struct Box {
+    std::string text, caption;
+    UINT type;
+};
+std::vector<Box> g_boxes;
+
+int Recording_Hook(const char* text, const char* caption, UINT type) {
+    g_boxes.push_back({text, caption, type});
+    return IDCANCEL;
+}
+
+class Message_Box : public Headless_Test {};
+
+TEST_F(Message_Box, HookSeesTheOriginalBytesAndDecidesTheAnswer) {
+    g_boxes.clear();
+    Platform_Set_Message_Box_Hook(Recording_Hook);
+    EXPECT_EQ(MessageBoxA(nullptr, "\xCD\xE5\xF2 blank.x", "game.exe", MB_OK), IDCANCEL);
+    EXPECT_EQ(MessageBoxA(nullptr, nullptr, "ERROR", MB_ICONWARNING), IDCANCEL);
+    ASSERT_EQ(g_boxes.size(), 2u);
+    EXPECT_EQ(g_boxes[0].text, "\xCD\xE5\xF2 blank.x");
+    EXPECT_EQ(g_boxes[0].caption, "game.exe");
+    EXPECT_EQ(g_boxes[1].text, "");
+    EXPECT_EQ(g_boxes[1].type, static_cast<UINT>(MB_ICONWARNING));
+}
+
+TEST_F(Message_Box, HeadlessBoxIsOneUtf8LineOnStderrAnsweredOk) {
+    testing::internal::CaptureStderr();
+    const int answer = MessageBoxA(nullptr, "\xCD\xE5\xF2 \xF4\xE0\xE9\xEB\xE0 textures\\a.bmp", "game.exe", MB_OK);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(err, "game.exe: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0 textures\\a.bmp\n");
+}
+
+TEST(Platform, NoDisplayFallsBackToHeadlessWithOneNote) {
+    const char* old = std::getenv("DISPLAY");
+    const std::string saved = old != nullptr ? old : "";
+    const char* old_wayland = std::getenv("WAYLAND_DISPLAY");
+    const std::string saved_wayland = old_wayland != nullptr ? old_wayland : "";
+    setenv("DISPLAY", ":9999", 1);  // nobody there
+    unsetenv("WAYLAND_DISPLAY");
+    testing::internal::CaptureStderr();
+    const bool first = Platform_Init(false);
+    Platform_Shutdown();
+    const bool second = Platform_Init(false);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(second);
+    EXPECT_TRUE(Platform_Is_Headless());
+    // Said once per process, whatever the libraries tried said before it.
+    const std::string note = "quillmoor: no display available, running headless\n";
+    ASSERT_NE(err.find(note), std::string::npos) << err;
+    EXPECT_EQ(err.find(note, err.find(note) + 1), std::string::npos) << err;
+    // Posted messages still flow headless.
+    PostMessageA(nullptr, WM_USER, 1, 2);
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
+    Platform_Shutdown();
+    if (old != nullptr) setenv("DISPLAY", saved.c_str(), 1); else unsetenv("DISPLAY");
+    if (old_wayland != nullptr) setenv("WAYLAND_DISPLAY", saved_wayland.c_str(), 1);
+}
+
+}  // namespace
