@@ -139,39 +139,51 @@ bool Parse_Mode(const char* mode, Mode* out) {
 // cookie translates between it and the raw bytes of the descriptor.
 struct Text_File {
     int fd = -1;
+    int pending = -1;  // a byte read ahead after a CR, not yet handed out
 };
+
+ssize_t Read_Retrying(int fd, char* buf, size_t size) {
+    ssize_t n;
+    do {
+        n = read(fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
 
 ssize_t Text_Read(void* cookie, char* buf, size_t size) {
     auto* file = static_cast<Text_File*>(cookie);
     if (size == 0) {
         return 0;
     }
-    ssize_t n;
-    do {
-        n = read(file->fd, buf, size);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-        return n;
+    size_t n = 0;
+    if (file->pending >= 0) {
+        buf[n++] = static_cast<char>(file->pending);
+        file->pending = -1;
     }
-    std::size_t out = 0;
-    for (ssize_t i = 0; i < n; ++i) {
+    const ssize_t got = Read_Retrying(file->fd, buf + n, size - n);
+    if (got < 0 && n == 0) {
+        return -1;
+    }
+    n += got > 0 ? static_cast<size_t>(got) : 0;
+    if (n == 0) {
+        return 0;
+    }
+    size_t out = 0;
+    for (size_t i = 0; i < n; ++i) {
         if (buf[i] == '\r' && i + 1 < n && buf[i + 1] == '\n') {
             continue;
         }
         buf[out++] = buf[i];
     }
-    // A CR at the end of the chunk needs the next byte to decide.
+    // A CR at the end of the chunk needs the next byte to decide; works on
+    // pipes too, so the byte is kept rather than sought back.
     if (buf[n - 1] == '\r') {
         char next = 0;
-        ssize_t m;
-        do {
-            m = read(file->fd, &next, 1);
-        } while (m < 0 && errno == EINTR);
-        if (m == 1) {
+        if (Read_Retrying(file->fd, &next, 1) == 1) {
             if (next == '\n') {
                 buf[out - 1] = '\n';
             } else {
-                lseek(file->fd, -1, SEEK_CUR);
+                file->pending = static_cast<unsigned char>(next);
             }
         }
     }
@@ -202,10 +214,13 @@ ssize_t Text_Write(void* cookie, const char* buf, size_t size) {
 
 int Text_Seek(void* cookie, off64_t* offset, int whence) {
     auto* file = static_cast<Text_File*>(cookie);
-    const off64_t result = lseek64(file->fd, *offset, whence);
+    // The descriptor is one byte ahead while a byte is held back.
+    const off64_t ahead = file->pending >= 0 ? 1 : 0;
+    const off64_t result = lseek64(file->fd, whence == SEEK_CUR ? *offset - ahead : *offset, whence);
     if (result < 0) {
         return -1;
     }
+    file->pending = -1;
     *offset = result;
     return 0;
 }

@@ -2,8 +2,12 @@
 // Windows-1251 names, text-mode line ends; the working directory.
 #include "win32_test_util.h"
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -137,6 +141,26 @@ TEST_F(Files, TextReadsHandlePairsAcrossBufferEdgesAndStrayCarriageReturns) {
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(Read_All(f), expected);
     fclose(f);
+}
+
+TEST_F(Files, TextReadsFromAPipeDecideACarriageReturnByTheNextPiece) {
+    // The writer stops right after each CR, so every read ends on one.
+    ASSERT_EQ(mkfifo((dir_.Path() / "pipe").c_str(), 0600), 0);
+    std::thread writer([path = dir_.Path() / "pipe"] {
+        FILE* out = fopen(path.c_str(), "wb");
+        if (out == nullptr) return;
+        for (const char* piece : {"ab\r", "\ncd\r", "x\r", "\r\n", "end\r"}) {
+            fputs(piece, out);
+            fflush(out);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        fclose(out);
+    });
+    FILE* f = Open_File("PIPE", "r");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(Read_All(f), "ab\ncd\rx\r\nend\r");
+    fclose(f);
+    writer.join();
 }
 
 TEST_F(Files, BinaryModeLeavesBytesAlone) {
