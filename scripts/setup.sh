@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libepoxy-dev libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
+  libsdl2-dev libx11-dev libepoxy-dev libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2
   libstb-dev libassimp-dev glslang-dev glslang-tools libspirv-cross-c-shared-dev spirv-cross
   libgtest-dev googletest

@@ -93,13 +93,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             Main_Time_Previous = Main_Time_Current;
             Render_Frame();
 
-            if (Main_Options.Frames > 0 && ++idle_passes == Main_Options.Frames) Quit_Like_Escape();
+            ++idle_passes;
+            if (Main_Options.Frames > 0 && idle_passes == Main_Options.Frames) Quit_Like_Escape();
         }
 
         if (Main_Options.Frames >= 0) {
             double seconds = static_cast<double>(timeGetTime() - loop_start) / 1000.0;
-            std::printf("quillmoor: %ld frames in %.3f s (%.1f fps)\n", idle_passes, seconds,
-                        seconds > 0 ? static_cast<double>(idle_passes) / seconds : 0.0);
+            const Main_Camera& camera = Main_Scene_Camera;
+            std::printf("quillmoor: %ld frames in %.3f s (%.1f fps); camera pos (%g, %g, %g) "
+                        "look (%g, %g, %g)\n",
+                        idle_passes, seconds,
+                        seconds > 0 ? static_cast<double>(idle_passes) / seconds : 0.0,
+                        camera.Pos.x, camera.Pos.y, camera.Pos.z, camera.Look.x, camera.Look.y,
+                        camera.Look.z);
             std::fflush(stdout);
         }
     }
