@@ -24,6 +24,11 @@
 //    holding stage s's D3DSAMP_* states to unit s.
 //  - Uniform buffer binding points from Gl_First_Device_Ubo_Binding up belong
 //    to the device; programs of the D3DX layer use the ones below it.
+//  - The device keeps a shadow of its GL bindings and state. Code outside it
+//    creates and fills GL objects with direct-state-access calls (glCreate*,
+//    glNamedBuffer*, glTexture*, glProgramUniform*) and leaves bindings, the
+//    current program/pipeline and global GL state alone; the D3D state goes
+//    through the public IDirect3DDevice9 methods.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -143,3 +148,12 @@ Gl_Device* Gl_Device_From(IDirect3DDevice9* device);
 // GL name and target (GL_TEXTURE_2D or GL_TEXTURE_CUBE_MAP) of one of our
 // textures; 0 (and target untouched) for null or a foreign object.
 GLuint Gl_Texture_Name(IDirect3DBaseTexture9* texture, GLenum* target);
+
+// Cube maps through IDirect3DTexture9: D3DXCreateTextureFromFileA returns
+// every texture through an IDirect3DTexture9** parameter, cube maps too. The
+// view shares the cube's reference count, its GetType() says
+// D3DRTYPE_CUBETEXTURE, SetTexture and Gl_Texture_Name take it as the cube
+// itself; LockRect/UnlockRect through the view fail (lock the cube).
+IDirect3DTexture9* Gl_Cube_Texture_View(IDirect3DCubeTexture9* cube);  // null if not ours
+// The cube behind a view (or a cube itself), null for anything else.
+IDirect3DCubeTexture9* Gl_Cube_Texture_Of(IDirect3DBaseTexture9* texture);

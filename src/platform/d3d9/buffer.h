@@ -1,0 +1,73 @@
+// Vertex and index buffers: a GL buffer plus a system-memory copy that Lock
+// hands out; Unlock uploads the locked range.
+#pragma once
+
+#include <vector>
+
+#include <epoxy/gl.h>
+
+#include "platform/d3d9.h"
+#include "platform/d3d9/device_child.h"
+
+class Buffer_Storage : public Device_Child {
+public:
+    GLuint Name() const { return name_; }
+    UINT Size() const { return UINT(data_.size()); }
+    const unsigned char* Data() const { return data_.data(); }
+    HRESULT Lock_Range(UINT offset, UINT size, void** data, DWORD flags);
+    HRESULT Unlock_Range();
+
+protected:
+    explicit Buffer_Storage(Device* device) : Device_Child(device) {}
+    ~Buffer_Storage() override;
+    HRESULT Init(UINT length);
+
+private:
+    GLuint name_ = 0;
+    std::vector<unsigned char> data_;
+    bool locked_ = false;
+    UINT lock_offset_ = 0, lock_size_ = 0;
+    DWORD lock_flags_ = 0;
+};
+
+class Vertex_Buffer final : public IDirect3DVertexBuffer9, public Buffer_Storage {
+public:
+    static HRESULT Create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                          IDirect3DVertexBuffer9** out);
+
+    ULONG AddRef() override { return Add_Ref(); }
+    ULONG Release() override { return Release_Ref(); }
+    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {
+        return Lock_Range(OffsetToLock, SizeToLock, ppbData, Flags);
+    }
+    HRESULT Unlock() override { return Unlock_Range(); }
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
+
+private:
+    explicit Vertex_Buffer(Device* device) : Buffer_Storage(device) {}
+    D3DVERTEXBUFFER_DESC desc_{};
+};
+
+class Index_Buffer final : public IDirect3DIndexBuffer9, public Buffer_Storage {
+public:
+    static HRESULT Create(Device* device, UINT length, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, IDirect3DIndexBuffer9** out);
+
+    ULONG AddRef() override { return Add_Ref(); }
+    ULONG Release() override { return Release_Ref(); }
+    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
+    HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {
+        return Lock_Range(OffsetToLock, SizeToLock, ppbData, Flags);
+    }
+    HRESULT Unlock() override { return Unlock_Range(); }
+    HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
+
+    UINT Index_Size() const { return desc_.Format == D3DFMT_INDEX32 ? 4 : 2; }
+
+private:
+    explicit Index_Buffer(Device* device) : Buffer_Storage(device) {}
+    D3DINDEXBUFFER_DESC desc_{};
+};

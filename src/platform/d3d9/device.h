@@ -1,0 +1,252 @@
+// IDirect3DDevice9 on OpenGL 4.5 core.
+//
+// The device renders into its own 4-sample framebuffer (RGBA8 + depth);
+// Present resolves it into a single-sample framebuffer and, with a window,
+// stretches that onto the window and swaps. D3D state is stored as Direct3D 9
+// defines it and turned into GL state, sampler objects and generated
+// fixed-function programs at each draw.
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <epoxy/gl.h>
+
+#include "platform/d3d9.h"
+#include "platform/d3d9/device_child.h"
+#include "platform/d3d9/ff_shader.h"
+#include "platform/d3d9/gl_context.h"
+#include "platform/d3d9/gl_device.h"
+#include "platform/d3d9/vertex_layout.h"
+
+class Direct3D9;
+class Texture_Storage;
+class Vertex_Buffer;
+class Index_Buffer;
+
+inline constexpr int k_render_state_count = D3D_RENDER_STATE_COUNT;
+inline constexpr int k_sampler_state_count = D3D_SAMPLER_STATE_COUNT;
+inline constexpr int k_texture_stage_count = 8;
+inline constexpr int k_texture_stage_state_count = 33;
+inline constexpr int k_stream_count = 16;
+inline constexpr int k_transform_count = 512;  // world matrices live at 256..511
+
+// A buffer the device writes through, front to back, for data that lives for
+// one draw (DrawPrimitiveUP vertices and indices, fixed-function uniforms).
+// Reaching the end orphans the storage, so nothing a queued draw still reads
+// is overwritten and GL never has to wait.
+class Stream_Ring {
+public:
+    void Init(GLsizeiptr size, GLint alignment);
+    void Destroy();
+    // Copies the bytes in; returns their offset, or -1 when they cannot fit.
+    GLintptr Write(const void* data, GLsizeiptr size);
+    GLuint Name() const { return name_; }
+
+private:
+    GLuint name_ = 0;
+    GLsizeiptr size_ = 0;
+    GLintptr head_ = 0;
+    GLint alignment_ = 1;
+};
+
+class Device final : public IDirect3DDevice9, public Gl_Device {
+public:
+    static HRESULT Create(Direct3D9* d3d, HWND focus_window,
+                          const D3DPRESENT_PARAMETERS& params, IDirect3DDevice9** out);
+
+    // IUnknown
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // Frame
+    HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                  DWORD Stencil) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                    const void* pDirtyRegion) override;
+    HRESULT SetViewport(const D3DVIEWPORT9* pViewport) override;
+    HRESULT GetViewport(D3DVIEWPORT9* pViewport) override;
+
+    // States
+    HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
+    HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
+    HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
+    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
+    HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
+    HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) override;
+    HRESULT GetLight(DWORD Index, D3DLIGHT9* pLight) override;
+    HRESULT LightEnable(DWORD Index, BOOL Enable) override;
+    HRESULT GetLightEnable(DWORD Index, BOOL* pEnable) override;
+    HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override;
+    HRESULT GetMaterial(D3DMATERIAL9* pMaterial) override;
+    HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
+    HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
+
+    // Resources
+    HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                          D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+                          HANDLE* pSharedHandle) override;
+    HRESULT CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                              D3DPOOL Pool, IDirect3DCubeTexture9** ppCubeTexture,
+                              HANDLE* pSharedHandle) override;
+    HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                               IDirect3DVertexBuffer9** ppVertexBuffer,
+                               HANDLE* pSharedHandle) override;
+    HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                              IDirect3DIndexBuffer9** ppIndexBuffer,
+                              HANDLE* pSharedHandle) override;
+    HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                    IDirect3DVertexDeclaration9** ppDecl) override;
+
+    // Input assembly and drawing
+    HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override;
+    HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) override;
+    HRESULT SetFVF(DWORD FVF) override;
+    HRESULT GetFVF(DWORD* pFVF) override;
+    HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
+                            UINT OffsetInBytes, UINT Stride) override;
+    HRESULT SetIndices(IDirect3DIndexBuffer9* pIndexData) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
+                          UINT PrimitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex,
+                                 UINT MinVertexIndex, UINT NumVertices, UINT startIndex,
+                                 UINT primCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
+                            const void* pVertexStreamZeroData,
+                            UINT VertexStreamZeroStride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex,
+                                   UINT NumVertices, UINT PrimitiveCount, const void* pIndexData,
+                                   D3DFORMAT IndexDataFormat, const void* pVertexStreamZeroData,
+                                   UINT VertexStreamZeroStride) override;
+
+    // Gl_Device
+    void Make_Current() override;
+    void Set_Shader_Override(GLuint vertex_program, GLuint fragment_program) override;
+    void Clear_Shader_Override() override;
+    void Half_Pixel_Offset(float* x, float* y) const override;
+
+    // For the resources and the read-back functions.
+    UINT Max_Texture_Size() const { return max_texture_size_; }
+    void Forget_Texture_Name(GLuint name);
+    void Forget_Buffer_Name(GLuint name);
+    bool Read_Last_Frame(int* width, int* height, std::vector<unsigned char>* rgba);
+
+private:
+    Device(Direct3D9* d3d, HWND window);
+    ~Device();
+    HRESULT Init(const D3DPRESENT_PARAMETERS& params);
+    void Set_Default_States();
+
+    // Draw path (device_draw.cpp)
+    struct Draw_Input;
+    HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const Draw_Input& input);
+    const Vertex_Layout* Current_Layout() const;
+    void Apply_Render_States();
+    void Apply_Textures();
+    bool Apply_Programs(const Vertex_Layout& layout);
+    void Upload_Ff_Uniforms();
+    bool Apply_Vertex_Input(const Vertex_Layout& layout, const Draw_Input& input);
+    GLuint Sampler_For(DWORD stage);
+    void Reset_Gl_State();
+
+    // Reference counting and the objects this device belongs to
+    ULONG refs_ = 1;
+    Direct3D9* d3d_;
+    HWND window_;
+
+    // GL side
+    std::unique_ptr<Gl_Context> context_;
+    GLuint msaa_fbo_ = 0, msaa_color_ = 0, msaa_depth_ = 0;
+    GLuint resolve_fbo_ = 0, resolve_color_ = 0;
+    GLuint vao_ = 0;
+    GLuint pipeline_ = 0;
+    GLuint ff_ubo_ = 0;
+    Stream_Ring up_vertices_, up_indices_, ubo_ring_;
+    UINT max_texture_size_ = 0;
+    float max_anisotropy_ = 1.0f;
+    int width_ = 0, height_ = 0;
+    bool has_stencil_ = false;
+    int depth_bits_ = 16;
+    bool presented_ = false;
+    DWORD presentation_interval_ = 0;
+
+    // D3D state
+    std::array<DWORD, k_render_state_count> render_states_{};
+    std::array<std::array<DWORD, k_sampler_state_count>, D3D_MAX_SAMPLERS> sampler_states_{};
+    std::array<std::array<DWORD, k_texture_stage_state_count>, k_texture_stage_count> stage_states_{};
+    std::vector<D3DMATRIX> transforms_;
+    struct Light_Slot {
+        D3DLIGHT9 light{};
+        bool enabled = false;
+    };
+    std::map<DWORD, Light_Slot> lights_;
+    D3DMATERIAL9 material_{};
+    D3DVIEWPORT9 viewport_{};
+    bool in_scene_ = false;
+
+    struct Texture_Slot {
+        Bound<Texture_Storage> storage;
+        IDirect3DBaseTexture9* interface = nullptr;  // what GetTexture hands back
+    };
+    std::array<Texture_Slot, D3D_MAX_SAMPLERS> textures_;
+    struct Stream_Slot {
+        Bound<Vertex_Buffer> buffer;
+        UINT offset = 0, stride = 0;
+    };
+    std::array<Stream_Slot, k_stream_count> streams_;
+    Bound<Index_Buffer> indices_;
+    Bound<Vertex_Declaration> declaration_;
+    DWORD fvf_ = 0;
+    std::unordered_map<DWORD, Vertex_Layout> fvf_layouts_;
+
+    // Shader override from an effect pass
+    GLuint override_vertex_ = 0, override_fragment_ = 0;
+
+    // What is in GL right now, to skip redundant calls
+    bool render_states_dirty_ = true;
+    bool ff_uniforms_dirty_ = true;
+    std::array<bool, D3D_MAX_SAMPLERS> sampler_dirty_{};
+    std::array<GLuint, D3D_MAX_SAMPLERS> bound_texture_{};
+    std::array<GLenum, D3D_MAX_SAMPLERS> bound_target_{};
+    std::array<GLuint, D3D_MAX_SAMPLERS> bound_sampler_{};
+    std::uint64_t vao_layout_id_ = 0;
+    GLuint vao_elements_ = 0;
+    GLuint stage_vertex_ = ~0u, stage_fragment_ = ~0u;
+    GLintptr ubo_offset_ = -1;
+    bool lights_dirty_ = true;
+    std::vector<DWORD> active_lights_;  // lowest enabled indices, at most k_ff_lights
+
+    struct Sampler_Key_Hash {
+        std::size_t operator()(const std::array<DWORD, 10>& key) const {
+            std::size_t h = 1469598103934665603ull;
+            for (DWORD v : key) h = (h ^ v) * 1099511628211ull;
+            return h;
+        }
+    };
+    std::unordered_map<std::array<DWORD, 10>, GLuint, Sampler_Key_Hash> samplers_;
+
+    Ff_Uniform_Block ff_block_{};
+};
+
+class Direct3D9 final : public IDirect3D9 {
+public:
+    Direct3D9() = default;
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override;
+    HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                         DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
+                         IDirect3DDevice9** ppReturnedDeviceInterface) override;
+
+private:
+    ~Direct3D9() = default;
+    ULONG refs_ = 1;
+};

@@ -1,0 +1,49 @@
+// Vertex layouts: the elements of a vertex declaration or of a flexible
+// vertex format, and what the draw path needs to know about them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d9.h"
+#include "platform/d3d9/device_child.h"
+
+struct Vertex_Layout {
+    std::vector<D3DVERTEXELEMENT9> elements;  // without the end marker
+    std::uint64_t id = 0;                     // unique per layout, for the VAO cache
+
+    // Facts the fixed-function generator keys on.
+    bool pretransformed = false;  // POSITIONT (XYZRHW)
+    bool has_position = false;
+    bool has_normal = false;
+    bool has_color0 = false;
+    bool has_color1 = false;
+    std::uint8_t texcoord_sets = 0;  // bit n: TEXCOORDn present
+    std::uint16_t streams = 0;       // bit s: stream s used
+};
+
+// Builds the layout of a declaration. False for a malformed one (unknown
+// type, stream out of range, element past 255 bytes of a vertex...).
+bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out);
+
+// Elements of a flexible vertex format and its vertex size, in Direct3D's
+// order: position, blend weights, normal, point size, diffuse, specular,
+// texture coordinate sets. False for an FVF the device does not take.
+bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* stride);
+
+// Size in bytes of one element of a declaration type, 0 for an unknown one.
+UINT Decl_Type_Size(BYTE type);
+
+class Vertex_Declaration final : public IDirect3DVertexDeclaration9, public Device_Child {
+public:
+    Vertex_Declaration(Device* device, Vertex_Layout layout);
+
+    ULONG AddRef() override { return Add_Ref(); }
+    ULONG Release() override { return Release_Ref(); }
+    HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
+
+    const Vertex_Layout& Layout() const { return layout_; }
+
+private:
+    Vertex_Layout layout_;
+};
