@@ -1,0 +1,423 @@
+// The engine's drawing on a real headless device, read back pixel by pixel:
+// the loading screen, the camera, objects in plain and blended mode, light
+// markers and arrows, loading with its fallbacks, and scene building.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "frame/frame.h"
+#include "render/render.h"
+#include "scene_support.h"
+#include "support/temp_dir.h"
+#include "support/test_device.h"
+
+namespace {
+
+int Red(std::uint32_t argb) { return (argb >> 16) & 0xFF; }
+int Green(std::uint32_t argb) { return (argb >> 8) & 0xFF; }
+int Blue(std::uint32_t argb) { return argb & 0xFF; }
+
+// A square of side 2*h facing the camera (-z), at z = 0, clockwise from the front.
+std::string Quad_X(float h, const char* diffuse, const char* texture = nullptr) {
+    std::string material = std::string("  Material {\n   ") + diffuse + ";;\n   0.0;\n   0;0;0;;\n   0;0;0;;\n";
+    if (texture) material += std::string("   TextureFilename {\n    \"") + texture + "\";\n   }\n";
+    material += "  }\n";
+    char mesh[1024];
+    std::snprintf(mesh, sizeof mesh,
+                  "xof 0302txt 0032\nMesh Quad {\n 4;\n %g;%g;0;,\n %g;%g;0;,\n %g;%g;0;,\n %g;%g;0;;\n"
+                  " 2;\n 3;0,1,2;,\n 3;0,2,3;;\n MeshNormals {\n  4;\n  0;0;-1;,\n  0;0;-1;,\n"
+                  "  0;0;-1;,\n  0;0;-1;;\n  2;\n  3;0,1,2;,\n  3;0,2,3;;\n }\n"
+                  " MeshTextureCoords {\n  4;\n  0;1;,\n  0;0;,\n  1;0;,\n  1;1;;\n }\n"
+                  " MeshMaterialList {\n  1;\n  2;\n  0,\n  0;\n",
+                  -h, -h, -h, h, h, h, h, -h);
+    return std::string(mesh) + material + " }\n}\n";
+}
+
+class Engine_Render : public ::testing::Test {
+protected:
+    Scene_Fixture_State state;
+    Test_Device td{320, 240};
+    Temp_Dir dir;
+
+    void SetUp() override {
+        ASSERT_TRUE(td.Ok()) << td.Error();
+        Main_Device = td.device;
+        Main_Font = nullptr;
+        Main_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        Main_Device->SetRenderState(D3DRS_LIGHTING, TRUE);
+        Main_Scene_Camera.Pos = D3DXVECTOR3(0.0f, 0.0f, -50.0f);
+        Main_Scene_Camera.Look = D3DXVECTOR3(0.0f, 0.0f, 1.0f);
+        Main_Scene_Camera.Up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+        Main_Scene_Camera.Right = D3DXVECTOR3(1.0f, 0.0f, 0.0f);
+        Main_Scene_Camera.Speed = 0.222f;
+    }
+    void TearDown() override {
+        Reset_Scene_Globals();
+        if (Main_Font) Main_Font->Release();
+        Main_Font = nullptr;
+        if (Main_Loading_Bar) Main_Loading_Bar->Release();
+        if (Main_Loading_Frame) Main_Loading_Frame->Release();
+        Main_Loading_Bar = Main_Loading_Frame = nullptr;
+        Main_Device = nullptr;
+    }
+
+    MAIN_CGLight* Make_Light(D3DLIGHTTYPE type, D3DVECTOR position, D3DCOLORVALUE ambient,
+                             bool renderable, D3DVECTOR direction = {0, 0, 0}) {
+        if (!Main_Light_List) Main_Light_List = new Main_Light_Node{0, nullptr, nullptr, nullptr};
+        ++Main_Light_Count;
+        MAIN_CGLight* light = Add_Light(&Main_Light_List, Main_Light_Count, Main_Device_Ref)->Light;
+        light->Light.Type = type;
+        light->Light.Position = position;
+        light->Light.Direction = direction;
+        light->Light.Ambient = ambient;
+        light->Light.Diffuse = {1, 1, 1, 1};
+        light->Light.Range = 300.0f;
+        light->Renderable = renderable;
+        Setup_Light(light);
+        return light;
+    }
+
+    MAIN_CGObject* Make_Object(const std::string& file, D3DXVECTOR3 position, int alpha) {
+        if (!Main_Object_List) Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
+        ++Main_Object_Count;
+        MAIN_CGObject* object =
+            Add_Object(&Main_Object_List, Main_Object_Count, Main_Device_Ref)->Object;
+        std::snprintf(object->Name, sizeof object->Name, "%s", file.c_str());
+        object->Position = position;
+        object->Alpha = alpha;
+        D3DLIGHT9* first = Main_Light_List && Main_Light_List->Next
+                               ? &Main_Light_List->Next->Light->Light
+                               : nullptr;
+        Load_Object(object, object->Name, first);
+        return object;
+    }
+
+    void Frame(std::uint32_t clear = 0xFF000000) {
+        Main_Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
+        ASSERT_TRUE(SUCCEEDED(Main_Device->BeginScene()));
+        Main_Scene_Camera.Up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+        Main_Scene_Camera.Right = D3DXVECTOR3(1.0f, 0.0f, 0.0f);
+        Update_Camera();
+        for (Main_Object_Node* n = Main_Object_List ? Main_Object_List->Next : nullptr; n;
+             n = n->Next)
+            Draw_Object(n->Object, &Main_Scene_Camera.Pos);
+        for (Main_Light_Node* n = Main_Light_List ? Main_Light_List->Next : nullptr; n; n = n->Next)
+            Draw_Light(n->Light);
+        Main_Device->EndScene();
+        ASSERT_TRUE(td.Capture());
+    }
+};
+
+TEST_F(Engine_Render, LoadingBarFrameAndFillCoverTheirPixels) {
+    for (float percent : {50.0f, 100.0f}) {
+        ASSERT_EQ(Build_Loading_Bar(percent), 0);
+        Draw_Loading_Screen(" ", "x");
+        ASSERT_TRUE(td.Capture());
+        int end = static_cast<int>(percent * 3);  // the fill's right edge
+        EXPECT_EQ(td.Pixel(5, 5), 0xFF000033u) << "frame, left edge";
+        EXPECT_EQ(td.Pixel(304, 19), 0xFF000022u) << "frame, right edge";
+        EXPECT_EQ(td.Pixel(4, 10) & 0xFFFFFF, 0u);
+        EXPECT_EQ(td.Pixel(305, 10) & 0xFFFFFF, 0u);
+        EXPECT_EQ(td.Pixel(100, 4) & 0xFFFFFF, 0u);
+        EXPECT_EQ(td.Pixel(100, 20) & 0xFFFFFF, 0u);
+        EXPECT_EQ(td.Pixel(10, 12), 0xFF0000EEu);
+        EXPECT_EQ(td.Pixel(end - 1, 14), 0xFF0000EEu);
+        EXPECT_NE(td.Pixel(end, 13), 0xFF0000EEu);
+        EXPECT_NE(td.Pixel(9, 13), 0xFF0000EEu);
+        EXPECT_NE(td.Pixel(50, 11), 0xFF0000EEu);
+        EXPECT_NE(td.Pixel(50, 15), 0xFF0000EEu);
+    }
+}
+
+TEST_F(Engine_Render, LoadingBarRebuildKeepsOnePairOfBuffers) {
+    Build_Loading_Bar(10.0f);
+    IDirect3DVertexBuffer9* bar = Main_Loading_Bar;
+    bar->AddRef();
+    Build_Loading_Bar(20.0f);
+    EXPECT_EQ(bar->Release(), 0u);  // the old one is gone: our reference was the last
+    void* data = nullptr;
+    ASSERT_TRUE(SUCCEEDED(Main_Loading_Bar->Lock(0, 0, &data, 0)));
+    const Loading_Vertex* v = static_cast<const Loading_Vertex*>(data);
+    EXPECT_EQ(v[2].x, 60.0f);
+    EXPECT_EQ(v[0].colour, 0x000000EEu);
+    EXPECT_EQ(v[0].z, 0.5f);
+    EXPECT_EQ(v[0].rhw, 1.0f);
+    Main_Loading_Bar->Unlock();
+}
+
+TEST_F(Engine_Render, LoadingTextsInTheirColours) {
+    ASSERT_TRUE(SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                                          OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial",
+                                          &Main_Font)));
+    Build_Loading_Bar(0.0f);
+    Draw_Loading_Screen("MMMM", "готово");
+    ASSERT_TRUE(td.Capture());
+    auto count = [&](int x0, int y0, int x1, int y1, std::uint32_t colour) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += td.Pixel(x, y) == colour;
+        return n;
+    };
+    EXPECT_GT(count(310, 5, 319, 20, 0xFF666666u), 3);   // the title starts at (310, 5)
+    EXPECT_EQ(count(300, 0, 310, 24, 0xFF666666u), 0);   // and not before
+    EXPECT_GT(count(310, 25, 320, 40, 0xFF666666u), 3);  // the right text at (310, 25)
+    EXPECT_GT(count(10, 25, 60, 40, 0xFF999999u), 10);   // the left text at (10, 25)
+    EXPECT_EQ(count(0, 25, 10, 40, 0xFF999999u), 0);
+}
+
+TEST_F(Engine_Render, CameraBuildsTheViewAndTheFixedProjection) {
+    Main_Scene_Camera.Pos = D3DXVECTOR3(5.0f, 6.0f, 25.0f);
+    Main_Scene_Camera.Look = D3DXVECTOR3(0.0f, 0.0f, 1.0f);
+    Update_Camera();
+    D3DXMATRIX view, projection, expected;
+    Main_Device->GetTransform(D3DTS_VIEW, &view);
+    D3DXMatrixTranslation(&expected, -5.0f, -6.0f, -25.0f);
+    EXPECT_TRUE(view == expected);
+    Main_Device->GetTransform(D3DTS_PROJECTION, &projection);
+    D3DXMatrixPerspectiveFovLH(&expected, 0.7853982f, 1.3333334f, 1.0f, 15000.0f);
+    EXPECT_TRUE(projection == expected);
+
+    Main_Scene_Camera.Look = D3DXVECTOR3(-0.1f, -0.1f, 0.5f);
+    Main_Scene_Camera.Up = D3DXVECTOR3(0, 1, 0);
+    Update_Camera();
+    const D3DXVECTOR3& look = Main_Scene_Camera.Look;
+    EXPECT_NEAR(D3DXVec3Length(&look), 1.0f, 1e-6);
+    EXPECT_NEAR(look.x / look.z, -0.2f, 1e-6);
+    EXPECT_NEAR(look.y / look.z, -0.2f, 1e-6);
+
+    Main_Scene_Camera.Look = D3DXVECTOR3(0.05f, -5.0f, 0.1f);  // nearly straight down
+    Main_Scene_Camera.Up = D3DXVECTOR3(0, 1, 0);
+    Update_Camera();
+    EXPECT_EQ(Main_Scene_Camera.Right.y, 0.0f);
+    EXPECT_GE(Main_Scene_Camera.Up.y, 0.0f);
+    EXPECT_NEAR(D3DXVec3Length(&Main_Scene_Camera.Right), 1.0f, 1e-6);
+    EXPECT_NEAR(D3DXVec3Length(&Main_Scene_Camera.Up), 1.0f, 1e-6);
+}
+
+TEST_F(Engine_Render, FirstLightDriftsFiveUnitsPerThousandFrames) {
+    Make_Light(D3DLIGHT_POINT, {10, 0, 0}, {0.2f, 0.2f, 0.2f, 1}, false);
+    Make_Light(D3DLIGHT_POINT, {-10, 0, 0}, {0.2f, 0.2f, 0.2f, 1}, false);
+    for (int i = 0; i < 1000; ++i) Render_Frame();
+    EXPECT_NEAR(Light_At(1)->Light.Position.x, 15.0f, 0.01f);
+    EXPECT_EQ(Light_At(2)->Light.Position.x, -10.0f);
+    D3DLIGHT9 sent;
+    Main_Device->GetLight(Light_At(1)->Slot, &sent);
+    EXPECT_EQ(sent.Position.x, Light_At(1)->Light.Position.x);  // re-sent every frame
+}
+
+TEST_F(Engine_Render, PlainObjectCarriesItsMaterialLitByTheLight) {
+    dir.Write("quad.x", Quad_X(10, "0.0;1.0;0.0;1.0"));
+    // A light with no attenuation terms saturates what it reaches.
+    Make_Light(D3DLIGHT_POINT, {0, 0, -30}, {0, 0, 0, 0}, false);
+    MAIN_CGObject* object = Make_Object("quad.x", D3DXVECTOR3(0, 0, 0), 100);
+    ASSERT_NE(object->Mesh, nullptr);
+    EXPECT_EQ(object->Material_Count, 1u);
+    EXPECT_EQ(object->Materials[0].Ambient.g, 1.0f);  // ambient replaced by diffuse
+    Frame();
+    std::uint32_t centre = td.Pixel(160, 120);
+    EXPECT_EQ(Green(centre), 255);
+    EXPECT_EQ(Red(centre), 0);
+    EXPECT_EQ(td.Pixel(5, 5) & 0xFFFFFF, 0u);
+    DWORD cull = 0;
+    Main_Device->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(cull, static_cast<DWORD>(D3DCULL_NONE));
+}
+
+TEST_F(Engine_Render, ObjectOutOfRangeStaysDark) {
+    dir.Write("quad.x", Quad_X(10, "0.0;1.0;0.0;1.0"));
+    MAIN_CGLight* light = Make_Light(D3DLIGHT_POINT, {0, 0, -30}, {0, 0, 0, 0}, false);
+    light->Light.Range = 10.0f;
+    Make_Object("quad.x", D3DXVECTOR3(0, 0, 0), 100);
+    Frame();
+    EXPECT_EQ(td.Pixel(160, 120) & 0xFFFFFF, 0u);
+}
+
+TEST_F(Engine_Render, BlendedObjectUsesOneAndInverseSourceAlpha) {
+    dir.Write("glass.x", Quad_X(10, "1.0;0.0;0.0;0.25"));
+    Make_Light(D3DLIGHT_POINT, {0, 0, -30}, {0, 0, 0, 0}, false);
+    MAIN_CGObject* glass = Make_Object("glass.x", D3DXVECTOR3(0, 0, 0), 101);
+    Frame(0xFF0000FF);
+    std::uint32_t centre = td.Pixel(160, 120);
+    EXPECT_EQ(Red(centre), 255);
+    EXPECT_NEAR(Blue(centre), 191, 2);  // 255 * (1 - 0.25)
+    DWORD blend = 0, source = 0, dest = 0;
+    Main_Device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    Main_Device->GetRenderState(D3DRS_SRCBLEND, &source);
+    Main_Device->GetRenderState(D3DRS_DESTBLEND, &dest);
+    EXPECT_EQ(blend, 1u);  // left on for whatever is drawn next
+    EXPECT_EQ(source, static_cast<DWORD>(D3DBLEND_ONE));
+    EXPECT_EQ(dest, static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
+    // Exactly 100 is opaque.
+    glass->Alpha = 100;
+    Frame(0xFF0000FF);
+    EXPECT_EQ(Blue(td.Pixel(160, 120)), 0);
+}
+
+TEST_F(Engine_Render, RenderableLightGlowsInItsAmbientColour) {
+    Make_Light(D3DLIGHT_POINT, {0, 0, 0}, {0.5f, 0.4f, 0.3f, 1.0f}, true);
+    const D3DMATERIAL9& marker = Light_At(1)->Marker_Material;
+    EXPECT_EQ(marker.Emissive.r, 0.5f);
+    EXPECT_EQ(marker.Emissive.a, 0.2f);
+    EXPECT_EQ(marker.Diffuse.r, 0.0f);
+    EXPECT_EQ(marker.Power, 0.0f);
+    Frame();
+    std::uint32_t centre = td.Pixel(160, 120);
+    EXPECT_NEAR(Red(centre), 128, 2);
+    EXPECT_NEAR(Green(centre), 102, 2);
+    EXPECT_NEAR(Blue(centre), 77, 2);
+}
+
+TEST_F(Engine_Render, NonRenderableLightDrawsNothingButLights) {
+    dir.Write("quad.x", Quad_X(10, "1.0;1.0;0.0;1.0"));
+    Make_Light(D3DLIGHT_POINT, {0, 0, -30}, {1, 1, 1, 1}, false);
+    Make_Object("quad.x", D3DXVECTOR3(0, 0, 0), 100);
+    Frame();
+    EXPECT_EQ(td.Pixel(160, 120) & 0xFFFFFF, 0xFFFF00u);
+    // Where the light itself is (off the quad, in view): nothing drawn.
+    Main_Scene_Camera.Pos = D3DXVECTOR3(0, 0, -60);
+    Frame();
+    int lit_outside = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            if (std::abs(x - 160) > 40 || std::abs(y - 120) > 40) lit_outside += (td.Pixel(x, y) & 0xFFFFFF) != 0;
+    EXPECT_EQ(lit_outside, 0);
+}
+
+TEST_F(Engine_Render, SpotLightArrowPointsAlongItsDirection) {
+    Main_Scene_Camera.Pos = D3DXVECTOR3(0, 0, -300);
+    Make_Light(D3DLIGHT_SPOT, {0, 0, 0}, {1, 1, 1, 1}, true, {1, 0, 0});
+    Frame();
+    // The shaft runs from the light to 100 units along +x: right of centre, not left.
+    int right = 0, left = 0;
+    for (int x = 175; x < 200; ++x) right += (td.Pixel(x, 120) & 0xFFFFFF) != 0;
+    for (int x = 120; x < 145; ++x) left += (td.Pixel(x, 120) & 0xFFFFFF) != 0;
+    EXPECT_GT(right, 15);
+    EXPECT_EQ(left, 0);
+    DWORD fill = 0;
+    Main_Device->GetRenderState(D3DRS_FILLMODE, &fill);
+    EXPECT_EQ(fill, static_cast<DWORD>(D3DFILL_SOLID));
+}
+
+TEST_F(Engine_Render, MissingModelFallsBackToBlankWithOneBox) {
+    dir.Write("blank.x", Quad_X(3, "1.0;0.0;1.0;1.0"));
+    MAIN_CGObject* object = Make_Object("models\\nothing.x", D3DXVECTOR3(1, 2, 3), 100);
+    ASSERT_EQ(state.Boxes().size(), 1u);
+    EXPECT_EQ(state.Boxes()[0].Text, "не найдена модель: models\\nothing.x");
+    EXPECT_EQ(state.Boxes()[0].Caption, "game.exe");
+    ASSERT_NE(object->Mesh, nullptr);
+    EXPECT_EQ(object->Materials[0].Diffuse.b, 1.0f);
+    EXPECT_EQ(object->World._41, 1.0f);
+    EXPECT_EQ(object->World._43, 3.0f);
+}
+
+TEST_F(Engine_Render, NoModelAtAllLeavesAnUndrawnObject) {
+    MAIN_CGObject* object = Make_Object("nothing.x", D3DXVECTOR3(0, 0, 0), 100);
+    EXPECT_EQ(state.Boxes().size(), 1u);
+    EXPECT_EQ(object->Mesh, nullptr);
+    EXPECT_EQ(object->Materials, nullptr);
+    Frame();  // drawing it does nothing and does not fail
+    EXPECT_EQ(td.Pixel(160, 120) & 0xFFFFFF, 0u);
+}
+
+TEST_F(Engine_Render, AlphaZeroLoadsNoMaterialsAndDrawsWithTheDefault) {
+    dir.Write("quad.x", Quad_X(10, "1.0;0.0;0.0;1.0", "red.png"));
+    Make_Light(D3DLIGHT_POINT, {0, 0, -30}, {0, 0, 0, 0}, false);
+    MAIN_CGObject* object = Make_Object("quad.x", D3DXVECTOR3(0, 0, 0), 0);
+    EXPECT_EQ(object->Materials, nullptr);
+    EXPECT_EQ(object->Textures, nullptr);
+    EXPECT_EQ(object->Material_Count, 1u);
+    EXPECT_TRUE(state.Boxes().empty());  // no texture was looked for
+    Frame();
+    EXPECT_EQ(td.Pixel(160, 120) & 0xFFFFFF, 0xFFFFFFu);  // white default material
+}
+
+TEST_F(Engine_Render, TextureLookupOrderAndMessages) {
+    // 1x1 BMPs: 24-bit, one pixel (blue, green, red) plus padding.
+    auto bmp = [](unsigned char r, unsigned char g, unsigned char b) {
+        unsigned char data[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                                  1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};
+        data[54] = b;
+        data[55] = g;
+        data[56] = r;
+        return std::string(reinterpret_cast<char*>(data), sizeof data);
+    };
+    dir.Write("textures/only_in_folder.bmp", bmp(0, 255, 0));
+    dir.Write("quad_a.x", Quad_X(10, "1.0;1.0;1.0;1.0", "only_in_folder.bmp"));
+    dir.Write("quad_b.x", Quad_X(10, "1.0;1.0;1.0;1.0", "nowhere.bmp"));
+    dir.Write("quad_c.x", Quad_X(10, "1.0;1.0;1.0;1.0", ""));
+    MAIN_CGObject* a = Make_Object("quad_a.x", D3DXVECTOR3(0, 0, 0), 100);
+    EXPECT_NE(a->Textures[0], nullptr);
+    EXPECT_TRUE(state.Boxes().empty());
+    MAIN_CGObject* b = Make_Object("quad_b.x", D3DXVECTOR3(0, 0, 0), 100);
+    EXPECT_EQ(b->Textures[0], nullptr);
+    ASSERT_EQ(state.Boxes().size(), 1u);
+    EXPECT_EQ(state.Boxes()[0].Text, "textures\\nowhere.bmp");
+    MAIN_CGObject* c = Make_Object("quad_c.x", D3DXVECTOR3(0, 0, 0), 100);
+    EXPECT_EQ(c->Textures[0], nullptr);
+    EXPECT_EQ(state.Boxes().size(), 1u);
+    // With blank.bmp present, the texture that is nowhere becomes blank.bmp silently.
+    dir.Write("blank.bmp", bmp(255, 0, 255));
+    MAIN_CGObject* d = Make_Object("quad_b.x", D3DXVECTOR3(0, 0, 0), 100);
+    EXPECT_NE(d->Textures[0], nullptr);
+    EXPECT_EQ(state.Boxes().size(), 1u);
+}
+
+TEST_F(Engine_Render, DestroyingAnObjectReleasesItsNamedTextures) {
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_TRUE(SUCCEEDED(Main_Device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8,
+                                                     D3DPOOL_MANAGED, &texture, nullptr)));
+    texture->AddRef();  // ours, to see what the object does with its own
+    MAIN_CGObject* object = new MAIN_CGObject(Main_Device_Ref);
+    object->Diffuse_Texture = texture;
+    delete object;
+    EXPECT_EQ(texture->Release(), 0u);
+}
+
+TEST_F(Engine_Render, BuildSceneLoadsLightsFirstAndLogsEveryEntry) {
+    dir.Write("a.x", Quad_X(5, "1.0;1.0;1.0;1.0"));
+    dir.Write("levels/map_new.txt",
+              "[object]\n[name]=a.x\n[/object]\n[object]\n[type]=point_light\n[/object]\n"
+              "[object]\n[name]=a.x\n[x]=20\n[/object]\n[object]\n[type]=point_light\n"
+              "[light_renderable]=0\n[/object]\n[object]\n[name]=a.x\n[/object]\n"
+              "[object]\n[name]=a.x\n[/object]\n");
+    char cwd[1024];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    Main_Graphic_Log.Set_Directory(cwd);
+    Main_Graphic_Log.Open();
+    EXPECT_EQ(Build_Scene(), 0);
+    std::vector<std::string> lines = Split_Crlf_Lines(dir.Read("GraphicLog.txt"));
+    ASSERT_EQ(lines.size(), 9u);
+    auto message = [&](int i) { return lines[i].substr(lines[i].find("| ", 2) + 2); };
+    EXPECT_EQ(message(3), "источник света №1");
+    EXPECT_EQ(message(4), "источник света №2");
+    for (int i = 5; i < 9; ++i) EXPECT_EQ(message(i), "a.x");
+    // Every object refers to the first light; the last bar was 100 %.
+    EXPECT_EQ(Object_At(4)->Scene_Light, &Light_At(1)->Light);
+    EXPECT_NE(Light_At(1)->Marker_Mesh, nullptr);
+    EXPECT_EQ(Light_At(2)->Marker_Mesh, nullptr);
+    EXPECT_EQ(Light_At(2)->World._41, 0.0f);
+    EXPECT_EQ(Object_At(2)->World._41, 20.0f);
+    void* data = nullptr;
+    ASSERT_TRUE(SUCCEEDED(Main_Loading_Bar->Lock(0, 0, &data, 0)));
+    EXPECT_EQ(static_cast<const Loading_Vertex*>(data)[2].x, 300.0f);
+    Main_Loading_Bar->Unlock();
+    // The camera starts where the level does not say otherwise.
+    EXPECT_EQ(Main_Scene_Camera.Pos.z, 25.0f);
+}
+
+TEST_F(Engine_Render, BuildSceneWithoutLevelLogsAndKeepsTheCamera) {
+    char cwd[1024];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    Main_Graphic_Log.Set_Directory(cwd);
+    Main_Graphic_Log.Open();
+    EXPECT_EQ(Build_Scene(), 0);
+    std::vector<std::string> lines = Split_Crlf_Lines(dir.Read("GraphicLog.txt"));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[3].find("CGMFLoad_Polygon FAILED"), std::string::npos);
+    EXPECT_EQ(Main_Loading_Bar, nullptr);  // no loading frames from scene building
+    EXPECT_TRUE(state.Boxes().empty());
+    EXPECT_EQ(Main_Scene_Camera.Look.x, -0.1f);
+}
+
+}  // namespace
