@@ -108,7 +108,7 @@ TEST_F(Input, WalkingKeysJoinedByOrMoveOnce) {
 TEST_F(Input, WalkingNeverChangesHeight) {
     Main_Scene_Camera.Look = D3DXVECTOR3(0.6f, -0.8f, 0.0f);
     Main_Scene_Camera.Right = D3DXVECTOR3(0.0f, 0.0f, -1.0f);
-    for (int key : {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, 'W', 'A', 'S', 'D'}) {
+    for (int key : {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, int('W'), int('A'), int('S'), int('D')}) {
         Platform_Set_Key_State(key, true);
         Keyboard_Move(16.0f);
         Platform_Set_Key_State(key, false);
