@@ -1,0 +1,1017 @@
+// ID3DXEffect and D3DXCreateEffectFromFileA.
+//
+// An effect file is preprocessed on every creation (includes may change),
+// then looked up in a process-wide cache of parsed and compiled effects keyed
+// by the preprocessed text. Instances share that immutable template and own
+// only their parameter values, textures and uniform buffers.
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/d3d9/gl_device.h"
+#include "platform/d3dx9.h"
+#include "platform/d3dx9/buffer.h"
+#include "platform/d3dx9/effect_compiler.h"
+#include "platform/d3dx9/effect_internal.h"
+
+namespace qm_fx {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Name lookup: open addressing over precomputed hashes. Finding a name costs
+// one pass over its characters and no allocation, whether it exists or not.
+// ---------------------------------------------------------------------------
+class Name_Table {
+public:
+    void Build(const std::vector<const std::string*>& names)
+    {
+        std::size_t capacity = 8;
+        while (capacity < names.size() * 2) capacity *= 2;
+        slots_.assign(capacity, Slot{0, -1});
+        names_ = names;
+        mask_ = capacity - 1;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::uint32_t h = Hash(names[i]->c_str(), nullptr);
+            std::size_t k = h & mask_;
+            while (slots_[k].index >= 0) {
+                if (*names_[static_cast<std::size_t>(slots_[k].index)] == *names[i]) break;
+                k = (k + 1) & mask_;
+            }
+            if (slots_[k].index < 0) slots_[k] = Slot{h, static_cast<int>(i)};
+        }
+    }
+
+    int Find(const char* name) const
+    {
+        if (!name || slots_.empty()) return -1;
+        std::size_t length = 0;
+        const std::uint32_t h = Hash(name, &length);
+        std::size_t k = h & mask_;
+        while (slots_[k].index >= 0) {
+            const std::string& candidate = *names_[static_cast<std::size_t>(slots_[k].index)];
+            if (slots_[k].hash == h && candidate.size() == length &&
+                std::memcmp(candidate.data(), name, length) == 0)
+                return slots_[k].index;
+            k = (k + 1) & mask_;
+        }
+        return -1;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t hash;
+        int index;
+    };
+
+    // FNV-1a.
+    static std::uint32_t Hash(const char* s, std::size_t* length)
+    {
+        std::uint32_t h = 2166136261u;
+        std::size_t n = 0;
+        for (; s[n]; ++n) h = (h ^ static_cast<unsigned char>(s[n])) * 16777619u;
+        if (length) *length = n;
+        return h;
+    }
+
+    std::vector<Slot> slots_;
+    std::vector<const std::string*> names_;
+    std::size_t mask_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// The shared template
+// ---------------------------------------------------------------------------
+struct Copy_Op {
+    std::uint32_t word;  // parameter storage word
+    std::uint32_t byte;  // offset in the uniform block
+};
+
+struct Stage_Plan {
+    std::shared_ptr<const Compiled_Stage> compiled;
+    std::vector<Copy_Op> copies;
+    int pixel_offset = -1;  // byte offset of the pixel offset uniform
+    std::vector<std::pair<int, std::uint32_t>> samplers;  // (sampler parameter, stage)
+    std::size_t buffer_slot = 0;  // index of the instance's uniform buffer
+};
+
+struct Pass_Plan {
+    Stage_Plan vs, ps;
+    bool has_vs = false, has_ps = false;
+    // Pre-evaluated values of constant state expressions (same order as states).
+    std::vector<std::array<double, 4>> constants;
+};
+
+struct Save_Set {
+    std::vector<D3DRENDERSTATETYPE> render;
+    std::vector<std::pair<DWORD, D3DSAMPLERSTATETYPE>> sampler;
+    std::vector<DWORD> textures;
+    std::vector<std::pair<DWORD, D3DTEXTURESTAGESTATETYPE>> stage;
+    std::vector<D3DTRANSFORMSTATETYPE> transforms;
+    std::vector<DWORD> light_enables;
+    std::vector<DWORD> lights;
+    bool material = false;
+};
+
+struct Technique_Plan {
+    std::vector<Pass_Plan> passes;
+    Save_Set save;
+};
+
+struct Effect_Template {
+    Effect_Desc desc;
+    std::vector<Technique_Plan> techniques;
+    Name_Table parameter_names;
+    Name_Table technique_names;
+    std::size_t buffer_slots = 0;
+    std::uint32_t max_block = 0;
+};
+
+std::uint64_t g_parses = 0;
+
+std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>& Template_Cache()
+{
+    static auto* cache = new std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>();
+    return *cache;
+}
+
+template <typename T>
+void Add_Unique(std::vector<T>* v, const T& x)
+{
+    if (std::find(v->begin(), v->end(), x) == v->end()) v->push_back(x);
+}
+
+void Map_Element(const Type_Info& t, std::uint32_t word, const Block_Node& node,
+                 std::uint32_t base, std::vector<Copy_Op>* ops);
+
+void Map_Copies(const Type_Info& t, std::uint32_t word, const Block_Node& node, std::uint32_t base,
+                std::vector<Copy_Op>* ops)
+{
+    const std::uint32_t count = std::min(t.elements ? t.elements : 1u,
+                                         node.array_size ? node.array_size : 1u);
+    for (std::uint32_t e = 0; e < count; ++e)
+        Map_Element(t, word + e * t.Element_Words(), node, base + e * node.array_stride, ops);
+}
+
+void Map_Element(const Type_Info& t, std::uint32_t word, const Block_Node& node,
+                 std::uint32_t base, std::vector<Copy_Op>* ops)
+{
+    if (t.cls == Type_Class::Struct) {
+        if (node.kind != Block_Node::Kind::Struct) return;
+        std::uint32_t w = word;
+        for (std::size_t m = 0; m < t.members.size() && m < node.members.size(); ++m) {
+            const Block_Node& child = node.members[m];
+            Map_Copies(*t.members[m].type, w, child, base + child.offset, ops);
+            w += t.members[m].type->Words();
+        }
+        return;
+    }
+    if (t.Is_Matrix()) {
+        // HLSL row r is SPIR-V column r; the decoration says which of the two
+        // runs contiguously in memory.
+        if (node.kind != Block_Node::Kind::Matrix) return;
+        for (std::uint32_t r = 0; r < t.rows && r < node.columns; ++r)
+            for (std::uint32_t c = 0; c < t.cols && c < node.components; ++c) {
+                const std::uint32_t at = node.row_major ? c * node.matrix_stride + r * 4
+                                                        : r * node.matrix_stride + c * 4;
+                ops->push_back({word + r * t.cols + c, base + at});
+            }
+        return;
+    }
+    const std::uint32_t n = std::min<std::uint32_t>(t.cls == Type_Class::Vector ? t.cols : 1,
+                                                    node.components);
+    for (std::uint32_t c = 0; c < n; ++c) ops->push_back({word + c, base + c * 4});
+}
+
+bool Plan_Stage(const Effect_Desc& desc, const std::shared_ptr<const Compiled_Stage>& compiled,
+                Stage_Plan* plan, std::size_t* slots)
+{
+    plan->compiled = compiled;
+    for (const Block_Node& node : compiled->block) {
+        if (node.name == kPixel_Offset_Uniform) {
+            plan->pixel_offset = static_cast<int>(node.offset);
+            continue;
+        }
+        const int p = desc.Find_Parameter(node.name);
+        if (p < 0) continue;
+        const Parameter& param = desc.parameters[static_cast<std::size_t>(p)];
+        Map_Copies(param.type, param.offset, node, node.offset, &plan->copies);
+    }
+    for (const Stage_Sampler& s : compiled->samplers) {
+        const int p = desc.Find_Parameter(s.name);
+        if (p >= 0) plan->samplers.emplace_back(p, s.stage);
+    }
+    plan->buffer_slot = (*slots)++;
+    return true;
+}
+
+void Add_Sampler_Saves(const Parameter& sampler, DWORD stage, Save_Set* save)
+{
+    for (const State_Assignment& sa : sampler.sampler_states)
+        if (sa.def->kind == State_Kind::Sampler)
+            Add_Unique(&save->sampler, {stage, static_cast<D3DSAMPLERSTATETYPE>(sa.def->id)});
+    if (sampler.sampler_sets_texture) Add_Unique(&save->textures, stage);
+}
+
+void Plan_Saves(const Effect_Desc& desc, const Technique& tech, Technique_Plan* plan)
+{
+    Save_Set& save = plan->save;
+    for (std::size_t p = 0; p < tech.passes.size(); ++p) {
+        for (const State_Assignment& sa : tech.passes[p].states) {
+            switch (sa.def->kind) {
+            case State_Kind::Render:
+                Add_Unique(&save.render, static_cast<D3DRENDERSTATETYPE>(sa.def->id));
+                break;
+            case State_Kind::Sampler:
+                Add_Unique(&save.sampler, {sa.index, static_cast<D3DSAMPLERSTATETYPE>(sa.def->id)});
+                break;
+            case State_Kind::Texture_Stage:
+                Add_Unique(&save.stage,
+                           {sa.index, static_cast<D3DTEXTURESTAGESTATETYPE>(sa.def->id)});
+                break;
+            case State_Kind::Texture: Add_Unique(&save.textures, DWORD(sa.index)); break;
+            case State_Kind::Sampler_Object:
+                if (sa.object >= 0)
+                    Add_Sampler_Saves(desc.parameters[static_cast<std::size_t>(sa.object)],
+                                      sa.index, &save);
+                break;
+            case State_Kind::Transform:
+                Add_Unique(&save.transforms,
+                           static_cast<D3DTRANSFORMSTATETYPE>(sa.def->id + sa.index));
+                break;
+            case State_Kind::Light_Enable: Add_Unique(&save.light_enables, DWORD(sa.index)); break;
+            case State_Kind::Light: Add_Unique(&save.lights, DWORD(sa.index)); break;
+            case State_Kind::Material: save.material = true; break;
+            default: break;
+            }
+        }
+        const Pass_Plan& pp = plan->passes[p];
+        for (const Stage_Plan* sp : {&pp.vs, &pp.ps})
+            for (const auto& [param, stage] : sp->samplers)
+                Add_Sampler_Saves(desc.parameters[static_cast<std::size_t>(param)], stage, &save);
+    }
+}
+
+std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc, Diagnostics* diag)
+{
+    auto tpl = std::make_shared<Effect_Template>();
+    tpl->desc = std::move(desc);
+    const Effect_Desc& d = tpl->desc;
+
+    std::vector<std::shared_ptr<const Compiled_Stage>> shaders(d.shaders.size());
+    for (std::size_t s = 0; s < d.shaders.size(); ++s) {
+        shaders[s] = Compile_Shader(d, s, diag);
+        if (!shaders[s]) return nullptr;
+    }
+    for (const Technique& tech : d.techniques) {
+        Technique_Plan tp;
+        for (const Pass& pass : tech.passes) {
+            Pass_Plan pp;
+            if (pass.vertex_shader >= 0) {
+                pp.has_vs = true;
+                Plan_Stage(d, shaders[static_cast<std::size_t>(pass.vertex_shader)], &pp.vs,
+                           &tpl->buffer_slots);
+            }
+            if (pass.pixel_shader >= 0) {
+                pp.has_ps = true;
+                Plan_Stage(d, shaders[static_cast<std::size_t>(pass.pixel_shader)], &pp.ps,
+                           &tpl->buffer_slots);
+            }
+            for (const State_Assignment& sa : pass.states) {
+                std::array<double, 4> v{};
+                if (sa.value.root >= 0 && sa.value.Constant())
+                    Evaluate(sa.value, d, nullptr, v.data(), v.size());
+                pp.constants.push_back(v);
+            }
+            tp.passes.push_back(std::move(pp));
+        }
+        Plan_Saves(d, tech, &tp);
+        tpl->techniques.push_back(std::move(tp));
+    }
+    for (const auto& s : shaders) tpl->max_block = std::max(tpl->max_block, s->block_size);
+
+    std::vector<const std::string*> names;
+    for (const Parameter& p : d.parameters) names.push_back(&p.name);
+    tpl->parameter_names.Build(names);
+    names.clear();
+    for (const Technique& t : d.techniques) names.push_back(&t.name);
+    tpl->technique_names.Build(names);
+    return tpl;
+}
+
+std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::string& path,
+                                                     const Macro_Definitions& defines,
+                                                     Diagnostics* diag, bool* unreadable)
+{
+    Token_Stream tokens;
+    if (!Preprocess(path, defines, nullptr, &tokens, diag)) {
+        *unreadable = tokens.files.empty();
+        return nullptr;
+    }
+    std::string key;
+    for (const std::string& f : tokens.files) key += f + '\x1e';
+    for (const Token& t : tokens.tokens) {
+        key += t.text;
+        key += '\x1f';
+        key += std::to_string(t.line);
+        key += '\x1f';
+        key += std::to_string(t.file);
+        key += '\x1d';
+    }
+    auto& cache = Template_Cache();
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+
+    Effect_Desc desc;
+    if (!Parse_Effect(tokens, &desc, diag)) return nullptr;
+    ++g_parses;
+    gl->Make_Current();
+    auto tpl = Build_Template(std::move(desc), diag);
+    if (!tpl) return nullptr;
+    cache.emplace(std::move(key), tpl);
+    return tpl;
+}
+
+// ---------------------------------------------------------------------------
+// The effect instance
+// ---------------------------------------------------------------------------
+DWORD To_Dword(Value_Kind kind, const double* v, std::size_t count)
+{
+    switch (kind) {
+    case Value_Kind::Float: return std::bit_cast<DWORD>(static_cast<float>(v[0]));
+    case Value_Kind::Color:
+        if (count >= 3) {
+            auto channel = [](double c) {
+                return static_cast<DWORD>(std::clamp(c, 0.0, 1.0) * 255.0 + 0.5);
+            };
+            return (channel(count >= 4 ? v[3] : 1.0) << 24) | (channel(v[0]) << 16) |
+                   (channel(v[1]) << 8) | channel(v[2]);
+        }
+        return Value_Word(Base_Type::Uint, v[0]);
+    default: return Value_Word(Base_Type::Uint, v[0]);
+    }
+}
+
+class Effect;
+// Our effects are recognised by a registry of live instances, so that a
+// foreign ID3DXEffect is never cast.
+std::unordered_map<const ID3DXEffect*, Effect*>& Live_Effects()
+{
+    static auto* live = new std::unordered_map<const ID3DXEffect*, Effect*>();
+    return *live;
+}
+
+class Effect final : public ID3DXEffect {
+public:
+    Effect(IDirect3DDevice9* device, Gl_Device* gl, std::shared_ptr<const Effect_Template> tpl)
+        : device_(device), gl_(gl), tpl_(std::move(tpl)), desc_(tpl_->desc)
+    {
+        device_->AddRef();
+        storage_ = desc_.defaults;
+        textures_.assign(desc_.parameters.size(), nullptr);
+        texture_dirty_.assign(desc_.parameters.size(), 0);
+        buffers_.resize(tpl_->buffer_slots);
+        scratch_.assign(tpl_->max_block, 0);
+        technique_ = desc_.techniques.empty() ? -1 : 0;
+    }
+
+    const Effect_Desc& Desc() const { return desc_; }
+    const Effect_Template& Template() const { return *tpl_; }
+
+    // --- IUnknown ----------------------------------------------------------
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override
+    {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    // --- handles -------------------------------------------------------------
+    D3DXHANDLE GetTechniqueByName(LPCSTR pName) override
+    {
+        const int t = tpl_->technique_names.Find(pName);
+        return t < 0 ? nullptr : desc_.techniques[static_cast<std::size_t>(t)].name.c_str();
+    }
+
+    D3DXHANDLE GetParameterByName(D3DXHANDLE hParameter, LPCSTR pName) override
+    {
+        if (hParameter) return nullptr;  // members of structs are not addressed separately
+        const int p = tpl_->parameter_names.Find(pName);
+        return p < 0 ? nullptr : desc_.parameters[static_cast<std::size_t>(p)].name.c_str();
+    }
+
+    HRESULT SetTechnique(D3DXHANDLE hTechnique) override
+    {
+        const int t = Technique_Index(hTechnique);
+        if (t < 0) return D3DERR_INVALIDCALL;
+        if (in_begin_) End();
+        technique_ = t;
+        return D3D_OK;
+    }
+
+    D3DXHANDLE GetCurrentTechnique() override
+    {
+        return technique_ < 0 ? nullptr : desc_.techniques[static_cast<std::size_t>(technique_)].name.c_str();
+    }
+
+    // --- values ----------------------------------------------------------------
+    HRESULT SetValue(D3DXHANDLE h, LPCVOID pData, UINT Bytes) override
+    {
+        const Parameter* p = Numeric_Or_Object(h);
+        if (!p || !pData) return D3DERR_INVALIDCALL;
+        if (p->type.base == Base_Type::Texture) {
+            if (Bytes < sizeof(void*)) return D3DERR_INVALIDCALL;
+            IDirect3DBaseTexture9* tex;
+            std::memcpy(&tex, pData, sizeof tex);
+            return Store_Texture(*p, tex);
+        }
+        if (!p->type.Numeric()) return D3DERR_INVALIDCALL;
+        const std::size_t bytes = std::min<std::size_t>(Bytes, std::size_t(p->type.Words()) * 4);
+        std::memcpy(storage_.data() + p->offset, pData, bytes);
+        ++version_;
+        return D3D_OK;
+    }
+
+    HRESULT GetValue(D3DXHANDLE h, LPVOID pData, UINT Bytes) override
+    {
+        const Parameter* p = Numeric_Or_Object(h);
+        if (!p || !pData) return D3DERR_INVALIDCALL;
+        if (p->type.base == Base_Type::Texture) {
+            if (Bytes < sizeof(void*)) return D3DERR_INVALIDCALL;
+            IDirect3DBaseTexture9* tex = Texture_Of(*p);
+            if (tex) tex->AddRef();
+            std::memcpy(pData, &tex, sizeof tex);
+            return D3D_OK;
+        }
+        if (p->type.base == Base_Type::String) {
+            const char* s = p->string_value.c_str();
+            if (Bytes < sizeof(s)) return D3DERR_INVALIDCALL;
+            std::memcpy(pData, &s, sizeof s);
+            return D3D_OK;
+        }
+        if (!p->type.Numeric()) return D3DERR_INVALIDCALL;
+        const std::size_t bytes = std::min<std::size_t>(Bytes, std::size_t(p->type.Words()) * 4);
+        std::memcpy(pData, storage_.data() + p->offset, bytes);
+        return D3D_OK;
+    }
+
+    HRESULT SetBool(D3DXHANDLE h, BOOL b) override { return Set_Scalar(h, b ? 1.0 : 0.0); }
+    HRESULT GetBool(D3DXHANDLE h, BOOL* pb) override
+    {
+        double v;
+        if (!pb || Get_Scalar(h, &v) < 0) return D3DERR_INVALIDCALL;
+        *pb = v != 0.0;
+        return D3D_OK;
+    }
+    HRESULT SetInt(D3DXHANDLE h, INT n) override { return Set_Scalar(h, n); }
+    HRESULT GetInt(D3DXHANDLE h, INT* pn) override
+    {
+        double v;
+        if (!pn || Get_Scalar(h, &v) < 0) return D3DERR_INVALIDCALL;
+        *pn = static_cast<INT>(Value_Word(Base_Type::Int, v));
+        return D3D_OK;
+    }
+    HRESULT SetFloat(D3DXHANDLE h, FLOAT f) override { return Set_Scalar(h, f); }
+    HRESULT GetFloat(D3DXHANDLE h, FLOAT* pf) override
+    {
+        double v;
+        if (!pf || Get_Scalar(h, &v) < 0) return D3DERR_INVALIDCALL;
+        *pf = static_cast<float>(v);
+        return D3D_OK;
+    }
+
+    HRESULT SetVector(D3DXHANDLE h, const D3DXVECTOR4* pVector) override
+    {
+        const Parameter* p = Plain_Numeric(h);
+        if (!p || !pVector || p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
+        const float v[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
+        const std::uint32_t n = std::min<std::uint32_t>(4, p->type.Element_Words());
+        for (std::uint32_t k = 0; k < n; ++k) storage_[p->offset + k] = Value_Word(p->type.base, v[k]);
+        ++version_;
+        return D3D_OK;
+    }
+
+    HRESULT GetVector(D3DXHANDLE h, D3DXVECTOR4* pVector) override
+    {
+        const Parameter* p = Plain_Numeric(h);
+        if (!p || !pVector || p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
+        float v[4] = {0, 0, 0, 0};
+        const std::uint32_t n = std::min<std::uint32_t>(4, p->type.Element_Words());
+        for (std::uint32_t k = 0; k < n; ++k)
+            v[k] = static_cast<float>(Word_Value(p->type.base, storage_[p->offset + k]));
+        *pVector = D3DXVECTOR4(v[0], v[1], v[2], v[3]);
+        return D3D_OK;
+    }
+
+    // D3DX matrices are row-major memory with row vectors; the parameter
+    // storage keeps HLSL's logical rows, so M[r][c] lands on HLSL m[r][c]
+    // and mul(v, M) in a shader equals D3DXVec4Transform(v, M). A smaller
+    // matrix takes the leading rows and columns.
+    HRESULT SetMatrix(D3DXHANDLE h, const D3DXMATRIX* pMatrix) override
+    {
+        const Parameter* p = Plain_Numeric(h);
+        if (!p || !pMatrix || !p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
+        for (std::uint32_t r = 0; r < p->type.rows; ++r)
+            for (std::uint32_t c = 0; c < p->type.cols; ++c)
+                storage_[p->offset + r * p->type.cols + c] =
+                    Value_Word(p->type.base, pMatrix->m[r][c]);
+        ++version_;
+        return D3D_OK;
+    }
+
+    HRESULT GetMatrix(D3DXHANDLE h, D3DXMATRIX* pMatrix) override
+    {
+        const Parameter* p = Plain_Numeric(h);
+        if (!p || !pMatrix || !p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
+        for (std::uint32_t r = 0; r < 4; ++r)
+            for (std::uint32_t c = 0; c < 4; ++c)
+                pMatrix->m[r][c] =
+                    r < p->type.rows && c < p->type.cols
+                        ? static_cast<float>(Word_Value(p->type.base,
+                                                        storage_[p->offset + r * p->type.cols + c]))
+                        : (r == c ? 1.0f : 0.0f);
+        return D3D_OK;
+    }
+
+    HRESULT SetTexture(D3DXHANDLE h, LPDIRECT3DBASETEXTURE9 pTexture) override
+    {
+        const Parameter* p = Numeric_Or_Object(h);
+        if (!p || p->type.base != Base_Type::Texture) return D3DERR_INVALIDCALL;
+        return Store_Texture(*p, pTexture);
+    }
+
+    HRESULT GetTexture(D3DXHANDLE h, LPDIRECT3DBASETEXTURE9* ppTexture) override
+    {
+        const Parameter* p = Numeric_Or_Object(h);
+        if (!p || !ppTexture || p->type.base != Base_Type::Texture) return D3DERR_INVALIDCALL;
+        *ppTexture = Texture_Of(*p);
+        if (*ppTexture) (*ppTexture)->AddRef();
+        return D3D_OK;
+    }
+
+    // --- drawing ---------------------------------------------------------------
+    HRESULT Begin(UINT* pPasses, DWORD Flags) override
+    {
+        if (technique_ < 0 || in_begin_) return D3DERR_INVALIDCALL;
+        const Technique_Plan& tp = tpl_->techniques[static_cast<std::size_t>(technique_)];
+        saved_ = !(Flags & D3DXFX_DONOTSAVESTATE);
+        save_samplers_ = !(Flags & D3DXFX_DONOTSAVESAMPLERSTATE);
+        if (saved_) Save(tp.save);
+        in_begin_ = true;
+        if (pPasses) *pPasses = static_cast<UINT>(tp.passes.size());
+        return D3D_OK;
+    }
+
+    HRESULT BeginPass(UINT Pass) override
+    {
+        if (!in_begin_ || in_pass_) return D3DERR_INVALIDCALL;
+        const Technique_Plan& tp = tpl_->techniques[static_cast<std::size_t>(technique_)];
+        if (Pass >= tp.passes.size()) return D3DERR_INVALIDCALL;
+        pass_ = static_cast<int>(Pass);
+        in_pass_ = true;
+        Apply_Pass(false);
+        return D3D_OK;
+    }
+
+    HRESULT CommitChanges() override
+    {
+        if (!in_pass_) return D3DERR_INVALIDCALL;
+        Apply_Pass(true);
+        return D3D_OK;
+    }
+
+    HRESULT EndPass() override
+    {
+        if (!in_pass_) return D3DERR_INVALIDCALL;
+        gl_->Clear_Shader_Override();
+        in_pass_ = false;
+        return D3D_OK;
+    }
+
+    HRESULT End() override
+    {
+        if (!in_begin_) return D3DERR_INVALIDCALL;
+        if (in_pass_) EndPass();
+        if (saved_) Restore(tpl_->techniques[static_cast<std::size_t>(technique_)].save);
+        in_begin_ = false;
+        return D3D_OK;
+    }
+
+private:
+    struct Stage_Buffer {
+        GLuint buffer = 0;
+        std::uint64_t version = 0;
+        float offset_x = 0, offset_y = 0;
+    };
+
+    ~Effect()
+    {
+        Live_Effects().erase(this);
+        if (in_begin_) End();
+        for (IDirect3DBaseTexture9*& t : textures_)
+            if (t) t->Release();
+        for (IDirect3DBaseTexture9*& t : saved_textures_)
+            if (t) t->Release();
+        gl_->Make_Current();
+        for (const Stage_Buffer& b : buffers_)
+            if (b.buffer) glDeleteBuffers(1, &b.buffer);
+        device_->Release();
+    }
+
+    int Technique_Index(D3DXHANDLE h) const
+    {
+        if (!h) return -1;
+        for (std::size_t t = 0; t < desc_.techniques.size(); ++t)
+            if (h == desc_.techniques[t].name.c_str()) return static_cast<int>(t);
+        return tpl_->technique_names.Find(h);
+    }
+
+    const Parameter* Numeric_Or_Object(D3DXHANDLE h) const
+    {
+        const int p = tpl_->parameter_names.Find(h);
+        return p < 0 ? nullptr : &desc_.parameters[static_cast<std::size_t>(p)];
+    }
+
+    // Numeric parameters other than structs.
+    const Parameter* Plain_Numeric(D3DXHANDLE h) const
+    {
+        const Parameter* p = Numeric_Or_Object(h);
+        if (!p || !p->type.Numeric() || p->type.cls == Type_Class::Struct) return nullptr;
+        return p;
+    }
+
+    HRESULT Set_Scalar(D3DXHANDLE h, double v)
+    {
+        const Parameter* p = Plain_Numeric(h);
+        if (!p) return D3DERR_INVALIDCALL;
+        storage_[p->offset] = Value_Word(p->type.base, v);
+        ++version_;
+        return D3D_OK;
+    }
+
+    HRESULT Get_Scalar(D3DXHANDLE h, double* v) const
+    {
+        const Parameter* p = Plain_Numeric(h);
+        if (!p) return D3DERR_INVALIDCALL;
+        *v = Word_Value(p->type.base, storage_[p->offset]);
+        return D3D_OK;
+    }
+
+    IDirect3DBaseTexture9* Texture_Of(const Parameter& p) const
+    {
+        return textures_[static_cast<std::size_t>(&p - desc_.parameters.data())];
+    }
+
+    HRESULT Store_Texture(const Parameter& p, IDirect3DBaseTexture9* tex)
+    {
+        const std::size_t i = static_cast<std::size_t>(&p - desc_.parameters.data());
+        if (tex) tex->AddRef();
+        if (textures_[i]) textures_[i]->Release();
+        textures_[i] = tex;
+        texture_dirty_[i] = 1;
+        return D3D_OK;
+    }
+
+    IDirect3DBaseTexture9* Texture_Param(int index) const
+    {
+        return index < 0 ? nullptr : textures_[static_cast<std::size_t>(index)];
+    }
+
+    // --- state save and restore ----------------------------------------------------
+    void Save(const Save_Set& s)
+    {
+        saved_render_.resize(s.render.size());
+        for (std::size_t k = 0; k < s.render.size(); ++k)
+            device_->GetRenderState(s.render[k], &saved_render_[k]);
+        saved_sampler_.resize(s.sampler.size());
+        if (save_samplers_)
+            for (std::size_t k = 0; k < s.sampler.size(); ++k)
+                device_->GetSamplerState(s.sampler[k].first, s.sampler[k].second, &saved_sampler_[k]);
+        saved_textures_.assign(s.textures.size(), nullptr);
+        for (std::size_t k = 0; k < s.textures.size(); ++k)
+            device_->GetTexture(s.textures[k], &saved_textures_[k]);
+        saved_stage_.resize(s.stage.size());
+        for (std::size_t k = 0; k < s.stage.size(); ++k)
+            device_->GetTextureStageState(s.stage[k].first, s.stage[k].second, &saved_stage_[k]);
+        saved_transforms_.resize(s.transforms.size());
+        for (std::size_t k = 0; k < s.transforms.size(); ++k)
+            device_->GetTransform(s.transforms[k], &saved_transforms_[k]);
+        saved_light_enables_.resize(s.light_enables.size());
+        for (std::size_t k = 0; k < s.light_enables.size(); ++k)
+            device_->GetLightEnable(s.light_enables[k], &saved_light_enables_[k]);
+        saved_lights_.resize(s.lights.size());
+        for (std::size_t k = 0; k < s.lights.size(); ++k)
+            device_->GetLight(s.lights[k], &saved_lights_[k]);
+        if (s.material) device_->GetMaterial(&saved_material_);
+    }
+
+    void Restore(const Save_Set& s)
+    {
+        for (std::size_t k = 0; k < s.render.size(); ++k)
+            device_->SetRenderState(s.render[k], saved_render_[k]);
+        if (save_samplers_)
+            for (std::size_t k = 0; k < s.sampler.size(); ++k)
+                device_->SetSamplerState(s.sampler[k].first, s.sampler[k].second, saved_sampler_[k]);
+        for (std::size_t k = 0; k < s.textures.size(); ++k) {
+            device_->SetTexture(s.textures[k], saved_textures_[k]);
+            if (saved_textures_[k]) saved_textures_[k]->Release();
+            saved_textures_[k] = nullptr;
+        }
+        for (std::size_t k = 0; k < s.stage.size(); ++k)
+            device_->SetTextureStageState(s.stage[k].first, s.stage[k].second, saved_stage_[k]);
+        for (std::size_t k = 0; k < s.transforms.size(); ++k)
+            device_->SetTransform(s.transforms[k], &saved_transforms_[k]);
+        for (std::size_t k = 0; k < s.light_enables.size(); ++k)
+            device_->LightEnable(s.light_enables[k], saved_light_enables_[k]);
+        for (std::size_t k = 0; k < s.lights.size(); ++k)
+            device_->SetLight(s.lights[k], &saved_lights_[k]);
+        if (s.material) device_->SetMaterial(&saved_material_);
+    }
+
+    // --- applying a pass -------------------------------------------------------------
+    // Without `commit` everything is applied; with it (CommitChanges) only what
+    // depends on values changed since the pass began.
+    void Apply_Pass(bool commit)
+    {
+        const Technique& tech = desc_.techniques[static_cast<std::size_t>(technique_)];
+        const Pass& pass = tech.passes[static_cast<std::size_t>(pass_)];
+        const Pass_Plan& plan =
+            tpl_->techniques[static_cast<std::size_t>(technique_)].passes[static_cast<std::size_t>(pass_)];
+        const bool values_changed = version_ != applied_version_;
+
+        for (std::size_t k = 0; k < pass.states.size(); ++k) {
+            const State_Assignment& sa = pass.states[k];
+            const bool constant = sa.value.root < 0 || sa.value.Constant();
+            bool apply = !commit;
+            if (commit) {
+                if (sa.def->kind == State_Kind::Texture)
+                    apply = sa.object >= 0 && texture_dirty_[static_cast<std::size_t>(sa.object)];
+                else if (sa.def->kind == State_Kind::Sampler_Object && sa.object >= 0) {
+                    const Parameter& s = desc_.parameters[static_cast<std::size_t>(sa.object)];
+                    apply = (s.sampler_texture >= 0 &&
+                             texture_dirty_[static_cast<std::size_t>(s.sampler_texture)]) ||
+                            values_changed;
+                } else
+                    apply = (!constant || sa.def->kind == State_Kind::Transform) && values_changed;
+            }
+            if (apply) Apply_State(sa, plan.constants[k]);
+        }
+
+        if (plan.has_vs) Bind_Samplers(plan.vs, commit, values_changed);
+        if (plan.has_ps) Bind_Samplers(plan.ps, commit, values_changed);
+
+        gl_->Make_Current();
+        if (plan.has_vs) Upload(plan.vs, kVertex_Block_Binding, true);
+        if (plan.has_ps) Upload(plan.ps, kPixel_Block_Binding, false);
+        if (!commit) {
+            if (plan.has_vs || plan.has_ps)
+                gl_->Set_Shader_Override(plan.has_vs ? plan.vs.compiled->program : 0,
+                                         plan.has_ps ? plan.ps.compiled->program : 0);
+            else
+                gl_->Clear_Shader_Override();
+        }
+        applied_version_ = version_;
+        std::fill(texture_dirty_.begin(), texture_dirty_.end(), 0);
+    }
+
+    void Apply_Sampler_States(const Parameter& sampler, DWORD stage, bool commit,
+                              bool values_changed)
+    {
+        for (const State_Assignment& sa : sampler.sampler_states) {
+            if (sa.def->kind != State_Kind::Sampler) continue;
+            const bool constant = sa.value.Constant();
+            if (commit && (constant || !values_changed)) continue;
+            double v[4];
+            Evaluate(sa.value, desc_, storage_.data(), v, 4);
+            device_->SetSamplerState(stage, static_cast<D3DSAMPLERSTATETYPE>(sa.def->id),
+                                     To_Dword(sa.def->value, v, 1));
+        }
+        if (sampler.sampler_sets_texture &&
+            (!commit || (sampler.sampler_texture >= 0 &&
+                         texture_dirty_[static_cast<std::size_t>(sampler.sampler_texture)])))
+            device_->SetTexture(stage, Texture_Param(sampler.sampler_texture));
+    }
+
+    void Bind_Samplers(const Stage_Plan& sp, bool commit, bool values_changed)
+    {
+        for (const auto& [param, stage] : sp.samplers)
+            Apply_Sampler_States(desc_.parameters[static_cast<std::size_t>(param)], stage, commit,
+                                 values_changed);
+    }
+
+    void Apply_State(const State_Assignment& sa, const std::array<double, 4>& constant)
+    {
+        double v[4] = {constant[0], constant[1], constant[2], constant[3]};
+        std::size_t count = 1;
+        if (sa.value.root >= 0) {
+            if (!sa.value.Constant()) Evaluate(sa.value, desc_, storage_.data(), v, 4);
+            const Expr_Node& root = sa.value.nodes[static_cast<std::size_t>(sa.value.root)];
+            count = root.op == Expr_Node::Op::Vector ? root.kids.size() : 1;
+            if (root.op == Expr_Node::Op::Parameter)
+                count = desc_.parameters[static_cast<std::size_t>(root.parameter)].type.Words();
+        }
+        const DWORD word = To_Dword(sa.def->value, v, count);
+        switch (sa.def->kind) {
+        case State_Kind::Render:
+            device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(sa.def->id), word);
+            break;
+        case State_Kind::Sampler:
+            device_->SetSamplerState(sa.index, static_cast<D3DSAMPLERSTATETYPE>(sa.def->id), word);
+            break;
+        case State_Kind::Texture_Stage:
+            device_->SetTextureStageState(sa.index, static_cast<D3DTEXTURESTAGESTATETYPE>(sa.def->id),
+                                          word);
+            break;
+        case State_Kind::Texture: device_->SetTexture(sa.index, Texture_Param(sa.object)); break;
+        case State_Kind::Sampler_Object:
+            if (sa.object >= 0)
+                Apply_Sampler_States(desc_.parameters[static_cast<std::size_t>(sa.object)], sa.index,
+                                     false, true);
+            break;
+        case State_Kind::Transform: {
+            if (sa.object < 0) break;
+            const Parameter& p = desc_.parameters[static_cast<std::size_t>(sa.object)];
+            D3DMATRIX m{};
+            for (std::uint32_t r = 0; r < 4; ++r)
+                for (std::uint32_t c = 0; c < 4; ++c)
+                    m.m[r][c] = r < p.type.rows && c < p.type.cols
+                                    ? static_cast<float>(Word_Value(
+                                          p.type.base, storage_[p.offset + r * p.type.cols + c]))
+                                    : (r == c ? 1.0f : 0.0f);
+            device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(sa.def->id + sa.index), &m);
+            break;
+        }
+        case State_Kind::Light_Enable: device_->LightEnable(sa.index, word != 0); break;
+        case State_Kind::Light: {
+            D3DLIGHT9 light{};
+            device_->GetLight(sa.index, &light);
+            const float f[4] = {float(v[0]), float(v[1]), float(v[2]), float(v[3])};
+            switch (static_cast<Light_Field>(sa.def->id)) {
+            case Light_Field::Type: light.Type = static_cast<D3DLIGHTTYPE>(word); break;
+            case Light_Field::Diffuse: light.Diffuse = {f[0], f[1], f[2], f[3]}; break;
+            case Light_Field::Specular: light.Specular = {f[0], f[1], f[2], f[3]}; break;
+            case Light_Field::Ambient: light.Ambient = {f[0], f[1], f[2], f[3]}; break;
+            case Light_Field::Position: light.Position = {f[0], f[1], f[2]}; break;
+            case Light_Field::Direction: light.Direction = {f[0], f[1], f[2]}; break;
+            case Light_Field::Range: light.Range = f[0]; break;
+            case Light_Field::Falloff: light.Falloff = f[0]; break;
+            case Light_Field::Attenuation0: light.Attenuation0 = f[0]; break;
+            case Light_Field::Attenuation1: light.Attenuation1 = f[0]; break;
+            case Light_Field::Attenuation2: light.Attenuation2 = f[0]; break;
+            case Light_Field::Theta: light.Theta = f[0]; break;
+            case Light_Field::Phi: light.Phi = f[0]; break;
+            }
+            device_->SetLight(sa.index, &light);
+            break;
+        }
+        case State_Kind::Material: {
+            D3DMATERIAL9 mat{};
+            device_->GetMaterial(&mat);
+            const D3DCOLORVALUE c = {float(v[0]), float(v[1]), float(v[2]), float(v[3])};
+            switch (static_cast<Material_Field>(sa.def->id)) {
+            case Material_Field::Diffuse: mat.Diffuse = c; break;
+            case Material_Field::Ambient: mat.Ambient = c; break;
+            case Material_Field::Specular: mat.Specular = c; break;
+            case Material_Field::Emissive: mat.Emissive = c; break;
+            case Material_Field::Power: mat.Power = c.r; break;
+            }
+            device_->SetMaterial(&mat);
+            break;
+        }
+        default: break;
+        }
+    }
+
+    void Upload(const Stage_Plan& sp, GLuint binding, bool vertex)
+    {
+        const std::uint32_t size = sp.compiled->block_size;
+        if (size == 0) return;
+        Stage_Buffer& b = buffers_[sp.buffer_slot];
+        float ox = 0, oy = 0;
+        if (vertex && sp.pixel_offset >= 0) gl_->Half_Pixel_Offset(&ox, &oy);
+        if (!b.buffer) {
+            glCreateBuffers(1, &b.buffer);
+            glNamedBufferData(b.buffer, size, nullptr, GL_DYNAMIC_DRAW);
+            b.version = 0;
+        }
+        if (b.version != version_ || b.offset_x != ox || b.offset_y != oy) {
+            std::fill(scratch_.begin(), scratch_.begin() + size, std::uint8_t{0});
+            for (const Copy_Op& op : sp.copies)
+                if (op.byte + 4 <= size) std::memcpy(&scratch_[op.byte], &storage_[op.word], 4);
+            if (sp.pixel_offset >= 0 && static_cast<std::uint32_t>(sp.pixel_offset) + 8 <= size) {
+                std::memcpy(&scratch_[static_cast<std::size_t>(sp.pixel_offset)], &ox, 4);
+                std::memcpy(&scratch_[static_cast<std::size_t>(sp.pixel_offset) + 4], &oy, 4);
+            }
+            glNamedBufferSubData(b.buffer, 0, size, scratch_.data());
+            b.version = version_;
+            b.offset_x = ox;
+            b.offset_y = oy;
+        }
+        glBindBufferRange(GL_UNIFORM_BUFFER, binding, b.buffer, 0, size);
+    }
+
+    std::atomic<ULONG> refs_{1};
+    IDirect3DDevice9* device_;
+    Gl_Device* gl_;
+    std::shared_ptr<const Effect_Template> tpl_;
+    const Effect_Desc& desc_;
+
+    std::vector<std::uint32_t> storage_;
+    std::vector<IDirect3DBaseTexture9*> textures_;  // per parameter; owned references
+    std::vector<std::uint8_t> texture_dirty_;
+    std::uint64_t version_ = 1;
+    std::uint64_t applied_version_ = 0;
+    std::vector<Stage_Buffer> buffers_;
+    std::vector<std::uint8_t> scratch_;
+
+    int technique_ = -1;
+    int pass_ = -1;
+    bool in_begin_ = false;
+    bool in_pass_ = false;
+    bool saved_ = false;
+    bool save_samplers_ = true;
+
+    std::vector<DWORD> saved_render_;
+    std::vector<DWORD> saved_sampler_;
+    std::vector<IDirect3DBaseTexture9*> saved_textures_;
+    std::vector<DWORD> saved_stage_;
+    std::vector<D3DMATRIX> saved_transforms_;
+    std::vector<BOOL> saved_light_enables_;
+    std::vector<D3DLIGHT9> saved_lights_;
+    D3DMATERIAL9 saved_material_{};
+};
+
+Effect* Our_Effect(ID3DXEffect* e)
+{
+    auto it = Live_Effects().find(e);
+    return it == Live_Effects().end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+const Effect_Desc* Effect_Description(ID3DXEffect* effect)
+{
+    Effect* e = Our_Effect(effect);
+    return e ? &e->Desc() : nullptr;
+}
+
+bool Effect_Pass_Samplers(ID3DXEffect* effect, unsigned technique, unsigned pass,
+                          std::vector<std::pair<int, std::uint32_t>>* samplers)
+{
+    Effect* e = Our_Effect(effect);
+    if (!e || technique >= e->Template().techniques.size() ||
+        pass >= e->Template().techniques[technique].passes.size())
+        return false;
+    const Pass_Plan& p = e->Template().techniques[technique].passes[pass];
+    samplers->clear();
+    if (p.has_vs) samplers->insert(samplers->end(), p.vs.samplers.begin(), p.vs.samplers.end());
+    if (p.has_ps) samplers->insert(samplers->end(), p.ps.samplers.begin(), p.ps.samplers.end());
+    return true;
+}
+
+std::uint64_t Effect_Parse_Count() { return g_parses; }
+
+}  // namespace qm_fx
+
+HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                         const D3DXMACRO* pDefines, LPD3DXINCLUDE /*pInclude*/,
+                                         DWORD /*Flags*/, LPD3DXEFFECTPOOL /*pPool*/,
+                                         LPD3DXEFFECT* ppEffect, LPD3DXBUFFER* ppCompilationErrors)
+{
+    using namespace qm_fx;
+    if (ppCompilationErrors) *ppCompilationErrors = nullptr;
+    if (ppEffect) *ppEffect = nullptr;
+    if (!pDevice || !pSrcFile || !ppEffect) return D3DERR_INVALIDCALL;
+    Gl_Device* gl = Gl_Device_From(pDevice);
+    if (!gl) return D3DERR_INVALIDCALL;
+
+    Macro_Definitions defines;
+    for (const D3DXMACRO* m = pDefines; m && m->Name; ++m)
+        defines.emplace_back(m->Name, m->Definition ? m->Definition : "");
+
+    Diagnostics diag;
+    bool unreadable = false;
+    std::shared_ptr<const Effect_Template> tpl;
+    try {
+        tpl = Load_Template(gl, pSrcFile, defines, &diag, &unreadable);
+    } catch (const std::bad_alloc&) {
+        diag.Error_No_Location(std::string("out of memory compiling '") + pSrcFile + "'");
+    }
+    if (!diag.Text().empty() && ppCompilationErrors)
+        Create_Buffer(diag.Text().c_str(), diag.Text().size() + 1, ppCompilationErrors);
+    if (!tpl) {
+        std::fputs(diag.Text().c_str(), stderr);
+        return unreadable ? D3DXERR_INVALIDDATA : E_FAIL;
+    }
+    auto* effect = new Effect(pDevice, gl, std::move(tpl));
+    Live_Effects()[effect] = effect;
+    *ppEffect = effect;
+    return D3D_OK;
+}

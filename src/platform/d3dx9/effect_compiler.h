@@ -1,0 +1,84 @@
+// Effect files, stage 3: one shader of a pass, from HLSL to a separable GL
+// program. The entry function is wrapped so that every input and output sits
+// at the fixed location of its semantic as a vec4 (what the device's
+// fixed-function halves expect), the wrapped HLSL goes through glslang to
+// SPIR-V and through SPIRV-Cross to GLSL 4.50. Results are kept in a
+// process-wide cache keyed by the complete HLSL text, so instances of one
+// effect file (and identical passes of different files) compile once.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/d3dx9/effect_parser.h"
+
+namespace qm_fx {
+
+// Uniform buffer binding points of effect programs (below the device's own).
+inline constexpr GLuint kVertex_Block_Binding = 0;
+inline constexpr GLuint kPixel_Block_Binding = 1;
+
+// The name of the clip-space offset the wrapper adds to the position, so that
+// effect geometry covers the pixels Direct3D 9 covers (see Gl_Device).
+inline constexpr const char* kPixel_Offset_Uniform = "Qm_Fx_Pixel_Offset";
+
+// Vertex texture samplers (vs_3_0 tex2Dlod) use the last four stages, as
+// Direct3D 9 keeps them apart from the pixel samplers.
+inline constexpr std::uint32_t kVertex_Sampler_First_Stage = 12;
+
+// Layout of one member of the uniform block as the compiled GLSL has it.
+struct Block_Node {
+    enum class Kind : std::uint8_t { Scalar, Vector, Matrix, Struct, Other };
+    std::string name;
+    Kind kind = Kind::Other;
+    std::uint32_t offset = 0;        // bytes from the start of the parent
+    std::uint32_t components = 1;    // vector size (matrices: of one SPIR-V column)
+    std::uint32_t columns = 1;       // matrices: SPIR-V columns (= HLSL rows)
+    std::uint32_t matrix_stride = 0;
+    bool row_major = false;          // SPIR-V RowMajor decoration
+    std::uint32_t array_size = 0;    // 0 when not an array
+    std::uint32_t array_stride = 0;
+    std::vector<Block_Node> members; // structs
+};
+
+struct Stage_Sampler {
+    std::string name;     // the sampler parameter
+    std::uint32_t stage;  // device sampler stage = GL texture unit
+};
+
+struct Compiled_Stage {
+    Shader_Stage stage = Shader_Stage::Vertex;
+    GLuint program = 0;                  // separable GL program
+    std::string glsl;                    // the generated GLSL
+    std::uint32_t block_size = 0;        // bytes of the uniform block, 0 when none
+    std::vector<Block_Node> block;       // its members
+    std::vector<Stage_Sampler> samplers; // samplers the shader reads
+};
+
+// Compiles shader `index` of `desc`. The GL context of the device must be
+// current. Null (with messages naming the effect source) on failure.
+std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, std::size_t index,
+                                                     Diagnostics* diagnostics);
+
+// Counts compilations that missed the cache (HLSL through to a GL program).
+std::uint64_t Shader_Compile_Count();
+
+// --- the steps, exposed for the tool and the tests --------------------------
+
+// The HLSL of the wrapped entry point (appended to desc.hlsl). False with a
+// message when the entry's signature cannot be mapped.
+bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader,
+                         std::string* text, Diagnostics* diagnostics);
+
+// HLSL (DX9 compatibility rules) to SPIR-V for entry "Qm_Fx_Entry". On failure
+// `log` holds the compiler's messages ("ERROR: 0:line: text" lines).
+bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage,
+                   std::vector<std::uint32_t>* spirv, std::string* log);
+
+inline constexpr const char* kEntry_Name = "Qm_Fx_Entry";
+
+}  // namespace qm_fx

@@ -1,0 +1,364 @@
+// The entry-point wrapper and the HLSL compiler (glslang).
+//
+// Direct3D 9 links a vertex shader to a pixel shader (or to the fixed-function
+// pipeline) by semantic register, whatever the declared widths. GL matches
+// separable stages by location and type, so the wrapper declares every
+// vertex input, varying and colour output as a float4 at the location of its
+// semantic and converts to and from what the effect's function declares.
+// The wrapper also binds the `compile` arguments to the function's uniform
+// parameters.
+#include "platform/d3dx9/effect_compiler.h"
+
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
+#include <glslang/SPIRV/GlslangToSpv.h>
+
+#include <map>
+#include <mutex>
+
+#include "platform/d3d9/gl_device.h"
+
+namespace qm_fx {
+
+namespace {
+
+struct Io_Leaf {
+    std::string access;  // HLSL l-value in the wrapper ("p0.uv", "r")
+    Type_Info type;      // scalar or vector
+    std::string semantic;
+    std::uint32_t index = 0;
+};
+
+std::string Upper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// "TEXCOORD3" -> ("TEXCOORD", 3)
+void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_t* index)
+{
+    std::size_t end = semantic.size();
+    while (end > 0 && semantic[end - 1] >= '0' && semantic[end - 1] <= '9') --end;
+    *name = Upper(semantic.substr(0, end));
+    *index = end < semantic.size() ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
+}
+
+bool Usage_Of(const std::string& name, BYTE* usage)
+{
+    static const std::pair<const char*, BYTE> table[] = {
+        {"POSITION", D3DDECLUSAGE_POSITION},     {"SV_POSITION", D3DDECLUSAGE_POSITION},
+        {"BLENDWEIGHT", D3DDECLUSAGE_BLENDWEIGHT}, {"BLENDINDICES", D3DDECLUSAGE_BLENDINDICES},
+        {"NORMAL", D3DDECLUSAGE_NORMAL},         {"PSIZE", D3DDECLUSAGE_PSIZE},
+        {"TEXCOORD", D3DDECLUSAGE_TEXCOORD},     {"TANGENT", D3DDECLUSAGE_TANGENT},
+        {"BINORMAL", D3DDECLUSAGE_BINORMAL},     {"TESSFACTOR", D3DDECLUSAGE_TESSFACTOR},
+        {"POSITIONT", D3DDECLUSAGE_POSITIONT},   {"COLOR", D3DDECLUSAGE_COLOR},
+        {"FOG", D3DDECLUSAGE_FOG},               {"DEPTH", D3DDECLUSAGE_DEPTH},
+        {"SAMPLE", D3DDECLUSAGE_SAMPLE}};
+    for (const auto& [n, u] : table)
+        if (name == n) {
+            *usage = u;
+            return true;
+        }
+    return false;
+}
+
+class Wrapper_Builder {
+public:
+    Wrapper_Builder(const Effect_Desc& desc, const Shader_Compile& shader, Diagnostics* diag)
+        : desc_(desc), shader_(shader), diag_(diag)
+    {
+    }
+
+    bool Build(std::string* text)
+    {
+        const Function_Info* f = desc_.Find_Function(shader_.entry, shader_.args.size());
+        if (!f) return Fail("undefined function '" + shader_.entry + "'");
+        const bool vertex = shader_.stage == Shader_Stage::Vertex;
+
+        std::string locals, call_args;
+        std::size_t next_arg = 0;
+        for (std::size_t k = 0; k < f->params.size(); ++k) {
+            const Function_Param& p = f->params[k];
+            if (p.is_uniform) {
+                if (next_arg >= shader_.args.size()) break;  // the rest take their defaults
+                if (!call_args.empty()) call_args += ", ";
+                call_args += "(" + shader_.args[next_arg++] + ")";
+                continue;
+            }
+            const std::string local = "qm_p" + std::to_string(k);
+            locals += "    " + Local_Type(p.type) + " " + local + Array_Suffix(p.type) + ";\n";
+            if (!call_args.empty()) call_args += ", ";
+            call_args += local;
+            if (p.is_in && !Flatten(p.type, local, p.semantic, p.name, &inputs_)) return false;
+            if (p.is_out && !Flatten(p.type, local, p.semantic, p.name, &outputs_)) return false;
+        }
+        std::string call = f->name + "(" + call_args + ");";
+        if (f->return_type.base != Base_Type::Void) {
+            locals += "    " + Local_Type(f->return_type) + " qm_r;\n";
+            call = "qm_r = " + call;
+            if (!Flatten(f->return_type, "qm_r", f->return_semantic, "the return value", &outputs_))
+                return false;
+        }
+
+        std::string params, reads, writes;
+        if (!(vertex ? Vertex_Io(&params, &reads, &writes) : Pixel_Io(&params, &reads, &writes)))
+            return false;
+
+        std::string& t = *text;
+        t.clear();
+        if (vertex) t += "float4 " + std::string(kPixel_Offset_Uniform) + ";\n";
+        t += "void " + std::string(kEntry_Name) + "(" + params + ")\n{\n";
+        t += locals + reads + "    " + call + "\n" + writes + "}\n";
+        return true;
+    }
+
+private:
+    bool Fail(const std::string& text)
+    {
+        diag_->Error(desc_.files[shader_.file], shader_.line, text);
+        return false;
+    }
+
+    static std::string Local_Type(const Type_Info& t) { return t.Element_Name(); }
+    static std::string Array_Suffix(const Type_Info& t)
+    {
+        return t.elements ? "[" + std::to_string(t.elements) + "]" : "";
+    }
+
+    bool Flatten(const Type_Info& type, const std::string& access, const std::string& semantic,
+                 const std::string& what, std::vector<Io_Leaf>* out)
+    {
+        const std::uint32_t count = type.elements ? type.elements : 1;
+        std::string name;
+        std::uint32_t index = 0;
+        if (!semantic.empty()) Split_Semantic(semantic, &name, &index);
+        for (std::uint32_t e = 0; e < count; ++e) {
+            const std::string a = type.elements ? access + "[" + std::to_string(e) + "]" : access;
+            if (type.cls == Type_Class::Struct) {
+                if (!semantic.empty())
+                    return Fail("'" + shader_.entry + "': a semantic on the struct " + what +
+                                " is not supported; give its members semantics");
+                for (const Struct_Member& m : type.members) {
+                    Type_Info mt = *m.type;
+                    if (!Flatten(mt, a + "." + m.name, m.semantic,
+                                 "member '" + m.name + "' of " + type.struct_name, out))
+                        return false;
+                }
+                continue;
+            }
+            if (type.cls == Type_Class::Object) continue;
+            if (type.Is_Matrix())
+                return Fail("'" + shader_.entry + "': matrix-typed " + what +
+                            " cannot be a shader input or output");
+            if (semantic.empty())
+                return Fail("'" + shader_.entry + "': " + what + " has no semantic");
+            Io_Leaf leaf;
+            leaf.access = a;
+            leaf.type = type;
+            leaf.type.elements = 0;
+            leaf.semantic = name;
+            leaf.index = index + e;
+            out->push_back(std::move(leaf));
+        }
+        return true;
+    }
+
+    static std::uint32_t Components(const Type_Info& t)
+    {
+        return t.cls == Type_Class::Vector ? t.cols : 1;
+    }
+
+    // A float4 source narrowed to the leaf's type.
+    static std::string From4(const std::string& src, const Type_Info& t)
+    {
+        static const char* const swizzles[] = {".x", ".xy", ".xyz", ""};
+        return "(" + t.Element_Name() + ")(" + src + swizzles[Components(t) - 1] + ")";
+    }
+
+    // A leaf widened to a float4; missing components read 0 (w reads 1).
+    static std::string To4(const std::string& value, const Type_Info& t)
+    {
+        const std::uint32_t n = Components(t);
+        const std::string as_float = n == 1 ? "float" : "float" + std::to_string(n);
+        static const char* const pads[] = {", 0, 0, 1", ", 0, 1", ", 1", ""};
+        if (n == 4) return "(float4)(" + value + ")";
+        return "float4((" + as_float + ")(" + value + ")" + pads[n - 1] + ")";
+    }
+
+    static void Add_Param(std::string* params, const std::string& decl)
+    {
+        if (!params->empty()) *params += ", ";
+        *params += decl;
+    }
+
+    bool Vertex_Io(std::string* params, std::string* reads, std::string* writes)
+    {
+        std::map<int, bool> declared;
+        for (const Io_Leaf& leaf : inputs_) {
+            BYTE usage;
+            int loc = -1;
+            if (leaf.index < 256 && Usage_Of(leaf.semantic, &usage))
+                loc = Gl_Attribute_Location(usage, static_cast<BYTE>(leaf.index));
+            if (loc < 0)
+                return Fail("'" + shader_.entry + "': vertex input semantic '" + leaf.semantic +
+                            std::to_string(leaf.index) + "' is not supported");
+            const std::string var = "qm_in" + std::to_string(loc);
+            if (!declared[loc]) {
+                Add_Param(params, "in float4 " + var + " : QM_A" + std::to_string(loc));
+                declared[loc] = true;
+            }
+            *reads += "    " + leaf.access + " = " + From4(var, leaf.type) + ";\n";
+        }
+        bool position = false;
+        std::map<int, bool> written;
+        for (const Io_Leaf& leaf : outputs_) {
+            if ((leaf.semantic == "POSITION" || leaf.semantic == "SV_POSITION") && leaf.index == 0) {
+                if (!position) Add_Param(params, "out float4 qm_position : SV_Position");
+                position = true;
+                *writes += "    qm_position = " + To4(leaf.access, leaf.type) + ";\n";
+                continue;
+            }
+            if (leaf.semantic == "PSIZE") continue;  // point sprites are not drawn by effects
+            BYTE usage;
+            int loc = -1;
+            if (leaf.index < 256 && Usage_Of(leaf.semantic, &usage))
+                loc = Gl_Varying_Location(usage, static_cast<BYTE>(leaf.index));
+            if (loc < 0)
+                return Fail("'" + shader_.entry + "': vertex output semantic '" + leaf.semantic +
+                            std::to_string(leaf.index) + "' is not supported");
+            const std::string var = "qm_out" + std::to_string(loc);
+            if (!written[loc]) Add_Param(params, "out float4 " + var + " : QM_V" + std::to_string(loc));
+            written[loc] = true;
+            *writes += "    " + var + " = " + To4(leaf.access, leaf.type) + ";\n";
+        }
+        if (!position)
+            return Fail("'" + shader_.entry + "': a vertex shader must write POSITION");
+        *writes += "    qm_position.xy += " + std::string(kPixel_Offset_Uniform) +
+                   ".xy * qm_position.w;\n";
+        return true;
+    }
+
+    bool Pixel_Io(std::string* params, std::string* reads, std::string* writes)
+    {
+        std::map<int, bool> declared;
+        bool frag_coord = false, face = false;
+        for (const Io_Leaf& leaf : inputs_) {
+            if (leaf.semantic == "VPOS" || leaf.semantic == "SV_POSITION" ||
+                (leaf.semantic == "POSITION" && leaf.index == 0)) {
+                if (!frag_coord) Add_Param(params, "in float4 qm_frag_coord : SV_Position");
+                frag_coord = true;
+                // VPOS holds the integer pixel coordinates, POSITION the raw position.
+                const std::string src = leaf.semantic == "VPOS"
+                                            ? "float4(floor(qm_frag_coord.xy), 0, 1)"
+                                            : "qm_frag_coord";
+                *reads += "    " + leaf.access + " = " + From4(src, leaf.type) + ";\n";
+                continue;
+            }
+            if (leaf.semantic == "VFACE" || leaf.semantic == "SV_ISFRONTFACE") {
+                if (!face) Add_Param(params, "in bool qm_front_face : SV_IsFrontFace");
+                face = true;
+                *reads += "    " + leaf.access + " = " +
+                          From4("(qm_front_face ? 1.0 : -1.0).xxxx", leaf.type) + ";\n";
+                continue;
+            }
+            BYTE usage;
+            int loc = -1;
+            if (leaf.index < 256 && Usage_Of(leaf.semantic, &usage))
+                loc = Gl_Varying_Location(usage, static_cast<BYTE>(leaf.index));
+            if (loc < 0)
+                return Fail("'" + shader_.entry + "': pixel input semantic '" + leaf.semantic +
+                            std::to_string(leaf.index) + "' is not supported");
+            const std::string var = "qm_in" + std::to_string(loc);
+            if (!declared[loc]) Add_Param(params, "in float4 " + var + " : QM_V" + std::to_string(loc));
+            declared[loc] = true;
+            *reads += "    " + leaf.access + " = " + From4(var, leaf.type) + ";\n";
+        }
+        std::map<std::uint32_t, bool> targets;
+        bool depth = false;
+        for (const Io_Leaf& leaf : outputs_) {
+            if (leaf.semantic == "COLOR" || leaf.semantic == "SV_TARGET") {
+                if (leaf.index > 3)
+                    return Fail("'" + shader_.entry + "': colour output " +
+                                std::to_string(leaf.index) + " is not supported");
+                const std::string var = "qm_target" + std::to_string(leaf.index);
+                if (!targets[leaf.index])
+                    Add_Param(params, "out float4 " + var + " : SV_Target" + std::to_string(leaf.index));
+                targets[leaf.index] = true;
+                *writes += "    " + var + " = " + To4(leaf.access, leaf.type) + ";\n";
+                continue;
+            }
+            if (leaf.semantic == "DEPTH" || leaf.semantic == "SV_DEPTH") {
+                if (!depth) Add_Param(params, "out float qm_depth : SV_Depth");
+                depth = true;
+                *writes += "    qm_depth = (float)(" + leaf.access +
+                           (Components(leaf.type) > 1 ? ".x" : "") + ");\n";
+                continue;
+            }
+            return Fail("'" + shader_.entry + "': pixel output semantic '" + leaf.semantic +
+                        std::to_string(leaf.index) + "' is not supported");
+        }
+        if (targets.empty() && !depth)
+            return Fail("'" + shader_.entry + "': a pixel shader must write COLOR");
+        return true;
+    }
+
+    const Effect_Desc& desc_;
+    const Shader_Compile& shader_;
+    Diagnostics* diag_;
+    std::vector<Io_Leaf> inputs_, outputs_;
+};
+
+}  // namespace
+
+bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, std::string* text,
+                         Diagnostics* diagnostics)
+{
+    return Wrapper_Builder(desc, shader, diagnostics).Build(text);
+}
+
+bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<std::uint32_t>* spirv,
+                   std::string* log)
+{
+    static std::once_flag once;
+    std::call_once(once, [] { glslang::InitializeProcess(); });
+
+    const EShLanguage lang = stage == Shader_Stage::Vertex ? EShLangVertex : EShLangFragment;
+    glslang::TShader shader(lang);
+    const char* text = source.c_str();
+    const int length = static_cast<int>(source.size());
+    shader.setStringsWithLengths(&text, &length, 1);
+    shader.setEntryPoint(kEntry_Name);
+    shader.setSourceEntryPoint(kEntry_Name);
+    shader.setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientVulkan, 100);
+    shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader.setAutoMapBindings(true);
+    shader.setAutoMapLocations(true);
+    const auto messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules |
+                                                   EShMsgReadHlsl | EShMsgHlslDX9Compatible);
+    if (!shader.parse(GetDefaultResources(), 100, false, messages)) {
+        *log = shader.getInfoLog();
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(&shader);
+    if (!program.link(messages)) {
+        *log = program.getInfoLog();
+        return false;
+    }
+    glslang::SpvOptions options;
+    options.disableOptimizer = false;  // HLSL needs the legalisation passes
+    spv::SpvBuildLogger logger;
+    spirv->clear();
+    glslang::GlslangToSpv(*program.getIntermediate(lang), *spirv, &logger, &options);
+    const std::string messages_text = logger.getAllMessages();
+    if (spirv->empty()) {
+        *log = messages_text.empty() ? "SPIR-V generation failed" : messages_text;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qm_fx

@@ -1,0 +1,22 @@
+// Internal: what the quillmoor-fx tool and the tests may see of our effects.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/d3dx9.h"
+#include "platform/d3dx9/effect_parser.h"
+
+namespace qm_fx {
+
+// The parsed description behind one of our effects (null for anything else).
+const Effect_Desc* Effect_Description(ID3DXEffect* effect);
+
+// Device sampler stages the shaders of a pass read, as (sampler parameter
+// index, stage) pairs; false for a bad technique or pass.
+bool Effect_Pass_Samplers(ID3DXEffect* effect, unsigned technique, unsigned pass,
+                          std::vector<std::pair<int, std::uint32_t>>* samplers);
+
+// Effect files parsed (cache misses of the per-file cache).
+std::uint64_t Effect_Parse_Count();
+
+}  // namespace qm_fx

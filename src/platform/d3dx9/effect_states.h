@@ -1,0 +1,69 @@
+// The states an effect pass or a sampler_state block may assign, by their
+// effect-file names (case-insensitive, as D3DX reads them), with the value
+// names each one accepts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace qm_fx {
+
+enum class State_Kind : std::uint8_t {
+    Render,         // SetRenderState(id, value)
+    Sampler,        // SetSamplerState(index, id, value)
+    Texture_Stage,  // SetTextureStageState(index, id, value)
+    Texture,        // SetTexture(index, texture parameter)
+    Sampler_Object, // a sampler parameter bound to stage `index`
+    Vertex_Shader,
+    Pixel_Shader,
+    Transform,      // SetTransform(id (+ index), matrix parameter)
+    Light_Enable,   // LightEnable(index, value)
+    Light,          // one member of light `index`; id = Light_Field
+    Material,       // one member of the material; id = Material_Field
+    Ignored,        // a Direct3D 9 state this device does not model: parsed, not applied
+};
+
+enum class Value_Kind : std::uint8_t {
+    Dword,  // integer or enumeration value
+    Float,  // passed as the bits of a float
+    Color,  // a D3DCOLOR word, or four floats r, g, b, a packed to one
+    Object, // a texture, sampler, shader or NULL
+    Matrix, // a matrix parameter
+    Vector, // up to four floats (light and material members)
+};
+
+enum class Light_Field : std::uint32_t {
+    Type, Diffuse, Specular, Ambient, Position, Direction, Range, Falloff,
+    Attenuation0, Attenuation1, Attenuation2, Theta, Phi
+};
+enum class Material_Field : std::uint32_t { Diffuse, Ambient, Specular, Emissive, Power };
+
+struct Enum_Value {
+    const char* name;
+    std::uint32_t value;
+};
+
+struct State_Def {
+    const char* name;       // upper case
+    State_Kind kind;
+    std::uint32_t id;
+    Value_Kind value;
+    const Enum_Value* enums; // value names beside TRUE/FALSE; may be null
+    std::size_t enum_count;
+    bool indexed;            // takes "[n]" (stage, light or matrix index)
+};
+
+// A state of a pass block, or of a sampler_state block when `sampler_block`.
+// Null when the name is unknown.
+const State_Def* Find_State(std::string_view name, bool sampler_block);
+
+// The value of a name for a state (its own names first, then TRUE/FALSE).
+bool Find_Enum_Value(const State_Def& def, std::string_view name, std::uint32_t* value);
+
+// The name of a value for display, or null when it has none.
+const char* Enum_Value_Name(const State_Def& def, std::uint32_t value);
+
+bool Equal_No_Case(std::string_view a, std::string_view b);
+
+}  // namespace qm_fx
