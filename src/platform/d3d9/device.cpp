@@ -365,7 +365,9 @@ Device::~Device() {
         glBindVertexArray(0);
         g_bound_device = nullptr;
     }
+    const int group = context_->Share_Group();
     context_.reset();
+    if (group != 0 && !Gl_Context::Window_Objects_Alive()) Ff_Programs(group).Forget_All();
     d3d_->Release();
 }
 
@@ -494,9 +496,14 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
         if (!Win32_Client_Size(window_, &client_w, &client_h))
             context_->Drawable_Size(&client_w, &client_h);
         if (client_w > 0 && client_h > 0) {
+            // Setting a viewport on the window's framebuffer is what makes
+            // GL drivers (Mesa's among them) look at the window's new size.
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            glViewport(0, 0, client_w, client_h);
             const bool same = client_w == width_ && client_h == height_;
             glBlitNamedFramebuffer(resolve_fbo_, 0, 0, 0, width_, height_, 0, client_h, client_w, 0,
                                    GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, msaa_fbo_);
         }
         context_->Swap();
     }

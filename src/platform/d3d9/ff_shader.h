@@ -103,6 +103,11 @@ public:
     GLuint Vertex_Program(const Ff_Vertex_Key& key);
     GLuint Fragment_Program(const Ff_Fragment_Key& key);
     std::size_t Size() const { return vertex_.size() + fragment_.size(); }
+    // Forgets every program (their GL names died with their contexts).
+    void Forget_All() {
+        vertex_.clear();
+        fragment_.clear();
+    }
 
 private:
     struct Key_Hash {

@@ -56,7 +56,21 @@ Egl_State& Headless_Egl() {
     return state;
 }
 
+// Window contexts share objects with the first one, which stays until the
+// last window context goes.
+// A thread has one current context across EGL and GLX: the dispatch layer
+// refuses to make one current while the other kind still is.
+void Release_Headless_Context() {
+    if (eglGetCurrentContext() != EGL_NO_CONTEXT)
+        eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
+void Release_Window_Context() {
+    if (SDL_GL_GetCurrentContext()) SDL_GL_MakeCurrent(SDL_GL_GetCurrentWindow(), nullptr);
+}
+
 SDL_GLContext g_share_root = nullptr;
+int g_window_contexts = 0;
 
 }  // namespace
 
@@ -76,6 +90,7 @@ std::unique_ptr<Gl_Context> Gl_Context::Create_On_Window(SDL_Window* window, std
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     const bool share = g_share_root != nullptr;
+    Release_Headless_Context();
     if (share) SDL_GL_MakeCurrent(window, g_share_root);
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, share ? 1 : 0);
     SDL_GLContext sdl_context = SDL_GL_CreateContext(window);
@@ -88,31 +103,41 @@ std::unique_ptr<Gl_Context> Gl_Context::Create_On_Window(SDL_Window* window, std
     std::unique_ptr<Gl_Context> context(new Gl_Context());
     context->window_ = window;
     context->sdl_context_ = sdl_context;
-    if (!share) {
-        g_share_root = sdl_context;
-        context->keep_context_ = true;
-    }
+    if (!share) g_share_root = sdl_context;
+    ++g_window_contexts;
     context->Make_Current();
     return context;
 }
 
+bool Gl_Context::Window_Objects_Alive() { return g_window_contexts > 0; }
+
 Gl_Context::~Gl_Context() {
+    if (!sdl_context_) {
+        // Leave the thread free for a window context (which the window
+        // system may want even before a device asks for one).
+        if (g_current == this) {
+            Release_Headless_Context();
+            g_current = nullptr;
+        }
+        return;
+    }
     if (g_current == this) g_current = nullptr;
-    if (sdl_context_ && !keep_context_) {
-        SDL_GL_MakeCurrent(window_, nullptr);
-        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(sdl_context_));
-    } else if (sdl_context_) {
-        // The share root stays; it must not stay current on a window that is
-        // about to go away.
-        SDL_GL_MakeCurrent(window_, nullptr);
+    // Nothing may stay current on a window that is about to go away.
+    SDL_GL_MakeCurrent(window_, nullptr);
+    if (sdl_context_ != g_share_root) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(sdl_context_));
+    if (--g_window_contexts == 0) {
+        SDL_GL_DeleteContext(g_share_root);
+        g_share_root = nullptr;
     }
 }
 
 void Gl_Context::Make_Current() {
     if (g_current == this) return;
     if (sdl_context_) {
+        Release_Headless_Context();
         SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(sdl_context_));
     } else {
+        Release_Window_Context();
         Egl_State& egl = Headless_Egl();
         eglMakeCurrent(egl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, egl.context);
     }

@@ -22,6 +22,9 @@ public:
     // Contexts of one group share GL objects: 0 for the headless one, 1 for
     // window contexts.
     int Share_Group() const { return sdl_context_ ? 1 : 0; }
+    // False once the last window context is gone, and with it the objects of
+    // group 1. The headless group lives as long as the process.
+    static bool Window_Objects_Alive();
     SDL_Window* Window() const { return window_; }  // null when headless
     // Size of the window's drawable in pixels; false when headless.
     bool Drawable_Size(int* width, int* height) const;
@@ -32,5 +35,4 @@ private:
     Gl_Context() = default;
     SDL_Window* window_ = nullptr;
     void* sdl_context_ = nullptr;  // SDL_GLContext
-    bool keep_context_ = false;    // the share root outlives its device
 };

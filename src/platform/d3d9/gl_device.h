@@ -118,8 +118,10 @@ class Gl_Device {
 public:
     // Makes this device's GL context current. Every device method does this
     // itself; the D3DX layer calls it before creating or changing GL objects.
-    // All devices of the process share one GL object namespace, so programs,
-    // textures and buffers outlive the device that was current at creation.
+    // Devices share GL objects (programs, textures, buffers, samplers) with
+    // the other devices of their kind: headless devices all use one context
+    // that lives as long as the process, so their objects do too; window
+    // devices share theirs until the last window device is released.
     virtual void Make_Current() = 0;
 
     // Draws use these programs for their stages until Clear_Shader_Override:
