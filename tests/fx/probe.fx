@@ -52,7 +52,7 @@ VS_OUT Probe_VS(float3 pos : POSITION, uniform int mode)
     else if (mode == 6)
         o.color = float4(LIGHT.Diffuse.rgb, LIGHT.Phi);
     else if (mode == 7)
-        o.color = float4(DirectionalLight[13] / 100.0, DirectionalLight[14] / 100.0, DirectionalLight[15] / 100.0, DirectionalLight[0] / 4.0);
+        o.color = float4(DirectionalLight[13] / 100.0, DirectionalLight[14] / 100.0, DirectionalLight[15] / 100.0, DirectionalLight[19] / 100.0);
     else
         o.color = float4(I / 4.0, B ? 1 : 0, 0, 1);
     return o;

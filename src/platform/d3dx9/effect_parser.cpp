@@ -620,7 +620,9 @@ private:
             int dims[2] = {4, 4};
             for (int d = 0; d < (is_matrix ? 2 : 1); ++d) {
                 if (!Expect(",")) return false;
+                ++in_angles_;  // '>' closes the template here
                 dims[d] = static_cast<int>(Parse_Constant_Int());
+                --in_angles_;
                 if (dims[d] < 1 || dims[d] > 4) {
                     Error(tok, "vector and matrix dimensions must be 1 to 4");
                     return false;
@@ -913,7 +915,7 @@ private:
             return;
         }
         p.offset = storage_words_;
-        if (static_cast<std::uint64_t>(storage_words_) + type.Words() > (1u << 24)) {
+        if (static_cast<std::uint64_t>(storage_words_) + type.Words() > (1u << 20)) {
             Error(name_tok, "parameters too large");
             return;
         }
@@ -1508,6 +1510,7 @@ private:
     {
         int lhs = Parse_Unary(e, state, lists);
         while (!diag_->Failed()) {
+            if (in_angles_ > 0 && Cur().kind == Token_Kind::Punct && Cur().text[0] == '>') return lhs;
             const int prec = Binary_Precedence(Cur());
             if (prec < min_prec) return lhs;
             Expr_Node n;
@@ -1740,6 +1743,7 @@ private:
     bool soft_ = false;         // errors only mark soft_failed_ (trial parses)
     bool soft_failed_ = false;
     int depth_ = 0;
+    int in_angles_ = 0;
     std::uint32_t storage_words_ = 0;
     std::unordered_map<std::string, Type_Info> typedefs_;
     std::unordered_map<std::string, std::vector<double>> statics_;

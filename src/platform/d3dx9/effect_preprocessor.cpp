@@ -228,8 +228,8 @@ bool Tokenize_Text(const std::string& text, std::uint16_t file, std::vector<Toke
 namespace {
 
 constexpr int kMax_Include_Depth = 32;
-constexpr std::size_t kMax_Output_Tokens = 4u << 20;
-constexpr std::size_t kMax_Expansions = 1u << 20;
+constexpr std::size_t kMax_Output_Tokens = 1u << 20;
+constexpr std::size_t kMax_Expansions = 1u << 18;
 
 struct PToken {
     Token tok;
@@ -396,6 +396,10 @@ private:
     {
         while (!in.empty()) {
             if (diag_->Failed()) return;
+            if (out->size() + in.size() > kMax_Output_Tokens) {
+                Error_At(in.front().tok, "effect source too large after macro expansion");
+                return;
+            }
             PToken t = std::move(in.front());
             in.pop_front();
             if (t.tok.kind != Token_Kind::Identifier) {
