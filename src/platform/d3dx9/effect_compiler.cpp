@@ -58,6 +58,7 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
             line.find("compilation errors") != std::string::npos ||
             line.find("compilation error") != std::string::npos)
             continue;
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
         diag->Error(desc.files[file], at, line);
         any = true;
     }

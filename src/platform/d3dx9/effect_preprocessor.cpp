@@ -272,8 +272,8 @@ struct Conditional {
 
 class Preprocessor {
 public:
-    Preprocessor(const File_Reader& reader, Token_Stream* out, Diagnostics* diag)
-        : reader_(reader), out_(out), diag_(diag)
+    Preprocessor(File_Reader reader, Token_Stream* out, Diagnostics* diag)
+        : reader_(std::move(reader)), out_(out), diag_(diag)
     {
     }
 
@@ -286,8 +286,9 @@ public:
         macros_[name] = std::move(m);
     }
 
+    // `shown` names the file in messages about it (the #include spelling).
     bool Run(const std::string& path, const std::string* text, int depth, std::uint32_t from_file,
-             std::uint32_t from_line)
+             std::uint32_t from_line, const std::string& shown = {})
     {
         std::string contents;
         if (text) {
@@ -297,7 +298,7 @@ public:
                 diag_->Error_No_Location("cannot open effect file '" + path + "'");
             else
                 diag_->Error(out_->files[from_file], from_line,
-                             "cannot open include file '" + path + "'");
+                             "cannot open include file '" + (shown.empty() ? path : shown) + "'");
             return false;
         }
         if (out_->files.size() >= 0xFFFF) {
@@ -763,7 +764,7 @@ private:
             if (slash != std::string::npos) path = from.substr(0, slash + 1) + name;
         }
         if (once_.count(Canonical(path))) return;
-        Run(path, nullptr, depth + 1, file, at.line);
+        Run(path, nullptr, depth + 1, file, at.line, name);
     }
 
     static std::string Canonical(const std::string& path)
@@ -977,7 +978,7 @@ private:
         return W(v);
     }
 
-    const File_Reader& reader_;
+    File_Reader reader_;
     Token_Stream* out_;
     Diagnostics* diag_;
     std::unordered_map<std::string, Macro> macros_;

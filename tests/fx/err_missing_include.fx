@@ -1,0 +1,4 @@
+// Includes a file that is not there.
+float4 Color;
+
+#include "not_there.fxh"

@@ -1,0 +1,7 @@
+technique Main
+{
+    pass P0
+    {
+        SrcBlend = SourceAlpha;
+    }
+}

@@ -1,0 +1,8 @@
+technique Main
+{
+    pass P0
+    {
+        ZEnable = true;
+        AlphaBlendEnabled = true;
+    }
+}
