@@ -6,6 +6,10 @@
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/gl_device.h"
 
+namespace {
+constexpr std::size_t k_max_texture_bytes = std::size_t(1) << 30;
+}  // namespace
+
 Texture_Storage::Texture_Storage(Device* device, GLenum target, UINT faces)
     : Device_Child(device), target_(target), faces_(faces) {}
 
@@ -28,6 +32,11 @@ HRESULT Texture_Storage::Init(UINT width, UINT height, UINT levels, DWORD usage,
     const UINT full = Full_Mip_Count(width, height);
     if (levels > full) return D3DERR_INVALIDCALL;
     if (levels == 0 || (usage & D3DUSAGE_AUTOGENMIPMAP)) levels = full;
+    // Sizes GL might accept but no system memory copy could hold are refused
+    // up front rather than failing on the first lock.
+    std::size_t total = 0;
+    for (UINT level = 0; level < levels; ++level) total += Level_Layout_Of(*info_, width, height, level).size();
+    if (total * faces_ > k_max_texture_bytes) return D3DERR_OUTOFVIDEOMEMORY;
 
     format_ = format;
     width_ = width;

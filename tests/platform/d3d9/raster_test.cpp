@@ -147,3 +147,77 @@ TEST(Multisample, EdgesAreSmoothedOnlyWithTheRenderStateOn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Raster, FlatShadingTakesTheFirstVertexColour) {
+    d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    const Screen_Vertex flat[3] = {{0, 0, 0.5f, 1, 0xFF336699}, {16, 0, 0.5f, 1, 0xFFFF0000},
+                                   {0, 16, 0.5f, 1, 0xFF00FF00}};
+    d->SetFVF(k_screen_fvf);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, flat, sizeof(Screen_Vertex));
+    d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    const Screen_Vertex smooth[3] = {{16, 16, 0.5f, 1, 0xFF000000}, {32, 16, 0.5f, 1, 0xFFFF0000},
+                                     {16, 32, 0.5f, 1, 0xFF00FF00}};
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, smooth, sizeof(Screen_Vertex));
+    Finish();
+    EXPECT_EQ(t.Pixel(1, 1), 0xFF336699u);
+    EXPECT_EQ(t.Pixel(9, 4), 0xFF336699u);
+    EXPECT_EQ(t.Pixel(3, 11), 0xFF336699u);
+    EXPECT_GT(t.Channel(25, 18, 0), 100);  // Gouraud: colours vary across the face
+    EXPECT_GT(t.Channel(18, 25, 1), 100);
+}
+
+TEST_F(Raster, ReciprocalWMakesScreenVerticesPerspectiveCorrect) {
+    // u runs 0..1 from left to right; the right edge has rhw 1/4 (four times
+    // farther). Halfway across the screen u is (0.5 * 0 * 1 + 0.5 * 1 * 0.25) /
+    // (0.5 * 1 + 0.5 * 0.25) = 0.2, not 0.5. A 256-texel ramp shows u.
+    IDirect3DTexture9* ramp = nullptr;
+    ASSERT_EQ(d->CreateTexture(256, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &ramp, nullptr), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ramp->LockRect(0, &locked, nullptr, 0);
+    for (DWORD i = 0; i < 256; ++i) static_cast<DWORD*>(locked.pBits)[i] = 0xFF000000u | (i << 16);
+    ramp->UnlockRect(0);
+    d->SetTexture(0, ramp);
+    const float l = -0.5f, r = 31.5f;
+    const Screen_Tex_Vertex v[4] = {{l, 31.5f, 0.5f, 1.0f, 0xFFFFFFFF, 0, 0.5f},
+                                    {l, -0.5f, 0.5f, 1.0f, 0xFFFFFFFF, 0, 0.5f},
+                                    {r, 31.5f, 0.5f, 0.25f, 0xFFFFFFFF, 1, 0.5f},
+                                    {r, -0.5f, 0.5f, 0.25f, 0xFFFFFFFF, 1, 0.5f}};
+    d->SetFVF(k_screen_tex_fvf);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Screen_Tex_Vertex)), D3D_OK);
+    Finish();
+    d->SetTexture(0, nullptr);
+    ramp->Release();
+    // Pixel 16's centre sits at s = 16.5 / 32 of the way across.
+    const float s = 16.5f / 32.0f;
+    const float u = (s * 0.25f) / ((1 - s) * 1.0f + s * 0.25f);
+    EXPECT_NEAR(t.Channel(16, 16, 0), u * 256.0f, 2.0);
+}
+
+TEST_F(Raster, AntialiasedLinesCarryCoverageOnlyWhenAskedFor) {
+    // Without multisampling, smooth lines write their coverage into alpha.
+    const Screen_Vertex line[2] = {{2, 3, 0.5f, 1, 0xFFFFFFFF}, {30, 27, 0.5f, 1, 0xFFFFFFFF}};
+    auto partial_alpha = [&] {
+        int partial = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const int a = t.Channel(x, y, 3);
+                partial += a > 0 && a < 255;
+            }
+        return partial;
+    };
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
+    d->SetFVF(k_screen_fvf);
+    d->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(Screen_Vertex));
+    Finish();
+    EXPECT_EQ(partial_alpha(), 0);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
+    d->BeginScene();
+    d->SetRenderState(D3DRS_ANTIALIASEDLINEENABLE, TRUE);
+    d->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(Screen_Vertex));
+    Finish();
+    EXPECT_GT(partial_alpha(), 10);
+}
+
+}  // namespace

@@ -126,6 +126,9 @@ TEST_F(Textures, LevelCountsAndBadCreation) {
               D3DERR_INVALIDCALL);
     EXPECT_LT(d->CreateTexture(0x40000000, 0x40000000, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               0);
+    // Within GL's size limit but four gigabytes: refused before anything is allocated.
+    EXPECT_EQ(d->CreateTexture(16384, 16384, 1, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, &texture, nullptr),
+              D3DERR_OUTOFVIDEOMEMORY);
     EXPECT_EQ(texture, nullptr);
 }
 
