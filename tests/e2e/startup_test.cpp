@@ -48,9 +48,9 @@ TEST(Startup, LoadingScreenScreenshotHasTheClientSize) {
     EXPECT_EQ(image.Width, 1008);
     EXPECT_EQ(image.Height, 729);
     // The bar's frame: blue from 0x33 at the left edge to 0x22 at the right.
-    EXPECT_EQ(image.Pixel(5, 8) & 0xFFFFFF, 0x000033u);
-    EXPECT_EQ(image.Pixel(304, 8) & 0xFFFFFF, 0x000022u);
-    EXPECT_EQ(image.Pixel(305, 8) & 0xFFFFFF, 0u);
+    EXPECT_EQ(image.Pixel(6, 8) & 0xFFFFFF, 0x000033u);
+    EXPECT_EQ(image.Pixel(303, 8) & 0xFFFFFF, 0x000022u);
+    EXPECT_EQ(image.Pixel(306, 8) & 0xFFFFFF, 0u);
     // "готово" at (310, 25) in grey 0x666666: some pixel of that colour there.
     int ink = 0;
     for (int y = 25; y < 40; ++y)
@@ -191,7 +191,7 @@ TEST_F(Windowed, LoadingScreenScreenshotWindowed) {
     ASSERT_TRUE(image.Ok());
     EXPECT_EQ(image.Width, 1008);
     EXPECT_EQ(image.Height, 729);
-    EXPECT_EQ(image.Pixel(5, 8) & 0xFFFFFF, 0x000033u);
+    EXPECT_EQ(image.Pixel(6, 8) & 0xFFFFFF, 0x000033u);
 }
 
 }  // namespace
