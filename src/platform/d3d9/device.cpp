@@ -380,8 +380,21 @@ ULONG Device::Release() {
     return left;
 }
 
+void Device::Check_Window() {
+    // The window may be destroyed before the device (the engine quits on
+    // Escape without teardown): go on drawing offscreen, present nothing.
+    if (context_->Presents() && Win32_Sdl_Window(window_) != context_->Window()) {
+        context_->Window_Gone();
+        context_->Make_Current();
+    }
+}
+
 void Device::Make_Current() {
-    if (g_bound_device == this) return;
+    if (g_bound_device == this) {
+        if (context_->Presents()) Check_Window();
+        return;
+    }
+    Check_Window();
     context_->Make_Current();
     g_bound_device = this;
     Reset_Gl_State();
@@ -489,7 +502,8 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     glBlitNamedFramebuffer(msaa_fbo_, resolve_fbo_, 0, 0, width_, height_, 0, 0, width_, height_,
                            GL_COLOR_BUFFER_BIT, GL_NEAREST);
     presented_ = true;
-    if (context_->Window()) {
+    Check_Window();
+    if (context_->Presents()) {
         // Direct3D 9 stretches the back buffer over the client area as it is
         // now; our rows run top to bottom, the window's bottom to top.
         int client_w = 0, client_h = 0;

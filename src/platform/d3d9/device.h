@@ -145,6 +145,7 @@ private:
     ~Device();
     HRESULT Init(const D3DPRESENT_PARAMETERS& params);
     void Set_Default_States();
+    void Check_Window();
 
     // Draw path (device_draw.cpp)
     struct Draw_Input;

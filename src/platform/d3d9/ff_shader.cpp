@@ -278,8 +278,12 @@ GLuint Ff_Program_Cache::Vertex_Program(const Ff_Vertex_Key& key) {
     std::string log;
     const std::string source = Ff_Vertex_Source(key);
     GLuint program = Compile_Separable_Program(GL_VERTEX_SHADER, source, &log);
-    if (!program) std::fprintf(stderr, "d3d9: fixed-function vertex program failed:\n%s\n%s\n", log.c_str(), source.c_str());
-    vertex_.emplace(key, program);
+    // A failure is not remembered: without a current context every
+    // compilation fails, and the next attempt may have one.
+    if (!program)
+        std::fprintf(stderr, "d3d9: fixed-function vertex program failed:\n%s\n%s\n", log.c_str(), source.c_str());
+    else
+        vertex_.emplace(key, program);
     return program;
 }
 
@@ -289,8 +293,10 @@ GLuint Ff_Program_Cache::Fragment_Program(const Ff_Fragment_Key& key) {
     std::string log;
     const std::string source = Ff_Fragment_Source(key);
     GLuint program = Compile_Separable_Program(GL_FRAGMENT_SHADER, source, &log);
-    if (!program) std::fprintf(stderr, "d3d9: fixed-function fragment program failed:\n%s\n%s\n", log.c_str(), source.c_str());
-    fragment_.emplace(key, program);
+    if (!program)
+        std::fprintf(stderr, "d3d9: fixed-function fragment program failed:\n%s\n%s\n", log.c_str(), source.c_str());
+    else
+        fragment_.emplace(key, program);
     return program;
 }
 

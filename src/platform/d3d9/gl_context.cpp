@@ -129,6 +129,7 @@ Gl_Context::~Gl_Context() {
         SDL_GL_DeleteContext(g_share_root);
         g_share_root = nullptr;
     }
+    if (stand_in_ && window_) SDL_DestroyWindow(window_);
 }
 
 void Gl_Context::Make_Current() {
@@ -145,7 +146,7 @@ void Gl_Context::Make_Current() {
 }
 
 bool Gl_Context::Drawable_Size(int* width, int* height) const {
-    if (!window_) return false;
+    if (!Presents()) return false;
     SDL_GL_GetDrawableSize(window_, width, height);
     return true;
 }
@@ -157,5 +158,14 @@ void Gl_Context::Set_Swap_Interval(int interval) {
 }
 
 void Gl_Context::Swap() {
-    if (window_) SDL_GL_SwapWindow(window_);
+    if (Presents()) SDL_GL_SwapWindow(window_);
+}
+
+void Gl_Context::Window_Gone() {
+    if (stand_in_ || !sdl_context_) return;
+    // GLX wants a drawable to make a context current on; a hidden window
+    // made with the same GL attributes serves.
+    window_ = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    stand_in_ = true;
+    if (g_current == this) g_current = nullptr;
 }

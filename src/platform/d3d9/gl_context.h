@@ -30,9 +30,15 @@ public:
     bool Drawable_Size(int* width, int* height) const;
     void Set_Swap_Interval(int interval);
     void Swap();
+    // The window was destroyed under the context: from now on the context is
+    // made current on a hidden window of its own, and nothing is presented.
+    void Window_Gone();
+    // True while the context draws to a window the application sees.
+    bool Presents() const { return window_ != nullptr && !stand_in_; }
 
 private:
     Gl_Context() = default;
     SDL_Window* window_ = nullptr;
     void* sdl_context_ = nullptr;  // SDL_GLContext
+    bool stand_in_ = false;        // window_ is our hidden stand-in
 };

@@ -88,4 +88,44 @@ TEST(Window, PresentStretchesTheFrameOverTheResizedClientArea) {
     Platform_Init(true);
 }
 
+TEST(Window, DeviceOutlivingItsWindowKeepsWorkingOffscreen) {
+    Xvfb_Session x(320, 240);
+    if (!x.Ok()) GTEST_SKIP() << "no Xvfb: " << x.Error();
+    Scoped_Display display(x.Display());
+    if (Platform_Init(false)) GTEST_SKIP() << "the display did not open";
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = Window_Proc;
+    wc.lpszClassName = "Quillmoor_Window_Test";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    HWND window = CreateWindowExA(0, "Quillmoor_Window_Test", "gone", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                  100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp = Engine_Present_Parameters();
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
+              D3D_OK);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    DestroyWindow(window);
+    // Frames still render and read back; nothing goes to the vanished window.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
+    EXPECT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(Draw_Screen_Quad(device, 0, 0, 10, 10, 0xFFFFFFFF), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    int w = 0, h = 0;
+    unsigned char* frame = nullptr;
+    ASSERT_TRUE(Platform_Read_Last_Frame(device, &w, &h, &frame));
+    ASSERT_EQ(w, 84);
+    EXPECT_EQ(frame[(20 * w + 20) * 4 + 0], 0x12);
+    EXPECT_EQ(frame[(5 * w + 5) * 4 + 0], 0xFF);
+    std::free(frame);
+    EXPECT_EQ(device->Release(), 0u);
+    d3d->Release();
+    UnregisterClassA("Quillmoor_Window_Test", nullptr);
+    Platform_Init(true);
+}
+
 }  // namespace
