@@ -7,10 +7,6 @@ namespace {
 
 const std::string Exit_Line = "<Время выхода.";
 
-bool Ends_With(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // The message part of a stamped log line (" |h:m:s:ms| text").
 std::string Message(const std::string& line) {
     std::size_t bar = line.find("| ", 2);
