@@ -170,7 +170,6 @@ private:
     GLuint resolve_fbo_ = 0, resolve_color_ = 0;
     GLuint vao_ = 0;
     GLuint pipeline_ = 0;
-    GLuint ff_ubo_ = 0;
     Stream_Ring up_vertices_, up_indices_, ubo_ring_;
     UINT max_texture_size_ = 0;
     float max_anisotropy_ = 1.0f;

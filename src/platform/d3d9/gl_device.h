@@ -137,7 +137,8 @@ public:
     // half-integers. The fixed-function vertex half adds this clip-space
     // offset times gl_Position.w to gl_Position.xy so that geometry lands on
     // exactly the pixels Direct3D 9 covers; an override vertex program may do
-    // the same (x: +1/width, y: -1/height of the viewport).
+    // the same (x: +1/width, y: about -1/height of the viewport; y is a hair
+    // smaller so that GL's tie rule for centres on an edge matches D3D's).
     virtual void Half_Pixel_Offset(float* x, float* y) const = 0;
 
 protected:
