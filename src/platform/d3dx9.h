@@ -6,6 +6,9 @@
 
 #define D3DX_PI 3.141592654f
 
+// D3DX results
+#define D3DXERR_INVALIDDATA ((HRESULT)0x88760B59)
+
 // ---------------------------------------------------------------------------
 // Math types (row-vector convention: v' = v * M, products apply left first)
 // ---------------------------------------------------------------------------
@@ -107,6 +110,16 @@ typedef ID3DXBuffer* LPD3DXBUFFER;
 HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer);
 
 // ---------------------------------------------------------------------------
+// Vertex formats
+// ---------------------------------------------------------------------------
+// Bytes per vertex of a flexible vertex format (texture coordinates count as
+// two floats each).
+UINT WINAPI D3DXGetFVFVertexSize(DWORD FVF);
+// The vertex declaration equivalent to a flexible vertex format, ended by
+// D3DDECL_END(). Fails with D3DERR_INVALIDCALL for a format without position.
+HRESULT WINAPI D3DXDeclaratorFromFVF(DWORD FVF, D3DVERTEXELEMENT9 pDeclarator[MAXD3DDECLLENGTH]);
+
+// ---------------------------------------------------------------------------
 // Meshes
 // ---------------------------------------------------------------------------
 #define D3DXMESH_32BIT 0x001
@@ -162,8 +175,20 @@ HRESULT WINAPI D3DXCreateSphere(LPDIRECT3DDEVICE9 pDevice, FLOAT Radius, UINT Sl
 // Loads BMP, PNG, JPG, TGA and DDS files with a full mip chain. A DDS cube map
 // yields a texture whose GetType() is D3DRTYPE_CUBETEXTURE and that binds as a
 // cube map on a sampler stage.
+//
+// Cube maps: the IDirect3DTexture9 returned is the device's view of an
+// IDirect3DCubeTexture9. It shares the cube's reference count; SetTexture and
+// ID3DXEffect::SetTexture bind it as the cube, GetType, GetLevelCount,
+// GetLevelDesc, GetDevice, AddRef and Release work; LockRect/UnlockRect
+// through the view fail (lock the cube). D3DXTextureAsCube gives the cube
+// interface back.
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
                                           LPDIRECT3DTEXTURE9* ppTexture);
+
+// Linux addition: the cube interface of a texture from D3DXCreateTextureFromFileA
+// whose GetType() is D3DRTYPE_CUBETEXTURE; null for anything else. No
+// reference is added.
+IDirect3DCubeTexture9* D3DXTextureAsCube(IDirect3DBaseTexture9* pTexture);
 
 // ---------------------------------------------------------------------------
 // Font

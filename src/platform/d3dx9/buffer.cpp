@@ -1,0 +1,92 @@
+// ID3DXBuffer: a reference-counted block of bytes.
+#include "platform/d3dx9/buffer.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+class Buffer final : public ID3DXBuffer {
+public:
+    Buffer(std::unique_ptr<unsigned char[]> bytes, std::size_t size)
+        : bytes_(std::move(bytes)), size_(size)
+    {
+    }
+
+    ULONG AddRef() override { return ++refs_; }
+
+    ULONG Release() override
+    {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    LPVOID GetBufferPointer() override { return bytes_.get(); }
+    DWORD GetBufferSize() override { return static_cast<DWORD>(size_); }
+
+private:
+    ~Buffer() = default;
+
+    std::atomic<ULONG> refs_{1};
+    std::unique_ptr<unsigned char[]> bytes_;
+    std::size_t size_;
+};
+
+}  // namespace
+
+HRESULT Create_Buffer(const void* data, std::size_t size, ID3DXBuffer** out)
+{
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (size > 0xFFFFFFFFu) return E_OUTOFMEMORY;
+    try {
+        // Left uninitialised when no contents are given: a large buffer then
+        // costs address space, not touched pages.
+        auto bytes = std::make_unique_for_overwrite<unsigned char[]>(size == 0 ? 1 : size);
+        if (data && size > 0) std::memcpy(bytes.get(), data, size);
+        *out = new Buffer(std::move(bytes), size);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return D3D_OK;
+}
+
+HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer)
+{
+    return Create_Buffer(nullptr, NumBytes, ppBuffer);
+}
+
+HRESULT Read_File_Bytes(const char* path, std::vector<unsigned char>* out)
+{
+    if (!path || !out) return D3DERR_INVALIDCALL;
+    out->clear();
+    FILE* file = Open_File(path, "rb");
+    if (!file) return D3DXERR_INVALIDDATA;
+    // Read in blocks rather than trusting a size from seeking, so that pipes
+    // and files that change under us behave; anything beyond the limit is
+    // not a model or texture this engine can use.
+    constexpr std::size_t kLimit = std::size_t{1} << 30;
+    HRESULT hr = D3D_OK;
+    try {
+        unsigned char block[65536];
+        for (;;) {
+            const std::size_t got = std::fread(block, 1, sizeof block, file);
+            if (got == 0) break;
+            if (out->size() + got > kLimit) {
+                hr = D3DXERR_INVALIDDATA;
+                break;
+            }
+            out->insert(out->end(), block, block + got);
+        }
+        if (hr == D3D_OK && std::ferror(file)) hr = D3DXERR_INVALIDDATA;
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    }
+    std::fclose(file);
+    if (hr != D3D_OK) out->clear();
+    return hr;
+}
