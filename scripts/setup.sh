@@ -10,7 +10,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2
   libstb-dev libassimp-dev glslang-dev glslang-tools libspirv-cross-c-shared-dev spirv-cross
   libgtest-dev googletest
-  xvfb xauth xdotool x11-utils assimp-testmodels
+  xvfb xauth xdotool x11-utils xfonts-base assimp-testmodels
 )
 
 missing=()

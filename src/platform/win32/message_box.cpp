@@ -13,7 +13,11 @@ Platform_Message_Box_Hook g_hook = nullptr;
 constexpr UINT kIconMask = 0x000000F0;
 constexpr UINT kButtonMask = 0x0000000F;
 
-int Print_Line(const std::string& caption, const std::string& text) {
+// One box, one line: line breaks inside the text become blanks.
+int Print_Line(const std::string& caption, std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     std::fflush(stderr);
     return IDOK;

@@ -1,7 +1,11 @@
 // Clocks, MulDiv, strings, the screen DC and message boxes.
+#include "support/xvfb.h"
 #include "win32_test_util.h"
 
+#include <chrono>
+#include <cstdio>
 #include <ctime>
+#include <thread>
 #include <string>
 
 namespace {
@@ -119,9 +123,13 @@ TEST_F(Message_Box, HookSeesTheOriginalBytesAndDecidesTheAnswer) {
 TEST_F(Message_Box, HeadlessBoxIsOneUtf8LineOnStderrAnsweredOk) {
     testing::internal::CaptureStderr();
     const int answer = MessageBoxA(nullptr, "\xCD\xE5\xF2 \xF4\xE0\xE9\xEB\xE0 textures\\a.bmp", "game.exe", MB_OK);
+    const int second = MessageBoxA(nullptr, "two\r\nlines", nullptr, MB_OKCANCEL | MB_ICONWARNING);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(answer, IDOK);
-    EXPECT_EQ(err, "game.exe: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0 textures\\a.bmp\n");
+    EXPECT_EQ(second, IDOK);
+    EXPECT_EQ(err,
+              "game.exe: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0 textures\\a.bmp\n"
+              "Error: two  lines\n");
 }
 
 TEST(Platform, NoDisplayFallsBackToHeadlessWithOneNote) {
@@ -151,6 +159,55 @@ TEST(Platform, NoDisplayFallsBackToHeadlessWithOneNote) {
     Platform_Shutdown();
     if (old != nullptr) setenv("DISPLAY", saved.c_str(), 1); else unsetenv("DISPLAY");
     if (old_wayland != nullptr) setenv("WAYLAND_DISPLAY", saved_wayland.c_str(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs a shell command and returns what it printed.
+std::string Output_Of(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// With a display, the box is a real modal window. Another thread finds it on
+// the X server, reads its title and presses Return on it.
+TEST(Message_Box_On_Display, ShowsAModalBoxTitledInUtf8AndReturnsTheButton) {
+    Xvfb_Session xvfb;
+    ASSERT_TRUE(xvfb.Ok()) << xvfb.Error();
+    Scoped_Display display(xvfb.Display());
+    ASSERT_FALSE(Platform_Init(false));
+    const std::string env = std::string("DISPLAY=") + xvfb.Display() + " ";
+    std::string title;
+    std::thread answer([&] {
+        for (int i = 0; i < 100; ++i) {
+            // The box is the only top-level window with a name.
+            const std::string id = Output_Of(env + "xwininfo -root -children | awk '/^ +0x[0-9a-f]+ \"/{print $1; exit}'");
+            if (!id.empty() && id.back() == '\n') {
+                const std::string window = id.substr(0, id.size() - 1);
+                title = Output_Of(env + "xprop -id " + window + " _NET_WM_NAME");
+                Output_Of(env + "xdotool windowfocus " + window + " key Return");
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    testing::internal::CaptureStderr();
+    // Caption "Ошибка" in Windows-1251.
+    const int result = MessageBoxA(nullptr, "blank.x", "\xCE\xF8\xE8\xE1\xEA\xE0", MB_OK | MB_ICONWARNING);
+    const std::string err = testing::internal::GetCapturedStderr();
+    answer.join();
+    EXPECT_EQ(result, IDOK);
+    EXPECT_NE(title.find("\"\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0\""), std::string::npos) << title;
+    EXPECT_EQ(err.find("blank.x"), std::string::npos) << "shown, not printed: " << err;
+    Platform_Shutdown();
 }
 
 }  // namespace
