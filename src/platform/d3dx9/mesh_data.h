@@ -1,0 +1,31 @@
+// Internal: the CPU-side contents of an ID3DXMesh, as the .x reader and the
+// sphere generator build them, and the creation of the mesh object.
+#pragma once
+
+#include "platform/d3dx9.h"
+
+#include <cstdint>
+#include <vector>
+
+struct Mesh_Data {
+    DWORD fvf = 0;
+    UINT vertex_count = 0;
+    std::vector<unsigned char> vertices;  // vertex_count * D3DXGetFVFVertexSize(fvf) bytes
+    std::vector<std::uint32_t> indices;   // three per face, clockwise = front
+    std::vector<DWORD> attributes;        // one subset id per face
+};
+
+// Creates the mesh: faces are ordered by subset id (keeping their order
+// within a subset), the attribute table is built from that order, indices
+// are 16-bit unless a vertex number needs 32 bits or `options` asks for
+// D3DXMESH_32BIT. Fails with D3DERR_INVALIDCALL for inconsistent data.
+HRESULT Create_Mesh(IDirect3DDevice9* device, DWORD options, Mesh_Data data, ID3DXMesh** out);
+
+// Three neighbours per face (0xFFFFFFFF where an edge has none): the face
+// that shares each edge's two vertices. Edges are taken in face order
+// (corner 0-1, 1-2, 2-0), as in D3DX adjacency buffers.
+std::vector<DWORD> Build_Adjacency(const std::vector<std::uint32_t>& indices);
+
+// The adjacency of a created mesh, in its final face order, as a buffer of
+// 3 * GetNumFaces() DWORDs.
+HRESULT Create_Adjacency_Buffer(ID3DXMesh* mesh, ID3DXBuffer** out);
