@@ -3,9 +3,11 @@
 // buffer, next to a minimal raw OpenGL program doing the same GL work:
 // clear a 4-sample RGBA8 + 16-bit depth framebuffer and resolve it.
 //
-// Every measurement is a Frame_Loop; more (the engine's own main loop, say)
-// are added to the list in main and printed against the same raw OpenGL
-// baseline.
+// Every measurement is a Frame_Loop printed against the same raw OpenGL
+// baseline. The last one is the engine's own main loop: one idle pass (mouse
+// look, keyboard movement, Render_Frame with the overlay and the scene of the
+// working directory) on the engine's device; run it from a game folder
+// (scripts/bench.sh runs it from data/) or an empty one for the bare loop.
 //
 //   bench_frame_loop [--seconds S]   (S: total measuring time, default 6)
 #include <algorithm>
@@ -19,6 +21,10 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
+#include "app/app.h"
+#include "app/globals.h"
+#include "device/device.h"
+#include "frame/frame.h"
 #include "platform/d3d9.h"
 #include "platform/d3d9/gl_device.h"
 #include "platform/win32.h"
@@ -168,6 +174,53 @@ private:
     IDirect3DDevice9* device_ = nullptr;
 };
 
+// ---------------------------------------------------------------------------
+// The engine: start-up as the program does it, then its idle pass.
+// ---------------------------------------------------------------------------
+class Engine_Loop final : public Frame_Loop {
+public:
+    Engine_Loop() {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_CLASSDC;
+        wc.lpfnWndProc = Main_Window_Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = Main_Window_Class;
+        RegisterClassExA(&wc);
+        Main_Window_Width = k_width + 16;
+        Main_Window_Height = k_height + 39;
+        Main_Anti_Aliasing = 1;
+        Main_Window = CreateWindowExA(0, Main_Window_Class, Main_Window_Title,
+                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, Main_Window_Width,
+                                      Main_Window_Height, nullptr, nullptr, wc.hInstance, nullptr);
+        if (Create_Device(Main_Window, &Main_Left_Button, &Main_Anti_Aliasing) < 0) return;
+        Build_Loading_Bar(0.0f);
+        Build_Scene();
+        Main_Time_Previous = static_cast<double>(timeGetTime());
+        ok_ = true;
+        std::snprintf(name_, sizeof name_, "engine main loop (%d objects, %d lights, overlay)",
+                      Main_Object_Count, Main_Light_Count);
+    }
+    const char* Name() const override { return name_; }
+    bool Ok() const override { return ok_; }
+    void Frame() override {
+        Main_Time_Current = static_cast<double>(timeGetTime());
+        Main_Frame_Time = static_cast<float>(Main_Time_Current - Main_Time_Previous);
+        Mouse_Look();
+        Keyboard_Move(Main_Frame_Time);
+        Main_Time_Previous = Main_Time_Current;
+        Render_Frame();
+    }
+    void End() override {
+        Gl_Device_From(Main_Device)->Make_Current();
+        glFinish();
+    }
+
+private:
+    bool ok_ = false;
+    char name_[96] = "engine main loop";
+};
+
 // One timed round: frames for about the given time; frames per second.
 double Round(Frame_Loop& loop, double seconds) {
     loop.Begin();
@@ -202,6 +255,7 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<Frame_Loop>> loops;
     loops.push_back(std::make_unique<Raw_Gl_Loop>());
     loops.push_back(std::make_unique<Device_Loop>());
+    loops.push_back(std::make_unique<Engine_Loop>());
 
     constexpr int k_rounds = 12;
     const double round_seconds = seconds / (k_rounds * double(loops.size()));
@@ -212,7 +266,7 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < loops.size(); ++i)
             if (loops[i]->Ok()) rates[i].push_back(Round(*loops[i], round_seconds));
 
-    std::printf("empty frame loop, headless, %dx%d, 4x MSAA RGBA8 + D16; median of %d rounds\n",
+    std::printf("frame loops, headless, %dx%d, 4x MSAA RGBA8 + D16; median of %d rounds\n",
                 k_width, k_height, k_rounds);
     double baseline = 0.0;
     int status = 0;
