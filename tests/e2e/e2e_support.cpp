@@ -91,7 +91,7 @@ bool Send_Close_Request(const char* display_name, const std::string& window_id) 
     return sent != 0;
 }
 
-std::string Cp1251(const char* literal) { return literal; }
+std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
 bool Parse_Camera(const std::string& out, float pos[3], float look[3]) {
     std::size_t at = out.find("camera pos (");

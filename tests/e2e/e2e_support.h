@@ -58,8 +58,9 @@ private:
 // Sends the window manager's close request (WM_DELETE_WINDOW) to a window.
 bool Send_Close_Request(const char* display, const std::string& window_id);
 
-// Strings as the engine writes them: its texts are Windows-1251 bytes.
-std::string Cp1251(const char* literal_compiled_as_cp1251);
+// What the program shows at its edges (window title, stdout, stderr) is UTF-8,
+// while this file's plain literals compile to Windows-1251 like the engine's.
+std::string Utf8(const char8_t* text);
 
 // The final camera printed by --frames runs: "camera pos (x, y, z) look (x, y, z)".
 bool Parse_Camera(const std::string& out, float pos[3], float look[3]);

@@ -85,12 +85,15 @@ TEST(Input, HoldingUpArrowWalksForwardAtConstantHeight) {
 
 TEST(Input, DraggingTurnsTheViewWithoutMoving) {
     Camera_Run turned = Drive_Sample([](Windowed_Run& run) {
+        // The view turns on the frames between the press and the release, so
+        // each step waits a few frames even on a slow software renderer.
         run.Xdotool({"mousedown", "1"});
-        Pause(100);
+        Pause(300);
         for (int step = 0; step < 6; ++step) {
             run.Xdotool({"mousemove_relative", "--", "15", "0"});
-            Pause(60);
+            Pause(150);
         }
+        Pause(300);
         run.Xdotool({"mouseup", "1"});
     });
     ASSERT_TRUE(turned.parsed);

@@ -51,7 +51,7 @@ TEST(SampleScene, CheckListsEveryProblemAndFails) {
     Process_Result r = Run_Headless(folder, {"--check"});
     EXPECT_EQ(r.Exit_Code, 1);
     EXPECT_NE(r.Out.find("game.exe: textures\\none.png"), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find("game.exe: не найдена модель: models\\missing.x"), std::string::npos)
+    EXPECT_NE(r.Out.find(Utf8(u8"game.exe: не найдена модель: models\\missing.x")), std::string::npos)
         << r.Out;
     EXPECT_NE(r.Out.find("2 problems"), std::string::npos) << r.Out;
 }

@@ -127,7 +127,7 @@ TEST_F(Windowed, TitleAndClientSizeFollowTheSettings) {
         ASSERT_TRUE(run.Ok()) << run.Why();
         std::string name;
         ASSERT_TRUE(run.Xdotool({"getwindowname", run.Window()}, &name));
-        EXPECT_EQ(name, "| Quillmoor | build : 0.1.3 | март 2008 |\n");
+        EXPECT_EQ(name, Utf8(u8"| Quillmoor | build : 0.1.3 | март 2008 |\n"));
         Process_Result info = run.X_Client({"/usr/bin/xwininfo", "-id", run.Window()});
         std::string width = std::string(c.size).substr(0, std::string(c.size).find('x'));
         std::string height = std::string(c.size).substr(std::string(c.size).find('x') + 1);
