@@ -23,14 +23,34 @@ bool g_count_allocations = false;
 std::atomic<long> g_allocations{0};
 }  // namespace
 
-void* operator new(std::size_t size)
+namespace {
+void* Counted_Allocation(std::size_t size) noexcept
 {
     if (g_count_allocations) ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+}  // namespace
+
+// Every plain form is replaced so that allocation and release always meet in
+// malloc and free (a library may allocate with one form and free with another).
+void* operator new(std::size_t size)
+{
+    if (void* p = Counted_Allocation(size)) return p;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size)
+{
+    if (void* p = Counted_Allocation(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Counted_Allocation(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Counted_Allocation(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
