@@ -469,6 +469,59 @@ the same crate model, wearing marble through its diffuse texture
     [alpha]=150
 [/object]
 
+--- objects drawn through their effects -------------------------------------
+per-pixel Phong lit by the first light
+[object]
+    [name]=models\\sphere.x
+    [x]=25
+    [y]=20
+    [z]=25
+    [diffuse_texture]=textures\\marble.png
+    [shader]=fx\\lists\\phong.txt
+[/object]
+
+a normal-mapped box
+[object]
+    [name]=models\\crate.x
+    [x]=-28
+    [y]=10
+    [z]=35
+    [diffuse_texture]=textures\\stone.bmp
+    [bump_texture]=textures\\studs_normal.png
+    [shader]=fx\\lists\\normal_map.txt
+[/object]
+
+a sphere reflecting a cube map
+[object]
+    [name]=models\\sphere.x
+    [x]=110
+    [y]=20
+    [z]=80
+    [diffuse_texture]=textures\\marble.png
+    [reflection_texture]=textures\\sky_cube.dds
+    [shader]=fx\\lists\\env_map.txt
+[/object]
+
+two passes: lit, then an additive rim glow
+[object]
+    [name]=models\\sphere.x
+    [x]=40
+    [y]=20
+    [z]=100
+    [diffuse_texture]=textures\\stripes.tga
+    [shader]=fx\\lists\\rim_glow.txt
+[/object]
+
+two effects on one object: Phong, then a tint
+[object]
+    [name]=models\\sphere.x
+    [x]=-20
+    [y]=20
+    [z]=100
+    [diffuse_texture]=textures\\stripes.tga
+    [shader]=fx\\lists\\phong_tint.txt
+[/object]
+
 --- lights -------------------------------------------------------------------
 the first light drifts slowly along +x
 [object]
@@ -516,6 +569,14 @@ a light that only lights: no marker
 [/object]
 """
 
+EFFECT_LISTS = {
+    "phong": [("fx\\phong.fx", "standart")],
+    "normal_map": [("fx\\normal_map.fx", "standart")],
+    "env_map": [("fx\\env_map.fx", "standart")],
+    "rim_glow": [("fx\\rim_glow.fx", "standart")],
+    "phong_tint": [("fx\\phong.fx", "standart"), ("fx\\tint.fx", "standart")],
+}
+
 
 def main():
     # Textures. ground.bmp and stone.bmp live only in textures\, so the models
@@ -559,6 +620,12 @@ def main():
         box(8, 8, 8), [{"diffuse": (1.0, 0.0, 1.0, 1.0)}], "Blank"))
 
     write_crlf("levels/map_new.txt", LEVEL)
+    for name, entries in EFFECT_LISTS.items():
+        text = "Effects of the %s objects.\n" % name
+        for path, technique in entries:
+            text += "[Effect]\n    [path]=%s\n    [type]=Microsoft\n    [technique]=%s\n[/Effect]\n" % (
+                path, technique)
+        write_crlf("fx/lists/%s.txt" % name, text)
     write_crlf("ini.txt", "; Quillmoor settings\n[rezolution]=1024x768\n[CHspeed]=0.222\n"
                "[AAliasing]=true\n")
 
