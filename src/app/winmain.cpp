@@ -23,7 +23,7 @@ void Report_Scene_Problems() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    char directory[1024];
+    char directory[1024] = "";  // stays empty if the path does not fit
     GetCurrentDirectoryA(sizeof directory, directory);
     Main_Startup_Log.Set_Directory(directory);
     Main_Startup_Log.Open();

@@ -12,7 +12,7 @@ HRESULT Create_Device(HWND window, BYTE* left_button, BYTE* anti_aliasing) {
     // The button flag belongs to the mouse look, which reads the same global.
     (void)left_button;
 
-    char directory[1024];
+    char directory[1024] = "";  // stays empty if the path does not fit
     GetCurrentDirectoryA(sizeof directory, directory);
     Main_Graphic_Log.Set_Directory(directory);
     Main_Graphic_Log.Open();
