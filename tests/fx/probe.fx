@@ -1,5 +1,6 @@
 // Writes parameters into the pixel colour so tests can read them back.
 float4x4 M;
+row_major float4x4 MR;
 float4x3 M43;
 float3x3 M33;
 float4 V = {0.25, 0.5, 0.75, 1.0};
@@ -53,6 +54,8 @@ VS_OUT Probe_VS(float3 pos : POSITION, uniform int mode)
         o.color = float4(LIGHT.Diffuse.rgb, LIGHT.Phi);
     else if (mode == 7)
         o.color = float4(DirectionalLight[13] / 100.0, DirectionalLight[14] / 100.0, DirectionalLight[15] / 100.0, DirectionalLight[19] / 100.0);
+    else if (mode == 9)
+        o.color = mul(In_Vec, MR);
     else
         o.color = float4(I / 4.0, B ? 1 : 0, 0, 1);
     return o;
@@ -71,4 +74,5 @@ technique Vector3 { pass P0 { VertexShader = compile vs_2_0 Probe_VS(4); PixelSh
 technique Light_Struct { pass P0 { VertexShader = compile vs_2_0 Probe_VS(5); PixelShader = compile ps_2_0 Color_PS(); } }
 technique Light_Struct_Colour { pass P0 { VertexShader = compile vs_2_0 Probe_VS(6); PixelShader = compile ps_2_0 Color_PS(); } }
 technique Light_Array { pass P0 { VertexShader = compile vs_2_0 Probe_VS(7); PixelShader = compile ps_2_0 Color_PS(); } }
+technique Matrix4_Row { pass P0 { VertexShader = compile vs_2_0 Probe_VS(9); PixelShader = compile ps_2_0 Color_PS(); } }
 technique Scalars { pass P0 { VertexShader = compile vs_3_0 Probe_VS(8); PixelShader = compile ps_3_0 Color_PS(); } }

@@ -229,7 +229,7 @@ namespace {
 
 constexpr int kMax_Include_Depth = 32;
 constexpr std::size_t kMax_Output_Tokens = 1u << 20;
-constexpr std::size_t kMax_Expansions = 1u << 18;
+constexpr std::size_t kMax_Expansions = 1u << 16;
 
 struct PToken {
     Token tok;

@@ -11,6 +11,7 @@
 #include "effect_test_util.h"
 #include "platform/d3dx9/effect_internal.h"
 #include "support/process.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -184,6 +185,57 @@ TEST(Effect_Tool, Options_Help_Macros_And_Unknown_Technique)
         << r.Err;
     r = Run_Tool({"-DNO_SPECULAR=1", Fx_Corpus("pp_macros.fx")});
     EXPECT_EQ(r.Exit_Code, 0) << r.Err;
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged copies of corpus files through the whole creation path (parser,
+// wrapper, HLSL compiler, GLSL): a result either way, never a crash.
+TEST(Effect_Corpus_Damage, Damaged_Files_Compile_Or_Fail_With_A_Message)
+{
+    Test_Device dev(16, 16);
+    ASSERT_TRUE(dev.Ok()) << dev.Error();
+    Temp_Dir dir(false);
+    const char* files[] = {"passes.fx", "shader_io.fx", "textures.fx", "types.fx", "shader_args.fx"};
+    std::uint32_t seed = 777;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    int failures = 0;
+    for (const char* name : files) {
+        std::string text;
+        ASSERT_TRUE(qm_fx::Read_Effect_File(Fx_Corpus(name), &text));
+        for (int round = 0; round < 12; ++round) {
+            std::string damaged = text;
+            // Damage inside the shader code too: swap, drop or double characters.
+            for (int k = 0; k < 3; ++k) {
+                const std::size_t at = next() % damaged.size();
+                switch (next() % 3) {
+                case 0: damaged.erase(at, 1 + next() % 8); break;
+                case 1: damaged.insert(at, damaged.substr(next() % damaged.size(), 1 + next() % 6)); break;
+                default: damaged[at] = "+-*/.,;(){}[]xyzw01"[next() % 19];
+                }
+            }
+            const std::string file = "d_" + std::to_string(round) + "_" + name;
+            dir.Write(file, damaged);
+            std::string errors;
+            HRESULT hr = S_OK;
+            ::testing::internal::CaptureStderr();
+            ID3DXEffect* fx = Load_Effect(dev.device, dir.Path() + "/" + file, &errors, &hr);
+            ::testing::internal::GetCapturedStderr();
+            if (fx) {
+                fx->Release();
+                continue;
+            }
+            ++failures;
+            EXPECT_LT(hr, 0);
+            EXPECT_NE(errors.find(file + "("), std::string::npos) << errors;
+        }
+    }
+    EXPECT_GT(failures, 0);
 }
 
 }  // namespace

@@ -402,3 +402,37 @@ TEST(Effect_Parser, Deeply_Nested_Or_Huge_Input_Fails_Cleanly)
 }
 
 }  // namespace
+
+namespace {
+
+// Cut and damaged versions of every corpus file: each must parse or fail
+// with a message, never crash or hang.
+TEST(Effect_Parser, Damaged_Corpus_Files_Fail_Cleanly)
+{
+    const char* files[] = {"annotations.fx", "initializers.fx", "pass_objects.fx", "passes.fx",
+                           "pp_macros.fx",   "probe.fx",        "render_states.fx", "samplers.fx",
+                           "shader_args.fx", "shader_io.fx",    "textures.fx",    "types.fx"};
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (const char* name : files) {
+        std::string text;
+        ASSERT_TRUE(Read_Effect_File(std::string(QM_SOURCE_DIR) + "/tests/fx/" + name, &text)) << name;
+        for (int round = 0; round < 40; ++round) {
+            std::string damaged = text.substr(0, next() % (text.size() + 1));
+            if (round % 2) {
+                damaged = text;
+                const char junk[] = "{}()<>;=,\"'#/*\\\n\0x1";
+                for (int k = 0; k < 4; ++k)
+                    damaged[next() % damaged.size()] = junk[next() % (sizeof junk - 1)];
+            }
+            const Parsed p = Parse(damaged);
+            if (p.ok) continue;
+            EXPECT_NE(p.errors.find("error:"), std::string::npos) << name << " round " << round;
+        }
+    }
+}
+
+}  // namespace

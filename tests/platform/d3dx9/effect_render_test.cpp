@@ -54,6 +54,12 @@ TEST_F(Effect_Render, SetMatrix_Gives_Mul_The_Meaning_Of_D3DXVec4Transform)
     D3DXVec4Transform(&out, &in, &k_probe_matrix);
     EXPECT_PIXEL_NEAR(dev, 32, 32, out.x, out.y, out.z);
     EXPECT_NEAR(Pixel_F(dev, 32, 32).a, out.w, 1.5 / 255);
+
+    // The same for a row_major parameter: the packing changes, the meaning does not.
+    ASSERT_EQ(fx->SetMatrix("MR", &k_probe_matrix), D3D_OK);
+    Render("Matrix4_Row");
+    EXPECT_PIXEL_NEAR(dev, 32, 32, out.x, out.y, out.z);
+    EXPECT_NEAR(Pixel_F(dev, 32, 32).a, out.w, 1.5 / 255);
 }
 
 TEST_F(Effect_Render, SetMatrix_Into_Smaller_Matrices_Takes_The_Leading_Rows_And_Columns)
