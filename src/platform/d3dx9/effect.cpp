@@ -315,15 +315,21 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
         *unreadable = tokens.files.empty();
         return nullptr;
     }
+    // The key: the file names, then every token with its kind and origin.
     std::string key;
-    for (const std::string& f : tokens.files) key += f + '\x1e';
+    key.reserve(tokens.tokens.size() * 16);
+    for (const std::string& f : tokens.files) {
+        key += f;
+        key += '\0';
+    }
     for (const Token& t : tokens.tokens) {
+        char origin[7];
+        std::memcpy(origin, &t.line, 4);
+        std::memcpy(origin + 4, &t.file, 2);
+        origin[6] = static_cast<char>(t.kind);
+        key.append(origin, sizeof origin);
         key += t.text;
-        key += '\x1f';
-        key += std::to_string(t.line);
-        key += '\x1f';
-        key += std::to_string(t.file);
-        key += '\x1d';
+        key += '\0';
     }
     auto& cache = Template_Cache();
     if (auto it = cache.find(key); it != cache.end()) return it->second;
