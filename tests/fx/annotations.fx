@@ -7,7 +7,15 @@ float Script : STANDARDSGLOBAL <
     string Script = "Technique=Main;";
 > = 0.8;
 
+#define LIGHT_COORDS "World"
+
 float4x4 WvpXf : WorldViewProjection < string UIWidget = "None"; >;
+
+float4 Lamp_Pos : POSITION <
+    string Object = "PointLight0";
+    string UIName = "Lamp 0 Position";
+    string Space = (LIGHT_COORDS);
+> = {-0.5f, 2.0f, 1.25f, 1.0f};
 
 float3 Lamp_Color : SPECULAR <
     string UIName = "Lamp Color";
@@ -61,13 +69,13 @@ Vertex_Output std_VS(App_Data IN)
 
 float4 std_PS(Vertex_Output IN) : COLOR
 {
-    return float4(Lamp_Color * pow(tex2D(Color_Sampler, IN.UV).rgb, Spec_Power / 55.0), 1);
+    return float4(Lamp_Color * pow(tex2D(Color_Sampler, IN.UV).rgb, Spec_Power / 55.0), 1) + Lamp_Pos * 0.001;
 }
 
 technique Main <
     string Script = "Pass=p0;";
 > {
-    pass p0 <
+    Pass p0 <
         string Script = "Draw=geometry;";
     > {
         VertexShader = compile vs_2_0 std_VS();

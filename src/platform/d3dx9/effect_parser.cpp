@@ -1074,11 +1074,16 @@ private:
             if (!Expect("=")) return;
             const std::size_t value_start = pos_;
             if (a.type.base == Base_Type::String) {
+                // Strings may come parenthesized out of a macro: ("World").
+                int parens = 0;
+                while (Accept("(")) ++parens;
                 if (Cur().kind != Token_Kind::String) {
                     Error_Here("expected a string");
                     return;
                 }
                 while (Cur().kind == Token_Kind::String) a.string_value += Unquote(toks_[pos_++].text);
+                while (parens-- > 0)
+                    if (!Expect(")")) return;
             } else if (a.type.Numeric()) {
                 Expr e;
                 e.root = Parse_Expression(&e, nullptr, true);
@@ -1198,7 +1203,7 @@ private:
                 Error_Here("unterminated technique");
                 return;
             }
-            if (!Is_Ident("pass")) {
+            if (!Is_Ident_No_Case("pass")) {
                 Error_Here("expected 'pass'");
                 return;
             }

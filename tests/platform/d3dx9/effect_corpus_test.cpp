@@ -139,7 +139,7 @@ TEST(Effect_Tool, Lists_Techniques_Passes_States_And_Parameters)
     const Process_Result r = Run_Tool({Fx_Corpus("annotations.fx")});
     ASSERT_EQ(r.Exit_Code, 0) << r.Err;
     const char* expected[] = {
-        "1 technique(s), 6 parameter(s)",
+        "1 technique(s), 7 parameter(s)",
         "technique Main < string Script = \"Pass=p0;\"; >",
         "  pass p0 < string Script = \"Draw=geometry;\"; >",
         "    VertexShader = compile vs_2_0 std_VS()",
@@ -148,6 +148,8 @@ TEST(Effect_Tool, Lists_Techniques_Passes_States_And_Parameters)
         "    PixelShader = compile ps_2_a std_PS()",
         "    sampler Color_Sampler -> stage 0",
         "  float Script : STANDARDSGLOBAL < string UIWidget = \"none\";",
+        "  float4 Lamp_Pos : POSITION < string Object = \"PointLight0\"; string UIName = \"Lamp 0 Position\"; "
+        "string Space = (\"World\"); > = {-0.5, 2, 1.25, 1}",
         "  float3 Lamp_Color : SPECULAR < string UIName = \"Lamp Color\"; string UIWidget = \"Color\"; > = {1, 1, 1}",
         "  float Spec_Power < string UIWidget = \"slider\"; float UIMin = 1.0;",
         "> = 55",

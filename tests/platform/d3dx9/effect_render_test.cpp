@@ -413,4 +413,88 @@ TEST_F(Effect_Render, Pixel_Shader_Pass_Uses_The_Fixed_Function_Vertex_Half)
     EXPECT_PIXEL_NEAR(dev, 48, 8, 48 / 64.0f, 8 / 64.0f, 0.5f);
 }
 
+TEST_F(Effect_Render, CommitChanges_Uploads_Values_Changed_Inside_The_Pass)
+{
+    Load("probe.fx");
+    ASSERT_EQ(fx->SetTechnique("Vector"), D3D_OK);
+    const D3DXVECTOR4 red(1, 0, 0, 1), green(0, 1, 0, 1), blue(0, 0, 1, 1);
+    fx->SetVector("V", &red);
+    dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    dev.device->BeginScene();
+    UINT passes = 0;
+    fx->Begin(&passes, 0);
+    fx->BeginPass(0);
+    Draw_Clip_Rect(dev.device, -1, -1, -0.5f, 1);
+    // Changed without CommitChanges: the pass keeps drawing what it uploaded.
+    fx->SetVector("V", &green);
+    Draw_Clip_Rect(dev.device, -0.5f, -1, 0, 1);
+    fx->CommitChanges();
+    Draw_Clip_Rect(dev.device, 0, -1, 0.5f, 1);
+    fx->SetVector("V", &blue);
+    fx->CommitChanges();
+    Draw_Clip_Rect(dev.device, 0.5f, -1, 1, 1);
+    fx->EndPass();
+    fx->End();
+    dev.device->EndScene();
+    ASSERT_TRUE(dev.Capture());
+    EXPECT_PIXEL_NEAR(dev, 8, 32, 1, 0, 0);
+    EXPECT_PIXEL_NEAR(dev, 24, 32, 1, 0, 0);
+    EXPECT_PIXEL_NEAR(dev, 40, 32, 0, 1, 0);
+    EXPECT_PIXEL_NEAR(dev, 56, 32, 0, 0, 1);
+}
+
+TEST_F(Effect_Render, Transform_Light_And_Material_States_Of_A_Pass)
+{
+    Load("pass_objects.fx");
+    D3DXMATRIX world, before;
+    D3DXMatrixTranslation(&world, 1, 2, 3);
+    D3DXMatrixScaling(&before, 2, 2, 2);
+    ASSERT_EQ(fx->SetMatrix("World_Matrix", &world), D3D_OK);
+    dev.device->SetTransform(D3DTS_WORLD, &before);
+    D3DLIGHT9 light_before{};
+    light_before.Type = D3DLIGHT_POINT;
+    light_before.Range = 7;
+    dev.device->SetLight(0, &light_before);
+    dev.device->LightEnable(0, FALSE);
+
+    UINT passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    D3DMATRIX m;
+    dev.device->GetTransform(D3DTS_WORLD, &m);
+    EXPECT_TRUE(D3DXMATRIX(m) == world);
+    D3DLIGHT9 light{};
+    dev.device->GetLight(0, &light);
+    EXPECT_EQ(light.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_EQ(light.Diffuse.b, 0.8f);   // Light_Color
+    EXPECT_EQ(light.Direction.y, -1.0f);
+    EXPECT_EQ(light.Range, 100.0f);
+    BOOL enabled = FALSE;
+    dev.device->GetLightEnable(0, &enabled);
+    EXPECT_TRUE(enabled);
+    D3DMATERIAL9 mat{};
+    dev.device->GetMaterial(&mat);
+    EXPECT_EQ(mat.Power, 16.0f);
+    EXPECT_EQ(mat.Diffuse.g, 1.0f);
+    DWORD op = 0;
+    dev.device->GetTextureStageState(1, D3DTSS_COLOROP, &op);
+    EXPECT_EQ(op, DWORD(D3DTOP_MODULATE2X));
+    DWORD filter = 0;
+    dev.device->GetSamplerState(1, D3DSAMP_MINFILTER, &filter);  // Sampler[1] = Detail_Sampler
+    EXPECT_EQ(filter, DWORD(D3DTEXF_POINT));
+    fx->EndPass();
+    ASSERT_EQ(fx->End(), D3D_OK);
+
+    // End puts every one of them back.
+    dev.device->GetTransform(D3DTS_WORLD, &m);
+    EXPECT_TRUE(D3DXMATRIX(m) == before);
+    dev.device->GetLight(0, &light);
+    EXPECT_EQ(light.Type, D3DLIGHT_POINT);
+    EXPECT_EQ(light.Range, 7.0f);
+    dev.device->GetLightEnable(0, &enabled);
+    EXPECT_FALSE(enabled);
+    dev.device->GetTextureStageState(1, D3DTSS_COLOROP, &op);
+    EXPECT_NE(op, DWORD(D3DTOP_MODULATE2X));
+}
+
 }  // namespace
