@@ -1,0 +1,229 @@
+// Texture files in memory: sizes of stored levels, the box-filtered mip
+// chain, and decoding of the picture formats that are not DDS.
+#include "platform/d3dx9/texture_image.h"
+
+#include "platform/d3dx9/dds.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <new>
+
+// The decoder is compiled here with its functions kept file-local, so that
+// it cannot clash with another copy linked into the same program, and with
+// its own dimension limit matching ours.
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_NO_STDIO
+#define STBI_NO_GIF
+#define STBI_NO_PSD
+#define STBI_NO_PIC
+#define STBI_MAX_DIMENSIONS 16384
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wtype-limits"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+static_assert(STBI_MAX_DIMENSIONS == kMax_Texture_Edge, "one limit for every texture file");
+
+bool Is_Block_Compressed(D3DFORMAT format)
+{
+    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
+           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+}
+
+std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width)
+{
+    if (Is_Block_Compressed(format)) {
+        const std::size_t block_bytes = format == D3DFMT_DXT1 ? 8 : 16;
+        return std::max<std::size_t>(1, (static_cast<std::size_t>(width) + 3) / 4) * block_bytes;
+    }
+    return static_cast<std::size_t>(width) * 4;
+}
+
+UINT Texture_Row_Count(D3DFORMAT format, UINT height)
+{
+    if (Is_Block_Compressed(format)) return std::max(1u, (height + 3) / 4);
+    return height;
+}
+
+std::size_t Texture_Level_Bytes(D3DFORMAT format, UINT width, UINT height)
+{
+    return Texture_Row_Bytes(format, width) * Texture_Row_Count(format, height);
+}
+
+UINT Full_Chain_Levels(UINT width, UINT height)
+{
+    UINT edge = std::max(width, height);
+    UINT count = 1;
+    while (edge > 1) {
+        edge >>= 1;
+        ++count;
+    }
+    return count;
+}
+
+namespace {
+
+// Source cells and their weights covering one destination cell of a box
+// filter; for even sizes two cells of weight 1/2, for odd sizes three.
+struct Footprint {
+    UINT first = 0;
+    float weights[3] = {0, 0, 0};
+    int count = 0;
+};
+
+std::vector<Footprint> Footprints(UINT src, UINT dst)
+{
+    std::vector<Footprint> result(dst);
+    const double ratio = static_cast<double>(src) / dst;
+    for (UINT i = 0; i < dst; ++i) {
+        const double lo = i * ratio, hi = (i + 1) * ratio;
+        Footprint& f = result[i];
+        f.first = static_cast<UINT>(lo);
+        for (UINT s = f.first; s < src && s < hi && f.count < 3; ++s) {
+            const double overlap = std::min<double>(hi, s + 1) - std::max<double>(lo, s);
+            f.weights[f.count++] = static_cast<float>(overlap / ratio);
+        }
+    }
+    return result;
+}
+
+Texture_Level Half_Level(const Texture_Level& src)
+{
+    Texture_Level dst;
+    dst.width = std::max(1u, src.width / 2);
+    dst.height = std::max(1u, src.height / 2);
+    dst.bytes.resize(static_cast<std::size_t>(dst.width) * dst.height * 4);
+    const auto fx = Footprints(src.width, dst.width);
+    const auto fy = Footprints(src.height, dst.height);
+    const std::size_t src_pitch = static_cast<std::size_t>(src.width) * 4;
+    for (UINT y = 0; y < dst.height; ++y) {
+        for (UINT x = 0; x < dst.width; ++x) {
+            float sum[4] = {0, 0, 0, 0};
+            for (int j = 0; j < fy[y].count; ++j) {
+                const unsigned char* row = src.bytes.data() + (fy[y].first + j) * src_pitch;
+                for (int i = 0; i < fx[x].count; ++i) {
+                    const float w = fy[y].weights[j] * fx[x].weights[i];
+                    const unsigned char* p = row + static_cast<std::size_t>(fx[x].first + i) * 4;
+                    for (int c = 0; c < 4; ++c) sum[c] += w * p[c];
+                }
+            }
+            unsigned char* out = dst.bytes.data() + (static_cast<std::size_t>(y) * dst.width + x) * 4;
+            for (int c = 0; c < 4; ++c) {
+                out[c] = static_cast<unsigned char>(std::clamp(sum[c] + 0.5f, 0.0f, 255.0f));
+            }
+        }
+    }
+    return dst;
+}
+
+// The JPEG decoder trusts the code counts of a Huffman table to total at
+// most 256 and overruns its tables otherwise. So every table it could read
+// is checked first: segments are stepped over by their length, as the
+// decoder does, and every other byte (padding, entropy-coded data) is
+// scanned for markers, as the decoder scans it.
+bool Jpeg_Huffman_Tables_Fit(const unsigned char* d, std::size_t n)
+{
+    auto byte = [&](std::size_t at) -> unsigned { return at < n ? d[at] : 0u; };
+    // The tables of a segment whose length field is at `at`, read as the
+    // decoder reads them.
+    auto tables_fit = [&](std::size_t at) {
+        long left = static_cast<long>((byte(at) << 8) | byte(at + 1)) - 2;
+        at += 2;
+        while (left > 0 && at < n) {
+            unsigned count = 0;
+            for (std::size_t i = 1; i <= 16; ++i) count += byte(at + i);
+            if (count > 256) return false;
+            at += 17 + count;
+            left -= 17 + static_cast<long>(count);
+        }
+        return true;
+    };
+    std::size_t at = 2;  // after the start-of-image marker
+    while (at + 1 < n) {
+        if (d[at] != 0xFF) {
+            ++at;
+            continue;
+        }
+        while (at + 1 < n && d[at + 1] == 0xFF) ++at;  // fill bytes
+        if (at + 1 >= n) break;
+        const unsigned marker = d[at + 1];
+        at += 2;
+        if (marker == 0xD9) break;  // end of image
+        // A stuffed zero, a restart or TEM: no length follows.
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+        if (marker == 0xC4 && !tables_fit(at)) return false;
+        at += (byte(at) << 8) | byte(at + 1);
+    }
+    return true;
+}
+
+HRESULT Decode_Picture(const unsigned char* data, std::size_t size, Texture_Image* out)
+{
+    if (size == 0 || size > static_cast<std::size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && !Jpeg_Huffman_Tables_Fit(data, size)) {
+        return D3DXERR_INVALIDDATA;
+    }
+    const int length = static_cast<int>(size);
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(data, length, &width, &height, &channels)) {
+        return D3DXERR_INVALIDDATA;
+    }
+    if (width <= 0 || height <= 0 || static_cast<UINT>(width) > kMax_Texture_Edge ||
+        static_cast<UINT>(height) > kMax_Texture_Edge) {
+        return D3DXERR_INVALIDDATA;
+    }
+    stbi_uc* rgba = stbi_load_from_memory(data, length, &width, &height, &channels, 4);
+    if (!rgba) return D3DXERR_INVALIDDATA;
+
+    HRESULT hr = D3D_OK;
+    try {
+        Texture_Image image;
+        image.format = D3DFMT_A8R8G8B8;
+        image.faces.resize(1);
+        Texture_Level top;
+        top.width = static_cast<UINT>(width);
+        top.height = static_cast<UINT>(height);
+        const std::size_t count = static_cast<std::size_t>(width) * height;
+        top.bytes.resize(count * 4);
+        for (std::size_t i = 0; i < count; ++i) {
+            // RGBA from the decoder to B, G, R, A of A8R8G8B8.
+            top.bytes[i * 4 + 0] = rgba[i * 4 + 2];
+            top.bytes[i * 4 + 1] = rgba[i * 4 + 1];
+            top.bytes[i * 4 + 2] = rgba[i * 4 + 0];
+            top.bytes[i * 4 + 3] = rgba[i * 4 + 3];
+        }
+        image.faces[0].push_back(std::move(top));
+        Complete_Mip_Chain(&image.faces[0]);
+        *out = std::move(image);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    }
+    stbi_image_free(rgba);
+    return hr;
+}
+
+}  // namespace
+
+void Complete_Mip_Chain(std::vector<Texture_Level>* levels)
+{
+    if (!levels || levels->empty()) return;
+    const UINT full = Full_Chain_Levels((*levels)[0].width, (*levels)[0].height);
+    while (levels->size() < full) {
+        Texture_Level next = Half_Level(levels->back());
+        levels->push_back(std::move(next));
+    }
+}
+
+HRESULT Decode_Texture(const unsigned char* data, std::size_t size, Texture_Image* out)
+{
+    if (!data || !out) return D3DERR_INVALIDCALL;
+    if (Dds_Has_Signature(data, size)) return Dds_Decode(data, size, out);
+    return Decode_Picture(data, size, out);
+}

@@ -1,0 +1,51 @@
+// Internal: a decoded texture file held in memory, ready for upload.
+//
+// Uncompressed pictures are always A8R8G8B8 (bytes B, G, R, A in memory);
+// DXT pictures stay in their block layout. Rows are tightly packed: a DXT
+// level holds its rows of 4x4 blocks.
+#pragma once
+
+#include "platform/d3dx9.h"
+
+#include <cstddef>
+#include <vector>
+
+// The largest edge accepted from a file; larger declared sizes are refused
+// before anything is allocated for them.
+constexpr UINT kMax_Texture_Edge = 16384;
+
+struct Texture_Level {
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<unsigned char> bytes;
+};
+
+struct Texture_Image {
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    bool cube = false;
+    // One face for a plain texture, six (+X, -X, +Y, -Y, +Z, -Z) for a cube
+    // map; every face has the same number of levels, largest first.
+    std::vector<std::vector<Texture_Level>> faces;
+
+    UINT Width() const { return faces.empty() || faces[0].empty() ? 0 : faces[0][0].width; }
+    UINT Height() const { return faces.empty() || faces[0].empty() ? 0 : faces[0][0].height; }
+    UINT Level_Count() const { return faces.empty() ? 0 : static_cast<UINT>(faces[0].size()); }
+};
+
+bool Is_Block_Compressed(D3DFORMAT format);
+
+// Bytes of one row as stored (a row of blocks for DXT) and the number of rows.
+std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width);
+UINT Texture_Row_Count(D3DFORMAT format, UINT height);
+std::size_t Texture_Level_Bytes(D3DFORMAT format, UINT width, UINT height);
+
+// Levels in a full chain down to 1x1.
+UINT Full_Chain_Levels(UINT width, UINT height);
+
+// Appends box-filtered levels to an A8R8G8B8 chain until it ends at 1x1.
+void Complete_Mip_Chain(std::vector<Texture_Level>* levels);
+
+// Decodes a texture file from memory: DDS by its signature, everything else
+// through the image decoder. Returns D3D_OK, D3DXERR_INVALIDDATA for data that
+// is not a supported picture, or E_OUTOFMEMORY.
+HRESULT Decode_Texture(const unsigned char* data, std::size_t size, Texture_Image* out);
