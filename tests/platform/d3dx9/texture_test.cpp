@@ -379,6 +379,24 @@ TEST(Texture_Decode, HugePicturesAreRefusedBeforeDecoding)
     EXPECT_EQ(Decode_Result("not a picture at all"), D3DXERR_INVALIDDATA);
 }
 
+TEST(Texture_Decode, OversizedJpegHuffmanTablesAreRefused)
+{
+    const std::string jpg = Encode(Picture::Jpg, 8, 8, std::vector<Rgba>(64, {90, 60, 30, 255}));
+    ASSERT_EQ(Decode_Result(jpg), D3D_OK);
+    // Code counts totalling more than the 256 symbols a table can hold, in
+    // the first Huffman table segment and in one placed after the image data.
+    const std::size_t dht = jpg.find("\xFF\xC4");
+    ASSERT_NE(dht, std::string::npos);
+    std::string in_header = jpg;
+    for (int i = 0; i < 16; ++i) in_header[dht + 5 + i] = '\x40';
+    EXPECT_EQ(Decode_Result(in_header), D3DXERR_INVALIDDATA);
+
+    std::string trailing = jpg.substr(0, jpg.size() - 2);  // without the end marker
+    trailing += Bytes({0xFF, 0xC4, 0x00, 0x13, 0x10});
+    trailing += std::string(16, '\x20');
+    EXPECT_EQ(Decode_Result(trailing), D3DXERR_INVALIDDATA);
+}
+
 TEST(Texture_Decode, DamagedFilesFailCleanly)
 {
     std::vector<Rgba> pixels(8 * 8);
