@@ -161,6 +161,14 @@ protected:
 };
 typedef ID3DXMesh* LPD3DXMESH;
 
+// Reads a text, binary or compressed .x file (Windows path rules) into one
+// mesh: every frame's meshes with their accumulated transforms, in the file's
+// coordinates and corner order, polygons as fans. Subset i uses material i of
+// the buffer (Material_Count D3DXMATERIAL records, then the texture names
+// they point to); each mesh's material list follows the previous mesh's, and
+// meshes without one share a default material with white diffuse. Ambient is
+// zero as in the file format. No effect instances are produced (*ppEffectInstances
+// is set to null). Failures: D3DXERR_INVALIDDATA for missing or malformed files.
 HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice,
                                   LPD3DXBUFFER* ppAdjacency, LPD3DXBUFFER* ppMaterials,
                                   LPD3DXBUFFER* ppEffectInstances, DWORD* pNumMaterials,
@@ -197,7 +205,10 @@ struct ID3DXSprite;
 typedef ID3DXSprite* LPD3DXSPRITE;
 
 struct ID3DXFont : IUnknown {
-    // Draws Windows-1251 text; with DT_NOCLIP the text starts at (left, top).
+    // Draws Windows-1251 text; with DT_NOCLIP the text starts at (left, top),
+    // the top being the ascent line. Without DT_NOCLIP the text is clipped to
+    // the rectangle; DT_CALCRECT only measures. Returns the text height. The
+    // device states it changes are restored before it returns.
     virtual INT DrawTextA(LPD3DXSPRITE pSprite, LPCSTR pString, INT Count, LPRECT pRect,
                           DWORD Format, D3DCOLOR Color) = 0;
 
@@ -206,6 +217,10 @@ protected:
 };
 typedef ID3DXFont* LPD3DXFONT;
 
+// The face fontconfig matches for the name, weight and italic flag, sized by
+// the GDI height rule (negative: em height in pixels; positive: cell height).
+// Width, MipLevels, CharSet, OutputPrecision, Quality and PitchAndFamily are
+// accepted and not used. Fails when no font is available.
 HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight,
                                UINT MipLevels, BOOL Italic, DWORD CharSet, DWORD OutputPrecision,
                                DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,
