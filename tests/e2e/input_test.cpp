@@ -31,6 +31,15 @@ Camera_Run Drive_Sample(Drive drive) {
     Windowed_Run run(folder, {"--frames", "100000000", "--screenshot", shot});
     EXPECT_TRUE(run.Ok()) << run.Why();
     if (!run.Ok()) return out;
+    // Input sent while the scene still loads would reach the program all at
+    // once when the loop starts; wait for the log line that ends loading.
+    bool loaded = false;
+    for (int attempt = 0; attempt < 1200 && !loaded; ++attempt) {
+        loaded = folder.Read("StartupLog.txt").find("Начальная геометрия была успешно загружена.") !=
+                 std::string::npos;
+        if (!loaded) Pause(100);
+    }
+    EXPECT_TRUE(loaded);
     // Pointer into the window first: without a window manager the keyboard
     // follows the pointer.
     run.Xdotool({"mousemove", "--window", run.Window(), "500", "400"});
