@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <new>
+#include <vector>
 
 // The decoder is compiled here with its functions kept file-local, so that
 // it cannot clash with another copy linked into the same program, and with
@@ -164,11 +166,46 @@ bool Jpeg_Huffman_Tables_Fit(const unsigned char* d, std::size_t n)
     return true;
 }
 
+// The PNG decoder copies an empty IDAT chunk into a buffer it has not
+// allocated yet (a null pointer, which the sanitizers rightly object to).
+// Empty IDAT chunks carry nothing, so a copy of the file without them is
+// decoded instead. Returns false when there are none.
+bool Without_Empty_Png_Data_Chunks(const unsigned char* d, std::size_t n,
+                                   std::vector<unsigned char>* out)
+{
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n < 8 || std::memcmp(d, kSignature, 8) != 0) return false;
+    bool found = false;
+    std::size_t at = 8, copied = 0;
+    while (at + 12 <= n) {
+        const std::size_t length = (std::size_t{d[at]} << 24) | (std::size_t{d[at + 1]} << 16) |
+                                   (std::size_t{d[at + 2]} << 8) | d[at + 3];
+        if (length > n - at - 12) break;
+        if (length == 0 && std::memcmp(d + at + 4, "IDAT", 4) == 0) {
+            out->insert(out->end(), d + copied, d + at);
+            copied = at + 12;
+            found = true;
+        }
+        at += 12 + length;
+    }
+    if (found) out->insert(out->end(), d + copied, d + n);
+    return found;
+}
+
 HRESULT Decode_Picture(const unsigned char* data, std::size_t size, Texture_Image* out)
 {
     if (size == 0 || size > static_cast<std::size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && !Jpeg_Huffman_Tables_Fit(data, size)) {
         return D3DXERR_INVALIDDATA;
+    }
+    std::vector<unsigned char> cleaned;
+    try {
+        if (Without_Empty_Png_Data_Chunks(data, size, &cleaned)) {
+            data = cleaned.data();
+            size = cleaned.size();
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
     const int length = static_cast<int>(size);
     int width = 0, height = 0, channels = 0;

@@ -397,6 +397,21 @@ TEST(Texture_Decode, OversizedJpegHuffmanTablesAreRefused)
     EXPECT_EQ(Decode_Result(trailing), D3DXERR_INVALIDDATA);
 }
 
+TEST(Texture_Decode, EmptyPngDataChunksAreSkipped)
+{
+    const std::string png = Encode(Picture::Png, 2, 2, {{1, 2, 3, 255}, {4, 5, 6, 255},
+                                                       {7, 8, 9, 255}, {10, 11, 12, 255}});
+    const std::size_t idat = png.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    // An empty IDAT chunk (length 0, its CRC) ahead of the one with the data.
+    std::string with_empty = png;
+    with_empty.insert(idat - 4, Bytes({0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E}));
+    const Texture_Image image = Decode_Ok(with_empty);
+    ASSERT_EQ(image.Width(), 2u);
+    Expect_Texel(image.faces[0][0], 0, 0, {1, 2, 3, 255});
+    Expect_Texel(image.faces[0][0], 1, 1, {10, 11, 12, 255});
+}
+
 TEST(Texture_Decode, DamagedFilesFailCleanly)
 {
     std::vector<Rgba> pixels(8 * 8);
