@@ -102,7 +102,9 @@ void Convert_Level(const unsigned char* src, const Mask_Layout& layout, Texture_
     unsigned char* out = level->bytes.data();
     for (std::size_t i = 0; i < count; ++i, src += pixel_bytes, out += 4) {
         DWORD pixel = 0;
-        for (std::size_t k = 0; k < pixel_bytes; ++k) pixel |= static_cast<DWORD>(src[k]) << (8 * k);
+        for (std::size_t k = 0; k < pixel_bytes; ++k) {
+            pixel |= static_cast<DWORD>(src[k]) << (8 * k);
+        }
         unsigned char cr = 0, cg = 0, cb = 0;
         if (layout.luminance) {
             cr = cg = cb = r.Widen(pixel, 0);

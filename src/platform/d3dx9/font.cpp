@@ -321,7 +321,8 @@ public:
         hr = atlas_->LockRect(0, &locked, nullptr, 0);
         if (FAILED(hr) || !locked.pBits) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
         for (UINT y = 0; y < atlas_height_; ++y) {
-            auto* row = static_cast<unsigned char*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch;
+            auto* row = static_cast<unsigned char*>(locked.pBits) +
+                        static_cast<std::size_t>(y) * locked.Pitch;
             for (UINT x = 0; x < atlas_width_; ++x) {
                 row[x * 4 + 0] = 0xFF;
                 row[x * 4 + 1] = 0xFF;
@@ -377,16 +378,22 @@ public:
         }
 
         int top = pRect->top;
-        if (Format & DT_BOTTOM) top = pRect->bottom - text_height;
-        else if (Format & DT_VCENTER) top = pRect->top + (pRect->bottom - pRect->top - text_height) / 2;
+        if (Format & DT_BOTTOM) {
+            top = pRect->bottom - text_height;
+        } else if (Format & DT_VCENTER) {
+            top = pRect->top + (pRect->bottom - pRect->top - text_height) / 2;
+        }
 
         std::vector<Text_Vertex> vertices;
         vertices.reserve(length * 6);
         const bool clip = (Format & DT_NOCLIP) == 0;
         for (std::size_t l = 0; l < lines.size(); ++l) {
             int pen = pRect->left;
-            if (Format & DT_RIGHT) pen = pRect->right - widths[l];
-            else if (Format & DT_CENTER) pen = pRect->left + (pRect->right - pRect->left - widths[l]) / 2;
+            if (Format & DT_RIGHT) {
+                pen = pRect->right - widths[l];
+            } else if (Format & DT_CENTER) {
+                pen = pRect->left + (pRect->right - pRect->left - widths[l]) / 2;
+            }
             const int baseline = top + static_cast<int>(l) * line_height_ + ascent_;
             for (std::size_t i = lines[l].first; i < lines[l].second; ++i) {
                 const Glyph* g = Glyph_Of(text[i]);
@@ -439,8 +446,10 @@ private:
         float u0 = static_cast<float>(g.atlas_x), v0 = static_cast<float>(g.atlas_y);
         float u1 = u0 + g.width, v1 = v0 + g.height;
         if (clip) {
-            const float cx0 = static_cast<float>(clip->left), cy0 = static_cast<float>(clip->top);
-            const float cx1 = static_cast<float>(clip->right), cy1 = static_cast<float>(clip->bottom);
+            const float cx0 = static_cast<float>(clip->left);
+            const float cy0 = static_cast<float>(clip->top);
+            const float cx1 = static_cast<float>(clip->right);
+            const float cy1 = static_cast<float>(clip->bottom);
             if (x0 < cx0) { u0 += cx0 - x0; x0 = cx0; }
             if (y0 < cy0) { v0 += cy0 - y0; y0 = cy0; }
             if (x1 > cx1) { u1 -= x1 - cx1; x1 = cx1; }

@@ -158,7 +158,8 @@ private:
     }
 
     template <typename Buffer>
-    static HRESULT Unlock(Lock_State* state, Buffer* buffer, const std::vector<unsigned char>& bytes)
+    static HRESULT Unlock(Lock_State* state, Buffer* buffer,
+                          const std::vector<unsigned char>& bytes)
     {
         if (!state->open) return D3DERR_INVALIDCALL;
         state->open = false;

@@ -289,7 +289,8 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
             continue;
         }
         const std::uint64_t key = (std::uint64_t{p} << 32) | n;
-        auto [it, added] = extra_index.emplace(key, positions + static_cast<std::uint32_t>(extra.size()));
+        const auto next = positions + static_cast<std::uint32_t>(extra.size());
+        auto [it, added] = extra_index.emplace(key, next);
         if (added) extra.emplace_back(p, n);
         corner_vertex[k] = it->second;
     }
@@ -300,19 +301,23 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
     // The normal matrix is the inverse transpose; lengths are kept.
     D3DXMATRIX normal_matrix = parts.world;
     D3DXMATRIX inverse;
-    if (D3DXMatrixInverse(&inverse, nullptr, &parts.world)) D3DXMatrixTranspose(&normal_matrix, &inverse);
+    if (D3DXMatrixInverse(&inverse, nullptr, &parts.world)) {
+        D3DXMatrixTranspose(&normal_matrix, &inverse);
+    }
 
     data.vertices.resize(static_cast<std::size_t>(total) * stride);
     auto emit = [&](std::uint32_t slot, std::uint32_t p, std::uint32_t n) {
         unsigned char* at = data.vertices.data() + (std::size_t{base} + slot) * stride;
-        D3DXVECTOR3 pos(parts.positions[p * 3], parts.positions[p * 3 + 1], parts.positions[p * 3 + 2]);
+        const float* position = &parts.positions[std::size_t{p} * 3];
+        D3DXVECTOR3 pos(position[0], position[1], position[2]);
         D3DXVec3TransformCoord(&pos, &pos, &parts.world);
         Put_Floats(at, &pos.x, 3);
         at += 12;
         if (fvf & D3DFVF_NORMAL) {
             D3DXVECTOR3 normal(0, 0, 0);
             if (parts.has_normals && n != kUnset) {
-                normal = D3DXVECTOR3(parts.normals[n * 3], parts.normals[n * 3 + 1], parts.normals[n * 3 + 2]);
+                const float* given = &parts.normals[std::size_t{n} * 3];
+                normal = D3DXVECTOR3(given[0], given[1], given[2]);
                 const float length = D3DXVec3Length(&normal);
                 D3DXVec3TransformNormal(&normal, &normal, &normal_matrix);
                 const float new_length = D3DXVec3Length(&normal);

@@ -28,7 +28,8 @@ X_Material X_Default_Material();
 // its frames applied, in the file's own (left-handed) coordinates; faces
 // keep the file's index order, polygons become triangle fans. Each mesh's
 // materials follow those of the meshes before it (meshes without a list
-// share the default material), so subset ids are indices into `materials`. Vertices keep the file's order; a position used with
-// several normals gets extra copies after them. Returns D3D_OK,
-// D3DXERR_INVALIDDATA or E_OUTOFMEMORY.
+// share the default material), so subset ids are indices into `materials`.
+// Vertices keep the file's order; a position used with several normals gets
+// extra copies after them. Returns D3D_OK, D3DXERR_INVALIDDATA or
+// E_OUTOFMEMORY.
 HRESULT X_Load_Mesh(const unsigned char* data, std::size_t size, X_Mesh* out);

@@ -463,7 +463,8 @@ HRESULT Parse(const unsigned char* data, std::size_t size, std::vector<Object>* 
 {
     if (!objects) return D3DERR_INVALIDCALL;
     objects->clear();
-    if (!data || size < kHeader_Bytes || size > kMax_File_Bytes || std::memcmp(data, "xof ", 4) != 0) {
+    if (!data || size < kHeader_Bytes || size > kMax_File_Bytes ||
+        std::memcmp(data, "xof ", 4) != 0) {
         return D3DXERR_INVALIDDATA;
     }
     const char* flavour = reinterpret_cast<const char*>(data + 8);

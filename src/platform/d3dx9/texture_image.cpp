@@ -116,7 +116,8 @@ Texture_Level Half_Level(const Texture_Level& src)
                     for (int c = 0; c < 4; ++c) sum[c] += w * p[c];
                 }
             }
-            unsigned char* out = dst.bytes.data() + (static_cast<std::size_t>(y) * dst.width + x) * 4;
+            unsigned char* out =
+                dst.bytes.data() + (static_cast<std::size_t>(y) * dst.width + x) * 4;
             for (int c = 0; c < 4; ++c) {
                 out[c] = static_cast<unsigned char>(std::clamp(sum[c] + 0.5f, 0.0f, 255.0f));
             }

@@ -19,7 +19,8 @@ namespace {
 
 // Windows-1251 bytes of the overlay's texts.
 const char kReady[] = "\xE3\xEE\xF2\xEE\xE2\xEE";  // "готово"
-const char kLoading[] = "[\xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE0 \xEA\xE0\xF0\xF2\xFB]";  // "[загрузка карты]"
+// "[загрузка карты]"
+const char kLoading[] = "[\xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE0 \xEA\xE0\xF0\xF2\xFB]";
 constexpr D3DCOLOR kGrey = 0xFF666666;
 
 struct Ink {
@@ -158,7 +159,8 @@ TEST_F(Font_Test, CalcRectMeasuresWithoutDrawing)
     SetRect(&rect, 20, 7, 0, 0);
     gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
     gpu.device->BeginScene();
-    const INT height = font->DrawTextA(nullptr, kLoading, -1, &rect, DT_NOCLIP | DT_CALCRECT, kGrey);
+    const INT height =
+        font->DrawTextA(nullptr, kLoading, -1, &rect, DT_NOCLIP | DT_CALCRECT, kGrey);
     gpu.device->EndScene();
     ASSERT_TRUE(gpu.Capture());
     EXPECT_EQ(Find_Ink(gpu, kGrey).count, 0);

@@ -152,7 +152,8 @@ TEST(Fvf, SizesAndDeclarations)
     EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), 28u);
     EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), 20u);
     EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_DIFFUSE), 16u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2), 36u);
+    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2),
+              36u);
 
     D3DVERTEXELEMENT9 decl[MAXD3DDECLLENGTH];
     ASSERT_EQ(D3DXDeclaratorFromFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, decl), D3D_OK);
@@ -364,23 +365,32 @@ TEST_F(X_Mesh_Test, WindowsPathsAndUnreadableFiles)
 TEST(X_Mesh_Files, BrokenContentIsRefused)
 {
     const std::string head = "xof 0303txt 0032\n";
-    const std::string triangle = "Mesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;;";
+    const std::string corners = "0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;";
+    const std::string triangle = "Mesh M { 3; " + corners + " 1; 3;0,1,2;;";
     const std::string red = "Material Red { 1.0;0.0;0.0;1.0;; 1.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n";
     X_Mesh out;
     ASSERT_EQ(Parse(head + triangle + " }", &out), D3D_OK);
+    const std::string normals = " MeshNormals { 1; 0.0;0.0;1.0;; 1; ";
     const std::vector<std::pair<const char*, std::string>> broken = {
-        {"index past the vertices", head + "Mesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,3;; }"},
-        {"fewer vertices than counted", head + "Mesh M { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; }"},
+        {"index past the vertices", head + "Mesh M { 3; " + corners + " 1; 3;0,1,3;; }"},
+        {"fewer vertices than counted",
+         head + "Mesh M { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; }"},
         {"unclosed mesh", head + triangle},
-        {"unknown reference", head + triangle + " MeshMaterialList { 1; 1; 0;; { Nowhere } } }"},
-        {"material index past the list", head + red + triangle + " MeshMaterialList { 1; 1; 1;; { Red } } }"},
-        {"fewer materials than counted", head + red + triangle + " MeshMaterialList { 2; 1; 0;; { Red } } }"},
-        {"normal faces not matching", head + triangle + " MeshNormals { 1; 0.0;0.0;1.0;; 1; 4;0,0,0,0;; } }"},
-        {"normal index past the normals", head + triangle + " MeshNormals { 1; 0.0;0.0;1.0;; 1; 3;0,0,1;; } }"},
-        {"too few texture coordinates", head + triangle + " MeshTextureCoords { 2; 0.0;0.0;, 1.0;1.0;; } }"},
+        {"unknown reference",
+         head + triangle + " MeshMaterialList { 1; 1; 0;; { Nowhere } } }"},
+        {"material index past the list",
+         head + red + triangle + " MeshMaterialList { 1; 1; 1;; { Red } } }"},
+        {"fewer materials than counted",
+         head + red + triangle + " MeshMaterialList { 2; 1; 0;; { Red } } }"},
+        {"normal faces not matching", head + triangle + normals + "4;0,0,0,0;; } }"},
+        {"normal index past the normals", head + triangle + normals + "3;0,0,1;; } }"},
+        {"too few texture coordinates",
+         head + triangle + " MeshTextureCoords { 2; 0.0;0.0;, 1.0;1.0;; } }"},
         {"no mesh at all", head + "Frame F { }"},
-        {"text where numbers belong", head + "Mesh M { 3; 0.0;zero;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }"},
-        {"number beyond float range", head + "Mesh M { 3; 1e300;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }"},
+        {"text where numbers belong",
+         head + "Mesh M { 3; 0.0;zero;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }"},
+        {"number beyond float range",
+         head + "Mesh M { 3; 1e300;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }"},
         {"deep nesting", head + [] {
              std::string frames;
              for (int i = 0; i < 200; ++i) frames += "Frame F { ";

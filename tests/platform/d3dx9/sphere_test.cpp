@@ -83,7 +83,9 @@ TEST_F(Sphere_Test, TheMarkerSphereHasD3dxLayout)
     // Fans at the poles, quads in between; every face clockwise seen from
     // outside, that is its (b-a) x (c-a) points away from the centre.
     for (std::size_t f = 0; f < 264; ++f) {
-        const std::uint32_t a = s.indices[f * 3], b = s.indices[f * 3 + 1], c = s.indices[f * 3 + 2];
+        const std::uint32_t a = s.indices[f * 3];
+        const std::uint32_t b = s.indices[f * 3 + 1];
+        const std::uint32_t c = s.indices[f * 3 + 2];
         const bool north = a == 0 || b == 0 || c == 0;
         const bool south = a == 133 || b == 133 || c == 133;
         EXPECT_EQ(north, f < 12) << f;

@@ -246,7 +246,8 @@ TEST(Texture_Decode, UncompressedDdsLayoutsBecomeA8R8G8B8)
          {0x10, 0x20, 0x30, 0x80}, {3, 2, 1, 4}},
         {"X8R8G8B8", x8, Bytes({0x30, 0x20, 0x10, 0x00, 1, 2, 3, 4}), {0x10, 0x20, 0x30, 255},
          {3, 2, 1, 255}},
-        {"R8G8B8", rgb24, Bytes({0x30, 0x20, 0x10, 1, 2, 3}), {0x10, 0x20, 0x30, 255}, {3, 2, 1, 255}},
+        {"R8G8B8", rgb24, Bytes({0x30, 0x20, 0x10, 1, 2, 3}), {0x10, 0x20, 0x30, 255},
+         {3, 2, 1, 255}},
         {"A8", a8, Bytes({0x00, 0xC8}), {0, 0, 0, 0}, {0, 0, 0, 200}},
         {"L8", l8, Bytes({0x00, 0x7B}), {0, 0, 0, 255}, {123, 123, 123, 255}},
         // 0xF800 full red; 0x8410: red 16/31, green 32/63, blue 16/31.
@@ -508,7 +509,8 @@ protected:
 
 TEST_F(Texture_File, LoadsThroughWindowsPathsWithAFullChain)
 {
-    dir.Write("Textures/Red.bmp", Encode(Picture::Bmp, 8, 4, std::vector<Rgba>(32, {255, 0, 0, 255})));
+    const std::vector<Rgba> red(32, {255, 0, 0, 255});
+    dir.Write("Textures/Red.bmp", Encode(Picture::Bmp, 8, 4, red));
     IDirect3DTexture9* texture = Load("TEXTURES\\red.BMP");
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->GetType(), D3DRTYPE_TEXTURE);
