@@ -126,28 +126,53 @@ Texture_Level Half_Level(const Texture_Level& src)
     return dst;
 }
 
-// The JPEG decoder trusts the code counts of a Huffman table to total at
-// most 256 and overruns its tables otherwise. So every table it could read
-// is checked first: segments are stepped over by their length, as the
-// decoder does, and every other byte (padding, entropy-coded data) is
-// scanned for markers, as the decoder scans it.
-bool Jpeg_Huffman_Tables_Fit(const unsigned char* d, std::size_t n)
+// The JPEG decoder trusts two things it does not check: that the code
+// counts of a Huffman table total at most 256 (it overruns its tables
+// otherwise), and that every scan uses tables defined before it (it reads
+// uninitialised tables otherwise). Both are checked first, on every segment
+// it could read: segments are stepped over by their length, as the decoder
+// does, and all other bytes (padding, entropy-coded data) are scanned for
+// markers, as the decoder scans them.
+bool Jpeg_Tables_Usable(const unsigned char* d, std::size_t n)
 {
     auto byte = [&](std::size_t at) -> unsigned { return at < n ? d[at] : 0u; };
+    bool defined[2][4] = {};  // [DC, AC][table id]
+    bool frame_seen = false, progressive = false;
+
     // The tables of a segment whose length field is at `at`, read as the
     // decoder reads them.
     auto tables_fit = [&](std::size_t at) {
         long left = static_cast<long>((byte(at) << 8) | byte(at + 1)) - 2;
         at += 2;
         while (left > 0 && at < n) {
+            const unsigned kind = byte(at) >> 4, id = byte(at) & 15;
+            if (kind > 1 || id > 3) return false;
             unsigned count = 0;
             for (std::size_t i = 1; i <= 16; ++i) count += byte(at + i);
             if (count > 256) return false;
+            defined[kind][id] = true;
             at += 17 + count;
             left -= 17 + static_cast<long>(count);
         }
         return true;
     };
+    // A scan header whose length field is at `at`: the tables it selects
+    // must exist for the kind of scan it is.
+    auto scan_tables_defined = [&](std::size_t at) {
+        const unsigned components = byte(at + 2);
+        const std::size_t after = at + 3 + 2 * std::size_t{components};
+        const unsigned first = byte(after), refining = byte(after + 2) >> 4;
+        const bool dc = !progressive || (first == 0 && refining == 0);
+        const bool ac = !progressive || first > 0;
+        for (unsigned c = 0; c < components; ++c) {
+            const unsigned select = byte(at + 4 + 2 * std::size_t{c});
+            if ((select >> 4) > 3 || (select & 15) > 3) return false;
+            if (dc && !defined[0][select >> 4]) return false;
+            if (ac && !defined[1][select & 15]) return false;
+        }
+        return true;
+    };
+
     std::size_t at = 2;  // after the start-of-image marker
     while (at + 1 < n) {
         if (d[at] != 0xFF) {
@@ -161,7 +186,13 @@ bool Jpeg_Huffman_Tables_Fit(const unsigned char* d, std::size_t n)
         if (marker == 0xD9) break;  // end of image
         // A stuffed zero, a restart or TEM: no length follows.
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+        // The first frame header (baseline, extended or progressive) counts.
+        if (!frame_seen && marker >= 0xC0 && marker <= 0xC2) {
+            frame_seen = true;
+            progressive = marker == 0xC2;
+        }
         if (marker == 0xC4 && !tables_fit(at)) return false;
+        if (marker == 0xDA && !scan_tables_defined(at)) return false;
         at += (byte(at) << 8) | byte(at + 1);
     }
     return true;
@@ -196,7 +227,7 @@ bool Without_Empty_Png_Data_Chunks(const unsigned char* d, std::size_t n,
 HRESULT Decode_Picture(const unsigned char* data, std::size_t size, Texture_Image* out)
 {
     if (size == 0 || size > static_cast<std::size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && !Jpeg_Huffman_Tables_Fit(data, size)) {
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && !Jpeg_Tables_Usable(data, size)) {
         return D3DXERR_INVALIDDATA;
     }
     std::vector<unsigned char> cleaned;

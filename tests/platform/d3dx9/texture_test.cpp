@@ -380,7 +380,7 @@ TEST(Texture_Decode, HugePicturesAreRefusedBeforeDecoding)
     EXPECT_EQ(Decode_Result("not a picture at all"), D3DXERR_INVALIDDATA);
 }
 
-TEST(Texture_Decode, OversizedJpegHuffmanTablesAreRefused)
+TEST(Texture_Decode, JpegTablesTheDecoderCannotUseAreRefused)
 {
     const std::string jpg = Encode(Picture::Jpg, 8, 8, std::vector<Rgba>(64, {90, 60, 30, 255}));
     ASSERT_EQ(Decode_Result(jpg), D3D_OK);
@@ -396,6 +396,13 @@ TEST(Texture_Decode, OversizedJpegHuffmanTablesAreRefused)
     trailing += Bytes({0xFF, 0xC4, 0x00, 0x13, 0x10});
     trailing += std::string(16, '\x20');
     EXPECT_EQ(Decode_Result(trailing), D3DXERR_INVALIDDATA);
+
+    // A scan selecting Huffman tables (number 3) no segment defined.
+    const std::size_t sos = jpg.find("\xFF\xDA");
+    ASSERT_NE(sos, std::string::npos);
+    std::string undefined = jpg;
+    undefined[sos + 6] = '\x33';  // first component: DC table 3, AC table 3
+    EXPECT_EQ(Decode_Result(undefined), D3DXERR_INVALIDDATA);
 }
 
 TEST(Texture_Decode, EmptyPngDataChunksAreSkipped)
