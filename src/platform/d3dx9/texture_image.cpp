@@ -12,15 +12,22 @@
 #include <vector>
 
 // The decoder is compiled here with its functions kept file-local, so that
-// it cannot clash with another copy linked into the same program, and with
-// its own dimension limit matching ours.
+// it cannot clash with another copy linked into the same program, with its
+// own dimension limit matching ours, and with only the formats textures come
+// in (its HDR reader can loop forever on a truncated file). Its integer
+// arithmetic on damaged data may overflow; it is compiled to wrap, which is
+// what the decoder assumes, rather than leave that undefined.
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
 #define STBI_NO_STDIO
 #define STBI_NO_GIF
 #define STBI_NO_PSD
 #define STBI_NO_PIC
+#define STBI_NO_HDR
+#define STBI_NO_PNM
 #define STBI_MAX_DIMENSIONS 16384
+#pragma GCC push_options
+#pragma GCC optimize("wrapv")
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wunused-but-set-variable"
@@ -30,6 +37,7 @@
 #pragma GCC diagnostic ignored "-Wtype-limits"
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
+#pragma GCC pop_options
 
 static_assert(STBI_MAX_DIMENSIONS == kMax_Texture_Edge, "one limit for every texture file");
 
