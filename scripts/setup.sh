@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libx11-dev libepoxy-dev libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2
-  libstb-dev libassimp-dev glslang-dev glslang-tools libspirv-cross-c-shared-dev spirv-cross
+  libstb-dev zlib1g-dev libassimp-dev glslang-dev glslang-tools libspirv-cross-c-shared-dev spirv-cross
   libgtest-dev googletest
   xvfb xauth xdotool x11-utils xfonts-base assimp-testmodels
 )
