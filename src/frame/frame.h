@@ -14,7 +14,17 @@ const DWORD Loading_Vertex_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 const UINT Loading_Buffer_Size = 6 * sizeof(Loading_Vertex);
 
 HRESULT Build_Loading_Bar(float percent);
-void Draw_Loading_Screen(const char* left_text, const char* right_text);
+
+// One loading frame is asked for per level entry, and entries can come much
+// faster than a display shows frames. An entry frame that follows the last
+// presented loading frame by less than Loading_Frame_Interval milliseconds is
+// not drawn; the first and the final screen are always drawn.
+enum Loading_Frame_Kind { Loading_Frame_Always, Loading_Frame_Entry };
+const DWORD Loading_Frame_Interval = 16;
+void Draw_Loading_Screen(const char* left_text, const char* right_text,
+                         Loading_Frame_Kind kind = Loading_Frame_Always);
+extern bool Loading_Presented;       // a loading frame has been presented
+extern DWORD Loading_Last_Present;  // timeGetTime() after the last one
 
 // Statistics overlay.
 extern double Stat_Previous_Time;

@@ -3,6 +3,9 @@
 #include "app/globals.h"
 #include "frame/frame.h"
 
+bool Loading_Presented = false;
+DWORD Loading_Last_Present = 0;
+
 namespace {
 
 void Draw_Text(const char* text, int x, int y, D3DCOLOR colour) {
@@ -64,7 +67,10 @@ HRESULT Build_Loading_Bar(float percent) {
     return 0;
 }
 
-void Draw_Loading_Screen(const char* left_text, const char* right_text) {
+void Draw_Loading_Screen(const char* left_text, const char* right_text, Loading_Frame_Kind kind) {
+    if (kind == Loading_Frame_Entry && Loading_Presented &&
+        timeGetTime() - Loading_Last_Present < Loading_Frame_Interval)
+        return;
     Main_Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     if (SUCCEEDED(Main_Device->BeginScene())) {
         Draw_Text("[загрузка карты]", 310, 5, Loading_Title_Colour);
@@ -78,4 +84,6 @@ void Draw_Loading_Screen(const char* left_text, const char* right_text) {
         Main_Device->EndScene();
     }
     Main_Device->Present(nullptr, nullptr, nullptr, nullptr);
+    Loading_Presented = true;
+    Loading_Last_Present = timeGetTime();
 }

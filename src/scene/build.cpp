@@ -26,7 +26,7 @@ int Build_Scene() {
     for (int i = 1; light && i <= Main_Light_Count; ++i, light = light->Next) {
         Build_Loading_Bar(static_cast<float>(i * 100 / Main_Light_Count));
         std::snprintf(label, sizeof label, "источник света №%d", i);
-        Draw_Loading_Screen("[загрузка света]", label);
+        Draw_Loading_Screen("[загрузка света]", label, Loading_Frame_Entry);
         Main_Graphic_Log.Write_Line(label);
         Setup_Light(light->Light);
     }
@@ -41,7 +41,7 @@ int Build_Scene() {
         Build_Loading_Bar(static_cast<float>(percent));
         std::snprintf(label, sizeof label, "%s", object->Object->Name);
         std::snprintf(progress, sizeof progress, "%d%% загрузки моделей", percent);
-        Draw_Loading_Screen(progress, label);
+        Draw_Loading_Screen(progress, label, Loading_Frame_Entry);
         Main_Graphic_Log.Write_Line(label);
         Load_Object(object->Object, object->Object->Name, first_light);
     }

@@ -161,6 +161,37 @@ TEST_F(Engine_Render, LoadingBarFrameAndFillCoverTheirPixels) {
     EXPECT_NE(td.Pixel(10, 15) & 0xFFFFFF, 0x0000EEu);
 }
 
+TEST_F(Engine_Render, EntryFramesFasterThanADisplayShowsAreSkipped) {
+    // The bar's fill ends at 3 pixels per percent; row 13 runs through it.
+    auto fill_ends_before = [&](int x) {
+        EXPECT_TRUE(td.Capture());
+        return (td.Pixel(x - 2, 13) & 0xFFFFFF) == 0x0000EEu &&
+               (td.Pixel(x + 2, 13) & 0xFFFFFF) != 0x0000EEu;
+    };
+    Platform_Set_Time(1000);
+    Build_Loading_Bar(20.0f);
+    Draw_Loading_Screen(" ", "x");
+    EXPECT_TRUE(fill_ends_before(60));
+
+    // An entry 10 ms later is not drawn: the screen still shows 20 %.
+    Platform_Set_Time(1010);
+    Build_Loading_Bar(40.0f);
+    Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
+    EXPECT_TRUE(fill_ends_before(60));
+
+    // One a display interval after the last frame is.
+    Platform_Set_Time(1000 + Loading_Frame_Interval);
+    Build_Loading_Bar(60.0f);
+    Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
+    EXPECT_TRUE(fill_ends_before(180));
+
+    // The final screen is drawn whatever the time.
+    Build_Loading_Bar(100.0f);
+    Draw_Loading_Screen(" ", "x");
+    EXPECT_TRUE(fill_ends_before(300));
+    Platform_Release_Time();
+}
+
 TEST_F(Engine_Render, LoadingBarRebuildKeepsOnePairOfBuffers) {
     Build_Loading_Bar(10.0f);
     IDirect3DVertexBuffer9* bar = Main_Loading_Bar;

@@ -201,6 +201,7 @@ HRESULT Device::Init(const D3DPRESENT_PARAMETERS& params) {
     GLint ubo_alignment = 256;
     glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &ubo_alignment);
     ubo_ring_.Init(GLsizeiptr(sizeof(Ff_Uniform_Block)) * 1024, ubo_alignment);
+    fragment_ubo_ring_.Init(GLsizeiptr(ubo_alignment) * 64, ubo_alignment);
     up_vertices_.Init(4 << 20, 16);
     up_indices_.Init(1 << 20, 4);
 
@@ -352,6 +353,7 @@ Device::~Device() {
     up_vertices_.Destroy();
     up_indices_.Destroy();
     ubo_ring_.Destroy();
+    fragment_ubo_ring_.Destroy();
     if (pipeline_) glDeleteProgramPipelines(1, &pipeline_);
     if (vao_) glDeleteVertexArrays(1, &vao_);
     if (msaa_fbo_) glDeleteFramebuffers(1, &msaa_fbo_);
@@ -417,7 +419,9 @@ void Device::Reset_Gl_State() {
     for (GLuint i = 0; i < Gl_Attribute::Count; ++i) glVertexAttrib4f(i, 0.0f, 0.0f, 0.0f, 1.0f);
     render_states_dirty_ = true;
     ff_uniforms_dirty_ = true;
+    ff_fragment_dirty_ = true;
     ubo_offset_ = -1;
+    fragment_ubo_offset_ = -1;
     bound_texture_.fill(~0u);
     bound_target_.fill(0);
     bound_sampler_.fill(~0u);
@@ -566,9 +570,9 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
     slot = Value;
     render_states_dirty_ = true;
     switch (State) {
-    case D3DRS_AMBIENT:
+    case D3DRS_AMBIENT: ff_uniforms_dirty_ = true; break;
     case D3DRS_TEXTUREFACTOR:
-    case D3DRS_ALPHAREF: ff_uniforms_dirty_ = true; break;
+    case D3DRS_ALPHAREF: ff_fragment_dirty_ = true; break;
     default: break;
     }
     return D3D_OK;

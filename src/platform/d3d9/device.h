@@ -170,7 +170,7 @@ private:
     GLuint resolve_fbo_ = 0, resolve_color_ = 0;
     GLuint vao_ = 0;
     GLuint pipeline_ = 0;
-    Stream_Ring up_vertices_, up_indices_, ubo_ring_;
+    Stream_Ring up_vertices_, up_indices_, ubo_ring_, fragment_ubo_ring_;
     UINT max_texture_size_ = 0;
     float max_anisotropy_ = 1.0f;
     int width_ = 0, height_ = 0;
@@ -214,6 +214,7 @@ private:
     // What is in GL right now, to skip redundant calls
     bool render_states_dirty_ = true;
     bool ff_uniforms_dirty_ = true;
+    bool ff_fragment_dirty_ = true;
     std::array<bool, D3D_MAX_SAMPLERS> sampler_dirty_{};
     std::array<GLuint, D3D_MAX_SAMPLERS> bound_texture_{};
     std::array<GLenum, D3D_MAX_SAMPLERS> bound_target_{};
@@ -221,7 +222,7 @@ private:
     std::uint64_t vao_layout_id_ = 0;
     GLuint vao_elements_ = 0;
     GLuint stage_vertex_ = ~0u, stage_fragment_ = ~0u;
-    GLintptr ubo_offset_ = -1;
+    GLintptr ubo_offset_ = -1, fragment_ubo_offset_ = -1;
     bool lights_dirty_ = true;
     std::vector<DWORD> active_lights_;  // lowest enabled indices, at most k_ff_lights
 

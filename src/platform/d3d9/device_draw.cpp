@@ -479,6 +479,18 @@ bool Device::Apply_Programs(const Vertex_Layout& layout) {
 }
 
 void Device::Upload_Ff_Uniforms() {
+    if (ff_fragment_dirty_ || fragment_ubo_offset_ < 0) {
+        Ff_Fragment_Block f{};
+        Argb_To_Floats(render_states_[D3DRS_TEXTUREFACTOR], f.texture_factor);
+        f.alpha_ref[0] = float(render_states_[D3DRS_ALPHAREF] & 0xFF);
+        const GLintptr offset = fragment_ubo_ring_.Write(&f, GLsizeiptr(sizeof f));
+        if (offset >= 0) {
+            glBindBufferRange(GL_UNIFORM_BUFFER, Gl_Ff_Fragment_Ubo_Binding,
+                              fragment_ubo_ring_.Name(), offset, GLsizeiptr(sizeof f));
+            fragment_ubo_offset_ = offset;
+        }
+        ff_fragment_dirty_ = false;
+    }
     if (!ff_uniforms_dirty_ && ubo_offset_ >= 0) return;
     Ff_Uniform_Block& b = ff_block_;
     const D3DMATRIX& world = transforms_[256];
@@ -503,8 +515,6 @@ void Device::Upload_Ff_Uniforms() {
     Copy4(material_.Emissive, b.material_emissive);
     b.material_power[0] = material_.Power;
     Argb_To_Floats(render_states_[D3DRS_AMBIENT], b.global_ambient);
-    Argb_To_Floats(render_states_[D3DRS_TEXTUREFACTOR], b.texture_factor);
-    b.alpha_ref[0] = float(render_states_[D3DRS_ALPHAREF] & 0xFF);
 
     // Lights are given in world space and evaluated in camera space.
     for (std::size_t i = 0; i < active_lights_.size(); ++i) {
@@ -535,7 +545,7 @@ void Device::Upload_Ff_Uniforms() {
 
     const GLintptr offset = ubo_ring_.Write(&b, GLsizeiptr(sizeof b));
     if (offset >= 0) {
-        glBindBufferRange(GL_UNIFORM_BUFFER, Gl_First_Device_Ubo_Binding, ubo_ring_.Name(), offset,
+        glBindBufferRange(GL_UNIFORM_BUFFER, Gl_Ff_Vertex_Ubo_Binding, ubo_ring_.Name(), offset,
                           GLsizeiptr(sizeof b));
         ubo_offset_ = offset;
     }

@@ -7,7 +7,7 @@
 
 namespace {
 
-// The uniform block exactly as Ff_Uniform_Block lays it out.
+// The vertex half's uniform block exactly as Ff_Uniform_Block lays it out.
 std::string Block_Source() {
     return "struct Ff_Light {\n"
            "    vec4 diffuse; vec4 specular; vec4 ambient;\n"
@@ -21,10 +21,18 @@ std::string Block_Source() {
            "    vec4 viewport; vec4 pixel_offset;\n"
            "    vec4 material_diffuse; vec4 material_ambient; vec4 material_specular;\n"
            "    vec4 material_emissive; vec4 material_power;\n"
-           "    vec4 global_ambient; vec4 texture_factor; vec4 alpha_ref;\n"
+           "    vec4 global_ambient;\n"
            "    Ff_Light lights[" +
            std::to_string(k_ff_lights) +
            "];\n"
+           "} ff;\n";
+}
+
+// The fragment half's block, as Ff_Fragment_Block lays it out.
+std::string Fragment_Block_Source() {
+    return "layout(std140, binding = " + std::to_string(Gl_Ff_Fragment_Ubo_Binding) +
+           ") uniform Ff_Fragment_State {\n"
+           "    vec4 texture_factor; vec4 alpha_ref;\n"
            "} ff;\n";
 }
 
@@ -219,7 +227,7 @@ std::string Ff_Vertex_Source(const Ff_Vertex_Key& key) {
 std::string Ff_Fragment_Source(const Ff_Fragment_Key& key) {
     const std::string interpolation = key.flat ? "flat " : "";
     std::string s = "#version 450\n";
-    s += Block_Source();
+    s += "%BLOCK%";
     s += Loc(Gl_Varying::Color0) + interpolation + "in vec4 in_color0;\n";
     s += Loc(Gl_Varying::Color1) + interpolation + "in vec4 in_color1;\n";
     s += Loc(Gl_Varying::Texcoord0) + "in vec4 in_texcoord0;\n";
@@ -247,6 +255,11 @@ std::string Ff_Fragment_Source(const Ff_Fragment_Key& key) {
         s += std::string("    if (!(") + Compare(key.alpha_func) + ")) discard;\n";
     }
     s += "    out_color = vec4(color, alpha);\n}\n";
+    // Only a program that reads the texture factor or the alpha reference
+    // declares their block: a fragment stage without one needs nothing
+    // copied when the vertex data of each draw changes.
+    const std::size_t at = s.find("%BLOCK%");
+    s.replace(at, 7, (s.find("ff.texture_factor") != std::string::npos || s.find("ff.alpha_ref") != std::string::npos) ? Fragment_Block_Source() : std::string());
     return s;
 }
 

@@ -12,6 +12,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/d3d9.h"
+#include "platform/d3d9/gl_device.h"
 
 inline constexpr int k_ff_lights = D3DMAX_LIGHTS;
 
@@ -59,7 +60,11 @@ struct Ff_Fragment_Key {
     bool operator==(const Ff_Fragment_Key&) const = default;
 };
 
-// The uniform block both halves read (std140, binding Gl_First_Device_Ubo_Binding).
+// Uniform blocks (std140): the vertex half's at Gl_Ff_Vertex_Ubo_Binding,
+// written for every draw whose transforms, material or lights changed; the
+// fragment half's at Gl_Ff_Fragment_Ubo_Binding, written only when the
+// texture factor or the alpha reference change. Keeping the per-draw data
+// out of the fragment stage spares the rasteriser a copy of it per draw.
 struct Ff_Light_Block {
     float diffuse[4];
     float specular[4];
@@ -82,12 +87,18 @@ struct Ff_Uniform_Block {
     float material_emissive[4];
     float material_power[4];
     float global_ambient[4];
-    float texture_factor[4];
-    float alpha_ref[4];
     Ff_Light_Block lights[k_ff_lights];
 };
-static_assert(sizeof(Ff_Uniform_Block) == 3 * 64 + 10 * 16 + k_ff_lights * 7 * 16,
+static_assert(sizeof(Ff_Uniform_Block) == 3 * 64 + 8 * 16 + k_ff_lights * 7 * 16,
               "Ff_Uniform_Block must match the std140 layout of the GLSL block");
+
+struct Ff_Fragment_Block {
+    float texture_factor[4];
+    float alpha_ref[4];
+};
+
+inline constexpr GLuint Gl_Ff_Vertex_Ubo_Binding = Gl_First_Device_Ubo_Binding;
+inline constexpr GLuint Gl_Ff_Fragment_Ubo_Binding = Gl_First_Device_Ubo_Binding + 1;
 
 // Generated GLSL for a key (exposed for the tests' error messages).
 std::string Ff_Vertex_Source(const Ff_Vertex_Key& key);

@@ -31,6 +31,8 @@
 //    through the public IDirect3DDevice9 methods.
 #pragma once
 
+#include <memory>
+
 #include <epoxy/gl.h>
 
 #include "platform/d3d9.h"
@@ -160,3 +162,15 @@ GLuint Gl_Texture_Name(IDirect3DBaseTexture9* texture, GLenum* target);
 IDirect3DTexture9* Gl_Cube_Texture_View(IDirect3DCubeTexture9* cube);  // null if not ours
 // The cube behind a view (or a cube itself), null for anything else.
 IDirect3DCubeTexture9* Gl_Cube_Texture_Of(IDirect3DBaseTexture9* texture);
+
+// Storage shared between texture objects. Every texture object the device
+// hands out has storage of its own until the D3DX layer asks for another
+// object over the same storage (a file loaded again, unchanged). A lock for
+// writing through one of them first copies the storage for that object, so
+// what one caller writes never shows through another's texture.
+class Gl_Texture_Data;
+// The storage behind one of our textures (empty for a foreign object).
+std::weak_ptr<Gl_Texture_Data> Gl_Texture_Share_Of(IDirect3DBaseTexture9* texture);
+// A new texture object (a cube map comes as its IDirect3DTexture9 view) over
+// the storage, holding its own reference on the device.
+HRESULT Gl_Create_Shared_Texture(std::shared_ptr<Gl_Texture_Data> data, IDirect3DTexture9** out);

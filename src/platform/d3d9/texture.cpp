@@ -10,20 +10,38 @@ namespace {
 constexpr std::size_t k_max_texture_bytes = std::size_t(1) << 30;
 }  // namespace
 
-Texture_Storage::Texture_Storage(Device* device, GLenum target, UINT faces)
-    : Device_Child(device), target_(target), faces_(faces) {}
-
-Texture_Storage::~Texture_Storage() {
-    if (name_) {
-        Owner()->Forget_Texture_Name(name_);
-        glDeleteTextures(1, &name_);
+Gl_Texture_Data::~Gl_Texture_Data() {
+    if (name) {
+        device->Make_Current();
+        device->Forget_Texture_Name(name);
+        glDeleteTextures(1, &name);
     }
 }
 
+namespace {
+
+// Creates the immutable GL storage that `data` describes.
+HRESULT Create_Gl_Storage(Gl_Texture_Data* data) {
+    data->device->Make_Current();
+    glCreateTextures(data->target, 1, &data->name);
+    if (!data->name) return D3DERR_OUTOFVIDEOMEMORY;
+    glTextureStorage2D(data->name, GLsizei(data->level_count), data->info->internal_format,
+                       GLsizei(data->width), GLsizei(data->height));
+    glTextureParameteriv(data->name, GL_TEXTURE_SWIZZLE_RGBA, data->info->swizzle);
+    if (glGetError() == GL_OUT_OF_MEMORY) return D3DERR_OUTOFVIDEOMEMORY;
+    return D3D_OK;
+}
+
+}  // namespace
+
+Texture_Storage::Texture_Storage(Device* device, GLenum target, UINT faces)
+    : Device_Child(device), data_(std::make_shared<Gl_Texture_Data>(device, target, faces)) {}
+
 HRESULT Texture_Storage::Init(UINT width, UINT height, UINT levels, DWORD usage,
                               D3DFORMAT format, D3DPOOL pool) {
-    info_ = Find_Texture_Format(format);
-    if (!info_ || width == 0 || height == 0) return D3DERR_INVALIDCALL;
+    Gl_Texture_Data& d = *data_;
+    d.info = Find_Texture_Format(format);
+    if (!d.info || width == 0 || height == 0) return D3DERR_INVALIDCALL;
     if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM &&
         pool != D3DPOOL_SCRATCH)
         return D3DERR_INVALIDCALL;
@@ -35,39 +53,65 @@ HRESULT Texture_Storage::Init(UINT width, UINT height, UINT levels, DWORD usage,
     // Sizes GL might accept but no system memory copy could hold are refused
     // up front rather than failing on the first lock.
     std::size_t total = 0;
-    for (UINT level = 0; level < levels; ++level) total += Level_Layout_Of(*info_, width, height, level).size();
-    if (total * faces_ > k_max_texture_bytes) return D3DERR_OUTOFVIDEOMEMORY;
+    for (UINT level = 0; level < levels; ++level)
+        total += Level_Layout_Of(*d.info, width, height, level).size();
+    if (total * d.faces > k_max_texture_bytes) return D3DERR_OUTOFVIDEOMEMORY;
 
-    format_ = format;
-    width_ = width;
-    height_ = height;
-    level_count_ = levels;
-    usage_ = usage;
-    pool_ = pool;
-    levels_.resize(std::size_t(faces_) * levels);
+    d.format = format;
+    d.width = width;
+    d.height = height;
+    d.level_count = levels;
+    d.usage = usage;
+    d.pool = pool;
+    d.levels.resize(std::size_t(d.faces) * levels);
+    locks_.resize(d.levels.size());
+    return Create_Gl_Storage(&d);
+}
 
-    Owner()->Make_Current();
-    glCreateTextures(target_, 1, &name_);
-    if (!name_) return D3DERR_OUTOFVIDEOMEMORY;
-    glTextureStorage2D(name_, GLsizei(levels), info_->internal_format, GLsizei(width),
-                       GLsizei(height));
-    glTextureParameteriv(name_, GL_TEXTURE_SWIZZLE_RGBA, info_->swizzle);
-    if (glGetError() == GL_OUT_OF_MEMORY) return D3DERR_OUTOFVIDEOMEMORY;
+void Texture_Storage::Share(std::shared_ptr<Gl_Texture_Data> data) {
+    data_ = std::move(data);
+    locks_.assign(data_->levels.size(), Lock_State{});
+}
+
+// Gives this object storage of its own, a copy of the shared one, before it
+// is written.
+HRESULT Texture_Storage::Make_Private() {
+    if (!data_->shareable && data_.use_count() <= 1) return D3D_OK;
+    const Gl_Texture_Data& shared = *data_;
+    auto copy = std::make_shared<Gl_Texture_Data>(shared.device, shared.target, shared.faces);
+    copy->info = shared.info;
+    copy->format = shared.format;
+    copy->width = shared.width;
+    copy->height = shared.height;
+    copy->level_count = shared.level_count;
+    copy->usage = shared.usage;
+    copy->pool = shared.pool;
+    copy->levels = shared.levels;
+    const HRESULT hr = Create_Gl_Storage(copy.get());
+    if (FAILED(hr)) return hr;
+    for (UINT level = 0; level < shared.level_count; ++level) {
+        const Level_Layout layout = Level_Layout_Of(*shared.info, shared.width, shared.height, level);
+        glCopyImageSubData(shared.name, shared.target, GLint(level), 0, 0, 0, copy->name,
+                           copy->target, GLint(level), 0, 0, 0, GLsizei(layout.width),
+                           GLsizei(layout.height), GLsizei(shared.faces));
+    }
+    data_ = std::move(copy);
     return D3D_OK;
 }
 
 DWORD Texture_Storage::Level_Count() const {
     // A texture that makes its own mipmaps shows one level to the application.
-    return (usage_ & D3DUSAGE_AUTOGENMIPMAP) ? 1 : level_count_;
+    return (data_->usage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : data_->level_count;
 }
 
 HRESULT Texture_Storage::Level_Desc(UINT level, D3DSURFACE_DESC* desc) const {
     if (!desc || level >= Level_Count()) return D3DERR_INVALIDCALL;
-    const Level_Layout layout = Level_Layout_Of(*info_, width_, height_, level);
-    desc->Format = format_;
+    const Gl_Texture_Data& d = *data_;
+    const Level_Layout layout = Level_Layout_Of(*d.info, d.width, d.height, level);
+    desc->Format = d.format;
     desc->Type = D3DRTYPE_SURFACE;
-    desc->Usage = usage_;
-    desc->Pool = pool_;
+    desc->Usage = d.usage;
+    desc->Pool = d.pool;
     desc->MultiSampleType = D3DMULTISAMPLE_NONE;
     desc->MultiSampleQuality = 0;
     desc->Width = layout.width;
@@ -77,10 +121,11 @@ HRESULT Texture_Storage::Level_Desc(UINT level, D3DSURFACE_DESC* desc) const {
 
 HRESULT Texture_Storage::Lock(UINT face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
                               DWORD flags) {
-    if (!locked || face >= faces_ || level >= Level_Count()) return D3DERR_INVALIDCALL;
-    Level& state = At(face, level);
+    if (!locked || face >= Faces() || level >= Level_Count()) return D3DERR_INVALIDCALL;
+    Lock_State& state = locks_[Index(face, level)];
     if (state.locked) return D3DERR_INVALIDCALL;
-    const Level_Layout layout = Level_Layout_Of(*info_, width_, height_, level);
+    const Format_Info& info = *data_->info;
+    const Level_Layout layout = Level_Layout_Of(info, data_->width, data_->height, level);
 
     UINT left = 0, top = 0, bottom = layout.height;
     if (rect) {
@@ -92,61 +137,69 @@ HRESULT Texture_Storage::Lock(UINT face, UINT level, D3DLOCKED_RECT* locked, con
         top = UINT(rect->top);
         bottom = UINT(rect->bottom);
         // Compressed levels lock whole 4x4 blocks.
-        if (info_->compressed && (left % 4 != 0 || top % 4 != 0)) return D3DERR_INVALIDCALL;
+        if (info.compressed && (left % 4 != 0 || top % 4 != 0)) return D3DERR_INVALIDCALL;
     }
-    if (state.data.empty()) state.data.assign(layout.size(), 0);
+    if (!(flags & D3DLOCK_READONLY)) {
+        const HRESULT hr = Make_Private();
+        if (FAILED(hr)) return hr;
+    }
+    std::vector<unsigned char>& bytes = data_->levels[Index(face, level)];
+    if (bytes.empty()) bytes.assign(layout.size(), 0);
 
     std::size_t offset;
-    if (info_->compressed) {
+    if (info.compressed) {
         state.first_row = top / 4;
         state.end_row = (bottom + 3) / 4;
-        offset = std::size_t(state.first_row) * layout.pitch + std::size_t(left / 4) * info_->bytes;
+        offset = std::size_t(state.first_row) * layout.pitch + std::size_t(left / 4) * info.bytes;
     } else {
         state.first_row = top;
         state.end_row = bottom;
-        offset = std::size_t(top) * layout.pitch + std::size_t(left) * info_->bytes;
+        offset = std::size_t(top) * layout.pitch + std::size_t(left) * info.bytes;
     }
     state.locked = true;
     state.flags = flags;
     locked->Pitch = INT(layout.pitch);
-    locked->pBits = state.data.data() + offset;
+    locked->pBits = bytes.data() + offset;
     return D3D_OK;
 }
 
 HRESULT Texture_Storage::Unlock(UINT face, UINT level) {
-    if (face >= faces_ || level >= Level_Count()) return D3DERR_INVALIDCALL;
-    Level& state = At(face, level);
+    if (face >= Faces() || level >= Level_Count()) return D3DERR_INVALIDCALL;
+    Lock_State& state = locks_[Index(face, level)];
     if (!state.locked) return D3DERR_INVALIDCALL;
     state.locked = false;
     if (state.flags & D3DLOCK_READONLY) return D3D_OK;
 
-    const Level_Layout layout = Level_Layout_Of(*info_, width_, height_, level);
-    const unsigned char* rows = state.data.data() + std::size_t(state.first_row) * layout.pitch;
+    const Gl_Texture_Data& d = *data_;
+    const Format_Info& info = *d.info;
+    const Level_Layout layout = Level_Layout_Of(info, d.width, d.height, level);
+    const unsigned char* rows =
+        d.levels[Index(face, level)].data() + std::size_t(state.first_row) * layout.pitch;
     const GLsizei row_count = GLsizei(state.end_row - state.first_row);
     Owner()->Make_Current();
-    if (info_->compressed) {
+    if (info.compressed) {
         const GLint y = GLint(state.first_row * 4);
         const GLsizei height = GLsizei(std::min(state.end_row * 4, layout.height)) - y;
         const GLsizei size = GLsizei(std::size_t(row_count) * layout.pitch);
-        if (target_ == GL_TEXTURE_CUBE_MAP)
-            glCompressedTextureSubImage3D(name_, GLint(level), 0, y, GLint(face),
+        if (d.target == GL_TEXTURE_CUBE_MAP)
+            glCompressedTextureSubImage3D(d.name, GLint(level), 0, y, GLint(face),
                                           GLsizei(layout.width), height, 1,
-                                          info_->internal_format, size, rows);
+                                          info.internal_format, size, rows);
         else
-            glCompressedTextureSubImage2D(name_, GLint(level), 0, y, GLsizei(layout.width),
-                                          height, info_->internal_format, size, rows);
+            glCompressedTextureSubImage2D(d.name, GLint(level), 0, y, GLsizei(layout.width),
+                                          height, info.internal_format, size, rows);
     } else {
-        if (target_ == GL_TEXTURE_CUBE_MAP)
-            glTextureSubImage3D(name_, GLint(level), 0, GLint(state.first_row), GLint(face),
-                                GLsizei(layout.width), row_count, 1, info_->upload_format,
-                                info_->upload_type, rows);
+        if (d.target == GL_TEXTURE_CUBE_MAP)
+            glTextureSubImage3D(d.name, GLint(level), 0, GLint(state.first_row), GLint(face),
+                                GLsizei(layout.width), row_count, 1, info.upload_format,
+                                info.upload_type, rows);
         else
-            glTextureSubImage2D(name_, GLint(level), 0, GLint(state.first_row),
-                                GLsizei(layout.width), row_count, info_->upload_format,
-                                info_->upload_type, rows);
+            glTextureSubImage2D(d.name, GLint(level), 0, GLint(state.first_row),
+                                GLsizei(layout.width), row_count, info.upload_format,
+                                info.upload_type, rows);
     }
-    if ((usage_ & D3DUSAGE_AUTOGENMIPMAP) && level == 0 && !info_->compressed)
-        glGenerateTextureMipmap(name_);
+    if ((d.usage & D3DUSAGE_AUTOGENMIPMAP) && level == 0 && !info.compressed)
+        glGenerateTextureMipmap(d.name);
     return D3D_OK;
 }
 
@@ -165,6 +218,16 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DW
         return hr;
     }
     *out = texture.release();
+    return D3D_OK;
+}
+
+HRESULT Texture::Create_Shared(std::shared_ptr<Gl_Texture_Data> data, IDirect3DTexture9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (!data || data->target != GL_TEXTURE_2D) return D3DERR_INVALIDCALL;
+    auto* texture = new Texture(data->device);
+    texture->Share(std::move(data));
+    *out = texture;
     return D3D_OK;
 }
 
@@ -189,6 +252,17 @@ HRESULT Cube_Texture::Create(Device* device, UINT edge, UINT levels, DWORD usage
         return hr;
     }
     *out = texture.release();
+    return D3D_OK;
+}
+
+HRESULT Cube_Texture::Create_Shared(std::shared_ptr<Gl_Texture_Data> data,
+                                    IDirect3DCubeTexture9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (!data || data->target != GL_TEXTURE_CUBE_MAP) return D3DERR_INVALIDCALL;
+    auto* texture = new Cube_Texture(data->device);
+    texture->Share(std::move(data));
+    *out = texture;
     return D3D_OK;
 }
 
@@ -242,4 +316,23 @@ IDirect3DCubeTexture9* Gl_Cube_Texture_Of(IDirect3DBaseTexture9* texture) {
     if (auto* cube = dynamic_cast<Cube_Texture*>(texture)) return cube;
     if (auto* view = dynamic_cast<Cube_Texture_View*>(texture)) return view->Cube();
     return nullptr;
+}
+
+std::weak_ptr<Gl_Texture_Data> Gl_Texture_Share_Of(IDirect3DBaseTexture9* texture) {
+    Texture_Storage* storage = Texture_Storage_From(texture);
+    if (!storage) return {};
+    storage->Data()->shareable = true;
+    return storage->Data();
+}
+
+HRESULT Gl_Create_Shared_Texture(std::shared_ptr<Gl_Texture_Data> data, IDirect3DTexture9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (!data) return D3DERR_INVALIDCALL;
+    if (data->target == GL_TEXTURE_2D) return Texture::Create_Shared(std::move(data), out);
+    IDirect3DCubeTexture9* cube = nullptr;
+    const HRESULT hr = Cube_Texture::Create_Shared(std::move(data), &cube);
+    if (FAILED(hr)) return hr;
+    *out = Gl_Cube_Texture_View(cube);
+    return D3D_OK;
 }

@@ -1,8 +1,14 @@
 // 2D and cube textures: immutable GL storage plus a system-memory copy of
 // each level, created on the first lock, which the application writes and
 // which is uploaded on unlock.
+//
+// Both live in a Gl_Texture_Data that several texture objects may share
+// (D3DX hands every caller loading the same unchanged file a texture object
+// of its own over one storage). The first lock for writing through any of
+// them gives that object a private copy, so no write shows through another.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -11,11 +17,34 @@
 #include "platform/d3d9/device_child.h"
 #include "platform/d3d9/formats.h"
 
+class Gl_Texture_Data {
+public:
+    Gl_Texture_Data(Device* device, GLenum target, UINT faces) : device(device), target(target), faces(faces) {}
+    ~Gl_Texture_Data();
+    Gl_Texture_Data(const Gl_Texture_Data&) = delete;
+    Gl_Texture_Data& operator=(const Gl_Texture_Data&) = delete;
+
+    Device* const device;  // kept alive by every texture object using this data
+    const GLenum target;
+    const UINT faces;
+    GLuint name = 0;
+    const Format_Info* info = nullptr;
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    UINT width = 0, height = 0, level_count = 0;
+    DWORD usage = 0;
+    D3DPOOL pool = D3DPOOL_MANAGED;
+    std::vector<std::vector<unsigned char>> levels;  // face * level_count + level; empty until locked
+    // Handed to the D3DX layer, which may give it to more texture objects
+    // later: from then on it is never written, a writer gets a copy.
+    bool shareable = false;
+};
+
 class Texture_Storage : public Device_Child {
 public:
-    GLuint Name() const { return name_; }
-    GLenum Target() const { return target_; }
-    UINT Faces() const { return faces_; }
+    GLuint Name() const { return data_->name; }
+    GLenum Target() const { return data_->target; }
+    UINT Faces() const { return data_->faces; }
+    const std::shared_ptr<Gl_Texture_Data>& Data() const { return data_; }
     DWORD Level_Count() const;  // as GetLevelCount reports it
     HRESULT Level_Desc(UINT level, D3DSURFACE_DESC* desc) const;
     HRESULT Lock(UINT face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
@@ -23,34 +52,30 @@ public:
 
 protected:
     Texture_Storage(Device* device, GLenum target, UINT faces);
-    ~Texture_Storage() override;
+    ~Texture_Storage() override = default;
     // Checks the arguments and creates the GL storage.
     HRESULT Init(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    // Uses another texture object's storage.
+    void Share(std::shared_ptr<Gl_Texture_Data> data);
 
 private:
-    struct Level {
-        std::vector<unsigned char> data;
+    struct Lock_State {
         bool locked = false;
         DWORD flags = 0;
         UINT first_row = 0, end_row = 0;  // rows (or block rows) the lock covers
     };
-    Level& At(UINT face, UINT level) { return levels_[face * level_count_ + level]; }
+    UINT Index(UINT face, UINT level) const { return face * data_->level_count + level; }
+    HRESULT Make_Private();
 
-    GLuint name_ = 0;
-    GLenum target_;
-    UINT faces_;
-    const Format_Info* info_ = nullptr;
-    D3DFORMAT format_ = D3DFMT_UNKNOWN;
-    UINT width_ = 0, height_ = 0, level_count_ = 0;
-    DWORD usage_ = 0;
-    D3DPOOL pool_ = D3DPOOL_MANAGED;
-    std::vector<Level> levels_;
+    std::shared_ptr<Gl_Texture_Data> data_;
+    std::vector<Lock_State> locks_;
 };
 
 class Texture final : public IDirect3DTexture9, public Texture_Storage {
 public:
     static HRESULT Create(Device* device, UINT width, UINT height, UINT levels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** out);
+    static HRESULT Create_Shared(std::shared_ptr<Gl_Texture_Data> data, IDirect3DTexture9** out);
 
     ULONG AddRef() override { return Add_Ref(); }
     ULONG Release() override { return Release_Ref(); }
@@ -95,6 +120,8 @@ class Cube_Texture final : public IDirect3DCubeTexture9, public Texture_Storage 
 public:
     static HRESULT Create(Device* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, IDirect3DCubeTexture9** out);
+    static HRESULT Create_Shared(std::shared_ptr<Gl_Texture_Data> data,
+                                 IDirect3DCubeTexture9** out);
 
     ULONG AddRef() override { return Add_Ref(); }
     ULONG Release() override { return Release_Ref(); }

@@ -4,6 +4,7 @@
 
 #include "platform/d3d9/gl_device.h"
 #include "platform/d3dx9/buffer.h"
+#include "platform/d3dx9/file_share.h"
 #include "platform/d3dx9/texture_image.h"
 
 #include <algorithm>
@@ -79,6 +80,13 @@ HRESULT Upload_Cube(IDirect3DDevice9* device, const Texture_Image& image,
     return D3D_OK;
 }
 
+// Textures loaded from files, by device and file.
+File_Share_Cache<Gl_Texture_Data>& Loaded_Textures()
+{
+    static File_Share_Cache<Gl_Texture_Data> cache;
+    return cache;
+}
+
 }  // namespace
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
@@ -86,6 +94,15 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
 {
     if (ppTexture) *ppTexture = nullptr;
     if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
+
+    // The same unchanged file loaded before and still in use: a new texture
+    // object over the same storage.
+    File_Identity file;
+    const bool known = File_Identity_Of(pSrcFile, &file);
+    if (known) {
+        if (auto shared = Loaded_Textures().Find(pDevice, file, 0))
+            return Gl_Create_Shared_Texture(std::move(shared), ppTexture);
+    }
 
     std::vector<unsigned char> bytes;
     HRESULT hr = Read_File_Bytes(pSrcFile, &bytes);
@@ -97,8 +114,13 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
     if (FAILED(hr)) return hr;
     bytes = {};
 
-    return image.cube ? Upload_Cube(pDevice, image, ppTexture)
-                      : Upload_Plain(pDevice, image, ppTexture);
+    hr = image.cube ? Upload_Cube(pDevice, image, ppTexture)
+                    : Upload_Plain(pDevice, image, ppTexture);
+    if (SUCCEEDED(hr) && known) {
+        if (auto data = Gl_Texture_Share_Of(*ppTexture).lock())
+            Loaded_Textures().Remember(pDevice, file, 0, data);
+    }
+    return hr;
 }
 
 IDirect3DCubeTexture9* D3DXTextureAsCube(IDirect3DBaseTexture9* pTexture)

@@ -676,3 +676,85 @@ TEST_F(Texture_File, DamagedFilesThroughTheFileFunction)
         }
     }
 }
+
+TEST_F(Texture_File, LoadsOfOneUnchangedFileShareUntilOneIsWritten)
+{
+    const std::vector<Rgba> red(16, {255, 0, 0, 255}), blue(16, {0, 0, 255, 255});
+    dir.Write("red.png", Encode(Picture::Png, 4, 4, red));
+    auto first_texel = [&](IDirect3DTexture9* texture) {
+        const std::vector<unsigned char> texels = Gl_Texels(texture, 0, 0, 4, 4);
+        return (std::uint32_t(texels[0]) << 16) | (std::uint32_t(texels[1]) << 8) | texels[2];
+    };
+    auto fill = [](IDirect3DTexture9* texture, DWORD argb) {
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                std::memcpy(static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch + x * 4,
+                            &argb, 4);
+        ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    };
+
+    // The first caller writes its texture while it is the only one loaded:
+    // later loads still see the file.
+    IDirect3DTexture9* a = Load("red.png");
+    ASSERT_NE(a, nullptr);
+    fill(a, 0xFF00FF00u);
+    IDirect3DTexture9* b = Load("red.png");
+    IDirect3DTexture9* c = Load("red.png");
+    ASSERT_NE(b, nullptr);
+    ASSERT_NE(c, nullptr);
+    EXPECT_NE(b, c);
+    EXPECT_EQ(first_texel(a), 0x00FF00u);
+    EXPECT_EQ(first_texel(b), 0xFF0000u);
+    EXPECT_EQ(Gl_Texture_Name(b, nullptr), Gl_Texture_Name(c, nullptr)) << "one storage";
+
+    // A write through one of two sharing objects stays with it, and what the
+    // other one locks still reads the file.
+    fill(b, 0xFF0000FFu);
+    EXPECT_NE(Gl_Texture_Name(b, nullptr), Gl_Texture_Name(c, nullptr));
+    EXPECT_EQ(first_texel(b), 0x0000FFu);
+    EXPECT_EQ(first_texel(c), 0xFF0000u);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(c->LockRect(1, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    DWORD texel = 0;
+    std::memcpy(&texel, locked.pBits, 4);
+    EXPECT_EQ(texel, 0xFFFF0000u) << "the smaller level came along";
+    c->UnlockRect(1);
+
+    // Every holder released: the storage goes, and a new load reads again.
+    EXPECT_EQ(a->Release(), 0u);
+    EXPECT_EQ(b->Release(), 0u);
+    EXPECT_EQ(c->Release(), 0u);
+    IDirect3DTexture9* d = Load("red.png");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(first_texel(d), 0xFF0000u);
+
+    // A file written since is loaded anew even while the old one is in use.
+    dir.Write("red.png", Encode(Picture::Png, 4, 4, blue));
+    IDirect3DTexture9* e = Load("red.png");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(first_texel(e), 0x0000FFu);
+    EXPECT_EQ(first_texel(d), 0xFF0000u);
+    d->Release();
+    e->Release();
+}
+
+TEST_F(Texture_File, SharedCubeMapsStayCubeMaps)
+{
+    std::string data;
+    for (int face = 0; face < 6; ++face)
+        for (int texel = 0; texel < 16 + 4 + 1; ++texel) Put32(&data, 0xFF000000u | (face * 40));
+    dir.Write("sky.dds", Dds_File(4, 4, 3, Dds_Layout{}, data, kCube_All_Faces));
+    IDirect3DTexture9* a = Load("sky.dds");
+    IDirect3DTexture9* b = Load("sky.dds");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->GetType(), D3DRTYPE_CUBETEXTURE);
+    EXPECT_NE(D3DXTextureAsCube(a), D3DXTextureAsCube(b));
+    EXPECT_EQ(Gl_Texture_Name(a, nullptr), Gl_Texture_Name(b, nullptr));
+    const std::vector<unsigned char> face5 = Gl_Texels(b, 0, 5, 4, 4);
+    EXPECT_EQ(face5[2], 200);
+    a->Release();
+    b->Release();
+}
