@@ -1,6 +1,9 @@
 #include "platform/d3d9/vertex_layout.h"
 
 #include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
 
 #include "platform/d3d9/device.h"
 
@@ -10,9 +13,16 @@ constexpr DWORD k_lastbeta_ubyte4 = 0x1000;
 constexpr DWORD k_lastbeta_d3dcolor = 0x8000;
 constexpr UINT k_max_streams = 16;
 
-std::uint64_t Next_Layout_Id() {
-    static std::uint64_t next = 0;
-    return ++next;
+// Layouts with the same elements get the same id, so that a declaration
+// made again for every frame (or an FVF equal to a declaration) finds the
+// vertex array already set up for it.
+std::uint64_t Layout_Id_Of(const std::vector<D3DVERTEXELEMENT9>& elements) {
+    static std::map<std::string, std::uint64_t> ids;
+    std::string key(elements.size() * sizeof(D3DVERTEXELEMENT9), '\0');
+    if (!elements.empty()) std::memcpy(key.data(), elements.data(), key.size());
+    const auto [found, inserted] = ids.emplace(std::move(key), ids.size() + 1);
+    (void)inserted;
+    return found->second;
 }
 
 }  // namespace
@@ -69,7 +79,7 @@ bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out) {
         default: break;
         }
     }
-    layout.id = Next_Layout_Id();
+    layout.id = Layout_Id_Of(layout.elements);
     *out = std::move(layout);
     return true;
 }

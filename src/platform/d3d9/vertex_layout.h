@@ -10,7 +10,7 @@
 
 struct Vertex_Layout {
     std::vector<D3DVERTEXELEMENT9> elements;  // without the end marker
-    std::uint64_t id = 0;                     // unique per layout, for the VAO cache
+    std::uint64_t id = 0;                     // one per distinct element list, for the VAO cache
 
     // Facts the fixed-function generator keys on.
     bool pretransformed = false;  // POSITIONT (XYZRHW)

@@ -16,37 +16,25 @@ namespace {
 
 constexpr DWORD kNo_Neighbour = 0xFFFFFFFFu;
 
+HRESULT Create_Device_Buffers(Mesh_Storage* s);
+
+template <typename Buffer>
+HRESULT Upload(Buffer* buffer, const std::vector<unsigned char>& bytes)
+{
+    if (bytes.empty()) return D3D_OK;
+    void* data = nullptr;
+    const HRESULT hr = buffer->Lock(0, 0, &data, 0);
+    if (FAILED(hr) || !data) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
+    std::memcpy(data, bytes.data(), bytes.size());
+    buffer->Unlock();
+    return D3D_OK;
+}
+
 class Mesh final : public ID3DXMesh {
 public:
-    Mesh(IDirect3DDevice9* device, DWORD options, DWORD fvf, UINT vertex_count,
-         std::vector<unsigned char> vertices, std::vector<unsigned char> indices, UINT face_count,
-         std::vector<D3DXATTRIBUTERANGE> table)
-        : device_(device),
-          options_(options),
-          fvf_(fvf),
-          stride_(D3DXGetFVFVertexSize(fvf)),
-          vertex_count_(vertex_count),
-          face_count_(face_count),
-          vertices_(std::move(vertices)),
-          indices_(std::move(indices)),
-          table_(std::move(table))
+    explicit Mesh(std::shared_ptr<Mesh_Storage> storage) : storage_(std::move(storage))
     {
-        device_->AddRef();
-    }
-
-    HRESULT Create_Device_Buffers()
-    {
-        HRESULT hr = device_->CreateVertexBuffer(static_cast<UINT>(vertices_.size()),
-                                                 D3DUSAGE_WRITEONLY, fvf_, D3DPOOL_MANAGED,
-                                                 &vertex_buffer_, nullptr);
-        if (FAILED(hr) || !vertex_buffer_) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
-        hr = device_->CreateIndexBuffer(static_cast<UINT>(indices_.size()), D3DUSAGE_WRITEONLY,
-                                        Index32() ? D3DFMT_INDEX32 : D3DFMT_INDEX16,
-                                        D3DPOOL_MANAGED, &index_buffer_, nullptr);
-        if (FAILED(hr) || !index_buffer_) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
-        hr = Upload(vertex_buffer_, vertices_);
-        if (FAILED(hr)) return hr;
-        return Upload(index_buffer_, indices_);
+        storage_->device->AddRef();
     }
 
     ULONG AddRef() override { return ++refs_; }
@@ -60,63 +48,75 @@ public:
 
     HRESULT DrawSubset(DWORD AttribId) override
     {
-        const auto range = std::find_if(table_.begin(), table_.end(), [&](const auto& r) {
+        const Mesh_Storage& s = *storage_;
+        const auto range = std::find_if(s.table.begin(), s.table.end(), [&](const auto& r) {
             return r.AttribId == AttribId;
         });
         // A subset without faces draws nothing and is not an error.
-        if (range == table_.end() || range->FaceCount == 0) return D3D_OK;
-        device_->SetFVF(fvf_);
-        device_->SetStreamSource(0, vertex_buffer_, 0, stride_);
-        device_->SetIndices(index_buffer_);
-        return device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, range->VertexStart,
-                                             range->VertexCount, range->FaceStart * 3,
-                                             range->FaceCount);
+        if (range == s.table.end() || range->FaceCount == 0) return D3D_OK;
+        s.device->SetFVF(s.fvf);
+        s.device->SetStreamSource(0, s.vertex_buffer, 0, s.stride);
+        s.device->SetIndices(s.index_buffer);
+        return s.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, range->VertexStart,
+                                              range->VertexCount, range->FaceStart * 3,
+                                              range->FaceCount);
     }
 
-    DWORD GetNumFaces() override { return face_count_; }
-    DWORD GetNumVertices() override { return vertex_count_; }
-    DWORD GetFVF() override { return fvf_; }
+    DWORD GetNumFaces() override { return storage_->face_count; }
+    DWORD GetNumVertices() override { return storage_->vertex_count; }
+    DWORD GetFVF() override { return storage_->fvf; }
 
     HRESULT GetDeclaration(D3DVERTEXELEMENT9 Declaration[MAXD3DDECLLENGTH]) override
     {
-        return D3DXDeclaratorFromFVF(fvf_, Declaration);
+        return D3DXDeclaratorFromFVF(storage_->fvf, Declaration);
     }
 
-    DWORD GetNumBytesPerVertex() override { return stride_; }
-    DWORD GetOptions() override { return options_; }
+    DWORD GetNumBytesPerVertex() override { return storage_->stride; }
+    DWORD GetOptions() override { return storage_->options; }
 
     HRESULT GetDevice(LPDIRECT3DDEVICE9* ppDevice) override
     {
         if (!ppDevice) return D3DERR_INVALIDCALL;
-        device_->AddRef();
-        *ppDevice = device_;
+        storage_->device->AddRef();
+        *ppDevice = storage_->device;
         return D3D_OK;
     }
 
     HRESULT LockVertexBuffer(DWORD Flags, LPVOID* ppData) override
     {
-        return Lock(&vertex_lock_, vertices_, Flags, ppData);
+        return Lock(&vertex_lock_, &Mesh_Storage::vertices, Flags, ppData);
     }
 
     HRESULT UnlockVertexBuffer() override
     {
-        return Unlock(&vertex_lock_, vertex_buffer_, vertices_);
+        if (!Close(&vertex_lock_)) return D3DERR_INVALIDCALL;
+        // What the caller may have written reaches the device copy now.
+        if (vertex_lock_.flags & D3DLOCK_READONLY) return D3D_OK;
+        return Upload(storage_->vertex_buffer, storage_->vertices);
     }
 
     HRESULT LockIndexBuffer(DWORD Flags, LPVOID* ppData) override
     {
-        return Lock(&index_lock_, indices_, Flags, ppData);
+        return Lock(&index_lock_, &Mesh_Storage::indices, Flags, ppData);
     }
 
-    HRESULT UnlockIndexBuffer() override { return Unlock(&index_lock_, index_buffer_, indices_); }
+    HRESULT UnlockIndexBuffer() override
+    {
+        if (!Close(&index_lock_)) return D3DERR_INVALIDCALL;
+        if (index_lock_.flags & D3DLOCK_READONLY) return D3D_OK;
+        return Upload(storage_->index_buffer, storage_->indices);
+    }
 
     HRESULT GetAttributeTable(D3DXATTRIBUTERANGE* pAttribTable, DWORD* pAttribTableSize) override
     {
+        const std::vector<D3DXATTRIBUTERANGE>& table = storage_->table;
         if (!pAttribTable && !pAttribTableSize) return D3DERR_INVALIDCALL;
-        if (pAttribTableSize) *pAttribTableSize = static_cast<DWORD>(table_.size());
-        if (pAttribTable) std::copy(table_.begin(), table_.end(), pAttribTable);
+        if (pAttribTableSize) *pAttribTableSize = static_cast<DWORD>(table.size());
+        if (pAttribTable) std::copy(table.begin(), table.end(), pAttribTable);
         return D3D_OK;
     }
+
+    const std::shared_ptr<Mesh_Storage>& Storage() const { return storage_; }
 
 private:
     // Whether a lock is open, and the flags it was opened with.
@@ -125,61 +125,59 @@ private:
         DWORD flags = 0;
     };
 
-    ~Mesh()
-    {
-        if (index_buffer_) index_buffer_->Release();
-        if (vertex_buffer_) vertex_buffer_->Release();
-        device_->Release();
-    }
+    ~Mesh() { storage_->device->Release(); }
 
-    bool Index32() const { return (options_ & D3DXMESH_32BIT) != 0; }
-
-    template <typename Buffer>
-    static HRESULT Upload(Buffer* buffer, const std::vector<unsigned char>& bytes)
-    {
-        if (bytes.empty()) return D3D_OK;
-        void* data = nullptr;
-        const HRESULT hr = buffer->Lock(0, 0, &data, 0);
-        if (FAILED(hr) || !data) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
-        std::memcpy(data, bytes.data(), bytes.size());
-        buffer->Unlock();
-        return D3D_OK;
-    }
-
-    static HRESULT Lock(Lock_State* state, std::vector<unsigned char>& bytes, DWORD flags,
-                        LPVOID* out)
+    HRESULT Lock(Lock_State* state, std::vector<unsigned char> Mesh_Storage::*bytes, DWORD flags,
+                 LPVOID* out)
     {
         if (!out) return D3DERR_INVALIDCALL;
         if (state->open) return D3DERR_INVALIDCALL;
+        if (!(flags & D3DLOCK_READONLY)) {
+            const HRESULT hr = Make_Private();
+            if (FAILED(hr)) return hr;
+        }
         state->open = true;
         state->flags = flags;
-        *out = bytes.data();
+        *out = ((*storage_).*bytes).data();
         return D3D_OK;
     }
 
-    template <typename Buffer>
-    static HRESULT Unlock(Lock_State* state, Buffer* buffer,
-                          const std::vector<unsigned char>& bytes)
+    // True when a lock was open; whether to upload is in its flags.
+    static bool Close(Lock_State* state)
     {
-        if (!state->open) return D3DERR_INVALIDCALL;
+        if (!state->open) return false;
         state->open = false;
-        // What the caller may have written reaches the device copy now.
-        if (state->flags & D3DLOCK_READONLY) return D3D_OK;
-        return Upload(buffer, bytes);
+        return true;
+    }
+
+    // Gives this mesh storage of its own before it is written, when other
+    // meshes may share it.
+    HRESULT Make_Private()
+    {
+        if (!storage_->shareable && storage_.use_count() <= 1) return D3D_OK;
+        const Mesh_Storage& shared = *storage_;
+        try {
+            auto copy = std::make_shared<Mesh_Storage>();
+            copy->device = shared.device;
+            copy->options = shared.options;
+            copy->fvf = shared.fvf;
+            copy->stride = shared.stride;
+            copy->vertex_count = shared.vertex_count;
+            copy->face_count = shared.face_count;
+            copy->vertices = shared.vertices;
+            copy->indices = shared.indices;
+            copy->table = shared.table;
+            const HRESULT hr = Create_Device_Buffers(copy.get());
+            if (FAILED(hr)) return hr;
+            storage_ = std::move(copy);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        return D3D_OK;
     }
 
     std::atomic<ULONG> refs_{1};
-    IDirect3DDevice9* device_;
-    DWORD options_;
-    DWORD fvf_;
-    UINT stride_;
-    UINT vertex_count_;
-    UINT face_count_;
-    std::vector<unsigned char> vertices_;
-    std::vector<unsigned char> indices_;
-    std::vector<D3DXATTRIBUTERANGE> table_;
-    IDirect3DVertexBuffer9* vertex_buffer_ = nullptr;
-    IDirect3DIndexBuffer9* index_buffer_ = nullptr;
+    std::shared_ptr<Mesh_Storage> storage_;
     Lock_State vertex_lock_;
     Lock_State index_lock_;
 };
@@ -237,15 +235,66 @@ HRESULT Create_Mesh(IDirect3DDevice9* device, DWORD options, Mesh_Data data, ID3
         }
         for (auto& range : table) range.VertexCount = range.VertexCount - range.VertexStart + 1;
 
-        auto* mesh = new Mesh(device, options, data.fvf, data.vertex_count,
-                              std::move(data.vertices), std::move(index_bytes),
-                              static_cast<UINT>(face_count), std::move(table));
-        const HRESULT hr = mesh->Create_Device_Buffers();
-        if (FAILED(hr)) {
-            mesh->Release();
-            return hr;
-        }
-        *out = mesh;
+        auto storage = std::make_shared<Mesh_Storage>();
+        storage->device = device;
+        storage->options = options;
+        storage->fvf = data.fvf;
+        storage->stride = stride;
+        storage->vertex_count = data.vertex_count;
+        storage->face_count = static_cast<UINT>(face_count);
+        storage->vertices = std::move(data.vertices);
+        storage->indices = std::move(index_bytes);
+        storage->table = std::move(table);
+        const HRESULT hr = Create_Device_Buffers(storage.get());
+        if (FAILED(hr)) return hr;
+        *out = new Mesh(std::move(storage));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return D3D_OK;
+}
+
+namespace {
+
+HRESULT Create_Device_Buffers(Mesh_Storage* s)
+{
+    const bool index32 = (s->options & D3DXMESH_32BIT) != 0;
+    HRESULT hr = s->device->CreateVertexBuffer(static_cast<UINT>(s->vertices.size()),
+                                               D3DUSAGE_WRITEONLY, s->fvf, D3DPOOL_MANAGED,
+                                               &s->vertex_buffer, nullptr);
+    if (FAILED(hr) || !s->vertex_buffer) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
+    hr = s->device->CreateIndexBuffer(static_cast<UINT>(s->indices.size()), D3DUSAGE_WRITEONLY,
+                                      index32 ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                      &s->index_buffer, nullptr);
+    if (FAILED(hr) || !s->index_buffer) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
+    hr = Upload(s->vertex_buffer, s->vertices);
+    if (FAILED(hr)) return hr;
+    return Upload(s->index_buffer, s->indices);
+}
+
+}  // namespace
+
+Mesh_Storage::~Mesh_Storage()
+{
+    if (index_buffer) index_buffer->Release();
+    if (vertex_buffer) vertex_buffer->Release();
+}
+
+std::shared_ptr<Mesh_Storage> Mesh_Storage_Of(ID3DXMesh* mesh)
+{
+    auto* ours = dynamic_cast<Mesh*>(mesh);
+    if (!ours) return nullptr;
+    ours->Storage()->shareable = true;
+    return ours->Storage();
+}
+
+HRESULT Create_Shared_Mesh(std::shared_ptr<Mesh_Storage> storage, ID3DXMesh** out)
+{
+    if (!out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (!storage || !storage->device) return D3DERR_INVALIDCALL;
+    try {
+        *out = new Mesh(std::move(storage));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

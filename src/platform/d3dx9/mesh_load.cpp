@@ -3,6 +3,8 @@
 #include "platform/d3dx9.h"
 
 #include "platform/d3dx9/buffer.h"
+#include "platform/d3dx9/file_share.h"
+#include "platform/d3dx9/mesh_data.h"
 #include "platform/d3dx9/mesh_x.h"
 
 #include <cstring>
@@ -35,6 +37,16 @@ HRESULT Create_Material_Buffer(const std::vector<X_Material>& materials, ID3DXBu
     return D3D_OK;
 }
 
+// Meshes loaded from files, by device, file and options; each storage keeps
+// the file's materials as its origin.
+File_Share_Cache<Mesh_Storage>& Loaded_Meshes()
+{
+    static File_Share_Cache<Mesh_Storage> cache;
+    return cache;
+}
+
+using Material_List = std::vector<X_Material>;
+
 }  // namespace
 
 HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice,
@@ -50,25 +62,45 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEV
     if (pNumMaterials) *pNumMaterials = 0;
     if (!pFilename || !pD3DDevice || !ppMesh) return D3DERR_INVALIDCALL;
 
-    std::vector<unsigned char> bytes;
-    HRESULT hr = Read_File_Bytes(pFilename, &bytes);
-    if (FAILED(hr)) return hr;
+    // The same unchanged file loaded before and still in use: a new mesh
+    // object over the same storage, and the materials the file had.
+    File_Identity file;
+    const bool known = File_Identity_Of(pFilename, &file);
+    std::shared_ptr<const Material_List> file_materials;
+    ID3DXMesh* mesh = nullptr;
+    HRESULT hr = D3D_OK;
+    if (auto shared = known ? Loaded_Meshes().Find(pD3DDevice, file, Options) : nullptr) {
+        file_materials = std::static_pointer_cast<const Material_List>(shared->origin);
+        hr = Create_Shared_Mesh(std::move(shared), &mesh);
+        if (FAILED(hr)) return hr;
+    } else {
+        std::vector<unsigned char> bytes;
+        hr = Read_File_Bytes(pFilename, &bytes);
+        if (FAILED(hr)) return hr;
 
-    X_Mesh loaded;
-    hr = X_Load_Mesh(bytes.data(), bytes.size(), &loaded);
-    if (FAILED(hr)) return hr;
-    bytes = {};
+        X_Mesh loaded;
+        hr = X_Load_Mesh(bytes.data(), bytes.size(), &loaded);
+        if (FAILED(hr)) return hr;
+        bytes = {};
+
+        hr = Create_Mesh(pD3DDevice, Options, std::move(loaded.mesh), &mesh);
+        if (FAILED(hr)) return hr;
+        file_materials = std::make_shared<const Material_List>(std::move(loaded.materials));
+        if (known) {
+            if (auto storage = Mesh_Storage_Of(mesh)) {
+                storage->origin = file_materials;
+                Loaded_Meshes().Remember(pD3DDevice, file, Options, storage);
+            }
+        }
+    }
 
     ID3DXBuffer* materials = nullptr;
     if (ppMaterials) {
-        hr = Create_Material_Buffer(loaded.materials, &materials);
-        if (FAILED(hr)) return hr;
-    }
-    ID3DXMesh* mesh = nullptr;
-    hr = Create_Mesh(pD3DDevice, Options, std::move(loaded.mesh), &mesh);
-    if (FAILED(hr)) {
-        if (materials) materials->Release();
-        return hr;
+        hr = Create_Material_Buffer(*file_materials, &materials);
+        if (FAILED(hr)) {
+            mesh->Release();
+            return hr;
+        }
     }
     if (ppAdjacency) {
         hr = Create_Adjacency_Buffer(mesh, ppAdjacency);
@@ -79,7 +111,7 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEV
         }
     }
     if (ppMaterials) *ppMaterials = materials;
-    if (pNumMaterials) *pNumMaterials = static_cast<DWORD>(loaded.materials.size());
+    if (pNumMaterials) *pNumMaterials = static_cast<DWORD>(file_materials->size());
     *ppMesh = mesh;
     return D3D_OK;
 }

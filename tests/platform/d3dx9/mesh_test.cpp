@@ -694,3 +694,68 @@ TEST_F(X_Mesh_Test, LockedChangesReachTheDevice)
     // The triangle, had it stayed, would now span (2,1), (2,2.5), (4,1).
     EXPECT_EQ(gpu.Pixel(Pixel_X(2.5f), Pixel_Y(1.5f)), 0xFF000000u);
 }
+
+TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten)
+{
+    Temp_Dir dir;
+    dir.Write("shapes.x", Read_All(kData + "shapes.x"));
+    Set_Ortho_View(gpu.device);
+    auto quad_drawn_at = [&](ID3DXMesh* mesh, float y) {
+        gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
+        gpu.device->BeginScene();
+        mesh->DrawSubset(1);
+        gpu.device->EndScene();
+        EXPECT_TRUE(gpu.Capture());
+        return gpu.Pixel(Pixel_X(1), Pixel_Y(y)) == 0xFFFFFFFFu;
+    };
+    auto raise_quad = [](ID3DXMesh* mesh) {
+        void* data = nullptr;
+        ASSERT_EQ(mesh->LockVertexBuffer(0, &data), D3D_OK);
+        for (int i = 0; i < 4; ++i) static_cast<float*>(data)[i * 8 + 1] += 1.0f;
+        ASSERT_EQ(mesh->UnlockVertexBuffer(), D3D_OK);
+    };
+
+    // The first mesh is written while it is the only one: later loads still
+    // get the file.
+    Loaded a, b, c;
+    Load(gpu.device, "shapes.x", &a);
+    ASSERT_EQ(a.hr, D3D_OK);
+    raise_quad(a.mesh);
+    Load(gpu.device, "shapes.x", &b);
+    Load(gpu.device, "shapes.x", &c);
+    ASSERT_EQ(b.hr, D3D_OK);
+    ASSERT_EQ(c.hr, D3D_OK);
+    EXPECT_NE(b.mesh, c.mesh);
+    EXPECT_TRUE(quad_drawn_at(a.mesh, 2.0f));
+    EXPECT_TRUE(quad_drawn_at(b.mesh, 0.5f));
+
+    // Materials and counts come with every load.
+    ASSERT_EQ(c.material_count, a.material_count);
+    for (DWORD i = 0; i < a.material_count; ++i) {
+        const char* name_a = a.Material(i).pTextureFilename;
+        const char* name_c = c.Material(i).pTextureFilename;
+        ASSERT_EQ(name_a == nullptr, name_c == nullptr);
+        if (name_a) {
+            EXPECT_STREQ(name_a, name_c);
+        }
+        EXPECT_FLOAT_EQ(a.Material(i).MatD3D.Diffuse.r, c.Material(i).MatD3D.Diffuse.r);
+    }
+    EXPECT_NE(a.materials, c.materials);
+
+    // A write through one of two sharing meshes stays with it.
+    raise_quad(b.mesh);
+    EXPECT_TRUE(quad_drawn_at(b.mesh, 2.0f));
+    EXPECT_TRUE(quad_drawn_at(c.mesh, 0.5f));
+    EXPECT_FALSE(quad_drawn_at(c.mesh, 2.0f));
+    EXPECT_EQ(Vertices(c.mesh)[0].y + 1.0f, Vertices(b.mesh)[0].y);
+
+    // A file written since is read anew, and writing its mesh touches no
+    // older load.
+    dir.Write("shapes.x", Read_All(kData + "shapes.x") + "\n");
+    Loaded d;
+    Load(gpu.device, "shapes.x", &d);
+    ASSERT_EQ(d.hr, D3D_OK);
+    EXPECT_TRUE(quad_drawn_at(d.mesh, 0.5f));
+    raise_quad(d.mesh);
+    EXPECT_TRUE(quad_drawn_at(c.mesh, 0.5f)) << "the older load is not touched either";
+}
