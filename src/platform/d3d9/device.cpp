@@ -417,7 +417,7 @@ void Device::Reset_Gl_State() {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     for (GLuint i = 0; i < Gl_Attribute::Count; ++i) glVertexAttrib4f(i, 0.0f, 0.0f, 0.0f, 1.0f);
-    render_states_dirty_ = true;
+    dirty_groups_ = Group_All;
     ff_uniforms_dirty_ = true;
     ff_fragment_dirty_ = true;
     ubo_offset_ = -1;
@@ -426,6 +426,14 @@ void Device::Reset_Gl_State() {
     bound_target_.fill(0);
     bound_sampler_.fill(~0u);
     sampler_dirty_.fill(true);
+}
+
+void Device::Forget_Gl_State() {
+    Make_Current();
+    Reset_Gl_State();
+    vao_layout_id_ = 0;
+    vao_elements_ = ~0u;
+    stage_vertex_ = stage_fragment_ = ~0u;
 }
 
 void Device::Forget_Texture_Name(GLuint name) {
@@ -454,7 +462,7 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     glDepthMask(GL_TRUE);
     glStencilMask(0xFF);
     glEnable(GL_SCISSOR_TEST);
-    render_states_dirty_ = true;
+    dirty_groups_ |= Group_Color_Mask | Group_Depth | Group_Stencil | Group_Scissor;
 
     const float color[4] = {float((Color >> 16) & 0xFF) / 255.0f, float((Color >> 8) & 0xFF) / 255.0f,
                             float(Color & 0xFF) / 255.0f, float((Color >> 24) & 0xFF) / 255.0f};
@@ -502,7 +510,8 @@ HRESULT Device::EndScene() {
 HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     Make_Current();
     glDisable(GL_SCISSOR_TEST);  // blits obey the scissor test
-    render_states_dirty_ = true;
+    // The window's framebuffer gets a viewport of its own below.
+    dirty_groups_ |= Group_Viewport;
     glBlitNamedFramebuffer(msaa_fbo_, resolve_fbo_, 0, 0, width_, height_, 0, 0, width_, height_,
                            GL_COLOR_BUFFER_BIT, GL_NEAREST);
     presented_ = true;
@@ -548,7 +557,7 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* pViewport) {
     if (!(v.MinZ >= 0.0f && v.MinZ <= 1.0f && v.MaxZ >= 0.0f && v.MaxZ <= 1.0f))
         return D3DERR_INVALIDCALL;
     viewport_ = v;
-    render_states_dirty_ = true;
+    dirty_groups_ |= Group_Viewport;
     ff_uniforms_dirty_ = true;
     return D3D_OK;
 }
@@ -568,7 +577,7 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
     DWORD& slot = render_states_[std::size_t(State)];
     if (slot == Value) return D3D_OK;
     slot = Value;
-    render_states_dirty_ = true;
+    dirty_groups_ |= Render_State_Group(DWORD(State));
     switch (State) {
     case D3DRS_AMBIENT: ff_uniforms_dirty_ = true; break;
     case D3DRS_TEXTUREFACTOR:

@@ -54,6 +54,27 @@ private:
     GLint alignment_ = 1;
 };
 
+// Groups of GL state the device sends together; a change to a D3D state
+// marks only its group, and a draw sends only the groups marked since the
+// last one.
+using State_Groups = std::uint32_t;
+enum : State_Groups {
+    Group_Viewport = 1u << 0,
+    Group_Depth = 1u << 1,
+    Group_Cull = 1u << 2,
+    Group_Fill = 1u << 3,
+    Group_Blend = 1u << 4,
+    Group_Color_Mask = 1u << 5,
+    Group_Stencil = 1u << 6,
+    Group_Scissor = 1u << 7,
+    Group_Multisample = 1u << 8,
+    Group_Depth_Bias = 1u << 9,
+    Group_Point_Size = 1u << 10,
+    Group_All = (1u << 11) - 1,
+};
+// The group a render state belongs to (0 for those no GL state follows).
+State_Groups Render_State_Group(DWORD state);
+
 class Device final : public IDirect3DDevice9, public Gl_Device {
 public:
     static HRESULT Create(Direct3D9* d3d, HWND focus_window,
@@ -133,6 +154,7 @@ public:
     void Set_Shader_Override(GLuint vertex_program, GLuint fragment_program) override;
     void Clear_Shader_Override() override;
     void Half_Pixel_Offset(float* x, float* y) const override;
+    void Forget_Gl_State() override;
 
     // For the resources and the read-back functions.
     UINT Max_Texture_Size() const { return max_texture_size_; }
@@ -212,7 +234,7 @@ private:
     GLuint override_vertex_ = 0, override_fragment_ = 0;
 
     // What is in GL right now, to skip redundant calls
-    bool render_states_dirty_ = true;
+    State_Groups dirty_groups_ = Group_All;
     bool ff_uniforms_dirty_ = true;
     bool ff_fragment_dirty_ = true;
     std::array<bool, D3D_MAX_SAMPLERS> sampler_dirty_{};

@@ -214,34 +214,83 @@ const Vertex_Layout* Device::Current_Layout() const {
 // Render states
 // ---------------------------------------------------------------------------
 
+State_Groups Render_State_Group(DWORD state) {
+    switch (state) {
+    case D3DRS_ZENABLE:
+    case D3DRS_ZWRITEENABLE:
+    case D3DRS_ZFUNC: return Group_Depth;
+    case D3DRS_CULLMODE: return Group_Cull;
+    case D3DRS_FILLMODE: return Group_Fill;
+    case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+    case D3DRS_BLENDOP:
+    case D3DRS_SEPARATEALPHABLENDENABLE:
+    case D3DRS_SRCBLENDALPHA:
+    case D3DRS_DESTBLENDALPHA:
+    case D3DRS_BLENDOPALPHA:
+    case D3DRS_BLENDFACTOR: return Group_Blend;
+    case D3DRS_COLORWRITEENABLE: return Group_Color_Mask;
+    case D3DRS_STENCILENABLE:
+    case D3DRS_STENCILFAIL:
+    case D3DRS_STENCILZFAIL:
+    case D3DRS_STENCILPASS:
+    case D3DRS_STENCILFUNC:
+    case D3DRS_STENCILREF:
+    case D3DRS_STENCILMASK:
+    case D3DRS_STENCILWRITEMASK:
+    case D3DRS_TWOSIDEDSTENCILMODE:
+    case D3DRS_CCW_STENCILFAIL:
+    case D3DRS_CCW_STENCILZFAIL:
+    case D3DRS_CCW_STENCILPASS:
+    case D3DRS_CCW_STENCILFUNC: return Group_Stencil;
+    case D3DRS_MULTISAMPLEANTIALIAS:
+    case D3DRS_MULTISAMPLEMASK:
+    case D3DRS_ANTIALIASEDLINEENABLE: return Group_Multisample;
+    case D3DRS_DEPTHBIAS:
+    case D3DRS_SLOPESCALEDEPTHBIAS: return Group_Depth_Bias;
+    case D3DRS_POINTSIZE: return Group_Point_Size;
+    default: return 0;  // read by the programs, or not a GL state at all
+    }
+}
+
 void Device::Apply_Render_States() {
-    if (!render_states_dirty_) return;
-    render_states_dirty_ = false;
+    const State_Groups dirty = dirty_groups_;
+    if (!dirty) return;
+    dirty_groups_ = 0;
     const auto& rs = render_states_;
 
-    glViewport(GLint(viewport_.X), GLint(viewport_.Y), GLsizei(viewport_.Width),
-               GLsizei(viewport_.Height));
-    glDepthRangef(viewport_.MinZ, viewport_.MaxZ);
+    if (dirty & Group_Viewport) {
+        glViewport(GLint(viewport_.X), GLint(viewport_.Y), GLsizei(viewport_.Width),
+                   GLsizei(viewport_.Height));
+        glDepthRangef(viewport_.MinZ, viewport_.MaxZ);
+    }
 
-    if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
-    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-    glDepthFunc(Compare_Func(rs[D3DRS_ZFUNC]));
+    if (dirty & Group_Depth) {
+        if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
+        glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+        glDepthFunc(Compare_Func(rs[D3DRS_ZFUNC]));
+    }
 
     // Front faces are the clockwise ones. A value that is no cull mode (the
     // engine's D3DCULL_FORCE_DWORD) culls nothing.
-    switch (rs[D3DRS_CULLMODE]) {
-    case D3DCULL_CW: glEnable(GL_CULL_FACE); glCullFace(GL_FRONT); break;
-    case D3DCULL_CCW: glEnable(GL_CULL_FACE); glCullFace(GL_BACK); break;
-    default: glDisable(GL_CULL_FACE); break;
+    if (dirty & Group_Cull) {
+        switch (rs[D3DRS_CULLMODE]) {
+        case D3DCULL_CW: glEnable(GL_CULL_FACE); glCullFace(GL_FRONT); break;
+        case D3DCULL_CCW: glEnable(GL_CULL_FACE); glCullFace(GL_BACK); break;
+        default: glDisable(GL_CULL_FACE); break;
+        }
     }
 
-    switch (rs[D3DRS_FILLMODE]) {
-    case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
-    case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
-    default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+    if (dirty & Group_Fill) {
+        switch (rs[D3DRS_FILLMODE]) {
+        case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
+        case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
+        default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+        }
     }
 
-    if (rs[D3DRS_ALPHABLENDENABLE]) {
+    if ((dirty & Group_Blend) && rs[D3DRS_ALPHABLENDENABLE]) {
         glEnable(GL_BLEND);
         GLenum src, dst, src_alpha, dst_alpha;
         Blend_Factors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
@@ -256,17 +305,19 @@ void Device::Apply_Render_States() {
         glBlendFuncSeparate(src, dst, src_alpha, dst_alpha);
         glBlendEquationSeparate(op, op_alpha);
         float factor[4];
-        Argb_To_Floats(rs[193], factor);  // BLENDFACTOR
+        Argb_To_Floats(rs[D3DRS_BLENDFACTOR], factor);
         glBlendColor(factor[0], factor[1], factor[2], factor[3]);
-    } else {
+    } else if (dirty & Group_Blend) {
         glDisable(GL_BLEND);
     }
 
-    const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
-    glColorMask((mask & 1) ? GL_TRUE : GL_FALSE, (mask & 2) ? GL_TRUE : GL_FALSE,
-                (mask & 4) ? GL_TRUE : GL_FALSE, (mask & 8) ? GL_TRUE : GL_FALSE);
+    if (dirty & Group_Color_Mask) {
+        const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
+        glColorMask((mask & 1) ? GL_TRUE : GL_FALSE, (mask & 2) ? GL_TRUE : GL_FALSE,
+                    (mask & 4) ? GL_TRUE : GL_FALSE, (mask & 8) ? GL_TRUE : GL_FALSE);
+    }
 
-    if (rs[D3DRS_STENCILENABLE]) {
+    if ((dirty & Group_Stencil) && rs[D3DRS_STENCILENABLE]) {
         glEnable(GL_STENCIL_TEST);
         const GLint ref = GLint(rs[D3DRS_STENCILREF] & 0xFF);
         const GLuint read_mask = rs[D3DRS_STENCILMASK], write_mask = rs[D3DRS_STENCILWRITEMASK];
@@ -274,49 +325,56 @@ void Device::Apply_Render_States() {
         glStencilOpSeparate(GL_FRONT, Stencil_Op(rs[D3DRS_STENCILFAIL]),
                             Stencil_Op(rs[D3DRS_STENCILZFAIL]), Stencil_Op(rs[D3DRS_STENCILPASS]));
         if (rs[D3DRS_TWOSIDEDSTENCILMODE]) {
-            glStencilFuncSeparate(GL_BACK, Compare_Func(rs[189]), ref, read_mask);
-            glStencilOpSeparate(GL_BACK, Stencil_Op(rs[186]), Stencil_Op(rs[187]),
-                                Stencil_Op(rs[188]));
+            glStencilFuncSeparate(GL_BACK, Compare_Func(rs[D3DRS_CCW_STENCILFUNC]), ref, read_mask);
+            glStencilOpSeparate(GL_BACK, Stencil_Op(rs[D3DRS_CCW_STENCILFAIL]),
+                                Stencil_Op(rs[D3DRS_CCW_STENCILZFAIL]),
+                                Stencil_Op(rs[D3DRS_CCW_STENCILPASS]));
         } else {
             glStencilFuncSeparate(GL_BACK, Compare_Func(rs[D3DRS_STENCILFUNC]), ref, read_mask);
             glStencilOpSeparate(GL_BACK, Stencil_Op(rs[D3DRS_STENCILFAIL]),
                                 Stencil_Op(rs[D3DRS_STENCILZFAIL]), Stencil_Op(rs[D3DRS_STENCILPASS]));
         }
         glStencilMask(write_mask);
-    } else {
+    } else if (dirty & Group_Stencil) {
         glDisable(GL_STENCIL_TEST);
     }
 
     // The scissor rectangle is the whole back buffer (there is no call to
     // change it), so the scissor test has nothing to cut.
-    glDisable(GL_SCISSOR_TEST);
+    if (dirty & Group_Scissor) glDisable(GL_SCISSOR_TEST);
 
-    if (rs[D3DRS_MULTISAMPLEANTIALIAS]) glEnable(GL_MULTISAMPLE); else glDisable(GL_MULTISAMPLE);
-    const DWORD sample_mask = rs[D3DRS_MULTISAMPLEMASK] & 0xF;
-    if (sample_mask != 0xF) {
-        glEnable(GL_SAMPLE_MASK);
-        glSampleMaski(0, sample_mask);
-    } else {
-        glDisable(GL_SAMPLE_MASK);
-    }
-    if (rs[D3DRS_ANTIALIASEDLINEENABLE]) glEnable(GL_LINE_SMOOTH); else glDisable(GL_LINE_SMOOTH);
-
-    const float bias = Bits_Float(rs[D3DRS_DEPTHBIAS]);
-    const float slope = Bits_Float(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
-    if (bias != 0.0f || slope != 0.0f) {
-        glEnable(GL_POLYGON_OFFSET_FILL);
-        glEnable(GL_POLYGON_OFFSET_LINE);
-        glEnable(GL_POLYGON_OFFSET_POINT);
-        glPolygonOffset(slope, bias * float(1u << depth_bits_));
-    } else {
-        glDisable(GL_POLYGON_OFFSET_FILL);
-        glDisable(GL_POLYGON_OFFSET_LINE);
-        glDisable(GL_POLYGON_OFFSET_POINT);
+    if (dirty & Group_Multisample) {
+        if (rs[D3DRS_MULTISAMPLEANTIALIAS]) glEnable(GL_MULTISAMPLE); else glDisable(GL_MULTISAMPLE);
+        const DWORD sample_mask = rs[D3DRS_MULTISAMPLEMASK] & 0xF;
+        if (sample_mask != 0xF) {
+            glEnable(GL_SAMPLE_MASK);
+            glSampleMaski(0, sample_mask);
+        } else {
+            glDisable(GL_SAMPLE_MASK);
+        }
+        if (rs[D3DRS_ANTIALIASEDLINEENABLE]) glEnable(GL_LINE_SMOOTH); else glDisable(GL_LINE_SMOOTH);
     }
 
-    float point = Bits_Float(rs[D3DRS_POINTSIZE]);
-    if (!(point >= 1.0f)) point = 1.0f;
-    glPointSize(std::min(point, 64.0f));
+    if (dirty & Group_Depth_Bias) {
+        const float bias = Bits_Float(rs[D3DRS_DEPTHBIAS]);
+        const float slope = Bits_Float(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+        if (bias != 0.0f || slope != 0.0f) {
+            glEnable(GL_POLYGON_OFFSET_FILL);
+            glEnable(GL_POLYGON_OFFSET_LINE);
+            glEnable(GL_POLYGON_OFFSET_POINT);
+            glPolygonOffset(slope, bias * float(1u << depth_bits_));
+        } else {
+            glDisable(GL_POLYGON_OFFSET_FILL);
+            glDisable(GL_POLYGON_OFFSET_LINE);
+            glDisable(GL_POLYGON_OFFSET_POINT);
+        }
+    }
+
+    if (dirty & Group_Point_Size) {
+        float point = Bits_Float(rs[D3DRS_POINTSIZE]);
+        if (!(point >= 1.0f)) point = 1.0f;
+        glPointSize(std::min(point, 64.0f));
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -143,6 +143,11 @@ public:
     // smaller so that GL's tie rule for centres on an edge matches D3D's).
     virtual void Half_Pixel_Offset(float* x, float* y) const = 0;
 
+    // The device sends only the GL state that changed since the last draw.
+    // After this call the next draw sends all of it again, as if nothing had
+    // been sent before (for code that touched GL state behind the device).
+    virtual void Forget_Gl_State() = 0;
+
 protected:
     ~Gl_Device() = default;
 };
