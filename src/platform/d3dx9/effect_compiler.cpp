@@ -10,6 +10,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/d3dx9/effect_io_names.h"
+
 namespace qm_fx {
 
 namespace {
@@ -120,21 +122,17 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
         spirv_cross::CompilerGLSL glsl(std::move(spirv));
         const spirv_cross::ShaderResources res = glsl.get_shader_resources();
 
-        for (const auto& r : res.stage_inputs) {
-            const std::string& name = glsl.get_name(r.id);
-            if (name.rfind("qm_in", 0) == 0)
-                glsl.set_decoration(r.id, spv::DecorationLocation,
-                                    static_cast<std::uint32_t>(std::atoi(name.c_str() + 5)));
-        }
-        for (const auto& r : res.stage_outputs) {
-            const std::string& name = glsl.get_name(r.id);
-            if (name.rfind("qm_out", 0) == 0)
-                glsl.set_decoration(r.id, spv::DecorationLocation,
-                                    static_cast<std::uint32_t>(std::atoi(name.c_str() + 6)));
-            else if (name.rfind("qm_target", 0) == 0)
-                glsl.set_decoration(r.id, spv::DecorationLocation,
-                                    static_cast<std::uint32_t>(std::atoi(name.c_str() + 9)));
-        }
+        // The wrapper named its located inputs and outputs after their locations.
+        const auto locate = [&glsl](const auto& resources, Io_Name_Kind a, Io_Name_Kind b) {
+            for (const auto& r : resources) {
+                std::uint32_t location = 0;
+                const std::string& name = glsl.get_name(r.id);
+                if (Parse_Io_Name(name, a, &location) || Parse_Io_Name(name, b, &location))
+                    glsl.set_decoration(r.id, spv::DecorationLocation, location);
+            }
+        };
+        locate(res.stage_inputs, Io_Name_Kind::Input, Io_Name_Kind::Input);
+        locate(res.stage_outputs, Io_Name_Kind::Output, Io_Name_Kind::Target);
 
         if (!res.separate_images.empty() || !res.separate_samplers.empty() ||
             !res.storage_buffers.empty() || !res.storage_images.empty()) {

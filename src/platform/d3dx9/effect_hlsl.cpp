@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "platform/d3d9/gl_device.h"
+#include "platform/d3dx9/effect_io_names.h"
 
 namespace qm_fx {
 
@@ -204,7 +205,7 @@ private:
             if (loc < 0)
                 return Fail("'" + shader_.entry + "': vertex input semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
-            const std::string var = "qm_in" + std::to_string(loc);
+            const std::string var = Io_Name(Io_Name_Kind::Input, static_cast<std::uint32_t>(loc));
             if (!declared[loc]) {
                 Add_Param(params, "in float4 " + var + " : QM_A" + std::to_string(loc));
                 declared[loc] = true;
@@ -228,7 +229,7 @@ private:
             if (loc < 0)
                 return Fail("'" + shader_.entry + "': vertex output semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
-            const std::string var = "qm_out" + std::to_string(loc);
+            const std::string var = Io_Name(Io_Name_Kind::Output, static_cast<std::uint32_t>(loc));
             if (!written[loc]) Add_Param(params, "out float4 " + var + " : QM_V" + std::to_string(loc));
             written[loc] = true;
             *writes += "    " + var + " = " + To4(leaf.access, leaf.type) + ";\n";
@@ -270,7 +271,7 @@ private:
             if (loc < 0)
                 return Fail("'" + shader_.entry + "': pixel input semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
-            const std::string var = "qm_in" + std::to_string(loc);
+            const std::string var = Io_Name(Io_Name_Kind::Input, static_cast<std::uint32_t>(loc));
             if (!declared[loc]) Add_Param(params, "in float4 " + var + " : QM_V" + std::to_string(loc));
             declared[loc] = true;
             *reads += "    " + leaf.access + " = " + From4(var, leaf.type) + ";\n";
@@ -282,7 +283,7 @@ private:
                 if (leaf.index > 3)
                     return Fail("'" + shader_.entry + "': colour output " +
                                 std::to_string(leaf.index) + " is not supported");
-                const std::string var = "qm_target" + std::to_string(leaf.index);
+                const std::string var = Io_Name(Io_Name_Kind::Target, leaf.index);
                 if (!targets[leaf.index])
                     Add_Param(params, "out float4 " + var + " : SV_Target" + std::to_string(leaf.index));
                 targets[leaf.index] = true;
