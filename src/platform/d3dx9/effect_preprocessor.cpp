@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/d3dx9/effect_limits.h"
 #include "platform/win32.h"
 
 namespace qm_fx {
@@ -68,9 +69,11 @@ bool Read_Effect_File(const std::string& path, std::string* contents)
 // ---------------------------------------------------------------------------
 namespace {
 
-constexpr int kMax_Include_Depth = 32;
 constexpr std::size_t kMax_Output_Tokens = 1u << 20;
 constexpr std::size_t kMax_Expansions = 1u << 16;
+// Tokens gathered into macro arguments, counted again at every level of
+// nested calls: F(F(F(...))) gathers the inner calls once per level.
+constexpr std::size_t kMax_Argument_Tokens = 1u << 18;
 
 struct PToken {
     Token tok;
@@ -238,6 +241,13 @@ private:
     // Macro expansion of a token list (rescanning included).
     void Expand(std::deque<PToken> in, std::vector<PToken>* out)
     {
+        // Arguments of a macro call are expanded by a nested Expand, so
+        // F(F(F(...))) recurses once per level.
+        const Nesting_Level level(&expand_depth_);
+        if (level.Too_Deep() && !in.empty()) {
+            Error_At(in.front().tok, "macro arguments nested too deeply");
+            return;
+        }
         while (!in.empty()) {
             if (diag_->Failed()) return;
             if (out->size() + in.size() > kMax_Output_Tokens) {
@@ -299,6 +309,10 @@ private:
                     args.emplace_back();
                     continue;
                 }
+                if (++argument_tokens_ > kMax_Argument_Tokens) {
+                    Error_At(t.tok, "macro arguments too large");
+                    return;
+                }
                 args.back().push_back(std::move(a));
             }
             if (m.params.empty() && args.size() == 1 && args[0].empty()) args.clear();
@@ -309,7 +323,7 @@ private:
                                     std::to_string(args.size()) + " given");
                 return;
             }
-            std::vector<PToken> body = Substitute(m, args, hide, t.tok);
+            std::vector<PToken> body = Substitute(m, std::move(args), hide, t.tok);
             in.insert(in.begin(), std::make_move_iterator(body.begin()),
                       std::make_move_iterator(body.end()));
         }
@@ -352,7 +366,15 @@ private:
         *paste = false;
     }
 
-    std::vector<PToken> Substitute(const Macro& m, const std::vector<std::vector<PToken>>& args,
+    // How often parameter `p` appears in the body of `m`.
+    int Param_Uses(const Macro& m, int p) const
+    {
+        int uses = 0;
+        for (const Token& b : m.body) uses += Param_Index(m, b) == p ? 1 : 0;
+        return uses;
+    }
+
+    std::vector<PToken> Substitute(const Macro& m, std::vector<std::vector<PToken>> args,
                                    const std::vector<std::uint32_t>& hide, const Token& at)
     {
         std::vector<PToken> result;
@@ -383,12 +405,19 @@ private:
             }
             const int p = Param_Index(m, b);
             if (p >= 0) {
-                const auto& arg = args[static_cast<std::size_t>(p)];
+                auto& arg = args[static_cast<std::size_t>(p)];
                 const bool raw = (k > 0 && Is(m.body[k - 1], "##")) ||
                                  (k + 1 < n && Is(m.body[k + 1], "##"));
                 std::vector<PToken> expanded;
                 if (raw) {
                     expanded = arg;
+                } else if (Param_Uses(m, p) == 1) {
+                    // The only use: hand the tokens over, so that nested calls
+                    // F(F(F(...))) do not hold a copy per level.
+                    std::deque<PToken> in(std::make_move_iterator(arg.begin()),
+                                          std::make_move_iterator(arg.end()));
+                    std::vector<PToken>().swap(arg);
+                    Expand(std::move(in), &expanded);
                 } else {
                     Expand(std::deque<PToken>(arg.begin(), arg.end()), &expanded);
                 }
@@ -594,7 +623,7 @@ private:
             Error_At(at, "#include names no file");
             return;
         }
-        if (depth + 1 > kMax_Include_Depth) {
+        if (depth + 1 > kMax_Nesting_Depth) {
             Error_At(at, "#include nested too deeply");
             return;
         }
@@ -699,6 +728,11 @@ private:
 
     std::int64_t Parse_Conditional()
     {
+        const Nesting_Level level(&if_depth_);
+        if (level.Too_Deep()) {
+            Fail("#if expression too deeply nested");
+            return 0;
+        }
         const std::int64_t c = Parse_Binary(0);
         if (Accept("?")) {
             const std::int64_t a = Parse_Conditional();
@@ -763,10 +797,21 @@ private:
 
     std::int64_t Parse_Unary()
     {
-        if (Accept("-")) return W(0 - U(Parse_Unary()));
-        if (Accept("+")) return Parse_Unary();
-        if (Accept("!")) return Parse_Unary() == 0 ? 1 : 0;
-        if (Accept("~")) return ~Parse_Unary();
+        for (const char* op : {"-", "+", "!", "~"}) {
+            if (!Accept(op)) continue;
+            const Nesting_Level level(&if_depth_);
+            if (level.Too_Deep()) {
+                Fail("#if expression too deeply nested");
+                return 0;
+            }
+            const std::int64_t v = Parse_Unary();
+            switch (op[0]) {
+            case '-': return W(0 - U(v));
+            case '+': return v;
+            case '!': return v == 0 ? 1 : 0;
+            default: return ~v;
+            }
+        }
         if (Accept("(")) {
             const std::int64_t v = Parse_Conditional();
             if (!Accept(")")) Fail("missing ')' in #if expression");
@@ -828,10 +873,14 @@ private:
     std::unordered_map<std::string, std::uint32_t> ids_;
     std::unordered_set<std::string> once_;
     std::size_t expansions_ = 0;
+    std::size_t argument_tokens_ = 0;
+    int expand_depth_ = 0;
 
+    // The #if expression being evaluated.
     std::vector<Token> expr_;
     std::size_t pos_ = 0;
     std::string expr_error_;
+    int if_depth_ = 0;
 };
 
 bool Run_Preprocessor(const std::string& path, const std::string* text,
