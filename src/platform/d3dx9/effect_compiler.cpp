@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "platform/d3dx9/effect_io_names.h"
+#include "platform/d3dx9/effect_limits.h"
 
 namespace qm_fx {
 
@@ -222,6 +223,12 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
                   Diagnostics* diag)
 {
+    if (out->glsl.size() > kMax_Glsl_Bytes) {
+        diag->Error(desc.files[shader.file], shader.line,
+                    "'" + shader.entry + "': the generated GLSL is longer than " +
+                        std::to_string(kMax_Glsl_Bytes) + " bytes");
+        return false;
+    }
     const char* src = out->glsl.c_str();
     const GLuint program = glCreateShaderProgramv(
         shader.stage == Shader_Stage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, 1, &src);
@@ -263,6 +270,15 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     for (char c : wrapper)
         if (c == '\n') origins.emplace_back(shader.file, shader.line);
     source += wrapper;
+
+    // The parser keeps the effect's own code within the limit; the wrapper and
+    // the `compile` arguments come on top.
+    if (source.size() > kMax_Shader_Source_Bytes) {
+        diagnostics->Error(desc.files[shader.file], shader.line,
+                           "'" + shader.entry + "': shader code longer than " +
+                               std::to_string(kMax_Shader_Source_Bytes) + " bytes");
+        return nullptr;
+    }
 
     std::string key = shader.stage == Shader_Stage::Vertex ? "vs\n" : "ps\n";
     key += source;

@@ -3,6 +3,7 @@
 // Statics and the parameters shaders read go to the HLSL text as well.
 #include "platform/d3dx9/effect_parser_private.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -144,13 +145,13 @@ bool Effect_Parser::Parse_Type(Type_Info* t, bool matrix_row_major, bool matrix_
             t->cols = 4;
         }
     } else if (tok.text == "struct" && Peek(1).kind == Token_Kind::Identifier) {
-        auto it = desc_->structs.find(Peek(1).text);
-        if (it == desc_->structs.end()) return false;
-        *t = *it->second;
+        const Type_Info* s = Find_Struct(Peek(1).text);
+        if (!s) return false;
+        *t = *s;
         pos_ += 2;
         return true;
-    } else if (auto s = desc_->structs.find(tok.text); s != desc_->structs.end()) {
-        *t = *s->second;
+    } else if (const Type_Info* s = Find_Struct(tok.text)) {
+        *t = *s;
         ++pos_;
         return true;
     } else if (auto a = typedefs_.find(tok.text); a != typedefs_.end()) {
@@ -210,7 +211,14 @@ std::uint32_t Effect_Parser::Parse_Array_Suffix()
 }
 
 // --- structs and typedefs ------------------------------------------------
-void Effect_Parser::Parse_Struct()
+const Type_Info* Effect_Parser::Find_Struct(const std::string& name) const
+{
+    if (auto s = local_structs_.find(name); s != local_structs_.end()) return s->second.get();
+    if (auto s = desc_->structs.find(name); s != desc_->structs.end()) return s->second.get();
+    return nullptr;
+}
+
+void Effect_Parser::Parse_Struct(bool local)
 {
     const std::size_t start = pos_;
     ++pos_;
@@ -220,6 +228,8 @@ void Effect_Parser::Parse_Struct()
     type->base = Base_Type::Struct;
     type->cls = Type_Class::Struct;
     type->struct_name = name;
+    type->struct_nesting = 1;
+    std::uint64_t words = 0;
     while (!Is_Punct("}")) {
         if (At_End() || diag_->Failed()) {
             Error_Here("unterminated struct");
@@ -236,20 +246,39 @@ void Effect_Parser::Parse_Struct()
             Error(type_tok, "struct members must be numeric");
             return;
         }
+        // The driver's compiler slows down with deep and large structs.
+        if (mt.struct_nesting >= kMax_Struct_Nesting) {
+            Error(type_tok, "struct '" + name + "' nests structs more than " +
+                                std::to_string(kMax_Struct_Nesting) + " levels deep");
+            return;
+        }
+        type->struct_nesting = std::max<std::uint8_t>(type->struct_nesting,
+                                                       static_cast<std::uint8_t>(mt.struct_nesting + 1));
         while (true) {
             Struct_Member member;
             member.name = Expect_Identifier("a member name");
             Type_Info full = mt;
             full.elements = Parse_Array_Suffix();
             while (Accept(":")) member.semantic = Expect_Identifier("a semantic");
-            member.type = std::make_shared<Type_Info>(full);
             if (diag_->Failed()) return;
+            words += full.Words();
+            if (words > kMax_Struct_Words) {
+                Error(type_tok, "struct '" + name + "' holds more than " +
+                                    std::to_string(kMax_Struct_Words) + " values");
+                return;
+            }
+            member.type = std::make_shared<Type_Info>(full);
             type->members.push_back(std::move(member));
             if (!Accept(",")) break;
         }
         if (!Expect(";")) return;
     }
     ++pos_;  // }
+    if (local) {
+        // The function body carries the definition to the compiler.
+        local_structs_[name] = type;
+        return;
+    }
     desc_->structs[name] = type;
     // "struct S { ... } s;" declares a parameter as well: emit the struct alone.
     Emit(start, pos_);
@@ -409,7 +438,7 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
             decl = param.type.cls == Type_Class::Matrix_Rows ? "row_major " : "column_major ";
         decl += param.type.Element_Name() + " " + param.name;
         if (param.type.elements) decl += "[" + std::to_string(param.type.elements) + "]";
-        hlsl_.Line(decl + ";", param.file, param.line);
+        Emit_Line(decl + ";", name_tok);
         param.in_shader_source = true;
     } else if (param.type.base == Base_Type::Sampler) {
         if (param.type.elements) {
@@ -419,7 +448,7 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
         std::string decl = param.type.Element_Name() + " " + param.name;
         if (param.sampler_register >= 0)
             decl += " : register(s" + std::to_string(param.sampler_register) + ")";
-        hlsl_.Line(decl + ";", param.file, param.line);
+        Emit_Line(decl + ";", name_tok);
         param.in_shader_source = true;
     }
 }

@@ -206,18 +206,22 @@ std::int64_t Effect_Parser::Parse_Constant_Int()
 // `state` resolves value names of that state; `lists` allows { a, b } lists.
 int Effect_Parser::Parse_Expression(Expr* e, const State_Def* state, bool lists)
 {
-    if (++depth_ > 200) {
+    const Nesting_Level level(&depth_);
+    if (level.Too_Deep()) {
         Error_Here("expression too deeply nested");
-        --depth_;
         return -1;
     }
-    const int r = Parse_Ternary(e, state, lists);
-    --depth_;
-    return r;
+    return Parse_Ternary(e, state, lists);
 }
 
+// Evaluation recurses over the tree, so its height is bounded as well: chains
+// like a+b+c+... or v.x.x.x... nest without any recursion of the parser.
 int Effect_Parser::Add(Expr* e, Expr_Node n)
 {
+    for (const int k : n.kids)
+        if (k >= 0) n.height = std::max(n.height, e->nodes[static_cast<std::size_t>(k)].height + 1);
+    if (n.height > static_cast<std::uint32_t>(kMax_Nesting_Depth))
+        Error_Here("expression too deeply nested");
     e->nodes.push_back(std::move(n));
     return static_cast<int>(e->nodes.size() - 1);
 }
@@ -270,13 +274,12 @@ int Effect_Parser::Parse_Unary(Expr* e, const State_Def* state, bool lists)
     for (const char* op : {"-", "+", "!", "~"}) {
         if (Is_Punct(op)) {
             ++pos_;
-            if (++depth_ > 200) {
-                --depth_;
+            const Nesting_Level level(&depth_);
+            if (level.Too_Deep()) {
                 Error_Here("expression too deeply nested");
                 return -1;
             }
             const int a = Parse_Unary(e, state, lists);
-            --depth_;
             Expr_Node n;
             n.op = Expr_Node::Op::Unary;
             n.oper = op;
@@ -289,6 +292,11 @@ int Effect_Parser::Parse_Unary(Expr* e, const State_Def* state, bool lists)
         Type_Info t;
         if (Builtin_Type(Peek(1).text, &t) && t.Numeric()) {
             pos_ += 3;
+            const Nesting_Level level(&depth_);
+            if (level.Too_Deep()) {
+                Error_Here("expression too deeply nested");
+                return -1;
+            }
             const int a = Parse_Unary(e, state, lists);
             Expr_Node n;
             n.op = Expr_Node::Op::Unary;

@@ -151,7 +151,7 @@ void Effect_Parser::Top_Level()
         if (p.find("row_major") != std::string::npos) row_major_ = true;
         if (p.find("column_major") != std::string::npos) row_major_ = false;
         if (desc_->parameters.empty()) desc_->row_major_default = row_major_;
-        hlsl_.Line("#pragma " + t.text, t.file, t.line);
+        Emit_Line("#pragma " + t.text, t);
         ++pos_;
         return;
     }
@@ -177,7 +177,7 @@ void Effect_Parser::Top_Level()
         return;
     }
     if (t.text == "struct" && Peek(1).kind == Token_Kind::Identifier && Is_Punct("{", 2)) {
-        Parse_Struct();
+        Parse_Struct(false);
         return;
     }
     if (t.text == "typedef") {
@@ -196,6 +196,7 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
     f.file = name_tok.file;
     f.line = name_tok.line;
     f.return_type = return_type;
+    local_structs_.clear();
     pos_ += 2;  // name (
     if (Is_Ident("void") && Is_Punct(")", 1)) ++pos_;
     if (!Accept(")")) {
@@ -256,6 +257,12 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
             Error(Cur(), "assembly shaders are not supported");
             return;
         }
+        if (level > 0 && Is_Ident("struct") && Peek(1).kind == Token_Kind::Identifier &&
+            Is_Punct("{", 2)) {
+            Parse_Struct(true);
+            if (diag_->Failed()) return;
+            continue;
+        }
         if (Is_Punct("{")) ++level;
         if (Is_Punct("}") && --level == 0) {
             ++pos_;
@@ -266,6 +273,36 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
     f.defined = true;
     desc_->functions.push_back(std::move(f));
     Emit(start, pos_);
+    local_structs_.clear();
+}
+
+void Effect_Parser::Emit_Token(const Token& t)
+{
+    if (t.kind == Token_Kind::Punct && t.text.size() == 1) {
+        const char c = t.text[0];
+        if (c == '(' || c == '[' || c == '{') {
+            if (++code_depth_ > kMax_Nesting_Depth) {
+                Error(t, "shader code nested more than " + std::to_string(kMax_Nesting_Depth) +
+                             " levels deep");
+                return;
+            }
+        } else if ((c == ')' || c == ']' || c == '}') && code_depth_ > 0) {
+            --code_depth_;
+        }
+    }
+    hlsl_.Token_Text(t.text, t.file, t.line);
+    if (desc_->hlsl.text.size() > kMax_Shader_Source_Bytes) Shader_Too_Large(t);
+}
+
+void Effect_Parser::Emit_Line(const std::string& text, const Token& at)
+{
+    hlsl_.Line(text, at.file, at.line);
+    if (desc_->hlsl.text.size() > kMax_Shader_Source_Bytes) Shader_Too_Large(at);
+}
+
+void Effect_Parser::Shader_Too_Large(const Token& at)
+{
+    Error(at, "shader code longer than " + std::to_string(kMax_Shader_Source_Bytes) + " bytes");
 }
 
 bool Parse_Effect(const Token_Stream& tokens, Effect_Desc* out, Diagnostics* diagnostics)

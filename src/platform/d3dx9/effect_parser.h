@@ -40,6 +40,7 @@ struct Type_Info {
     std::uint8_t rows = 1;        // matrices: rows; vectors and scalars: 1
     std::uint8_t cols = 1;        // components of a vector; matrix columns
     std::uint32_t elements = 0;   // array length, 0 when not an array
+    std::uint8_t struct_nesting = 0;  // structs: 1 + that of the deepest struct member
     std::string struct_name;
     std::vector<Struct_Member> members;
 
@@ -65,6 +66,7 @@ struct Expr_Node {
     std::vector<double> value;   // Constant
     int parameter = -1;          // Parameter: index into Effect_Desc::parameters
     std::vector<int> kids;       // operand node indices
+    std::uint32_t height = 1;    // of the subtree this node heads
 };
 
 struct Expr {

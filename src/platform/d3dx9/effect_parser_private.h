@@ -7,11 +7,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "platform/d3dx9/effect_limits.h"
 #include "platform/d3dx9/effect_parser.h"
 
 namespace qm_fx {
@@ -189,11 +191,16 @@ private:
         return {};
     }
 
+    // Everything the shader compiler gets goes through these, which keep
+    // its nesting and size within the limits.
     void Emit(std::size_t begin, std::size_t end)
     {
-        for (std::size_t k = begin; k < end && k < toks_.size(); ++k) Emit_Token(toks_[k]);
+        for (std::size_t k = begin; k < end && k < toks_.size() && !diag_->Failed(); ++k)
+            Emit_Token(toks_[k]);
     }
-    void Emit_Token(const Token& t) { hlsl_.Token_Text(t.text, t.file, t.line); }
+    void Emit_Token(const Token& t);
+    void Emit_Line(const std::string& text, const Token& at);
+    void Shader_Too_Large(const Token& at);
 
     // --- top level and functions (effect_parser.cpp) -------------------------
     void Top_Level();
@@ -208,7 +215,10 @@ private:
     Modifiers Parse_Modifiers();
     // [N] suffixes; returns the element count (0 when none).
     std::uint32_t Parse_Array_Suffix();
-    void Parse_Struct();
+    // `local`: a definition inside a function body, which goes to the
+    // shader compiler with the body.
+    void Parse_Struct(bool local);
+    const Type_Info* Find_Struct(const std::string& name) const;
     void Parse_Typedef();
     void Parse_Declaration();
     // name [N] [: semantic] [<annotations>] [= value] {, ...} ;
@@ -255,10 +265,14 @@ private:
     bool row_major_ = false;
     bool soft_ = false;         // errors only mark soft_failed_ (trial parses)
     bool soft_failed_ = false;
-    int depth_ = 0;
+    int depth_ = 0;             // recursion of the expression parser
+    int code_depth_ = 0;        // open ( [ { in the shader code emitted so far
     int in_angles_ = 0;
     std::uint32_t storage_words_ = 0;
     std::unordered_map<std::string, Type_Info> typedefs_;
+    // Structs defined inside the function being read (checked, not emitted
+    // apart from the function).
+    std::unordered_map<std::string, std::shared_ptr<const Type_Info>> local_structs_;
     std::unordered_map<std::string, std::vector<double>> statics_;
 };
 

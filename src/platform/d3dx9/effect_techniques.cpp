@@ -283,7 +283,13 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
             const std::size_t arg_start = pos_;
             int level = 0;
             while (!At_End()) {
-                if (Is_Punct("(") || Is_Punct("[") || Is_Punct("{")) ++level;
+                if (Is_Punct("(") || Is_Punct("[") || Is_Punct("{")) {
+                    // The arguments go into the shader code as written.
+                    if (++level > kMax_Nesting_Depth) {
+                        Error_Here("shader arguments nested too deeply");
+                        return;
+                    }
+                }
                 if (Is_Punct(")") || Is_Punct("]") || Is_Punct("}")) {
                     if (level == 0) break;
                     --level;
