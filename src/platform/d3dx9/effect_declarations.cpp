@@ -351,6 +351,8 @@ void Effect_Parser::Parse_Declaration()
 void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m, const Type_Info& type)
 {
     std::vector<std::pair<std::size_t, std::size_t>> skipped;
+    const std::size_t first_name = pos_;
+    const std::size_t deferred = desc_->static_inits.size();
     while (true) {
         Parse_Declarator(m, type, &skipped);
         if (diag_->Failed()) return;
@@ -359,6 +361,11 @@ void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m, con
         break;
     }
     if (m.is_static) {
+        // A static the entry points assign cannot stay const.
+        if (desc_->static_inits.size() != deferred)
+            for (std::size_t k = start; k < first_name; ++k)
+                if (Is_Ident_At(k, "const")) skipped.emplace_back(k, k + 1);
+        std::sort(skipped.begin(), skipped.end());
         std::size_t k = start;
         for (const auto& [b, e] : skipped) {
             Emit(k, b);
@@ -411,7 +418,8 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     }
     if (diag_->Failed()) return;
     if (m.is_static) {
-        if (Accept("=")) Parse_Static_Initializer(name, type);
+        const std::size_t equals = pos_;
+        if (Accept("=")) Parse_Static_Initializer(name, type, equals, skipped);
         return;
     }
     if (desc_->Find_Parameter(name) >= 0) {
@@ -453,21 +461,45 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     }
 }
 
-void Effect_Parser::Parse_Static_Initializer(const std::string& name, const Type_Info& type)
+void Effect_Parser::Parse_Static_Initializer(
+    const std::string& name, const Type_Info& type, std::size_t equals,
+    std::vector<std::pair<std::size_t, std::size_t>>* skipped)
 {
     // Statics are compiled by the shader compiler, which judges their
     // initializers; the value is kept here only when it is a constant we
     // can evaluate (array sizes and defaults of parameters may use it).
+    const std::size_t begin = pos_;
     std::size_t end = pos_;
     int level = 0;
+    bool runs_code = false;  // calls a function or reads a static that does
     while (end < toks_.size()) {
         const Token& t = toks_[end];
         if (t.kind == Token_Kind::Punct) {
             if (t.text == "(" || t.text == "{" || t.text == "[") ++level;
             if (t.text == ")" || t.text == "}" || t.text == "]") --level;
             if (level <= 0 && (t.text == ";" || (level == 0 && t.text == ","))) break;
+        } else if (t.kind == Token_Kind::Identifier && !(end > begin && Is_Punct_At(end - 1, "."))) {
+            if (Is_Punct_At(end + 1, "(")) {
+                for (const Function_Info& f : desc_->functions) runs_code |= f.name == t.text;
+            } else {
+                runs_code |= deferred_statics_.count(t.text) != 0;
+            }
         }
         ++end;
+    }
+    // A brace list cannot be assigned; those stay as they are.
+    if (runs_code && !Is_Punct("{")) {
+        Static_Init init;
+        init.name = name;
+        for (std::size_t k = begin; k < end; ++k)
+            init.value += (k > begin ? " " : "") + toks_[k].text;
+        init.file = toks_[equals].file;
+        init.line = toks_[equals].line;
+        desc_->static_inits.push_back(std::move(init));
+        deferred_statics_.insert(name);
+        skipped->emplace_back(equals, end);
+        pos_ = end;
+        return;
     }
     soft_ = true;
     soft_failed_ = false;

@@ -111,6 +111,8 @@ public:
         t.clear();
         if (vertex) t += "float4 " + std::string(kPixel_Offset_Uniform) + ";\n";
         t += "void " + std::string(kEntry_Name) + "(" + params + ")\n{\n";
+        for (const Static_Init& init : desc_.static_inits)
+            t += "    " + init.name + " = " + init.value + ";\n";
         t += locals + reads + "    " + call + "\n" + writes + "}\n";
         return true;
     }
@@ -349,12 +351,25 @@ bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<st
         *log = program.getInfoLog();
         return false;
     }
+    // What glslang cannot translate it reports as "Missing functionality" and
+    // goes on with SPIR-V that the optimiser may crash on; so translate once
+    // without the optimiser and refuse the shader when that reports any.
     glslang::SpvOptions options;
-    options.disableOptimizer = false;  // HLSL needs the legalisation passes
+    options.disableOptimizer = true;
     spv::SpvBuildLogger logger;
     spirv->clear();
     glslang::GlslangToSpv(*program.getIntermediate(lang), *spirv, &logger, &options);
-    const std::string messages_text = logger.getAllMessages();
+    std::string messages_text = logger.getAllMessages();
+    if (messages_text.find("Missing functionality") != std::string::npos) {
+        *log = messages_text;
+        spirv->clear();
+        return false;
+    }
+    options.disableOptimizer = false;  // HLSL needs the legalisation passes
+    spv::SpvBuildLogger optimizer_logger;
+    spirv->clear();
+    glslang::GlslangToSpv(*program.getIntermediate(lang), *spirv, &optimizer_logger, &options);
+    messages_text = optimizer_logger.getAllMessages();
     if (spirv->empty()) {
         *log = messages_text.empty() ? "SPIR-V generation failed" : messages_text;
         return false;

@@ -276,6 +276,123 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
     local_structs_.clear();
 }
 
+namespace {
+
+// The number of elements of a matrix swizzle such as "_11_21_31_41" or
+// "_m00_m10", 0 for anything else.
+int Matrix_Swizzle_Size(const std::string& s)
+{
+    int n = 0;
+    std::size_t k = 0;
+    while (k < s.size()) {
+        if (s[k] != '_') return 0;
+        const bool zero_based = k + 1 < s.size() && s[k + 1] == 'm';
+        const std::size_t d = k + (zero_based ? 2 : 1);
+        const char lo = zero_based ? '0' : '1';
+        const char hi = zero_based ? '3' : '4';
+        if (d + 1 >= s.size() || s[d] < lo || s[d] > hi || s[d + 1] < lo || s[d + 1] > hi)
+            return 0;
+        k = d + 2;
+        ++n;
+    }
+    return n;
+}
+
+bool Is_Punct_Token(const Token& t, const char* p)
+{
+    return t.kind == Token_Kind::Punct && t.text == p;
+}
+
+// Where the postfix expression that ends `out` starts: a name, a call, a
+// parenthesized expression, with any member accesses and indexing after
+// them. out.size() when there is none.
+std::size_t Postfix_Start(const std::vector<Token>& out)
+{
+    static const char* const statements[] = {"return", "if", "else", "while", "for", "do",
+                                             "switch", "case"};
+    std::size_t b = out.size();
+    while (b > 0) {
+        const Token& t = out[b - 1];
+        if (Is_Punct_Token(t, ")") || Is_Punct_Token(t, "]")) {
+            int level = 0;
+            std::size_t k = b;
+            while (k > 0) {
+                --k;
+                if (Is_Punct_Token(out[k], ")") || Is_Punct_Token(out[k], "]")) ++level;
+                if ((Is_Punct_Token(out[k], "(") || Is_Punct_Token(out[k], "[")) && --level == 0)
+                    break;
+            }
+            if (level != 0) return out.size();
+            b = k;
+            if (t.text == "]") continue;  // what is indexed comes before
+            if (b > 0 && out[b - 1].kind == Token_Kind::Identifier) {
+                bool statement = false;
+                for (const char* s : statements) statement |= out[b - 1].text == s;
+                if (!statement) --b;  // a call or constructor
+            }
+        } else if (t.kind == Token_Kind::Identifier) {
+            --b;
+        } else {
+            break;
+        }
+        if (b > 0 && Is_Punct_Token(out[b - 1], ".")) {
+            --b;
+            continue;
+        }
+        break;
+    }
+    return b;
+}
+
+Token Made_Token(const Token& like, Token_Kind kind, std::string text)
+{
+    Token t = like;
+    t.kind = kind;
+    t.text = std::move(text);
+    return t;
+}
+
+}  // namespace
+
+// glslang cannot translate swizzles of several matrix elements ("Missing
+// functionality: matrix swizzle", then a crash in the SPIR-V optimiser), so
+// m._11_21 goes to it as float2(m._11, m._21).
+void Effect_Parser::Emit(std::size_t begin, std::size_t end)
+{
+    std::vector<Token> out;
+    for (std::size_t k = begin; k < end && k < toks_.size(); ++k) {
+        const Token& t = toks_[k];
+        const int n = Is_Punct_At(k, ".") && k + 1 < end &&
+                              toks_[k + 1].kind == Token_Kind::Identifier
+                          ? Matrix_Swizzle_Size(toks_[k + 1].text)
+                          : 0;
+        const std::size_t b = n >= 2 && n <= 4 ? Postfix_Start(out) : out.size();
+        if (b == out.size()) {
+            out.push_back(t);
+            continue;
+        }
+        const std::vector<Token> value(out.begin() + static_cast<std::ptrdiff_t>(b), out.end());
+        out.resize(b);
+        const std::string& swizzle = toks_[k + 1].text;
+        out.push_back(Made_Token(t, Token_Kind::Identifier, "float" + std::to_string(n)));
+        out.push_back(Made_Token(t, Token_Kind::Punct, "("));
+        for (std::size_t s = 0; s < swizzle.size();) {
+            const std::size_t length = swizzle[s + 1] == 'm' ? 4 : 3;
+            if (s > 0) out.push_back(Made_Token(t, Token_Kind::Punct, ","));
+            out.insert(out.end(), value.begin(), value.end());
+            out.push_back(Made_Token(t, Token_Kind::Punct, "."));
+            out.push_back(Made_Token(t, Token_Kind::Identifier, swizzle.substr(s, length)));
+            s += length;
+        }
+        out.push_back(Made_Token(t, Token_Kind::Punct, ")"));
+        ++k;
+    }
+    for (const Token& t : out) {
+        if (diag_->Failed()) break;
+        Emit_Token(t);
+    }
+}
+
 void Effect_Parser::Emit_Token(const Token& t)
 {
     if (t.kind == Token_Kind::Punct && t.text.size() == 1) {

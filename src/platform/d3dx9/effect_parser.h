@@ -173,6 +173,17 @@ struct Hlsl_Source {
     std::vector<std::pair<std::uint16_t, std::uint32_t>> line_origins;
 };
 
+// A static whose initializer calls a function (or reads such a static).
+// glslang's SPIR-V builder crashes on such global initializers, so the
+// static goes to the compiler without one and every entry wrapper assigns
+// it first, in declaration order.
+struct Static_Init {
+    std::string name;
+    std::string value;  // HLSL text of the initializer
+    std::uint16_t file = 0;
+    std::uint32_t line = 0;
+};
+
 struct Effect_Desc {
     std::vector<std::string> files;
     std::vector<Parameter> parameters;
@@ -183,6 +194,7 @@ struct Effect_Desc {
     std::vector<Function_Info> functions;
     std::unordered_map<std::string, std::shared_ptr<const Type_Info>> structs;
     Hlsl_Source hlsl;
+    std::vector<Static_Init> static_inits;
     bool row_major_default = false;  // #pragma pack_matrix(row_major) before the first parameter
 
     int Find_Parameter(const std::string& name) const;

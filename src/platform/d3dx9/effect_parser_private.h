@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -129,6 +130,15 @@ private:
         const Token& t = Peek(k);
         return t.kind == Token_Kind::Identifier && t.text == s;
     }
+    // The same at an absolute position.
+    bool Is_Punct_At(std::size_t at, const char* p) const
+    {
+        return at < toks_.size() && toks_[at].kind == Token_Kind::Punct && toks_[at].text == p;
+    }
+    bool Is_Ident_At(std::size_t at, const char* s) const
+    {
+        return at < toks_.size() && toks_[at].kind == Token_Kind::Identifier && toks_[at].text == s;
+    }
     bool Is_Ident_No_Case(const char* s, std::size_t k = 0) const
     {
         const Token& t = Peek(k);
@@ -193,11 +203,7 @@ private:
 
     // Everything the shader compiler gets goes through these, which keep
     // its nesting and size within the limits.
-    void Emit(std::size_t begin, std::size_t end)
-    {
-        for (std::size_t k = begin; k < end && k < toks_.size() && !diag_->Failed(); ++k)
-            Emit_Token(toks_[k]);
-    }
+    void Emit(std::size_t begin, std::size_t end);
     void Emit_Token(const Token& t);
     void Emit_Line(const std::string& text, const Token& at);
     void Shader_Too_Large(const Token& at);
@@ -225,7 +231,11 @@ private:
     void Parse_Declarators(std::size_t start, const Modifiers& m, const Type_Info& type);
     void Parse_Declarator(const Modifiers& m, const Type_Info& base_type,
                           std::vector<std::pair<std::size_t, std::size_t>>* skipped);
-    void Parse_Static_Initializer(const std::string& name, const Type_Info& type);
+    // `equals` is the position of the '='; an initializer that must run in
+    // the entry points is added to `skipped`.
+    void Parse_Static_Initializer(const std::string& name, const Type_Info& type,
+                                  std::size_t equals,
+                                  std::vector<std::pair<std::size_t, std::size_t>>* skipped);
     void Parse_Parameter_Initializer(int index);
 
     // --- annotations, sampler_state, techniques (effect_techniques.cpp) ------
@@ -274,6 +284,7 @@ private:
     // apart from the function).
     std::unordered_map<std::string, std::shared_ptr<const Type_Info>> local_structs_;
     std::unordered_map<std::string, std::vector<double>> statics_;
+    std::unordered_set<std::string> deferred_statics_;  // Effect_Desc::static_inits names
 };
 
 }  // namespace qm_fx
