@@ -252,8 +252,8 @@ void Effect_Parser::Parse_Struct(bool local)
                                 std::to_string(kMax_Struct_Nesting) + " levels deep");
             return;
         }
-        type->struct_nesting = std::max<std::uint8_t>(type->struct_nesting,
-                                                       static_cast<std::uint8_t>(mt.struct_nesting + 1));
+        const auto nesting = static_cast<std::uint8_t>(mt.struct_nesting + 1);
+        type->struct_nesting = std::max(type->struct_nesting, nesting);
         while (true) {
             Struct_Member member;
             member.name = Expect_Identifier("a member name");
@@ -478,7 +478,8 @@ void Effect_Parser::Parse_Static_Initializer(
             if (t.text == "(" || t.text == "{" || t.text == "[") ++level;
             if (t.text == ")" || t.text == "}" || t.text == "]") --level;
             if (level <= 0 && (t.text == ";" || (level == 0 && t.text == ","))) break;
-        } else if (t.kind == Token_Kind::Identifier && !(end > begin && Is_Punct_At(end - 1, "."))) {
+        } else if (t.kind == Token_Kind::Identifier &&
+                   !(end > begin && Is_Punct_At(end - 1, "."))) {
             if (Is_Punct_At(end + 1, "(")) {
                 for (const Function_Info& f : desc_->functions) runs_code |= f.name == t.text;
             } else {
@@ -489,6 +490,12 @@ void Effect_Parser::Parse_Static_Initializer(
     }
     // A brace list cannot be assigned; those stay as they are.
     if (runs_code && !Is_Punct("{")) {
+        // The wrapper gets the initializer as written.
+        if (const std::size_t deep = Find_Too_Deep_Code(toks_, begin, end); deep < end) {
+            Error(toks_[deep], "shader code nested more than " +
+                                   std::to_string(kMax_Nesting_Depth) + " levels deep");
+            return;
+        }
         Static_Init init;
         init.name = name;
         for (std::size_t k = begin; k < end; ++k)

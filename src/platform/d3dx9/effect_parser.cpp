@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "platform/d3dx9/effect_parser_private.h"
 
@@ -344,6 +345,77 @@ std::size_t Postfix_Start(const std::vector<Token>& out)
     return b;
 }
 
+}  // namespace
+
+// glslang builds a tree of every expression and statement and walks it
+// recursively, so a chain like x+x+x+..., a run of nested ifs or a long
+// else-if ladder overflows its stack without any bracket nesting deep.
+// This follows an upper bound of that depth through the tokens: operators
+// and control keywords add a level; a bracket returns to the level it
+// opened at; a comma, a statement's end or a block's end goes back to the
+// level of the enclosing bracket, except before an 'else', which continues
+// its if. The first token past the limit, or `end` when there is none.
+std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin,
+                               std::size_t end)
+{
+    static const char* const control[] = {"if", "else", "for", "while", "do", "switch"};
+    struct Level {
+        int at_open;   // the depth where the bracket opened
+        int control;   // the depth of the last control keyword inside it
+    };
+    std::vector<Level> levels;
+    int depth = 0;
+    int last_control = 0;
+    auto base = [&levels] { return levels.empty() ? 0 : levels.back().at_open; };
+    auto next_is_else = [&toks, end](std::size_t k) {
+        return k + 1 < end && toks[k + 1].kind == Token_Kind::Identifier &&
+               toks[k + 1].text == "else";
+    };
+    for (std::size_t k = begin; k < end; ++k) {
+        const Token& t = toks[k];
+        if (t.kind == Token_Kind::Punct && t.text.size() == 1 && std::strchr("([{", t.text[0])) {
+            levels.push_back({depth, last_control});
+            last_control = depth;
+            continue;
+        }
+        if (t.kind == Token_Kind::Punct && t.text.size() == 1 && std::strchr(")]}", t.text[0])) {
+            if (levels.empty()) continue;
+            depth = levels.back().at_open;
+            last_control = levels.back().control;
+            levels.pop_back();
+            // A block that ends a statement, unless an else follows.
+            const bool continues = next_is_else(k) ||
+                                   (k + 1 < end && toks[k + 1].kind == Token_Kind::Punct &&
+                                    std::strchr(";,)]", toks[k + 1].text[0]));
+            if (t.text == "}" && !continues) depth = last_control = base();
+            continue;
+        }
+        if (t.kind == Token_Kind::Punct && (t.text == ";" || t.text == ",")) {
+            if (t.text == ";" && next_is_else(k)) {
+                depth = last_control;
+            } else {
+                depth = base();
+                if (t.text == ";") last_control = depth;
+            }
+            continue;
+        }
+        if (t.kind == Token_Kind::Punct) {
+            ++depth;
+        } else if (t.kind == Token_Kind::Identifier) {
+            bool is_control = false;
+            for (const char* c : control) is_control |= t.text == c;
+            if (!is_control) continue;
+            last_control = ++depth;
+        } else {
+            continue;
+        }
+        if (depth > kMax_Nesting_Depth) return k;
+    }
+    return end;
+}
+
+namespace {
+
 Token Made_Token(const Token& like, Token_Kind kind, std::string text)
 {
     Token t = like;
@@ -386,6 +458,12 @@ void Effect_Parser::Emit(std::size_t begin, std::size_t end)
         }
         out.push_back(Made_Token(t, Token_Kind::Punct, ")"));
         ++k;
+    }
+    const std::size_t deep = Find_Too_Deep_Code(out, 0, out.size());
+    if (deep < out.size()) {
+        Error(out[deep], "shader code nested more than " + std::to_string(kMax_Nesting_Depth) +
+                             " levels deep");
+        return;
     }
     for (const Token& t : out) {
         if (diag_->Failed()) break;

@@ -27,6 +27,11 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
 // The base type of every storage word of a type, in storage order.
 void Flatten_Bases(const Type_Info& t, std::vector<Base_Type>* out);
 
+// The first token in [begin, end) where the expressions and statements of
+// shader code nest deeper than kMax_Nesting_Depth, or `end`.
+std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin,
+                               std::size_t end);
+
 inline std::string Lower(std::string s)
 {
     for (char& c : s)
@@ -201,8 +206,9 @@ private:
         return {};
     }
 
-    // Everything the shader compiler gets goes through these, which keep
-    // its nesting and size within the limits.
+    // Everything the shader compiler gets goes through these
+    // (effect_parser.cpp), which keep its nesting and size within the limits
+    // and rewrite what glslang cannot take as written.
     void Emit(std::size_t begin, std::size_t end);
     void Emit_Token(const Token& t);
     void Emit_Line(const std::string& text, const Token& at);

@@ -305,6 +305,10 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
                 Error_Here("missing argument");
                 return;
             }
+            if (const std::size_t deep = Find_Too_Deep_Code(toks_, arg_start, pos_); deep < pos_) {
+                Error(toks_[deep], "shader arguments nested too deeply");
+                return;
+            }
             std::string text;
             for (std::size_t k = arg_start; k < pos_; ++k) {
                 if (k > arg_start) text += ' ';
