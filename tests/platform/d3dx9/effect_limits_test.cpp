@@ -164,6 +164,17 @@ TEST_F(Effect_Limits, Shader_Code_Nesting_Fails_Before_Reaching_The_Compiler)
                                "    return K" + Repeat("[0 + K", 20000) + "[0]" +
                                    Repeat("]", 20000) + ";"),
                    5, "shader code nested more than 200 levels deep");
+    // Deep trees without deep brackets: glslang walks them recursively too.
+    const std::string lead = "float4 C;\n";
+    Expect_Failure(Shader_File(lead, "    float x = C.x;\n    return x" + Repeat(" + x", 10000) + ";"),
+                   6, "shader code nested more than 200 levels deep");
+    Expect_Failure(Shader_File(lead, "    float4 c = 0;\n    " + Repeat("if (C.x) ", 3000) +
+                                         "c = 1;\n    return c;"),
+                   6, "shader code nested more than 200 levels deep");
+    Expect_Failure(Shader_File(lead, "    float4 c = 0;\n    if (C.x > 0) c = 1;" +
+                                         Repeat(" else if (C.x > 1) { c = 2; }", 1500) +
+                                         "\n    return c;"),
+                   6, "shader code nested more than 200 levels deep");
     // In a static's initializer and in the arguments of `compile`.
     Expect_Failure("static float K = " + Repeat("(", 4000) + "1" + Repeat(")", 4000) + ";\n" +
                        k_vertex_shader,
@@ -174,8 +185,11 @@ TEST_F(Effect_Limits, Shader_Code_Nesting_Fails_Before_Reaching_The_Compiler)
                        Repeat("(", 4000) + "1" + Repeat(")", 4000) + "); } }\n",
                    4, "shader arguments nested too deeply");
 
-    // 190 levels compile and draw what they compute.
-    const std::string ok = Shader_File("", "    return " + Repeat("(", 190) +
+    // 190 levels compile and draw what they compute, and so do long runs of
+    // statements and blocks that do not nest.
+    std::string runs = "    float4 c = float4(0, 0, 0, 1);\n";
+    for (int k = 0; k < 300; ++k) runs += "    if (c.y < 1) { c.y += 0.5; } else { c.x = 1; }\n";
+    const std::string ok = Shader_File("", runs + "    return c.y * " + Repeat("(", 190) +
                                                "float4(0, 1, 0, 1)" + Repeat(")", 190) + ";");
     dir.Write("ok.fx", ok);
     std::string errors;
