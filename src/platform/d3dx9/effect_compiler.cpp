@@ -10,6 +10,9 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/d3dx9/effect_io_names.h"
+#include "platform/d3dx9/effect_limits.h"
+
 namespace qm_fx {
 
 namespace {
@@ -120,21 +123,17 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
         spirv_cross::CompilerGLSL glsl(std::move(spirv));
         const spirv_cross::ShaderResources res = glsl.get_shader_resources();
 
-        for (const auto& r : res.stage_inputs) {
-            const std::string& name = glsl.get_name(r.id);
-            if (name.rfind("qm_in", 0) == 0)
-                glsl.set_decoration(r.id, spv::DecorationLocation,
-                                    static_cast<std::uint32_t>(std::atoi(name.c_str() + 5)));
-        }
-        for (const auto& r : res.stage_outputs) {
-            const std::string& name = glsl.get_name(r.id);
-            if (name.rfind("qm_out", 0) == 0)
-                glsl.set_decoration(r.id, spv::DecorationLocation,
-                                    static_cast<std::uint32_t>(std::atoi(name.c_str() + 6)));
-            else if (name.rfind("qm_target", 0) == 0)
-                glsl.set_decoration(r.id, spv::DecorationLocation,
-                                    static_cast<std::uint32_t>(std::atoi(name.c_str() + 9)));
-        }
+        // The wrapper named its located inputs and outputs after their locations.
+        const auto locate = [&glsl](const auto& resources, Io_Name_Kind a, Io_Name_Kind b) {
+            for (const auto& r : resources) {
+                std::uint32_t location = 0;
+                const std::string& name = glsl.get_name(r.id);
+                if (Parse_Io_Name(name, a, &location) || Parse_Io_Name(name, b, &location))
+                    glsl.set_decoration(r.id, spv::DecorationLocation, location);
+            }
+        };
+        locate(res.stage_inputs, Io_Name_Kind::Input, Io_Name_Kind::Input);
+        locate(res.stage_outputs, Io_Name_Kind::Output, Io_Name_Kind::Target);
 
         if (!res.separate_images.empty() || !res.separate_samplers.empty() ||
             !res.storage_buffers.empty() || !res.storage_images.empty()) {
@@ -224,6 +223,12 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
                   Diagnostics* diag)
 {
+    if (out->glsl.size() > kMax_Glsl_Bytes) {
+        diag->Error(desc.files[shader.file], shader.line,
+                    "'" + shader.entry + "': the generated GLSL is longer than " +
+                        std::to_string(kMax_Glsl_Bytes) + " bytes");
+        return false;
+    }
     const char* src = out->glsl.c_str();
     const GLuint program = glCreateShaderProgramv(
         shader.stage == Shader_Stage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, 1, &src);
@@ -265,6 +270,15 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     for (char c : wrapper)
         if (c == '\n') origins.emplace_back(shader.file, shader.line);
     source += wrapper;
+
+    // The parser keeps the effect's own code within the limit; the wrapper and
+    // the `compile` arguments come on top.
+    if (source.size() > kMax_Shader_Source_Bytes) {
+        diagnostics->Error(desc.files[shader.file], shader.line,
+                           "'" + shader.entry + "': shader code longer than " +
+                               std::to_string(kMax_Shader_Source_Bytes) + " bytes");
+        return nullptr;
+    }
 
     std::string key = shader.stage == Shader_Stage::Vertex ? "vs\n" : "ps\n";
     key += source;

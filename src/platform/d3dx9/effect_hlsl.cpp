@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "platform/d3d9/gl_device.h"
+#include "platform/d3dx9/effect_io_names.h"
 
 namespace qm_fx {
 
@@ -110,6 +111,8 @@ public:
         t.clear();
         if (vertex) t += "float4 " + std::string(kPixel_Offset_Uniform) + ";\n";
         t += "void " + std::string(kEntry_Name) + "(" + params + ")\n{\n";
+        for (const Static_Init& init : desc_.static_inits)
+            t += "    " + init.name + " = " + init.value + ";\n";
         t += locals + reads + "    " + call + "\n" + writes + "}\n";
         return true;
     }
@@ -204,7 +207,7 @@ private:
             if (loc < 0)
                 return Fail("'" + shader_.entry + "': vertex input semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
-            const std::string var = "qm_in" + std::to_string(loc);
+            const std::string var = Io_Name(Io_Name_Kind::Input, static_cast<std::uint32_t>(loc));
             if (!declared[loc]) {
                 Add_Param(params, "in float4 " + var + " : QM_A" + std::to_string(loc));
                 declared[loc] = true;
@@ -228,7 +231,7 @@ private:
             if (loc < 0)
                 return Fail("'" + shader_.entry + "': vertex output semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
-            const std::string var = "qm_out" + std::to_string(loc);
+            const std::string var = Io_Name(Io_Name_Kind::Output, static_cast<std::uint32_t>(loc));
             if (!written[loc]) Add_Param(params, "out float4 " + var + " : QM_V" + std::to_string(loc));
             written[loc] = true;
             *writes += "    " + var + " = " + To4(leaf.access, leaf.type) + ";\n";
@@ -270,7 +273,7 @@ private:
             if (loc < 0)
                 return Fail("'" + shader_.entry + "': pixel input semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
-            const std::string var = "qm_in" + std::to_string(loc);
+            const std::string var = Io_Name(Io_Name_Kind::Input, static_cast<std::uint32_t>(loc));
             if (!declared[loc]) Add_Param(params, "in float4 " + var + " : QM_V" + std::to_string(loc));
             declared[loc] = true;
             *reads += "    " + leaf.access + " = " + From4(var, leaf.type) + ";\n";
@@ -282,7 +285,7 @@ private:
                 if (leaf.index > 3)
                     return Fail("'" + shader_.entry + "': colour output " +
                                 std::to_string(leaf.index) + " is not supported");
-                const std::string var = "qm_target" + std::to_string(leaf.index);
+                const std::string var = Io_Name(Io_Name_Kind::Target, leaf.index);
                 if (!targets[leaf.index])
                     Add_Param(params, "out float4 " + var + " : SV_Target" + std::to_string(leaf.index));
                 targets[leaf.index] = true;
@@ -348,12 +351,25 @@ bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<st
         *log = program.getInfoLog();
         return false;
     }
+    // What glslang cannot translate it reports as "Missing functionality" and
+    // goes on with SPIR-V that the optimiser may crash on; so translate once
+    // without the optimiser and refuse the shader when that reports any.
     glslang::SpvOptions options;
-    options.disableOptimizer = false;  // HLSL needs the legalisation passes
+    options.disableOptimizer = true;
     spv::SpvBuildLogger logger;
     spirv->clear();
     glslang::GlslangToSpv(*program.getIntermediate(lang), *spirv, &logger, &options);
-    const std::string messages_text = logger.getAllMessages();
+    std::string messages_text = logger.getAllMessages();
+    if (messages_text.find("Missing functionality") != std::string::npos) {
+        *log = messages_text;
+        spirv->clear();
+        return false;
+    }
+    options.disableOptimizer = false;  // HLSL needs the legalisation passes
+    spv::SpvBuildLogger optimizer_logger;
+    spirv->clear();
+    glslang::GlslangToSpv(*program.getIntermediate(lang), *spirv, &optimizer_logger, &options);
+    messages_text = optimizer_logger.getAllMessages();
     if (spirv->empty()) {
         *log = messages_text.empty() ? "SPIR-V generation failed" : messages_text;
         return false;

@@ -40,6 +40,7 @@ struct Type_Info {
     std::uint8_t rows = 1;        // matrices: rows; vectors and scalars: 1
     std::uint8_t cols = 1;        // components of a vector; matrix columns
     std::uint32_t elements = 0;   // array length, 0 when not an array
+    std::uint8_t struct_nesting = 0;  // structs: 1 + that of the deepest struct member
     std::string struct_name;
     std::vector<Struct_Member> members;
 
@@ -65,6 +66,7 @@ struct Expr_Node {
     std::vector<double> value;   // Constant
     int parameter = -1;          // Parameter: index into Effect_Desc::parameters
     std::vector<int> kids;       // operand node indices
+    std::uint32_t height = 1;    // of the subtree this node heads
 };
 
 struct Expr {
@@ -171,6 +173,17 @@ struct Hlsl_Source {
     std::vector<std::pair<std::uint16_t, std::uint32_t>> line_origins;
 };
 
+// A static whose initializer calls a function (or reads such a static).
+// glslang's SPIR-V builder crashes on such global initializers, so the
+// static goes to the compiler without one and every entry wrapper assigns
+// it first, in declaration order.
+struct Static_Init {
+    std::string name;
+    std::string value;  // HLSL text of the initializer
+    std::uint16_t file = 0;
+    std::uint32_t line = 0;
+};
+
 struct Effect_Desc {
     std::vector<std::string> files;
     std::vector<Parameter> parameters;
@@ -181,6 +194,7 @@ struct Effect_Desc {
     std::vector<Function_Info> functions;
     std::unordered_map<std::string, std::shared_ptr<const Type_Info>> structs;
     Hlsl_Source hlsl;
+    std::vector<Static_Init> static_inits;
     bool row_major_default = false;  // #pragma pack_matrix(row_major) before the first parameter
 
     int Find_Parameter(const std::string& name) const;

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/d3dx9/effect_limits.h"
 #include "platform/win32.h"
 
 namespace qm_fx {
@@ -64,172 +65,15 @@ bool Read_Effect_File(const std::string& path, std::string* contents)
 }
 
 // ---------------------------------------------------------------------------
-// Lexer
-// ---------------------------------------------------------------------------
-namespace {
-
-bool Is_Ident_Start(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-bool Is_Ident_Char(char c) { return Is_Ident_Start(c) || (c >= '0' && c <= '9'); }
-bool Is_Digit(char c) { return c >= '0' && c <= '9'; }
-
-const char* const kPuncts3[] = {">>=", "<<=", "..."};
-const char* const kPuncts2[] = {"##", "::", "->", "++", "--", "<<", ">>", "<=", ">=", "==",
-                                "!=", "&&", "||", "+=", "-=", "*=", "/=", "%=", "&=", "|=",
-                                "^="};
-const char kPuncts1[] = "{}[]();:,.?~!+-*/%<>=&|^#";
-
-class Lexer {
-public:
-    Lexer(const std::string& text, std::uint16_t file) : s_(text), file_(file) {}
-
-    // Appends every token of the text.
-    void Run(std::vector<Token>* out)
-    {
-        while (true) {
-            Skip_Space();
-            if (i_ >= s_.size()) break;
-            Token t;
-            t.file = file_;
-            t.line = line_;
-            t.line_start = line_start_;
-            t.space_before = space_;
-            line_start_ = false;
-            space_ = false;
-            Lex_One(&t);
-            out->push_back(std::move(t));
-        }
-    }
-
-private:
-    char At(std::size_t k) const { return k < s_.size() ? s_[k] : '\0'; }
-
-    // Skips white space, comments and line continuations.
-    void Skip_Space()
-    {
-        while (i_ < s_.size()) {
-            const char c = s_[i_];
-            if (c == '\n') {
-                ++line_;
-                ++i_;
-                line_start_ = true;
-                space_ = true;
-            } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-                ++i_;
-                space_ = true;
-            } else if (c == '\\' && (At(i_ + 1) == '\n' || (At(i_ + 1) == '\r' && At(i_ + 2) == '\n'))) {
-                i_ += At(i_ + 1) == '\n' ? 2 : 3;
-                ++line_;
-                space_ = true;
-            } else if (c == '/' && At(i_ + 1) == '/') {
-                while (i_ < s_.size() && s_[i_] != '\n') ++i_;
-                space_ = true;
-            } else if (c == '/' && At(i_ + 1) == '*') {
-                i_ += 2;
-                while (i_ < s_.size() && !(s_[i_] == '*' && At(i_ + 1) == '/')) {
-                    if (s_[i_] == '\n') ++line_;
-                    ++i_;
-                }
-                i_ = std::min(i_ + 2, s_.size());
-                space_ = true;
-            } else {
-                break;
-            }
-        }
-    }
-
-    void Lex_One(Token* t)
-    {
-        const char c = s_[i_];
-        const std::size_t start = i_;
-        if (Is_Ident_Start(c)) {
-            while (i_ < s_.size() && Is_Ident_Char(s_[i_])) ++i_;
-            t->kind = Token_Kind::Identifier;
-        } else if (Is_Digit(c) || (c == '.' && Is_Digit(At(i_ + 1)))) {
-            ++i_;
-            while (i_ < s_.size()) {
-                const char d = s_[i_];
-                if ((d == '+' || d == '-') &&
-                    (s_[i_ - 1] == 'e' || s_[i_ - 1] == 'E') && !Is_Hex_Prefixed(start)) {
-                    ++i_;
-                } else if (Is_Ident_Char(d) || d == '.') {
-                    ++i_;
-                } else {
-                    break;
-                }
-            }
-            t->kind = Token_Kind::Number;
-        } else if (c == '"' || c == '\'') {
-            ++i_;
-            bool closed = false;
-            while (i_ < s_.size() && s_[i_] != '\n') {
-                if (s_[i_] == '\\' && i_ + 1 < s_.size() && s_[i_ + 1] != '\n') {
-                    i_ += 2;
-                    continue;
-                }
-                if (s_[i_] == c) {
-                    ++i_;
-                    closed = true;
-                    break;
-                }
-                ++i_;
-            }
-            t->kind = closed ? (c == '"' ? Token_Kind::String : Token_Kind::Character)
-                             : Token_Kind::Invalid;
-        } else {
-            t->kind = Token_Kind::Punct;
-            for (const char* p : kPuncts3)
-                if (s_.compare(i_, 3, p) == 0) {
-                    i_ += 3;
-                    t->text = p;
-                    return;
-                }
-            for (const char* p : kPuncts2)
-                if (s_.compare(i_, 2, p) == 0) {
-                    i_ += 2;
-                    t->text = p;
-                    return;
-                }
-            ++i_;
-            if (!std::strchr(kPuncts1, c) || c == '\0') t->kind = Token_Kind::Invalid;
-        }
-        t->text.assign(s_, start, i_ - start);
-    }
-
-    bool Is_Hex_Prefixed(std::size_t start) const
-    {
-        return s_[start] == '0' && (At(start + 1) == 'x' || At(start + 1) == 'X');
-    }
-
-    const std::string& s_;
-    std::uint16_t file_;
-    std::size_t i_ = 0;
-    std::uint32_t line_ = 1;
-    bool line_start_ = true;
-    bool space_ = false;
-};
-
-}  // namespace
-
-bool Tokenize_Text(const std::string& text, std::uint16_t file, std::vector<Token>* out)
-{
-    const std::size_t first = out->size();
-    Lexer(text, file).Run(out);
-    for (std::size_t k = first; k < out->size(); ++k)
-        if ((*out)[k].kind == Token_Kind::Invalid) return false;
-    return true;
-}
-
-// ---------------------------------------------------------------------------
 // Preprocessor
 // ---------------------------------------------------------------------------
 namespace {
 
-constexpr int kMax_Include_Depth = 32;
 constexpr std::size_t kMax_Output_Tokens = 1u << 20;
 constexpr std::size_t kMax_Expansions = 1u << 16;
+// Tokens gathered into macro arguments, counted again at every level of
+// nested calls: F(F(F(...))) gathers the inner calls once per level.
+constexpr std::size_t kMax_Argument_Tokens = 1u << 18;
 
 struct PToken {
     Token tok;
@@ -307,8 +151,10 @@ public:
         }
         const auto file = static_cast<std::uint16_t>(out_->files.size());
         out_->files.push_back(path);
+        // Stray characters become Invalid tokens, reported only where they
+        // are not skipped by #if.
         std::vector<Token> toks;
-        Lexer(contents, file).Run(&toks);
+        Tokenize_Text(contents, file, &toks);
         return Process(toks, file, depth);
     }
 
@@ -395,6 +241,13 @@ private:
     // Macro expansion of a token list (rescanning included).
     void Expand(std::deque<PToken> in, std::vector<PToken>* out)
     {
+        // Arguments of a macro call are expanded by a nested Expand, so
+        // F(F(F(...))) recurses once per level.
+        const Nesting_Level level(&expand_depth_);
+        if (level.Too_Deep() && !in.empty()) {
+            Error_At(in.front().tok, "macro arguments nested too deeply");
+            return;
+        }
         while (!in.empty()) {
             if (diag_->Failed()) return;
             if (out->size() + in.size() > kMax_Output_Tokens) {
@@ -456,6 +309,10 @@ private:
                     args.emplace_back();
                     continue;
                 }
+                if (++argument_tokens_ > kMax_Argument_Tokens) {
+                    Error_At(t.tok, "macro arguments too large");
+                    return;
+                }
                 args.back().push_back(std::move(a));
             }
             if (m.params.empty() && args.size() == 1 && args[0].empty()) args.clear();
@@ -466,7 +323,7 @@ private:
                                     std::to_string(args.size()) + " given");
                 return;
             }
-            std::vector<PToken> body = Substitute(m, args, hide, t.tok);
+            std::vector<PToken> body = Substitute(m, std::move(args), hide, t.tok);
             in.insert(in.begin(), std::make_move_iterator(body.begin()),
                       std::make_move_iterator(body.end()));
         }
@@ -509,7 +366,15 @@ private:
         *paste = false;
     }
 
-    std::vector<PToken> Substitute(const Macro& m, const std::vector<std::vector<PToken>>& args,
+    // How often parameter `p` appears in the body of `m`.
+    int Param_Uses(const Macro& m, int p) const
+    {
+        int uses = 0;
+        for (const Token& b : m.body) uses += Param_Index(m, b) == p ? 1 : 0;
+        return uses;
+    }
+
+    std::vector<PToken> Substitute(const Macro& m, std::vector<std::vector<PToken>> args,
                                    const std::vector<std::uint32_t>& hide, const Token& at)
     {
         std::vector<PToken> result;
@@ -540,12 +405,19 @@ private:
             }
             const int p = Param_Index(m, b);
             if (p >= 0) {
-                const auto& arg = args[static_cast<std::size_t>(p)];
+                auto& arg = args[static_cast<std::size_t>(p)];
                 const bool raw = (k > 0 && Is(m.body[k - 1], "##")) ||
                                  (k + 1 < n && Is(m.body[k + 1], "##"));
                 std::vector<PToken> expanded;
                 if (raw) {
                     expanded = arg;
+                } else if (Param_Uses(m, p) == 1) {
+                    // The only use: hand the tokens over, so that nested calls
+                    // F(F(F(...))) do not hold a copy per level.
+                    std::deque<PToken> in(std::make_move_iterator(arg.begin()),
+                                          std::make_move_iterator(arg.end()));
+                    std::vector<PToken>().swap(arg);
+                    Expand(std::move(in), &expanded);
                 } else {
                     Expand(std::deque<PToken>(arg.begin(), arg.end()), &expanded);
                 }
@@ -751,7 +623,7 @@ private:
             Error_At(at, "#include names no file");
             return;
         }
-        if (depth + 1 > kMax_Include_Depth) {
+        if (depth + 1 > kMax_Nesting_Depth) {
             Error_At(at, "#include nested too deeply");
             return;
         }
@@ -856,6 +728,11 @@ private:
 
     std::int64_t Parse_Conditional()
     {
+        const Nesting_Level level(&if_depth_);
+        if (level.Too_Deep()) {
+            Fail("#if expression too deeply nested");
+            return 0;
+        }
         const std::int64_t c = Parse_Binary(0);
         if (Accept("?")) {
             const std::int64_t a = Parse_Conditional();
@@ -920,10 +797,21 @@ private:
 
     std::int64_t Parse_Unary()
     {
-        if (Accept("-")) return W(0 - U(Parse_Unary()));
-        if (Accept("+")) return Parse_Unary();
-        if (Accept("!")) return Parse_Unary() == 0 ? 1 : 0;
-        if (Accept("~")) return ~Parse_Unary();
+        for (const char* op : {"-", "+", "!", "~"}) {
+            if (!Accept(op)) continue;
+            const Nesting_Level level(&if_depth_);
+            if (level.Too_Deep()) {
+                Fail("#if expression too deeply nested");
+                return 0;
+            }
+            const std::int64_t v = Parse_Unary();
+            switch (op[0]) {
+            case '-': return W(0 - U(v));
+            case '+': return v;
+            case '!': return v == 0 ? 1 : 0;
+            default: return ~v;
+            }
+        }
         if (Accept("(")) {
             const std::int64_t v = Parse_Conditional();
             if (!Accept(")")) Fail("missing ')' in #if expression");
@@ -985,10 +873,14 @@ private:
     std::unordered_map<std::string, std::uint32_t> ids_;
     std::unordered_set<std::string> once_;
     std::size_t expansions_ = 0;
+    std::size_t argument_tokens_ = 0;
+    int expand_depth_ = 0;
 
+    // The #if expression being evaluated.
     std::vector<Token> expr_;
     std::size_t pos_ = 0;
     std::string expr_error_;
+    int if_depth_ = 0;
 };
 
 bool Run_Preprocessor(const std::string& path, const std::string* text,

@@ -71,9 +71,10 @@ bool Preprocess_Text(const std::string& path, const std::string& text,
                      const Macro_Definitions& defines, const File_Reader& reader,
                      Token_Stream* out, Diagnostics* diagnostics);
 
-// Splits text into tokens (no directives, no macros); used for the text of
-// predefined macros and for token pasting. False for characters that start
-// no token.
+// Splits text into tokens (no directives, no macros) and appends them all;
+// characters that start no token (and unterminated literals) become Invalid
+// tokens, and the result is then false. Used for source files, the text of
+// predefined macros and token pasting.
 bool Tokenize_Text(const std::string& text, std::uint16_t file, std::vector<Token>* out);
 
 }  // namespace qm_fx

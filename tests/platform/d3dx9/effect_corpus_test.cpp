@@ -39,6 +39,7 @@ const Corpus_File k_corpus[] = {
     {"passes.fx", nullptr},
     {"probe.fx", nullptr},
     {"main_function.fx", nullptr},
+    {"glslang_gaps.fx", nullptr},
     {"err_syntax.fx", "err_syntax.fx(3): error: expected ';' near 'float'"},
     {"err_missing_include.fx", "err_missing_include.fx(4): error: cannot open include file 'not_there.fxh'"},
     {"err_asm.fx", "err_asm.fx(6): error: assembly shaders are not supported"},

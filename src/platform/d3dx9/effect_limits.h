@@ -1,0 +1,45 @@
+// How far an effect file may go before we refuse it. Effect files come from
+// users, and the code we hand on (glslang, its SPIR-V optimiser, SPIRV-Cross,
+// the driver's GLSL compiler) recurses on nesting and slows down with size:
+// without these bounds a 10 KB file crashes the process or compiles for
+// minutes. Real effects stay far below every one of them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qm_fx {
+
+// The one depth limit of our own recursions (#include, macro arguments, #if
+// expressions, the parser's expressions and their trees) and of the nesting
+// of parentheses, brackets and braces in shader code. glslang survived some
+// 3,000 levels of parentheses in our measurements; this leaves it room.
+inline constexpr int kMax_Nesting_Depth = 200;
+
+// Struct types inside struct types: the driver's compiler takes time that
+// grows with the depth and the size of what a struct copies.
+inline constexpr int kMax_Struct_Nesting = 16;
+inline constexpr std::uint32_t kMax_Struct_Words = 4096;
+
+// The HLSL of one effect, as it goes to glslang, and the GLSL of one shader
+// as it goes to the driver. Compile time grows with the amount of code
+// (about 20 ms per KB through the SPIR-V optimiser on our machines); our
+// largest sample effect is under 3 KB.
+inline constexpr std::size_t kMax_Shader_Source_Bytes = 64 * 1024;
+inline constexpr std::size_t kMax_Glsl_Bytes = 256 * 1024;
+
+// Counts one level of a recursion for as long as it lives.
+class Nesting_Level {
+public:
+    explicit Nesting_Level(int* depth) : depth_(depth) { ++*depth_; }
+    ~Nesting_Level() { --*depth_; }
+    Nesting_Level(const Nesting_Level&) = delete;
+    Nesting_Level& operator=(const Nesting_Level&) = delete;
+
+    bool Too_Deep() const { return *depth_ > kMax_Nesting_Depth; }
+
+private:
+    int* depth_;
+};
+
+}  // namespace qm_fx

@@ -1,0 +1,359 @@
+// The effect parser, the effect framework's own syntax: annotations,
+// sampler_state blocks, object references, techniques, passes with their
+// state assignments, and the shader values of VertexShader/PixelShader.
+#include "platform/d3dx9/effect_parser_private.h"
+
+namespace qm_fx {
+
+namespace {
+
+const char* const kProfiles[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw",
+                                 "ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_a",
+                                 "ps_2_b", "ps_2_sw", "ps_3_0", "ps_3_sw"};
+
+}  // namespace
+
+// --- annotations -------------------------------------------------------------
+void Effect_Parser::Parse_Annotations(std::vector<Annotation>* out)
+{
+    ++pos_;  // <
+    while (true) {
+        if (At_End()) {
+            Error_Here("unterminated annotations");
+            return;
+        }
+        if (Is_Punct(">") || (Cur().kind == Token_Kind::Punct && Cur().text[0] == '>')) break;
+        Annotation a;
+        const Modifiers m = Parse_Modifiers();
+        const Token& type_tok = Cur();
+        if (!Parse_Type(&a.type, m.row_major, m.column_major)) {
+            Error(type_tok, "unknown annotation type '" + type_tok.text + "'");
+            return;
+        }
+        a.name = Expect_Identifier("an annotation name");
+        a.type.elements = Parse_Array_Suffix();
+        if (!Expect("=")) return;
+        const std::size_t value_start = pos_;
+        if (a.type.base == Base_Type::String) {
+            // Strings may come parenthesized out of a macro: ("World").
+            int parens = 0;
+            while (Accept("(")) ++parens;
+            if (Cur().kind != Token_Kind::String) {
+                Error_Here("expected a string");
+                return;
+            }
+            while (Cur().kind == Token_Kind::String) a.string_value += Unquote(toks_[pos_++].text);
+            while (parens-- > 0)
+                if (!Expect(")")) return;
+        } else if (a.type.Numeric()) {
+            Expr e;
+            e.root = Parse_Expression(&e, nullptr, true);
+            if (diag_->Failed()) return;
+            a.values = Eval_Node(e, e.root, *desc_, desc_->defaults.data());
+        } else {
+            // Objects in annotations (rare): keep the text only.
+            while (!At_End() && !Is_Punct(";")) ++pos_;
+        }
+        a.text = Join(value_start, pos_);
+        if (!Expect(";")) return;
+        out->push_back(std::move(a));
+    }
+    Expect_Close_Angle();
+}
+
+std::string Effect_Parser::Join(std::size_t begin, std::size_t end) const
+{
+    std::string s;
+    for (std::size_t k = begin; k < end && k < toks_.size(); ++k) {
+        if (k > begin && toks_[k].space_before) s += ' ';
+        s += toks_[k].text;
+    }
+    return s;
+}
+
+// --- sampler_state -------------------------------------------------------------
+void Effect_Parser::Parse_Sampler_State(int index)
+{
+    if (!Expect("{")) return;
+    while (!Accept("}")) {
+        if (At_End() || diag_->Failed()) {
+            Error_Here("unterminated sampler_state");
+            return;
+        }
+        const Token& name_tok = Cur();
+        const std::string name = Expect_Identifier("a sampler state");
+        if (diag_->Failed()) return;
+        const State_Def* def = Find_State(name, true);
+        if (!def) {
+            Error(name_tok, "unknown sampler state '" + name + "'");
+            return;
+        }
+        if (Is_Punct("[")) {
+            ++pos_;
+            Parse_Constant_Int();
+            if (!Expect("]")) return;
+        }
+        if (!Expect("=")) return;
+        State_Assignment sa;
+        sa.def = def;
+        sa.name = name;
+        sa.file = name_tok.file;
+        sa.line = name_tok.line;
+        const std::size_t value_start = pos_;
+        if (def->kind == State_Kind::Texture) {
+            sa.object = Parse_Object_Ref(Base_Type::Texture, "texture");
+        } else {
+            sa.value.root = Parse_Expression(&sa.value, def, true);
+        }
+        sa.value_text = Join(value_start, pos_);
+        if (diag_->Failed() || !Expect(";")) return;
+        Parameter& p = desc_->parameters[static_cast<std::size_t>(index)];
+        if (def->kind == State_Kind::Texture) {
+            p.sampler_texture = sa.object;
+            p.sampler_sets_texture = true;
+        }
+        p.sampler_states.push_back(std::move(sa));
+    }
+}
+
+// NULL, <name>, (name) or name of a parameter of the given base type.
+// Returns the parameter index, -1 for NULL.
+int Effect_Parser::Parse_Object_Ref(Base_Type base, const char* what)
+{
+    if (Is_Ident_No_Case("NULL")) {
+        ++pos_;
+        return -1;
+    }
+    bool angle = false, paren = false;
+    if (Accept("<")) angle = true;
+    else if (Accept("(")) paren = true;
+    const Token& name_tok = Cur();
+    const std::string name = Expect_Identifier(what);
+    if (diag_->Failed()) return -1;
+    if (angle && !Expect_Close_Angle()) return -1;
+    if (paren && !Expect(")")) return -1;
+    const int index = desc_->Find_Parameter(name);
+    if (index < 0) {
+        Error(name_tok, std::string("unknown ") + what + " '" + name + "'");
+        return -1;
+    }
+    const Type_Info& t = desc_->parameters[static_cast<std::size_t>(index)].type;
+    const bool ok = base == Base_Type::Float ? t.Is_Matrix() : t.base == base;
+    if (!ok) {
+        Error(name_tok, "'" + name + "' is not a " + what);
+        return -1;
+    }
+    return index;
+}
+
+// --- techniques ----------------------------------------------------------------
+void Effect_Parser::Parse_Technique()
+{
+    ++pos_;
+    Technique tech;
+    if (Cur().kind == Token_Kind::Identifier) tech.name = toks_[pos_++].text;
+    for (const Technique& t : desc_->techniques)
+        if (!tech.name.empty() && t.name == tech.name) {
+            Error(toks_[pos_ - 1], "redefinition of technique '" + tech.name + "'");
+            return;
+        }
+    if (Is_Punct("<")) Parse_Annotations(&tech.annotations);
+    if (!Expect("{")) return;
+    while (!Accept("}")) {
+        if (At_End() || diag_->Failed()) {
+            Error_Here("unterminated technique");
+            return;
+        }
+        if (!Is_Ident_No_Case("pass")) {
+            Error_Here("expected 'pass'");
+            return;
+        }
+        ++pos_;
+        Pass pass;
+        if (Cur().kind == Token_Kind::Identifier) pass.name = toks_[pos_++].text;
+        if (Is_Punct("<")) Parse_Annotations(&pass.annotations);
+        if (!Expect("{")) return;
+        while (!Accept("}")) {
+            if (At_End() || diag_->Failed()) {
+                Error_Here("unterminated pass");
+                return;
+            }
+            Parse_Pass_State(&pass);
+        }
+        tech.passes.push_back(std::move(pass));
+    }
+    desc_->techniques.push_back(std::move(tech));
+}
+
+void Effect_Parser::Parse_Pass_State(Pass* pass)
+{
+    const Token& name_tok = Cur();
+    const std::string name = Expect_Identifier("a state name");
+    if (diag_->Failed()) return;
+    const State_Def* def = Find_State(name, false);
+    if (!def) {
+        Error(name_tok, "unknown state '" + name + "'");
+        return;
+    }
+    State_Assignment sa;
+    sa.def = def;
+    sa.name = name;
+    sa.file = name_tok.file;
+    sa.line = name_tok.line;
+    if (Accept("[")) {
+        const std::int64_t index = Parse_Constant_Int();
+        if (!Expect("]")) return;
+        if (!def->indexed || index < 0 || index > 255) {
+            Error(name_tok, "invalid index for state '" + name + "'");
+            return;
+        }
+        sa.index = static_cast<std::uint32_t>(index);
+    }
+    if (!Expect("=")) return;
+    const std::size_t value_start = pos_;
+    switch (def->kind) {
+    case State_Kind::Vertex_Shader:
+    case State_Kind::Pixel_Shader: Parse_Shader_Value(&sa); break;
+    case State_Kind::Texture: sa.object = Parse_Object_Ref(Base_Type::Texture, "texture"); break;
+    case State_Kind::Sampler_Object:
+        sa.object = Parse_Object_Ref(Base_Type::Sampler, "sampler");
+        break;
+    case State_Kind::Transform:
+        sa.object = Parse_Object_Ref(Base_Type::Float, "matrix");
+        if (sa.object < 0 && !diag_->Failed()) Error(name_tok, "a transform needs a matrix");
+        break;
+    default:
+        if (Is_Ident("asm")) {
+            Error(Cur(), "assembly shaders are not supported");
+            return;
+        }
+        sa.value.root = Parse_Expression(&sa.value, def, true);
+    }
+    if (diag_->Failed()) return;
+    sa.value_text = Join(value_start, pos_);
+    if (!Expect(";")) return;
+    if (def->kind == State_Kind::Vertex_Shader) pass->vertex_shader = sa.shader;
+    if (def->kind == State_Kind::Pixel_Shader) pass->pixel_shader = sa.shader;
+    pass->states.push_back(std::move(sa));
+}
+
+void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
+{
+    const bool vertex = sa->def->kind == State_Kind::Vertex_Shader;
+    if (Is_Ident("asm")) {
+        Error(Cur(), "assembly shaders are not supported");
+        return;
+    }
+    if (Is_Ident_No_Case("NULL")) {
+        ++pos_;
+        sa->shader = -1;
+        return;
+    }
+    if (!Is_Ident("compile")) {
+        const int p = Parse_Object_Ref(vertex ? Base_Type::Vertex_Shader : Base_Type::Pixel_Shader,
+                                       vertex ? "vertex shader" : "pixel shader");
+        sa->shader = p < 0 ? -1 : desc_->parameters[static_cast<std::size_t>(p)].shader;
+        return;
+    }
+    const Token& compile_tok = Cur();
+    ++pos_;
+    const Token& profile_tok = Cur();
+    const std::string profile = Expect_Identifier("a shader profile");
+    if (diag_->Failed()) return;
+    bool known = false;
+    for (const char* pr : kProfiles) known = known || profile == pr;
+    if (!known) {
+        Error(profile_tok, "unsupported shader profile '" + profile + "'");
+        return;
+    }
+    if ((profile[0] == 'v') != vertex) {
+        Error(profile_tok, std::string("profile '") + profile + "' cannot be used for a " +
+                               (vertex ? "vertex" : "pixel") + " shader");
+        return;
+    }
+    Shader_Compile sc;
+    sc.stage = vertex ? Shader_Stage::Vertex : Shader_Stage::Pixel;
+    sc.profile = profile;
+    sc.file = compile_tok.file;
+    sc.line = compile_tok.line;
+    sc.entry = Expect_Identifier("a function name");
+    if (!Expect("(")) return;
+    if (!Accept(")")) {
+        while (true) {
+            const std::size_t arg_start = pos_;
+            int level = 0;
+            while (!At_End()) {
+                if (Is_Punct("(") || Is_Punct("[") || Is_Punct("{")) {
+                    // The arguments go into the shader code as written.
+                    if (++level > kMax_Nesting_Depth) {
+                        Error_Here("shader arguments nested too deeply");
+                        return;
+                    }
+                }
+                if (Is_Punct(")") || Is_Punct("]") || Is_Punct("}")) {
+                    if (level == 0) break;
+                    --level;
+                }
+                if (level == 0 && Is_Punct(",")) break;
+                ++pos_;
+            }
+            if (At_End()) {
+                Error_Here("unterminated argument list");
+                return;
+            }
+            if (pos_ == arg_start) {
+                Error_Here("missing argument");
+                return;
+            }
+            if (const std::size_t deep = Find_Too_Deep_Code(toks_, arg_start, pos_); deep < pos_) {
+                Error(toks_[deep], "shader arguments nested too deeply");
+                return;
+            }
+            std::string text;
+            for (std::size_t k = arg_start; k < pos_; ++k) {
+                if (k > arg_start) text += ' ';
+                text += toks_[k].text;
+            }
+            sc.args.push_back(std::move(text));
+            if (Accept(")")) break;
+            if (!Expect(",")) return;
+        }
+    }
+    for (std::size_t k = 0; k < desc_->shaders.size(); ++k) {
+        const Shader_Compile& o = desc_->shaders[k];
+        if (o.stage == sc.stage && o.profile == sc.profile && o.entry == sc.entry &&
+            o.args == sc.args) {
+            sa->shader = static_cast<int>(k);
+            return;
+        }
+    }
+    desc_->shaders.push_back(std::move(sc));
+    sa->shader = static_cast<int>(desc_->shaders.size() - 1);
+}
+
+void Effect_Parser::Check_Shader_Entries()
+{
+    for (const Shader_Compile& sc : desc_->shaders) {
+        const Function_Info* f = desc_->Find_Function(sc.entry, sc.args.size());
+        const std::string& file = desc_->files[sc.file];
+        if (!f) {
+            diag_->Error(file, sc.line, "undefined function '" + sc.entry + "'");
+            return;
+        }
+        std::size_t uniforms = 0, required = 0;
+        for (const Function_Param& p : f->params)
+            if (p.is_uniform) {
+                ++uniforms;
+                if (!p.has_default) ++required;
+            }
+        if (sc.args.size() < required || sc.args.size() > uniforms) {
+            diag_->Error(file, sc.line,
+                         "'" + sc.entry + "' takes " + std::to_string(uniforms) +
+                             " uniform arguments, " + std::to_string(sc.args.size()) +
+                             " given");
+            return;
+        }
+    }
+}
+
+}  // namespace qm_fx
