@@ -38,10 +38,10 @@ PROGRAMS = ["engine", "peer", "minimal"]
 # two programs have no effect files), so one round of them is enough.
 SCENES = {
     "empty": (0, PROGRAMS, False, 99),
-    "wuson_10": (100, PROGRAMS, False, 99),
-    "cube_400": (60, PROGRAMS, False, 99),
-    "truespace_20": (60, PROGRAMS, False, 99),
-    "cube_2000": (20, PROGRAMS, False, 99),
+    "wuson_10": (60, PROGRAMS, False, 99),
+    "cube_400": (40, PROGRAMS, False, 99),
+    "truespace_20": (30, PROGRAMS, False, 99),
+    "cube_2000": (15, PROGRAMS, False, 99),
     "startup_1000": (0, PROGRAMS, False, 99),
     "startup_1000_fx": (0, ["engine"], False, 1),
     "startup_5000": (0, PROGRAMS, True, 99),
