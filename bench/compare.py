@@ -253,13 +253,16 @@ def main():
     for name in names:
         if name == "empty" and len(names) > 1:
             continue
+        if not any(results.get((name, p)) for p in PROGRAMS):
+            continue
         count = object_count(os.path.join(scenes_dir, name))
         fps = [figure(name, p, 1) for p in PROGRAMS]
         first = [figure(name, p, "first") for p in PROGRAMS]
         rss = [figure(name, p, 3) for p in PROGRAMS]
         base = [figure("empty", p, 3) for p in PROGRAMS]
-        per_object = [(r - b) / count if r is not None and b is not None and count else None
-                      for r, b in zip(rss, base)]
+        # With few objects the difference is mostly what drawing allocates.
+        per_object = [(r - b) / count if r is not None and b is not None and count >= 100
+                      else None for r, b in zip(rss, base)]
         ratio = lambda a, b: a / b if a is not None and b else None
         print("%-17s %6d | %7s %7s %7s | %6s %6s | %13s %7s %7s | %9s %7s %7s | %15s %7s %7s" % (
             name, count, *(fmt(v, ".1f") for v in fps),
@@ -268,8 +271,8 @@ def main():
             *(fmt(v / 1024.0 if v is not None else None, ".0f") for v in rss),
             *(fmt(v, ".1f") for v in per_object)))
     print("E engine, P peer, M minimal; E/P and E/M are fps ratios (above 1: the engine is faster).")
-    print("Start-up scenes run 0 frames (load, then quit before the first frame); the empty scene "
-          "gives the base RSS.")
+    print("Start-up scenes run 0 frames (load, then quit before the first frame); KiB/object is "
+          "(RSS - RSS on the empty scene) / objects, shown from 100 objects up.")
 
     if args.shots:
         print()
