@@ -182,8 +182,8 @@ def median(values):
     return statistics.median(values) if values else None
 
 
-def fmt(value, spec):
-    return format(value, spec) if value is not None else "-"
+def fmt(value, pattern):
+    return format(value, pattern) if value is not None else "-"
 
 
 def main():
