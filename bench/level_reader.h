@@ -1,0 +1,105 @@
+// The part of a Quillmoor level file that the comparison programs need
+// (bench/peer_irrlicht.cpp and bench/minimal_gl.cpp): the camera, every
+// static mesh with its position and every light with its position, colours
+// and range. Both programs read the same generated levels the engine reads,
+// so all three draw one scene by construction. Header-only and independent of
+// the engine: the peer program is built without it.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Level_Object {
+    std::string model;  // as written, '\' turned into '/'
+    float x = 0, y = 0, z = 0;
+};
+
+struct Level_Light {
+    float x = 0, y = 0, z = 0;
+    float diffuse[4] = {2, 2, 2, 2};  // the engine's defaults for a light block
+    float ambient[4] = {2, 2, 2, 2};
+    float range = 300;
+};
+
+struct Level {
+    float camera_pos[3] = {0, 0, 0};
+    float camera_look[3] = {0, 0, 1};
+    std::vector<Level_Object> objects;
+    std::vector<Level_Light> lights;
+};
+
+// "[key]=value" lines with blanks removed; anything else is a comment.
+inline bool Read_Level(const char* path, Level* out) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    std::map<std::string, std::string> block;
+    bool in_block = false;
+    char raw[1024];
+    while (std::fgets(raw, sizeof raw, file)) {
+        std::string line;
+        for (const char* p = raw; *p; ++p)
+            if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n') line += *p;
+        if (line.empty() || line[0] != '[') continue;
+        const std::size_t close = line.find(']');
+        if (close == std::string::npos) continue;
+        const std::string key = line.substr(1, close - 1);
+        const std::string value = close + 2 <= line.size() ? line.substr(close + 2) : "";
+        const float number = static_cast<float>(std::atof(value.c_str()));
+        if (key == "CameraPosX") out->camera_pos[0] = number;
+        else if (key == "CameraPosY") out->camera_pos[1] = number;
+        else if (key == "CameraPosZ") out->camera_pos[2] = number;
+        else if (key == "CameraLookX") out->camera_look[0] = number;
+        else if (key == "CameraLookY") out->camera_look[1] = number;
+        else if (key == "CameraLookZ") out->camera_look[2] = number;
+        else if (key == "object") { in_block = true; block.clear(); }
+        else if (key == "/object" && in_block) {
+            in_block = false;
+            auto f = [&](const char* name, float fallback) {
+                auto it = block.find(name);
+                return it == block.end() ? fallback : static_cast<float>(std::atof(it->second.c_str()));
+            };
+            const std::string type = block.count("type") ? block["type"] : "static_mesh";
+            if (type == "static_mesh") {
+                Level_Object o;
+                o.model = block["name"];
+                for (char& c : o.model)
+                    if (c == '\\') c = '/';
+                o.x = f("x", 0); o.y = f("y", 0); o.z = f("z", 0);
+                out->objects.push_back(o);
+            } else if (type == "point_light") {
+                Level_Light l;
+                l.x = f("x", 0); l.y = f("y", 0); l.z = f("z", 0);
+                const char* channels = "rgba";
+                for (int c = 0; c < 4; ++c) {
+                    l.diffuse[c] = f(("light_Diffuse_" + std::string(1, channels[c])).c_str(), 2);
+                    l.ambient[c] = f(("light_Ambient_" + std::string(1, channels[c])).c_str(), 2);
+                }
+                l.range = f("light_Range", 300);
+                out->lights.push_back(l);
+            }
+        } else if (in_block) {
+            block[key] = value;
+        }
+    }
+    std::fclose(file);
+    return true;
+}
+
+// Peak resident set size of this process in KiB (VmHWM), 0 if unknown.
+inline long Peak_Rss_Kib() {
+    FILE* file = std::fopen("/proc/self/status", "r");
+    if (!file) return 0;
+    char line[256];
+    long kib = 0;
+    while (std::fgets(line, sizeof line, file))
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+    std::fclose(file);
+    return kib;
+}
+
+}  // namespace bench
