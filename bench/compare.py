@@ -17,6 +17,10 @@ rounds:
 
     bench/compare.py --build BUILD --scenes DIR [--rounds 3] [--big]
                      [--shots DIR] [--only SCENE,...] [--frames-scale F]
+                     [--before EXE]
+
+--before EXE runs another engine binary (an older build) as a fourth program
+in the same rotation and prints a second table: that build against this one.
 """
 import argparse
 import os
@@ -57,8 +61,9 @@ OBJECTS = re.compile(r"^\[object\]", re.M)
 LIGHT = re.compile(r"\[type\]\s*=\s*point_light")
 
 
-def command(build, program, folder, frames, shot):
+def command(build, program, folder, frames, shot, before=None):
     exe = {"engine": os.path.join(build, "src", "quillmoor"),
+           "before": before,
            "peer": os.path.join(build, "bench", "peer_irrlicht"),
            "minimal": os.path.join(build, "bench", "minimal_gl")}[program]
     cmd = [exe, "--dir", folder, "--frames", str(frames)]
@@ -197,7 +202,9 @@ def main():
     parser.add_argument("--shots", default="", help="write screenshots of the last round here")
     parser.add_argument("--frames-scale", type=float, default=1.0)
     parser.add_argument("--timeout", type=float, default=900.0)
+    parser.add_argument("--before", default="", help="an older engine binary to run alongside")
     args = parser.parse_args()
+    programs_run = PROGRAMS + (["before"] if args.before else [])
     build = os.path.abspath(args.build)
     scenes_dir = os.path.abspath(args.scenes or os.path.join(build, "bench_scenes"))
     names = [n for n in args.only.split(",") if n] or list(SCENES)
@@ -219,14 +226,19 @@ def main():
                 continue
             if frames:
                 frames = max(1, int(round(frames * args.frames_scale)))
-            order = PROGRAMS[round_index % 3:] + PROGRAMS[:round_index % 3]
+            turn = round_index % len(programs_run)
+            order = programs_run[turn:] + programs_run[:turn]
             for program in order:
-                if program not in programs or (big and program == "engine" and not args.big):
+                # An older engine build runs wherever the engine does.
+                if ("engine" if program == "before" else program) not in programs:
+                    continue
+                if big and program in ("engine", "before") and not args.big:
                     continue
                 shot = None
                 if args.shots and last and frames:
                     shot = os.path.join(os.path.abspath(args.shots), "%s_%s.png" % (name, program))
-                cmd = command(build, program, os.path.join(scenes_dir, name), frames, shot)
+                cmd = command(build, program, os.path.join(scenes_dir, name), frames, shot,
+                              os.path.abspath(args.before) if args.before else None)
                 run = run_once(cmd, args.timeout)
                 results.setdefault((name, program), []).append(run)
                 if run:
@@ -273,6 +285,26 @@ def main():
     print("E engine, P peer, M minimal; E/P and E/M are fps ratios (above 1: the engine is faster).")
     print("Start-up scenes run 0 frames (load, then quit before the first frame); KiB/object is "
           "(RSS - RSS on the empty scene) / objects, shown from 100 objects up.")
+
+    if args.before:
+        print()
+        print("This build (E) against %s (B), same rounds" % args.before)
+        head = ("%-17s %6s | %7s %7s %6s | %13s %7s | %9s %7s" %
+                ("scene", "objs", "fps B", "fps E", "E/B", "1st frame s B", "E", "RSS MiB B", "E"))
+        print(head)
+        print("-" * len(head))
+        for name in names:
+            if not results.get((name, "before")) and not results.get((name, "engine")):
+                continue
+            count = object_count(os.path.join(scenes_dir, name))
+            fps = [figure(name, p, 1) for p in ("before", "engine")]
+            first = [figure(name, p, "first") for p in ("before", "engine")]
+            rss = [figure(name, p, 3) for p in ("before", "engine")]
+            print("%-17s %6d | %7s %7s %6s | %13s %7s | %9s %7s" % (
+                name, count, *(fmt(v, ".1f") for v in fps),
+                fmt(fps[1] / fps[0] if fps[0] and fps[1] else None, ".2f"),
+                *(fmt(v, ".2f") for v in first),
+                *(fmt(v / 1024.0 if v is not None else None, ".0f") for v in rss)))
 
     if args.shots:
         print()
