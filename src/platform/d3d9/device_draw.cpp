@@ -498,6 +498,7 @@ bool Device::Apply_Programs(const Vertex_Layout& layout) {
             }
         }
         key.texcoord0_source = std::uint8_t(stage_states_[0][D3DTSS_TEXCOORDINDEX] & 7);
+        key.all_texcoords = override_fragment_ ? 1 : 0;
         vertex = cache.Vertex_Program(key);
     }
 

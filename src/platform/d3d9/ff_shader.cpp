@@ -174,7 +174,8 @@ std::string Ff_Vertex_Source(const Ff_Vertex_Key& key) {
         s += Loc(Gl_Attribute::Texcoord0 + i) + "in vec4 in_texcoord" + std::to_string(i) + ";\n";
     s += Loc(Gl_Varying::Color0) + "out vec4 out_color0;\n";
     s += Loc(Gl_Varying::Color1) + "out vec4 out_color1;\n";
-    for (int i = 0; i < 8; ++i)
+    const int texcoord_outputs = key.all_texcoords ? 8 : 1;
+    for (int i = 0; i < texcoord_outputs; ++i)
         s += Loc(Gl_Varying::Texcoord0 + i) + "out vec4 out_texcoord" + std::to_string(i) + ";\n";
     s += "void main() {\n";
 
@@ -218,7 +219,7 @@ std::string Ff_Vertex_Source(const Ff_Vertex_Key& key) {
         s += key.has_color1 ? "    out_color1 = in_color1;\n" : "    out_color1 = vec4(0.0);\n";
     }
     s += "    out_texcoord0 = in_texcoord" + std::to_string(key.texcoord0_source & 7) + ";\n";
-    for (int i = 1; i < 8; ++i)
+    for (int i = 1; i < texcoord_outputs; ++i)
         s += "    out_texcoord" + std::to_string(i) + " = in_texcoord" + std::to_string(i) + ";\n";
     s += "}\n";
     return s;

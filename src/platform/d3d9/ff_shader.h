@@ -42,6 +42,9 @@ struct Ff_Vertex_Key {
     std::uint8_t ambient_source = 0;
     std::uint8_t emissive_source = 0;
     std::uint8_t texcoord0_source = 0;  // stage 0's TEXCOORDINDEX (set 0..7)
+    // Pass every texture coordinate set on (for a fragment program of an
+    // effect); the fixed-function fragment half reads only the first.
+    std::uint8_t all_texcoords = 0;
     std::uint8_t lights[k_ff_lights] = {};
     bool operator==(const Ff_Vertex_Key&) const = default;
 };
