@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include "x11_frames.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -98,4 +100,24 @@ bool Parse_Camera(const std::string& out, float pos[3], float look[3]) {
     if (at == std::string::npos) return false;
     return std::sscanf(out.c_str() + at, "camera pos (%f, %f, %f) look (%f, %f, %f)", &pos[0],
                        &pos[1], &pos[2], &look[0], &look[1], &look[2]) == 6;
+}
+
+bool Wait_For_Frames(Windowed_Run& run, int frames, int timeout_seconds) {
+    // The value of the timer row: "таймер времени работы(мс):" at (10, 65),
+    // its value from x = 250.
+    const int x = 250, y = 65, width = 120, height = 12;
+    std::uint64_t last = 0;
+    if (!X11_Region_Hash(run.Display(), run.Window(), x, y, width, height, &last)) return false;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+    int seen = 0;
+    while (seen < frames) {
+        if (std::chrono::steady_clock::now() > deadline || run.Exited()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::uint64_t now = 0;
+        if (!X11_Region_Hash(run.Display(), run.Window(), x, y, width, height, &now)) return false;
+        if (now != last) ++seen;
+        last = now;
+    }
+    return true;
 }

@@ -55,6 +55,13 @@ private:
     std::string why_;
 };
 
+// Waits until the window has shown `frames` more frames: the overlay's
+// timer row (uptime in milliseconds) looks different in every frame the
+// program presents, so each change seen is at least one new frame. Input
+// sent after this has returned arrives between frames the program draws,
+// however slow the machine is. False on timeout.
+bool Wait_For_Frames(Windowed_Run& run, int frames, int timeout_seconds = 120);
+
 // Sends the window manager's close request (WM_DELETE_WINDOW) to a window.
 bool Send_Close_Request(const char* display, const std::string& window_id);
 

@@ -41,11 +41,13 @@ Camera_Run Drive_Sample(Drive drive) {
     }
     EXPECT_TRUE(loaded);
     // Pointer into the window first: without a window manager the keyboard
-    // follows the pointer.
+    // follows the pointer. The program follows the pointer from frame to
+    // frame, so it has to draw frames with the pointer there before any
+    // button goes down.
     run.Xdotool({"mousemove", "--window", run.Window(), "500", "400"});
-    Pause(700);
+    EXPECT_TRUE(Wait_For_Frames(run, 2));
     drive(run);
-    Pause(300);
+    EXPECT_TRUE(Wait_For_Frames(run, 2));
     run.Xdotool({"key", "Escape"});
     out.result = run.Wait();
     EXPECT_EQ(out.result.Exit_Code, 0) << out.result.Err;
@@ -67,7 +69,7 @@ int Differing_Position_Pixels(const Png_Image& a, const Png_Image& b) {
 TEST(Input, PointerMotionWithTheButtonUpChangesNothing) {
     Camera_Run still = Drive_Sample([](Windowed_Run& run) {
         run.Xdotool({"mousemove_relative", "--", "80", "40"});
-        Pause(200);
+        EXPECT_TRUE(Wait_For_Frames(run, 2));
         run.Xdotool({"mousemove_relative", "--", "-150", "10"});
     });
     ASSERT_TRUE(still.parsed);
@@ -80,8 +82,11 @@ TEST(Input, PointerMotionWithTheButtonUpChangesNothing) {
 TEST(Input, HoldingUpArrowWalksForwardAtConstantHeight) {
     Camera_Run still = Drive_Sample([](Windowed_Run&) {});
     Camera_Run moved = Drive_Sample([](Windowed_Run& run) {
+        // Held for at least 800 ms and for frames drawn while it is down.
         run.Xdotool({"keydown", "Up"});
+        EXPECT_TRUE(Wait_For_Frames(run, 2));
         Pause(800);
+        EXPECT_TRUE(Wait_For_Frames(run, 2));
         run.Xdotool({"keyup", "Up"});
     });
     ASSERT_TRUE(moved.parsed);
@@ -95,14 +100,13 @@ TEST(Input, HoldingUpArrowWalksForwardAtConstantHeight) {
 TEST(Input, DraggingTurnsTheViewWithoutMoving) {
     Camera_Run turned = Drive_Sample([](Windowed_Run& run) {
         // The view turns on the frames between the press and the release, so
-        // each step waits a few frames even on a slow software renderer.
+        // each step waits for frames drawn after it, however slow they come.
         run.Xdotool({"mousedown", "1"});
-        Pause(300);
+        EXPECT_TRUE(Wait_For_Frames(run, 2));
         for (int step = 0; step < 6; ++step) {
             run.Xdotool({"mousemove_relative", "--", "15", "0"});
-            Pause(150);
+            EXPECT_TRUE(Wait_For_Frames(run, 2));
         }
-        Pause(300);
         run.Xdotool({"mouseup", "1"});
     });
     ASSERT_TRUE(turned.parsed);

@@ -2,6 +2,7 @@
 #include "support/xvfb.h"
 #include "win32_test_util.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -186,22 +187,27 @@ TEST(Message_Box_On_Display, ShowsAModalBoxTitledInUtf8AndReturnsTheButton) {
     ASSERT_FALSE(Platform_Init(false));
     const std::string env = std::string("DISPLAY=") + xvfb.Display() + " ";
     std::string title;
+    std::atomic<bool> returned{false};
     std::thread answer([&] {
-        for (int i = 0; i < 100; ++i) {
+        // The box may show up late on a busy machine, and a key sent before
+        // it listens is lost: press Return on it until MessageBoxA returns.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (!returned && std::chrono::steady_clock::now() < deadline) {
             // The box is the only top-level window with a name.
             const std::string id = Output_Of(env + "xwininfo -root -children | awk '/^ +0x[0-9a-f]+ \"/{print $1; exit}'");
             if (!id.empty() && id.back() == '\n') {
                 const std::string window = id.substr(0, id.size() - 1);
-                title = Output_Of(env + "xprop -id " + window + " _NET_WM_NAME");
+                const std::string name = Output_Of(env + "xprop -id " + window + " _NET_WM_NAME");
+                if (title.empty()) title = name;
                 Output_Of(env + "xdotool windowfocus " + window + " key Return");
-                return;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     });
     testing::internal::CaptureStderr();
     // Caption "Ошибка" in Windows-1251.
     const int result = MessageBoxA(nullptr, "blank.x", "\xCE\xF8\xE8\xE1\xEA\xE0", MB_OK | MB_ICONWARNING);
+    returned = true;
     const std::string err = testing::internal::GetCapturedStderr();
     answer.join();
     EXPECT_EQ(result, IDOK);
