@@ -8,9 +8,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace bench {
 
@@ -100,6 +103,37 @@ inline long Peak_Rss_Kib() {
         if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
     std::fclose(file);
     return kib;
+}
+
+// The command line both comparison programs take, and the level of the
+// folder it names: 0 to go on, otherwise the exit status.
+struct Run_Options {
+    long frames = 300;
+    const char* screenshot = nullptr;
+    Level level;
+};
+
+inline int Start_Run(const char* program, int argc, char** argv, Run_Options* out) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--dir") && i + 1 < argc) {
+            if (chdir(argv[++i]) != 0) {
+                std::perror(argv[i]);
+                return 1;
+            }
+        } else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
+            out->frames = std::atol(argv[++i]);
+        } else if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) {
+            out->screenshot = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: %s [--dir DIR] [--frames N] [--screenshot FILE]\n", program);
+            return 2;
+        }
+    }
+    if (!Read_Level("levels/map_new.txt", &out->level)) {
+        std::fprintf(stderr, "%s: no levels/map_new.txt here\n", program);
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace bench

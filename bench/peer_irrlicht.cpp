@@ -86,29 +86,11 @@ bool Write_Screenshot(video::IVideoDriver* driver, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long frames = 300;
-    const char* screenshot = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--dir") && i + 1 < argc) {
-            if (chdir(argv[++i]) != 0) {
-                std::perror(argv[i]);
-                return 1;
-            }
-        } else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
-            frames = std::atol(argv[++i]);
-        } else if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) {
-            screenshot = argv[++i];
-        } else {
-            std::fprintf(stderr, "usage: peer_irrlicht [--dir DIR] [--frames N] [--screenshot FILE]\n");
-            return 2;
-        }
-    }
-
-    bench::Level level;
-    if (!bench::Read_Level("levels/map_new.txt", &level)) {
-        std::fprintf(stderr, "peer_irrlicht: no levels/map_new.txt here\n");
-        return 1;
-    }
+    bench::Run_Options options;
+    if (const int status = bench::Start_Run("peer_irrlicht", argc, argv, &options)) return status;
+    const long frames = options.frames;
+    const char* screenshot = options.screenshot;
+    const bench::Level& level = options.level;
 
     SIrrlichtCreationParameters params;
     params.DriverType = video::EDT_OPENGL;
