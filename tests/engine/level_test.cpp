@@ -39,10 +39,11 @@ TEST_F(Level, BigLevelsKeepEveryKeyInFileOrder) {
     const int count = 60000;
     std::string text;
     for (int i = 1; i <= count; ++i) {
-        text += "[object]\n[name]=m" + std::to_string(i) + ".x\n[x]=" + std::to_string(i) +
-                "\n[/object]\n";
+        const std::string number = std::to_string(i);
+        text.append("[object]\n[name]=m").append(number).append(".x\n[x]=").append(number);
+        text.append("\n[/object]\n");
         if (i % 1000 == 0)
-            text += "[object]\n[type]=point_light\n[x]=" + std::to_string(i) + "\n[/object]\n";
+            text.append("[object]\n[type]=point_light\n[x]=").append(number).append("\n[/object]\n");
     }
     ASSERT_EQ(Load(text), 0);
     ASSERT_EQ(Main_Object_Count, count);
@@ -53,7 +54,9 @@ TEST_F(Level, BigLevelsKeepEveryKeyInFileOrder) {
         ASSERT_EQ(node->Key, expected);
         ASSERT_EQ(node->Prev, previous);
         if (expected > 0) {
-            ASSERT_EQ(node->Object->Name, "m" + std::to_string(expected) + ".x");
+            std::string name = "m";
+            name.append(std::to_string(expected)).append(".x");
+            ASSERT_EQ(node->Object->Name, name);
             ASSERT_EQ(node->Object->Position.x, static_cast<float>(expected));
         }
         previous = node;
