@@ -26,8 +26,10 @@
 #define STBI_NO_HDR
 #define STBI_NO_PNM
 #define STBI_MAX_DIMENSIONS 16384
+#if !defined(__clang__)  // clang gets -fwrapv for the whole file instead (CMakeLists.txt)
 #pragma GCC push_options
 #pragma GCC optimize("wrapv")
+#endif
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wunused-but-set-variable"
@@ -43,7 +45,9 @@
 #endif
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
+#if !defined(__clang__)
 #pragma GCC pop_options
+#endif
 
 static_assert(STBI_MAX_DIMENSIONS == kMax_Texture_Edge, "one limit for every texture file");
 
