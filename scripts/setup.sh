@@ -27,5 +27,7 @@ fi
 
 BUILD_DIR=${1:-build}
 shift || true
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# Warnings are errors here, for development and CI; a plain CMake build
+# leaves them warnings.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=ON "$@" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"

@@ -41,7 +41,8 @@ std::string Annotations(const std::vector<qm_fx::Annotation>& list)
     if (list.empty()) return "";
     std::string s = " <";
     for (const qm_fx::Annotation& a : list)
-        s += " " + a.type.Name() + " " + a.name + " = " + a.text + ";";
+        s.append(" ").append(a.type.Name()).append(" ").append(a.name).append(" = ").append(a.text)
+            .append(";");
     return s + " >";
 }
 
@@ -108,7 +109,7 @@ std::string State_Name(const qm_fx::State_Assignment& sa)
 {
     std::string s = sa.name;
     if (sa.def->indexed && sa.def->kind != qm_fx::State_Kind::Vertex_Shader)
-        s += "[" + std::to_string(sa.index) + "]";
+        s.append("[").append(std::to_string(sa.index)).append("]");
     return s;
 }
 

@@ -27,9 +27,9 @@ void Load_Named_Texture(IDirect3DDevice9** device, const char* path, IDirect3DTe
 std::vector<std::string> Texture_Texts;
 
 void Close_Object_Block(IDirect3DDevice9** device, Main_Level_Entry* entry,
-                        Main_Object_Node** objects) {
+                        Main_Object_Node** objects, Main_Object_Node** tail) {
     ++Main_Object_Count;
-    MAIN_CGObject* object = Add_Object(objects, Main_Object_Count, device)->Object;
+    MAIN_CGObject* object = Add_Object(objects, Main_Object_Count, device, tail)->Object;
     Copy_Text(object->Name, entry->Name);
     object->Position = D3DXVECTOR3(entry->X, entry->Y, entry->Z);
     object->Alpha = entry->Alpha;
@@ -57,9 +57,9 @@ void Close_Object_Block(IDirect3DDevice9** device, Main_Level_Entry* entry,
 }
 
 void Close_Light_Block(IDirect3DDevice9** device, const Main_Level_Entry* entry,
-                       Main_Light_Node** lights) {
+                       Main_Light_Node** lights, Main_Light_Node** tail) {
     ++Main_Light_Count;
-    MAIN_CGLight* light = Add_Light(lights, Main_Light_Count, device)->Light;
+    MAIN_CGLight* light = Add_Light(lights, Main_Light_Count, device, tail)->Light;
     light->Light.Type = Is(entry->Light_Type, "POINT") ? D3DLIGHT_POINT : D3DLIGHT_SPOT;
     light->Light.Position = {entry->X, entry->Y, entry->Z};
     light->Light.Direction = {entry->Direction_X, entry->Direction_Y, entry->Direction_Z};
@@ -102,6 +102,8 @@ int Load_Level(IDirect3DDevice9** device, const char* path, D3DXVECTOR3* camera_
 
     *objects = new Main_Object_Node{0, nullptr, nullptr, nullptr};
     *lights = new Main_Light_Node{0, nullptr, nullptr, nullptr};
+    Main_Object_Node* object_tail = *objects;
+    Main_Light_Node* light_tail = *lights;
 
     static Main_Level_Entry entry;  // large: kept out of the stack
     Reset_Level_Entry(&entry);
@@ -160,9 +162,9 @@ int Load_Level(IDirect3DDevice9** device, const char* path, D3DXVECTOR3* camera_
         else if (Is(key, "light_renderable")) entry.Renderable = Level_Int(value);
         else if (Is(key, "/object")) {
             if (Is(entry.Type, "static_mesh"))
-                Close_Object_Block(device, &entry, objects);
+                Close_Object_Block(device, &entry, objects, &object_tail);
             else if (Is(entry.Type, "point_light"))
-                Close_Light_Block(device, &entry, lights);
+                Close_Light_Block(device, &entry, lights, &light_tail);
             in_block = false;
         }
     }

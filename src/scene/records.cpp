@@ -72,17 +72,21 @@ MAIN_CGLight::~MAIN_CGLight() {
 namespace {
 
 template <typename Node>
-Node* Append(Node** list, Node* node) {
+Node* Append(Node** list, Node* node, Node** tail) {
     node->Next = nullptr;
     node->Prev = nullptr;
     if (*list == nullptr) {
         *list = node;
-        return node;
+    } else {
+        // A caller adding many records keeps the last node for us, so a big
+        // level does not walk its whole list for every new record; the walk
+        // still finds the end when that node is not the last any more.
+        Node* last = (tail && *tail && (*tail)->Next == nullptr) ? *tail : *list;
+        while (last->Next) last = last->Next;
+        last->Next = node;
+        node->Prev = last;
     }
-    Node* tail = *list;
-    while (tail->Next) tail = tail->Next;
-    tail->Next = node;
-    node->Prev = tail;
+    if (tail) *tail = node;
     return node;
 }
 
@@ -103,18 +107,20 @@ Node* Unlink(Node** list, int key) {
 
 }  // namespace
 
-Main_Object_Node* Add_Object(Main_Object_Node** list, int key, IDirect3DDevice9** device) {
+Main_Object_Node* Add_Object(Main_Object_Node** list, int key, IDirect3DDevice9** device,
+                             Main_Object_Node** tail) {
     // The record is made before the node is linked: a failed append leaves the
     // list as it was.
     MAIN_CGObject* object = new MAIN_CGObject(device);
     Main_Object_Node* node = new Main_Object_Node{key, object, nullptr, nullptr};
-    return Append(list, node);
+    return Append(list, node, tail);
 }
 
-Main_Light_Node* Add_Light(Main_Light_Node** list, int key, IDirect3DDevice9** device) {
+Main_Light_Node* Add_Light(Main_Light_Node** list, int key, IDirect3DDevice9** device,
+                           Main_Light_Node** tail) {
     MAIN_CGLight* light = new MAIN_CGLight(device);
     Main_Light_Node* node = new Main_Light_Node{key, light, nullptr, nullptr};
-    return Append(list, node);
+    return Append(list, node, tail);
 }
 
 int Remove_Object(Main_Object_Node** list, int key) {

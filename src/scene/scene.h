@@ -61,8 +61,12 @@ struct Main_Light_Node {
     Main_Light_Node* Prev;
 };
 
-Main_Object_Node* Add_Object(Main_Object_Node** list, int key, IDirect3DDevice9** device);
-Main_Light_Node* Add_Light(Main_Light_Node** list, int key, IDirect3DDevice9** device);
+// Appends a record under `key`. A caller adding many keeps `tail`: null or
+// the node the previous call returned; it is set to the new node.
+Main_Object_Node* Add_Object(Main_Object_Node** list, int key, IDirect3DDevice9** device,
+                             Main_Object_Node** tail = nullptr);
+Main_Light_Node* Add_Light(Main_Light_Node** list, int key, IDirect3DDevice9** device,
+                           Main_Light_Node** tail = nullptr);
 int Remove_Object(Main_Object_Node** list, int key);
 int Remove_Light(Main_Light_Node** list, int key);
 

@@ -33,6 +33,42 @@ TEST_F(Level, MissingFileFailsAndCreatesNoLists) {
     EXPECT_EQ(pos.z, 25.0f);
 }
 
+TEST_F(Level, BigLevelsKeepEveryKeyInFileOrder) {
+    // 60000 objects with a light after every thousandth: keys count up in
+    // file order in each list and every record holds its own values.
+    const int count = 60000;
+    std::string text;
+    for (int i = 1; i <= count; ++i) {
+        const std::string number = std::to_string(i);
+        text.append("[object]\n[name]=m").append(number).append(".x\n[x]=").append(number);
+        text.append("\n[/object]\n");
+        if (i % 1000 == 0)
+            text.append("[object]\n[type]=point_light\n[x]=").append(number).append("\n[/object]\n");
+    }
+    ASSERT_EQ(Load(text), 0);
+    ASSERT_EQ(Main_Object_Count, count);
+    ASSERT_EQ(Main_Light_Count, count / 1000);
+    int expected = 0;
+    const Main_Object_Node* previous = nullptr;
+    for (const Main_Object_Node* node = Main_Object_List; node; node = node->Next) {
+        ASSERT_EQ(node->Key, expected);
+        ASSERT_EQ(node->Prev, previous);
+        if (expected > 0) {
+            std::string name = "m";
+            name.append(std::to_string(expected)).append(".x");
+            ASSERT_EQ(node->Object->Name, name);
+            ASSERT_EQ(node->Object->Position.x, static_cast<float>(expected));
+        }
+        previous = node;
+        ++expected;
+    }
+    EXPECT_EQ(expected, count + 1);
+    const std::vector<int> lights = Light_Keys();
+    ASSERT_EQ(lights.size(), static_cast<std::size_t>(count / 1000 + 1));
+    for (std::size_t i = 0; i < lights.size(); ++i) EXPECT_EQ(lights[i], static_cast<int>(i));
+    EXPECT_EQ(Light_At(60)->Light.Position.x, 60000.0f);
+}
+
 TEST_F(Level, ObjectsGetKeysInFileOrderWithTheirValues) {
     EXPECT_EQ(Load("[object]\n[name]=models\\a.x\n[x]=12.5\n[y]=-3\n[z]=1e2\n[/object]\n"
                    "[object]\n[name]=b.x\n[alpha]=150\n[/object]\n"

@@ -20,6 +20,32 @@ TEST_F(SceneLists, AppendKeepsOrderAndLinks) {
     EXPECT_EQ(Main_Object_List->Prev, nullptr);
 }
 
+TEST_F(SceneLists, AppendAfterAKeptTailEndsUpLastEvenWhenTheTailMoved) {
+    Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
+    Main_Object_Node* tail = nullptr;
+    for (int key = 1; key <= 3; ++key) {
+        Main_Object_Node* node = Add_Object(&Main_Object_List, key, &No_Device, &tail);
+        EXPECT_EQ(tail, node);
+    }
+    // Another record appended without the kept tail: it is no longer the
+    // last node, and the next append still goes to the end.
+    Main_Object_Node* stale = tail;
+    Add_Object(&Main_Object_List, 4, &No_Device);
+    Add_Object(&Main_Object_List, 5, &No_Device, &tail);
+    EXPECT_EQ(Object_Keys(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_NE(tail, stale);
+    EXPECT_EQ(tail->Key, 5);
+    EXPECT_EQ(tail->Prev->Key, 4);
+    EXPECT_EQ(tail->Next, nullptr);
+
+    Main_Light_Node* light_tail = nullptr;
+    Add_Light(&Main_Light_List, 1, &No_Device, &light_tail);
+    EXPECT_EQ(Main_Light_List, light_tail);
+    Add_Light(&Main_Light_List, 2, &No_Device, &light_tail);
+    EXPECT_EQ(Light_Keys(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(light_tail->Prev, Main_Light_List);
+}
+
 TEST_F(SceneLists, RemoveUnlinksAndReportsTheKey) {
     Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
     for (int key = 1; key <= 3; ++key) Add_Object(&Main_Object_List, key, &No_Device);

@@ -1,7 +1,10 @@
 // ID3DXBuffer: a reference-counted block of bytes.
 #include "platform/d3dx9/buffer.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -66,23 +69,24 @@ HRESULT Read_File_Bytes(const char* path, std::vector<unsigned char>* out)
     out->clear();
     FILE* file = Open_File(path, "rb");
     if (!file) return D3DXERR_INVALIDDATA;
-    // Read in blocks rather than trusting a size from seeking, so that pipes
-    // and files that change under us behave; anything beyond the limit is
-    // not a model or texture this engine can use.
+    // Open_File gives only regular files, so the size they have now bounds
+    // the read: a file that keeps growing under us is read as it was when
+    // opened. Anything beyond the limit is not a model or texture this engine
+    // can use.
     constexpr std::size_t kLimit = std::size_t{1} << 30;
     HRESULT hr = D3D_OK;
+    struct stat st {};
+    if (fstat(fileno(file), &st) != 0 || st.st_size < 0 ||
+        static_cast<std::uint64_t>(st.st_size) > kLimit) {
+        std::fclose(file);
+        return D3DXERR_INVALIDDATA;
+    }
     try {
-        unsigned char block[65536];
-        for (;;) {
-            const std::size_t got = std::fread(block, 1, sizeof block, file);
-            if (got == 0) break;
-            if (out->size() + got > kLimit) {
-                hr = D3DXERR_INVALIDDATA;
-                break;
-            }
-            out->insert(out->end(), block, block + got);
-        }
-        if (hr == D3D_OK && std::ferror(file)) hr = D3DXERR_INVALIDDATA;
+        out->resize(static_cast<std::size_t>(st.st_size));
+        const std::size_t got = std::fread(out->data(), 1, out->size(), file);
+        // A file cut short while we read it is read as far as it goes.
+        out->resize(got);
+        if (std::ferror(file)) hr = D3DXERR_INVALIDDATA;
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     }

@@ -127,7 +127,8 @@ bool Dds_Has_Signature(const unsigned char* data, std::size_t size)
     return data && size >= 4 && std::memcmp(data, "DDS ", 4) == 0;
 }
 
-HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* out)
+HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* out,
+                   const Texture_Limits& limits)
 {
     if (!data || !out) return D3DERR_INVALIDCALL;
     if (!Dds_Has_Signature(data, size) || size < kHeader_Bytes) return D3DXERR_INVALIDDATA;
@@ -188,6 +189,11 @@ HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* o
         format = D3DFMT_A8R8G8B8;
     }
     const bool compressed = Is_Block_Compressed(format);
+
+    // Uncompressed layouts are held as A8R8G8B8 once decoded.
+    if (!Texture_Fits(limits, format, width, height, cube ? 6 : 1)) {
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
 
     const UINT full = Full_Chain_Levels(width, height);
     const UINT stored_levels = std::clamp<UINT>(mip_field, 1, full);

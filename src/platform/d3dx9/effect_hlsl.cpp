@@ -177,7 +177,15 @@ private:
     static std::string From4(const std::string& src, const Type_Info& t)
     {
         static const char* const swizzles[] = {".x", ".xy", ".xyz", ""};
-        return "(" + t.Element_Name() + ")(" + src + swizzles[Components(t) - 1] + ")";
+        // Appended piece by piece: GCC 12 at -O3 misreads the inlined
+        // insert of "(" + std::string&& as an overlapping copy (-Wrestrict).
+        std::string text = "(";
+        text += t.Element_Name();
+        text += ")(";
+        text += src;
+        text += swizzles[Components(t) - 1];
+        text += ")";
+        return text;
     }
 
     // A leaf widened to a float4; missing components read 0 (w reads 1).

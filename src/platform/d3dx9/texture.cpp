@@ -110,7 +110,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
     if (bytes.empty()) return D3DXERR_INVALIDDATA;
 
     Texture_Image image;
-    hr = Decode_Texture(bytes.data(), bytes.size(), &image);
+    hr = Decode_Texture(bytes.data(), bytes.size(), &image, Device_Texture_Limits(pDevice));
     if (FAILED(hr)) return hr;
     bytes = {};
 

@@ -14,6 +14,23 @@
 // before anything is allocated for them.
 constexpr UINT kMax_Texture_Edge = 16384;
 
+// What a device can hold, checked against a file's header before anything is
+// decoded: the longest edge, and the bytes of the whole decoded chain (every
+// level and face as the decoder holds them).
+struct Texture_Limits {
+    UINT max_edge = kMax_Texture_Edge;
+    std::size_t max_bytes = std::size_t{1} << 30;
+};
+
+// The limits of a device: its largest texture edge (never more than
+// kMax_Texture_Edge) and the default byte limit.
+Texture_Limits Device_Texture_Limits(IDirect3DDevice9* device);
+
+// True when a picture of this size, format and face count fits the limits
+// with its full chain of levels.
+bool Texture_Fits(const Texture_Limits& limits, D3DFORMAT format, UINT width, UINT height,
+                  UINT faces);
+
 struct Texture_Level {
     UINT width = 0;
     UINT height = 0;
@@ -47,5 +64,8 @@ void Complete_Mip_Chain(std::vector<Texture_Level>* levels);
 
 // Decodes a texture file from memory: DDS by its signature, everything else
 // through the image decoder. Returns D3D_OK, D3DXERR_INVALIDDATA for data that
-// is not a supported picture, or E_OUTOFMEMORY.
-HRESULT Decode_Texture(const unsigned char* data, std::size_t size, Texture_Image* out);
+// is not a supported picture, D3DERR_OUTOFVIDEOMEMORY for a picture whose
+// header declares more than the limits allow (refused before decoding), or
+// E_OUTOFMEMORY.
+HRESULT Decode_Texture(const unsigned char* data, std::size_t size, Texture_Image* out,
+                       const Texture_Limits& limits = {});

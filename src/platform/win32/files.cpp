@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -140,7 +141,13 @@ bool Parse_Mode(const char* mode, Mode* out) {
 struct Text_File {
     int fd = -1;
     int pending = -1;  // a byte read ahead after a CR, not yet handed out
+    // A stream opened only for reading ends where the file ended when it was
+    // opened, even if something keeps appending to it; -1 for no such end.
+    off64_t end = -1;
+    bool ctrl_z = false;  // a Ctrl-Z was met: nothing more until a seek
 };
+
+constexpr char kCtrl_Z = 0x1A;
 
 ssize_t Read_Retrying(int fd, char* buf, size_t size) {
     ssize_t n;
@@ -150,9 +157,22 @@ ssize_t Read_Retrying(int fd, char* buf, size_t size) {
     return n;
 }
 
+// Bytes the descriptor may still give out: at most `want`, and no more than
+// is left before the stream's end.
+size_t Readable(const Text_File* file, size_t want) {
+    if (file->end < 0) {
+        return want;
+    }
+    const off64_t at = lseek64(file->fd, 0, SEEK_CUR);
+    if (at < 0 || at >= file->end) {
+        return 0;
+    }
+    return static_cast<size_t>(std::min<off64_t>(file->end - at, static_cast<off64_t>(want)));
+}
+
 ssize_t Text_Read(void* cookie, char* buf, size_t size) {
     auto* file = static_cast<Text_File*>(cookie);
-    if (size == 0) {
+    if (size == 0 || file->ctrl_z) {
         return 0;
     }
     size_t n = 0;
@@ -160,13 +180,24 @@ ssize_t Text_Read(void* cookie, char* buf, size_t size) {
         buf[n++] = static_cast<char>(file->pending);
         file->pending = -1;
     }
-    const ssize_t got = Read_Retrying(file->fd, buf + n, size - n);
+    const size_t want = Readable(file, size - n);
+    const ssize_t got = want == 0 ? 0 : Read_Retrying(file->fd, buf + n, want);
     if (got < 0 && n == 0) {
         return -1;
     }
     n += got > 0 ? static_cast<size_t>(got) : 0;
     if (n == 0) {
         return 0;
+    }
+    // Windows text mode takes Ctrl-Z as the end of the text: what follows
+    // it is never handed out.
+    const void* stop = std::memchr(buf, kCtrl_Z, n);
+    if (stop != nullptr) {
+        n = static_cast<size_t>(static_cast<const char*>(stop) - buf);
+        file->ctrl_z = true;
+        if (n == 0) {
+            return 0;
+        }
     }
     size_t out = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -177,9 +208,9 @@ ssize_t Text_Read(void* cookie, char* buf, size_t size) {
     }
     // A CR at the end of the chunk needs the next byte to decide; works on
     // pipes too, so the byte is kept rather than sought back.
-    if (buf[n - 1] == '\r') {
+    if (buf[n - 1] == '\r' && !file->ctrl_z) {
         char next = 0;
-        if (Read_Retrying(file->fd, &next, 1) == 1) {
+        if (Readable(file, 1) == 1 && Read_Retrying(file->fd, &next, 1) == 1) {
             if (next == '\n') {
                 buf[out - 1] = '\n';
             } else {
@@ -221,6 +252,7 @@ int Text_Seek(void* cookie, off64_t* offset, int whence) {
         return -1;
     }
     file->pending = -1;
+    file->ctrl_z = false;
     *offset = result;
     return 0;
 }
@@ -230,10 +262,6 @@ int Text_Close(void* cookie) {
     return close(file->fd);
 }
 
-bool Is_Directory(int fd) {
-    struct stat st {};
-    return fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 }  // namespace
 
@@ -257,14 +285,23 @@ FILE* Open_File(const char* path, const char* mode) {
         return nullptr;
     }
     const std::string resolved = Resolve(path);
-    const int fd = open(resolved.c_str(), parsed.flags | O_CLOEXEC, 0666);
+    // Only regular files are files here. A FIFO would block the open until a
+    // writer came and a device such as /dev/zero never ends, so anything else
+    // fails as a missing file does; O_NONBLOCK keeps the open itself from
+    // waiting, and is dropped again once the file is known to be regular.
+    const int fd = open(resolved.c_str(), parsed.flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
+        if (errno == ENXIO) errno = ENOENT;  // a FIFO opened for writing with no reader
         return nullptr;
     }
-    // Windows cannot open a directory as a file.
-    if (Is_Directory(fd)) {
+    struct stat st {};
+    const int status = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || status < 0 ||
+        fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        // Windows cannot open a directory as a file either.
+        const int why = S_ISDIR(st.st_mode) ? EISDIR : ENOENT;
         close(fd);
-        errno = EISDIR;
+        errno = why;
         return nullptr;
     }
     if (!parsed.text) {
@@ -276,6 +313,9 @@ FILE* Open_File(const char* path, const char* mode) {
     }
     auto cookie = std::make_unique<Text_File>();
     cookie->fd = fd;
+    if ((parsed.flags & O_ACCMODE) == O_RDONLY) {
+        cookie->end = st.st_size;
+    }
     const cookie_io_functions_t functions{Text_Read, Text_Write, Text_Seek, Text_Close};
     FILE* file = fopencookie(cookie.get(), parsed.stdio, functions);
     if (file == nullptr) {

@@ -342,7 +342,9 @@ TEST(Texture_Decode, MalformedDdsHeadersAreRefused)
     EXPECT_EQ(Decode_Result(good.substr(0, 100)), D3DXERR_INVALIDDATA);
     // Huge declared sizes are refused from the header alone.
     EXPECT_EQ(Decode_Result(Dds_File(20000, 2, 1, Dds_Layout{}, texels)), D3DXERR_INVALIDDATA);
-    EXPECT_EQ(Decode_Result(Dds_File(16384, 16384, 15, Dds_Layout{}, texels)), D3DXERR_INVALIDDATA);
+    // 16384 x 16384 with its chain decodes to more than the device holds.
+    EXPECT_EQ(Decode_Result(Dds_File(16384, 16384, 15, Dds_Layout{}, texels)),
+              D3DERR_OUTOFVIDEOMEMORY);
     EXPECT_EQ(Decode_Result(Dds_File(16384, 16384, 1, Four_Cc("DXT1"), texels)),
               D3DXERR_INVALIDDATA);
     // Layouts the reader does not know.
@@ -378,6 +380,75 @@ TEST(Texture_Decode, HugePicturesAreRefusedBeforeDecoding)
 
     EXPECT_EQ(Decode_Result(""), D3DXERR_INVALIDDATA);
     EXPECT_EQ(Decode_Result("not a picture at all"), D3DXERR_INVALIDDATA);
+}
+
+HRESULT Decode_Within(const std::string& file, const Texture_Limits& limits)
+{
+    Texture_Image image;
+    return Decode_Texture(reinterpret_cast<const unsigned char*>(file.data()), file.size(), &image,
+                          limits);
+}
+
+// A PNG of w x h whose header is real but whose data is that of a 2 x 2
+// picture: a decoder that got as far as the data would fail on it.
+std::string Png_Header_Only(std::uint32_t w, std::uint32_t h)
+{
+    std::string png = Encode(Picture::Png, 2, 2, std::vector<Rgba>(4, Rgba{1, 2, 3, 4}));
+    auto be = [](std::uint32_t v) {
+        return Bytes({int(v >> 24), int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF)});
+    };
+    png.replace(16, 4, be(w));
+    png.replace(20, 4, be(h));
+    return png;
+}
+
+TEST(Texture_Decode, WhatTheDeviceCannotHoldIsRefusedFromTheHeader)
+{
+    // A picture the size of the edge limit fits, one texel more does not.
+    const std::vector<Rgba> grey(64 * 64, Rgba{9, 9, 9, 255});
+    EXPECT_EQ(Decode_Within(Encode(Picture::Png, 64, 64, grey), {64, 1u << 30}), D3D_OK);
+    EXPECT_EQ(Decode_Within(Encode(Picture::Png, 64, 64, grey), {63, 1u << 30}),
+              D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(Decode_Within(Encode(Picture::Tga, 64, 64, grey), {63, 1u << 30}),
+              D3DERR_OUTOFVIDEOMEMORY);
+    // The byte limit counts the whole chain: 8x8, 4x4, 2x2, 1x1 texels of 4 bytes.
+    const std::string small = Encode(Picture::Bmp, 8, 8, std::vector<Rgba>(64, Rgba{}));
+    EXPECT_EQ(Decode_Within(small, {64, 85 * 4}), D3D_OK);
+    EXPECT_EQ(Decode_Within(small, {64, 85 * 4 - 1}), D3DERR_OUTOFVIDEOMEMORY);
+    // DDS: DXT1 blocks as stored, and every face of a cube map.
+    const std::string dxt = Dds_File(8, 8, 4, Four_Cc("DXT1"), std::string(32 + 8 * 3, 'd'));
+    EXPECT_EQ(Decode_Within(dxt, {8, 56}), D3D_OK);
+    EXPECT_EQ(Decode_Within(dxt, {8, 55}), D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(Decode_Within(dxt, {4, 56}), D3DERR_OUTOFVIDEOMEMORY);
+    const std::string cube =
+        Dds_File(4, 4, 1, Dds_Layout{}, Repeat(std::string(64, 'c'), 6), kCube_All_Faces);
+    EXPECT_EQ(Decode_Within(cube, {4, 6 * 21 * 4}), D3D_OK);
+    EXPECT_EQ(Decode_Within(cube, {4, 6 * 21 * 4 - 1}), D3DERR_OUTOFVIDEOMEMORY);
+
+    // With the default limits a small file declaring 16384 x 16384 (1 GiB
+    // of texels, more with its chain) is refused before its data is looked
+    // at; 4096 x 4096 is not, and then fails on the data.
+    EXPECT_EQ(Decode_Result(Png_Header_Only(16384, 16384)), D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(Decode_Result(Png_Header_Only(16384, 12800)), D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(Decode_Result(Png_Header_Only(4096, 4096)), D3DXERR_INVALIDDATA);
+}
+
+TEST(Texture_Decode, PngChunksMustLieWithinTheFile)
+{
+    const std::string png = Encode(Picture::Png, 2, 2, std::vector<Rgba>(4, Rgba{1, 2, 3, 4}));
+    ASSERT_EQ(Decode_Result(png), D3D_OK);
+    const std::size_t iend = png.size() - 12;
+    ASSERT_EQ(png.substr(iend + 4, 4), "IEND");
+    // A data chunk declaring 1.6 GB, and a text chunk declaring 16 bytes,
+    // in files that end a few bytes later.
+    for (const std::string& chunk : {Bytes({0x60, 0, 0, 0, 'I', 'D', 'A', 'T', 1, 2, 3}),
+                                     Bytes({0, 0, 0, 16, 't', 'E', 'X', 't', 'a', '=', 'b'})}) {
+        std::string damaged = png;
+        damaged.insert(iend, chunk);
+        EXPECT_EQ(Decode_Result(damaged), D3DXERR_INVALIDDATA);
+    }
+    // What follows IEND is never read, so it may be anything.
+    EXPECT_EQ(Decode_Result(png + Bytes({0x60, 0, 0, 0, 'I', 'D', 'A', 'T'})), D3D_OK);
 }
 
 TEST(Texture_Decode, JpegTablesTheDecoderCannotUseAreRefused)
@@ -541,6 +612,11 @@ TEST_F(Texture_File, LoadsThroughWindowsPathsWithAFullChain)
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, "x.bmp", &out), D3DERR_INVALIDCALL);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(D3DXCreateTextureFromFileA(gpu.device, nullptr, &out), D3DERR_INVALIDCALL);
+
+    // A picture larger than the device holds is refused as the device would
+    // refuse it, from the header alone.
+    dir.Write("huge.png", Png_Header_Only(16384, 16384));
+    EXPECT_EQ(Load("huge.png", D3DERR_OUTOFVIDEOMEMORY), nullptr);
 }
 
 TEST_F(Texture_File, DeviceTexturesHoldTheDecodedLevels)

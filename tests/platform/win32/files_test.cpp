@@ -4,10 +4,9 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -143,24 +142,91 @@ TEST_F(Files, TextReadsHandlePairsAcrossBufferEdgesAndStrayCarriageReturns) {
     fclose(f);
 }
 
-TEST_F(Files, TextReadsFromAPipeDecideACarriageReturnByTheNextPiece) {
-    // The writer stops right after each CR, so every read ends on one.
-    ASSERT_EQ(mkfifo((dir_.Path() / "pipe").c_str(), 0600), 0);
-    std::thread writer([path = dir_.Path() / "pipe"] {
-        FILE* out = fopen(path.c_str(), "wb");
-        if (out == nullptr) return;
-        for (const char* piece : {"ab\r", "\ncd\r", "x\r", "\r\n", "end\r"}) {
-            fputs(piece, out);
-            fflush(out);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        fclose(out);
-    });
-    FILE* f = Open_File("PIPE", "r");
+TEST_F(Files, TextReadsEndingOnACarriageReturnDecideItByTheNextByte) {
+    // A four-byte stream buffer makes each read of the descriptor stop at
+    // the CRs placed on its edges.
+    Write_Bytes(dir_.Path() / "cr.txt", "abc\r\ncd\rx\r\r\nend\r");
+    FILE* f = Open_File("CR.TXT", "r");
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(Read_All(f), "ab\ncd\rx\r\nend\r");
+    char buffer[4];
+    ASSERT_EQ(setvbuf(f, buffer, _IOFBF, sizeof buffer), 0);
+    EXPECT_EQ(Read_All(f), "abc\ncd\rx\r\nend\r");
     fclose(f);
-    writer.join();
+}
+
+// What the engine asks for as a file may be a FIFO or a device: neither may
+// block the open or feed a reader forever. Both fail as a missing file does.
+TEST_F(Files, FifosAndDevicesFailLikeMissingFilesWithoutBlocking) {
+    ASSERT_EQ(mkfifo((dir_.Path() / "pipe.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir_.Path() / "zero.x");
+    fs::create_symlink("/dev/null", dir_.Path() / "null.log");
+    for (const char* name : {"pipe.txt", "PIPE.TXT", "zero.x", "Zero.X", "null.log"}) {
+        for (const char* mode : {"r", "rb", "rt", "r+", "w", "wb", "a", "a+", "a+t"}) {
+            errno = 0;
+            FILE* f = Open_File(name, mode);
+            EXPECT_EQ(f, nullptr) << name << " " << mode;
+            EXPECT_EQ(errno, ENOENT) << name << " " << mode;
+            if (f) fclose(f);
+        }
+    }
+    // Nothing was written through them: the FIFO is still a FIFO.
+    struct stat st {};
+    ASSERT_EQ(lstat((dir_.Path() / "pipe.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // A link to a regular file is still a file.
+    Write_Bytes(dir_.Path() / "real.txt", "real");
+    fs::create_symlink(dir_.Path() / "real.txt", dir_.Path() / "link.txt");
+    FILE* f = Open_File("LINK.TXT", "r");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(Read_All(f), "real");
+    fclose(f);
+}
+
+TEST_F(Files, TextReadsEndAtTheSizeTheFileHadWhenOpened) {
+    Write_Bytes(dir_.Path() / "growing.txt", "one\r\ntwo\r\n");
+    FILE* f = Open_File("growing.txt", "r");
+    ASSERT_NE(f, nullptr);
+    // Something appends while the file is read: the reader does not follow.
+    {
+        std::ofstream more(dir_.Path() / "growing.txt", std::ios::binary | std::ios::app);
+        more << "three\r\n";
+    }
+    EXPECT_EQ(Read_All(f), "one\ntwo\n");
+    fclose(f);
+    // Read and write streams see what they wrote themselves.
+    f = Open_File("growing.txt", "a+");
+    ASSERT_NE(f, nullptr);
+    fputs("four\n", f);
+    ASSERT_EQ(fseek(f, 0, SEEK_SET), 0);
+    EXPECT_EQ(Read_All(f), "one\ntwo\nthree\nfour\n");
+    fclose(f);
+}
+
+TEST_F(Files, TextReadsStopAtCtrlZAsWindowsDoes) {
+    Write_Bytes(dir_.Path() / "z.txt", "[a]=1\r\n\x1a[b]=2\r\n");
+    FILE* f = Open_File("z.txt", "r");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(Read_All(f), "[a]=1\n");
+    EXPECT_EQ(fgetc(f), EOF) << "the end stays the end";
+    // A seek clears it: the text reads again up to the mark.
+    rewind(f);
+    EXPECT_EQ(Read_All(f), "[a]=1\n");
+    fclose(f);
+
+    // Right after a CR, held back while the next byte decides the pair.
+    Write_Bytes(dir_.Path() / "cr_z.txt", "ab\r\x1a\r\n");
+    f = Open_File("cr_z.txt", "r");
+    ASSERT_NE(f, nullptr);
+    char buffer[3];
+    ASSERT_EQ(setvbuf(f, buffer, _IOFBF, sizeof buffer), 0);
+    EXPECT_EQ(Read_All(f), "ab\r");
+    fclose(f);
+
+    // Binary mode reads Ctrl-Z as any other byte.
+    f = Open_File("z.txt", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(Read_All(f), "[a]=1\r\n\x1a[b]=2\r\n");
+    fclose(f);
 }
 
 TEST_F(Files, BinaryModeLeavesBytesAlone) {
