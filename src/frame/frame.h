@@ -17,14 +17,17 @@ HRESULT Build_Loading_Bar(float percent);
 
 // One loading frame is asked for per level entry, and entries can come much
 // faster than a display shows frames. An entry frame that follows the last
-// presented loading frame by less than Loading_Frame_Interval milliseconds is
-// not drawn; the first and the final screen are always drawn.
+// presented loading frame by less than Loading_Frame_Interval milliseconds,
+// or by less than twice what drawing that frame took, is not drawn: loading
+// screens never take more than a third of the loading time. The first and the
+// final screen are always drawn.
 enum Loading_Frame_Kind { Loading_Frame_Always, Loading_Frame_Entry };
 const DWORD Loading_Frame_Interval = 16;
 void Draw_Loading_Screen(const char* left_text, const char* right_text,
                          Loading_Frame_Kind kind = Loading_Frame_Always);
 extern bool Loading_Presented;       // a loading frame has been presented
 extern DWORD Loading_Last_Present;  // timeGetTime() after the last one
+extern DWORD Loading_Last_Cost;     // milliseconds that one took to draw
 
 // Statistics overlay.
 extern double Stat_Previous_Time;

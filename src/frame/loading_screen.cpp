@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "app/globals.h"
@@ -5,6 +6,7 @@
 
 bool Loading_Presented = false;
 DWORD Loading_Last_Present = 0;
+DWORD Loading_Last_Cost = 0;
 
 namespace {
 
@@ -68,8 +70,9 @@ HRESULT Build_Loading_Bar(float percent) {
 }
 
 void Draw_Loading_Screen(const char* left_text, const char* right_text, Loading_Frame_Kind kind) {
+    const DWORD start = timeGetTime();
     if (kind == Loading_Frame_Entry && Loading_Presented &&
-        timeGetTime() - Loading_Last_Present < Loading_Frame_Interval)
+        start - Loading_Last_Present < std::max(Loading_Frame_Interval, 2 * Loading_Last_Cost))
         return;
     Main_Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     if (SUCCEEDED(Main_Device->BeginScene())) {
@@ -86,4 +89,5 @@ void Draw_Loading_Screen(const char* left_text, const char* right_text, Loading_
     Main_Device->Present(nullptr, nullptr, nullptr, nullptr);
     Loading_Presented = true;
     Loading_Last_Present = timeGetTime();
+    Loading_Last_Cost = Loading_Last_Present - start;
 }

@@ -172,6 +172,7 @@ TEST_F(Engine_Render, EntryFramesFasterThanADisplayShowsAreSkipped) {
     Build_Loading_Bar(20.0f);
     Draw_Loading_Screen(" ", "x");
     EXPECT_TRUE(fill_ends_before(60));
+    EXPECT_EQ(Loading_Last_Cost, 0u) << "the clock stands still";
 
     // An entry 10 ms later is not drawn: the screen still shows 20 %.
     Platform_Set_Time(1010);
@@ -184,6 +185,17 @@ TEST_F(Engine_Render, EntryFramesFasterThanADisplayShowsAreSkipped) {
     Build_Loading_Bar(60.0f);
     Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
     EXPECT_TRUE(fill_ends_before(180));
+
+    // Frames that take long to draw are drawn less often: at most a third of
+    // the time goes to them.
+    Loading_Last_Cost = 30;
+    Platform_Set_Time(1000 + Loading_Frame_Interval + 59);
+    Build_Loading_Bar(70.0f);
+    Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
+    EXPECT_TRUE(fill_ends_before(180));
+    Platform_Set_Time(1000 + Loading_Frame_Interval + 60);
+    Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
+    EXPECT_TRUE(fill_ends_before(210));
 
     // The final screen is drawn whatever the time.
     Build_Loading_Bar(100.0f);
