@@ -67,6 +67,10 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
 // Counts compilations that missed the cache (HLSL through to a GL program).
 std::uint64_t Shader_Compile_Count();
 
+// Counts translations handed to the compile child (one per new source,
+// failures included: a source that failed is not translated again).
+std::uint64_t Shader_Translation_Count();
+
 // --- the steps, exposed for the tool and the tests --------------------------
 
 // The HLSL of the wrapped entry point (appended to desc.hlsl). False with a
@@ -78,6 +82,10 @@ bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader,
 // `log` holds the compiler's messages ("ERROR: 0:line: text" lines).
 bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage,
                    std::vector<std::uint32_t>* spirv, std::string* log);
+
+// Initialises glslang and builds its built-in tables in this process, so that
+// the forked compile children inherit them. Hlsl_To_Spirv calls it too.
+void Warm_Up_Hlsl_Compiler();
 
 inline constexpr const char* kEntry_Name = "Qm_Fx_Entry";
 

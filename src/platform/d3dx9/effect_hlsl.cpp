@@ -321,11 +321,35 @@ bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, 
     return Wrapper_Builder(desc, shader, diagnostics).Build(text);
 }
 
+void Warm_Up_Hlsl_Compiler()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        glslang::InitializeProcess();
+        // glslang builds its tables of built-in functions on the first parse of
+        // each stage and keeps them in globals. The compile children are forked
+        // from this process, so build them here once, on a fixed shader, or
+        // every child would spend most of its time building them again.
+        const char* text = "float4 Qm_Fx_Entry(float4 p : POSITION) : POSITION { return p; }\n";
+        for (EShLanguage lang : {EShLangVertex, EShLangFragment}) {
+            glslang::TShader shader(lang);
+            shader.setStrings(&text, 1);
+            shader.setEntryPoint(kEntry_Name);
+            shader.setSourceEntryPoint(kEntry_Name);
+            shader.setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientVulkan, 100);
+            shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+            shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+            const auto messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules |
+                                                           EShMsgReadHlsl | EShMsgHlslDX9Compatible);
+            (void)shader.parse(GetDefaultResources(), 100, false, messages);
+        }
+    });
+}
+
 bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<std::uint32_t>* spirv,
                    std::string* log)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { glslang::InitializeProcess(); });
+    Warm_Up_Hlsl_Compiler();
 
     const EShLanguage lang = stage == Shader_Stage::Vertex ? EShLangVertex : EShLangFragment;
     glslang::TShader shader(lang);
