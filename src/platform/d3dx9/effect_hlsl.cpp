@@ -37,13 +37,19 @@ std::string Upper(std::string s)
     return s;
 }
 
-// "TEXCOORD3" -> ("TEXCOORD", 3)
+// "TEXCOORD3" -> ("TEXCOORD", 3). "TEXCOORD3_centroid" is the same register
+// sampled at the centroid; GL interpolates it at the pixel centre, which
+// differs only at the edges of a multisampled triangle.
 void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_t* index)
 {
+    static const std::string kCentroid = "_CENTROID";
     std::size_t end = semantic.size();
+    if (end > kCentroid.size() && Upper(semantic.substr(end - kCentroid.size())) == kCentroid)
+        end -= kCentroid.size();
+    const std::size_t last = end;
     while (end > 0 && semantic[end - 1] >= '0' && semantic[end - 1] <= '9') --end;
     *name = Upper(semantic.substr(0, end));
-    *index = end < semantic.size() ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
+    *index = end < last ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
 }
 
 bool Usage_Of(const std::string& name, BYTE* usage)
