@@ -118,6 +118,7 @@ public:
     bool Run();
 
 private:
+    void Normalize_Type_Keywords();
     // --- token access ------------------------------------------------------
     bool At_End() const { return pos_ >= toks_.size(); }
     const Token& Cur() const { return pos_ < toks_.size() ? toks_[pos_] : eof_; }
