@@ -65,6 +65,13 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
             line.find("compilation error") != std::string::npos)
             continue;
         while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+        // Direct3D 9 shaders may write only static globals; glslang words
+        // the attempt in terms of its own uniform block.
+        if (line.find("can't modify a uniform") != std::string::npos) {
+            line = "the shader assigns to a global that is not static (parameters are read-only "
+                   "in shaders; declare it 'static' for a shader-local variable)";
+            if (any && diag->Text().find(line) != std::string::npos) continue;
+        }
         diag->Error(desc.files[file], at, line);
         any = true;
     }
