@@ -1,0 +1,41 @@
+// Constructs that Direct3D 9 effect files in the wild use and that the front
+// end must take: type keywords in other cases, flat scalar lists for arrays
+// of vectors, statics initialized by brace lists with calls, centroid
+// semantics, and "line" as an ordinary name. Each technique writes its
+// values into the pixel colour.
+Matrix Tint = {1, 0, 0, 0,  0, 1, 0, 0,  0, 0, 1, 0,  0, 0, 0, 1};
+float4 Rows[3] = {0.25, 0.5, 0.75, 1,  0.5, 0.25, 0, 1,  0, 0, 0.5, 1};
+float Scale = 0.5;
+static float4 Pair[2] = { float4(Scale, 0, 0, 1), float4(0.25, sin(0.0) + Scale, 0.125, 1) };
+
+float4 Clip_VS(float4 p : POSITION) : POSITION { return p; }
+
+struct Centroid_Out {
+    float4 p : POSITION;
+    float4 c : TEXCOORD3_centroid;
+};
+Centroid_Out Centroid_VS(float4 p : POSITION)
+{
+    Centroid_Out o;
+    o.p = p;
+    o.c = float4(0.125, 0.375, 0.625, 1);
+    return o;
+}
+float4 Centroid_PS(float4 c : TEXCOORD3_centroid) : COLOR { return c; }
+
+float4 Flat_PS() : COLOR { return Rows[1]; }
+float4 Statics_PS() : COLOR { return Pair[1] + Pair[0] * 0.5; }
+float4 Matrix_PS() : COLOR { return mul(Float4(0.25, 0.5, 0.75, 1), Tint); }
+
+float Half_Of(float line) { return line * 0.5; }
+float4 Line_PS() : COLOR
+{
+    float line = 0.75;
+    return float4(Half_Of(line), line, 0, 1);
+}
+
+technique Centroid { pass P { VertexShader = compile vs_3_0 Centroid_VS(); PixelShader = compile ps_3_0 Centroid_PS(); } }
+technique Flat { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Flat_PS(); } }
+technique Statics { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Statics_PS(); } }
+technique Keywords { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Matrix_PS(); } }
+technique Line { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Line_PS(); } }

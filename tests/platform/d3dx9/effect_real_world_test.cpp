@@ -1,0 +1,96 @@
+// Constructs of Direct3D 9 effect files met in the wild: each draws the
+// value the HLSL asks for, or fails with a message that says why.
+#include <gtest/gtest.h>
+
+#include "effect_test_util.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class Effect_Real_World : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dev.Ok()) << dev.Error();
+        std::string errors;
+        fx = Load_Effect(dev.device, Fx_Corpus("real_world.fx"), &errors);
+        ASSERT_NE(fx, nullptr) << errors;
+    }
+    void TearDown() override
+    {
+        if (fx) fx->Release();
+    }
+
+    void Render(const char* technique)
+    {
+        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
+        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        dev.device->BeginScene();
+        EXPECT_EQ(Draw_Effect(dev.device, fx), 1u);
+        dev.device->EndScene();
+        ASSERT_TRUE(dev.Capture());
+    }
+
+    Test_Device dev{16, 16};
+    ID3DXEffect* fx = nullptr;
+};
+
+TEST_F(Effect_Real_World, Centroid_Semantics_Link_To_Their_Register)
+{
+    Render("Centroid");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.125f, 0.375f, 0.625f);
+}
+
+TEST_F(Effect_Real_World, Array_Initializers_Flat_And_Braced_With_Calls)
+{
+    // float4 Rows[3] from twelve scalars: Rows[1] = (0.5, 0.25, 0, 1).
+    Render("Flat");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.5f, 0.25f, 0.0f);
+    const D3DXVECTOR4 rows[3] = {{0, 0, 0, 1}, {0.125f, 0.75f, 1, 1}, {0, 0, 0, 1}};
+    ASSERT_EQ(fx->SetValue("Rows", rows, sizeof rows), D3D_OK);
+    Render("Flat");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.125f, 0.75f, 1.0f);
+
+    // Pair[1] + Pair[0] / 2 with Scale = 0.5: (0.25 + 0.25, 0.5, 0.125).
+    Render("Statics");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.5f, 0.5f, 0.125f);
+    ASSERT_EQ(fx->SetFloat("Scale", 0.25f), D3D_OK);
+    Render("Statics");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.375f, 0.25f, 0.125f);
+}
+
+TEST_F(Effect_Real_World, Type_Keywords_In_Other_Cases_And_Line_As_A_Name)
+{
+    // "Matrix Tint" is a float4x4 parameter; "Float4(...)" a constructor.
+    D3DXMATRIX m;
+    D3DXMatrixScaling(&m, 0.5f, 1.0f, 0.5f);
+    ASSERT_EQ(fx->SetMatrix("Tint", &m), D3D_OK);
+    Render("Keywords");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.125f, 0.5f, 0.375f);
+
+    Render("Line");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.375f, 0.75f, 0.0f);
+}
+
+TEST(Effect_Real_World_Errors, A_Shader_Writing_A_Parameter_Is_Refused_With_A_Reason)
+{
+    Test_Device dev{16, 16};
+    ASSERT_TRUE(dev.Ok()) << dev.Error();
+    Temp_Dir dir(false);
+    dir.Write("writes.fx",
+              "float4 G;\n"
+              "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+              "float4 PS() : COLOR\n"
+              "{\n"
+              "    G = 1;\n"
+              "    return G;\n"
+              "}\n"
+              "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+    std::string errors;
+    EXPECT_EQ(Load_Effect(dev.device, dir.Path() + "/writes.fx", &errors), nullptr);
+    EXPECT_NE(errors.find("writes.fx(5): error: the shader assigns to a global that is not static"),
+              std::string::npos)
+        << errors;
+}
+
+}  // namespace
