@@ -1,7 +1,8 @@
 // Constructs that Direct3D 9 effect files in the wild use and that the front
 // end must take: type keywords in other cases, flat scalar lists for arrays
 // of vectors, statics initialized by brace lists with calls, centroid
-// semantics, and "line" as an ordinary name. Each technique writes its
+// semantics, "line" as an ordinary name, and state values that name a
+// parameter. Each technique writes its
 // values into the pixel colour.
 Matrix Tint = {1, 0, 0, 0,  0, 1, 0, 0,  0, 0, 1, 0,  0, 0, 0, 1};
 float4 Rows[3] = {0.25, 0.5, 0.75, 1,  0.5, 0.25, 0, 1,  0, 0, 0.5, 1};
@@ -9,6 +10,17 @@ float Scale = 0.5;
 static float4 Pair[2] = { float4(Scale, 0, 0, 1), float4(0.25, sin(0.0) + Scale, 0.125, 1) };
 
 float4 Clip_VS(float4 p : POSITION) : POSITION { return p; }
+
+// States that name a parameter, and a Direct3D 10 style Filter (ignored).
+int Min_Filter = 1;  // D3DTEXF_POINT
+int Cull = 1;        // D3DCULL_NONE
+texture Tex;
+sampler Tex_Sampler = sampler_state {
+    Texture = <Tex>;
+    Filter = MIN_MAG_MIP_LINEAR;
+    MinFilter = <Min_Filter>;
+};
+float4 Sample_PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(Tex_Sampler, uv); }
 
 struct Centroid_Out {
     float4 p : POSITION;
@@ -38,4 +50,5 @@ technique Centroid { pass P { VertexShader = compile vs_3_0 Centroid_VS(); Pixel
 technique Flat { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Flat_PS(); } }
 technique Statics { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Statics_PS(); } }
 technique Keywords { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Matrix_PS(); } }
+technique Referenced_States { pass P { CullMode = <Cull>; VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Sample_PS(); } }
 technique Line { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Line_PS(); } }

@@ -72,6 +72,30 @@ TEST_F(Effect_Real_World, Type_Keywords_In_Other_Cases_And_Line_As_A_Name)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.375f, 0.75f, 0.0f);
 }
 
+TEST_F(Effect_Real_World, State_Values_Naming_A_Parameter_Take_Its_Current_Value)
+{
+    const auto states_in_pass = [this](DWORD* min_filter, DWORD* cull) {
+        UINT passes = 0;
+        ASSERT_EQ(fx->SetTechnique("Referenced_States"), D3D_OK);
+        ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+        dev.device->GetSamplerState(0, D3DSAMP_MINFILTER, min_filter);
+        dev.device->GetRenderState(D3DRS_CULLMODE, cull);
+        fx->EndPass();
+        fx->End();
+    };
+    DWORD min_filter = 0, cull = 0;
+    states_in_pass(&min_filter, &cull);
+    EXPECT_EQ(min_filter, DWORD(D3DTEXF_POINT));
+    EXPECT_EQ(cull, DWORD(D3DCULL_NONE));
+
+    ASSERT_EQ(fx->SetInt("Min_Filter", D3DTEXF_LINEAR), D3D_OK);
+    ASSERT_EQ(fx->SetInt("Cull", D3DCULL_CCW), D3D_OK);
+    states_in_pass(&min_filter, &cull);
+    EXPECT_EQ(min_filter, DWORD(D3DTEXF_LINEAR));
+    EXPECT_EQ(cull, DWORD(D3DCULL_CCW));
+}
+
 TEST(Effect_Real_World_Errors, A_Shader_Writing_A_Parameter_Is_Refused_With_A_Reason)
 {
     Test_Device dev{16, 16};
