@@ -457,6 +457,26 @@ bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compile
 
 }  // namespace
 
+// any() and all() for scalars and vectors, where the effect calls them
+// (the parser renames the calls). One line per overload set.
+constexpr const char* kAny_All_Overloads =
+    "bool Qm_Fx_any(float x) { return x != 0; } bool Qm_Fx_any(int x) { return x != 0; } "
+    "bool Qm_Fx_any(bool x) { return x; }\n"
+    "bool Qm_Fx_any(float2 x) { return any(x); } bool Qm_Fx_any(float3 x) { return any(x); } "
+    "bool Qm_Fx_any(float4 x) { return any(x); }\n"
+    "bool Qm_Fx_any(int2 x) { return any(x); } bool Qm_Fx_any(int3 x) { return any(x); } "
+    "bool Qm_Fx_any(int4 x) { return any(x); }\n"
+    "bool Qm_Fx_any(bool2 x) { return any(x); } bool Qm_Fx_any(bool3 x) { return any(x); } "
+    "bool Qm_Fx_any(bool4 x) { return any(x); }\n"
+    "bool Qm_Fx_all(float x) { return x != 0; } bool Qm_Fx_all(int x) { return x != 0; } "
+    "bool Qm_Fx_all(bool x) { return x; }\n"
+    "bool Qm_Fx_all(float2 x) { return all(x); } bool Qm_Fx_all(float3 x) { return all(x); } "
+    "bool Qm_Fx_all(float4 x) { return all(x); }\n"
+    "bool Qm_Fx_all(int2 x) { return all(x); } bool Qm_Fx_all(int3 x) { return all(x); } "
+    "bool Qm_Fx_all(int4 x) { return all(x); }\n"
+    "bool Qm_Fx_all(bool2 x) { return all(x); } bool Qm_Fx_all(bool3 x) { return all(x); } "
+    "bool Qm_Fx_all(bool4 x) { return all(x); }\n";
+
 std::uint64_t Shader_Compile_Count() { return g_compiles; }
 std::uint64_t Shader_Translation_Count() { return g_translations; }
 
@@ -467,8 +487,16 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     std::string wrapper;
     if (!Build_Entry_Wrapper(desc, shader, &wrapper, diagnostics)) return nullptr;
 
-    std::string source = desc.hlsl.text;
-    std::vector<std::pair<std::uint16_t, std::uint32_t>> origins = desc.hlsl.line_origins;
+    std::string source;
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> origins;
+    if (desc.hlsl.text.find("Qm_Fx_any") != std::string::npos ||
+        desc.hlsl.text.find("Qm_Fx_all") != std::string::npos) {
+        source = kAny_All_Overloads;
+        for (char c : source)
+            if (c == '\n') origins.emplace_back(shader.file, shader.line);
+    }
+    source += desc.hlsl.text;
+    origins.insert(origins.end(), desc.hlsl.line_origins.begin(), desc.hlsl.line_origins.end());
     source += "\n";
     origins.emplace_back(shader.file, shader.line);
     for (char c : wrapper)

@@ -144,8 +144,15 @@ void Effect_Parser::Normalize_Type_Keywords()
         Token& t = toks_[k];
         if (t.kind != Token_Kind::Identifier) continue;
         const std::string lower = Lower(t.text);
-        if (lower == t.text) continue;
         const Token& next = toks_[k + 1];
+        // any() and all() of a scalar are valid Direct3D 9 HLSL, but glslang
+        // hands them on as vector operations that GL then rejects: calls go
+        // to our overloads (see Compile_Shader), which take scalars too.
+        if ((t.text == "any" || t.text == "all") && next.text == "(") {
+            t.text = "Qm_Fx_" + t.text;
+            continue;
+        }
+        if (lower == t.text) continue;
         if (next.kind != Token_Kind::Identifier && next.text != "<" && next.text != "(") continue;
         Type_Info type;
         if (lower == "matrix" || lower == "vector" || (Builtin_Type(lower, &type) && type.Numeric()))
