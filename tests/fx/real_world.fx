@@ -1,9 +1,9 @@
 // Constructs that Direct3D 9 effect files in the wild use and that the front
 // end must take: type keywords in other cases, flat scalar lists for arrays
 // of vectors, statics initialized by brace lists with calls, centroid
-// semantics, "line" as an ordinary name, and state values that name a
-// parameter. Each technique writes its
-// values into the pixel colour.
+// semantics, "line" as an ordinary name, any() and all() of scalars, and
+// state values that name a parameter. Each technique writes its values into
+// the pixel colour.
 Matrix Tint = {1, 0, 0, 0,  0, 1, 0, 0,  0, 0, 1, 0,  0, 0, 0, 1};
 float4 Rows[3] = {0.25, 0.5, 0.75, 1,  0.5, 0.25, 0, 1,  0, 0, 0.5, 1};
 float Scale = 0.5;
@@ -39,6 +39,14 @@ float4 Flat_PS() : COLOR { return Rows[1]; }
 float4 Statics_PS() : COLOR { return Pair[1] + Pair[0] * 0.5; }
 float4 Matrix_PS() : COLOR { return mul(Float4(0.25, 0.5, 0.75, 1), Tint); }
 
+float Zero = 0;
+float Half = 0.5;
+float4 Any_All_PS() : COLOR
+{
+    float a = Half;
+    return float4(any(a) ? 1 : 0, all(Zero) ? 1 : 0.25, any(float2(Zero, a)) ? 0.5 : 0, 1);
+}
+
 float Half_Of(float line) { return line * 0.5; }
 float4 Line_PS() : COLOR
 {
@@ -51,4 +59,5 @@ technique Flat { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader =
 technique Statics { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Statics_PS(); } }
 technique Keywords { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Matrix_PS(); } }
 technique Referenced_States { pass P { CullMode = <Cull>; VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Sample_PS(); } }
+technique Any_All { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Any_All_PS(); } }
 technique Line { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Line_PS(); } }

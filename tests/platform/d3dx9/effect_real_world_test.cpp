@@ -72,6 +72,15 @@ TEST_F(Effect_Real_World, Type_Keywords_In_Other_Cases_And_Line_As_A_Name)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.375f, 0.75f, 0.0f);
 }
 
+TEST_F(Effect_Real_World, Any_And_All_Take_Scalars_And_Vectors)
+{
+    Render("Any_All");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 1.0f, 0.25f, 0.5f);
+    ASSERT_EQ(fx->SetFloat("Half", 0.0f), D3D_OK);
+    Render("Any_All");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.25f, 0.0f);
+}
+
 TEST_F(Effect_Real_World, State_Values_Naming_A_Parameter_Take_Its_Current_Value)
 {
     const auto states_in_pass = [this](DWORD* min_filter, DWORD* cull) {
