@@ -196,7 +196,7 @@ bool Translate(const Translation_Request& request, std::vector<std::uint32_t> sp
         std::sort(samplers.begin(), samplers.end(),
                   [](const Sampler_Order& a, const Sampler_Order& b) { return a.declaration < b.declaration; });
         const std::uint32_t first = vertex ? kVertex_Sampler_First_Stage : 0;
-        const std::uint32_t limit = vertex ? 4 : kVertex_Sampler_First_Stage;
+        const std::uint32_t limit = vertex ? 4 : kPixel_Sampler_Count;
         std::vector<bool> used(limit, false);
         for (Sampler_Order& s : samplers)
             if (s.reg >= 0) {

@@ -26,9 +26,12 @@ inline constexpr GLuint kPixel_Block_Binding = 1;
 // effect geometry covers the pixels Direct3D 9 covers (see Gl_Device).
 inline constexpr const char* kPixel_Offset_Uniform = "Qm_Fx_Pixel_Offset";
 
-// Vertex texture samplers (vs_3_0 tex2Dlod) use the last four stages, as
-// Direct3D 9 keeps them apart from the pixel samplers.
+// Vertex texture samplers (vs_3_0 tex2Dlod) use the last four of the
+// device's 16 stages. Pixel shaders may use all 16 (s0-s15); a pass whose
+// pixel shader reaches into the last four while its vertex shader samples
+// too is refused, as the two would share stages.
 inline constexpr std::uint32_t kVertex_Sampler_First_Stage = 12;
+inline constexpr std::uint32_t kPixel_Sampler_Count = 16;
 
 // Layout of one member of the uniform block as the compiled GLSL has it.
 struct Block_Node {
