@@ -158,11 +158,24 @@ private:
                 continue;
             }
             if (type.cls == Type_Class::Object) continue;
-            if (type.Is_Matrix())
-                return Fail("'" + shader_.entry + "': matrix-typed " + what +
-                            " cannot be a shader input or output");
             if (semantic.empty())
                 return Fail("'" + shader_.entry + "': " + what + " has no semantic");
+            if (type.Is_Matrix()) {
+                // One register per row, from the semantic's index up, as
+                // Direct3D 9 passes a matrix between shaders.
+                for (std::uint32_t r = 0; r < type.rows; ++r) {
+                    Io_Leaf leaf;
+                    leaf.access = a + "[" + std::to_string(r) + "]";
+                    leaf.type = Type_Info{};
+                    leaf.type.base = type.base;
+                    leaf.type.cls = Type_Class::Vector;
+                    leaf.type.cols = type.cols;
+                    leaf.semantic = name;
+                    leaf.index = index + e * type.rows + r;
+                    out->push_back(std::move(leaf));
+                }
+                continue;
+            }
             Io_Leaf leaf;
             leaf.access = a;
             leaf.type = type;
