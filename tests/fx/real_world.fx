@@ -1,9 +1,9 @@
 // Constructs that Direct3D 9 effect files in the wild use and that the front
 // end must take: type keywords in other cases, flat scalar lists for arrays
 // of vectors, statics initialized by brace lists with calls, centroid
-// semantics, "line" as an ordinary name, any() and all() of scalars, and
-// state values that name a parameter. Each technique writes its values into
-// the pixel colour.
+// semantics, matrices between the shaders, "line" as an ordinary name, any()
+// and all() of scalars, and state values that name a parameter. Each
+// technique writes its values into the pixel colour.
 Matrix Tint = {1, 0, 0, 0,  0, 1, 0, 0,  0, 0, 1, 0,  0, 0, 0, 1};
 float4 Rows[3] = {0.25, 0.5, 0.75, 1,  0.5, 0.25, 0, 1,  0, 0, 0.5, 1};
 float Scale = 0.5;
@@ -35,6 +35,20 @@ Centroid_Out Centroid_VS(float4 p : POSITION)
 }
 float4 Centroid_PS(float4 c : TEXCOORD3_centroid) : COLOR { return c; }
 
+// A matrix member of the vertex output: one TEXCOORD register per row.
+struct Matrix_Out {
+    float4 p : POSITION;
+    float3x3 m : TEXCOORD1;
+};
+Matrix_Out Matrix_Out_VS(float4 p : POSITION)
+{
+    Matrix_Out o;
+    o.p = p;
+    o.m = float3x3(0.125, 0, 0,  0, 0.5, 0,  0, 0, 0.875);
+    return o;
+}
+float4 Matrix_Out_PS(float3x3 m : TEXCOORD1) : COLOR { return float4(m[0].x, m[1].y, m[2].z, 1); }
+
 float4 Flat_PS() : COLOR { return Rows[1]; }
 float4 Statics_PS() : COLOR { return Pair[1] + Pair[0] * 0.5; }
 float4 Matrix_PS() : COLOR { return mul(Float4(0.25, 0.5, 0.75, 1), Tint); }
@@ -60,4 +74,5 @@ technique Statics { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShade
 technique Keywords { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Matrix_PS(); } }
 technique Referenced_States { pass P { CullMode = <Cull>; VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Sample_PS(); } }
 technique Any_All { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Any_All_PS(); } }
+technique Matrix_Varying { pass P { VertexShader = compile vs_3_0 Matrix_Out_VS(); PixelShader = compile ps_3_0 Matrix_Out_PS(); } }
 technique Line { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Line_PS(); } }

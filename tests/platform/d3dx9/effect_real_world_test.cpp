@@ -41,6 +41,12 @@ TEST_F(Effect_Real_World, Centroid_Semantics_Link_To_Their_Register)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.125f, 0.375f, 0.625f);
 }
 
+TEST_F(Effect_Real_World, A_Matrix_Passes_From_Vertex_To_Pixel_Shader_Row_By_Row)
+{
+    Render("Matrix_Varying");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.125f, 0.5f, 0.875f);
+}
+
 TEST_F(Effect_Real_World, Array_Initializers_Flat_And_Braced_With_Calls)
 {
     // float4 Rows[3] from twelve scalars: Rows[1] = (0.5, 0.25, 0, 1).
