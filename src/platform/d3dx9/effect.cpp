@@ -279,6 +279,17 @@ std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc, Diagnost
                 Plan_Stage(d, shaders[static_cast<std::size_t>(pass.vertex_shader)], &pp.vs,
                            &tpl->buffer_slots);
             }
+            if (pass.vertex_shader >= 0 && pass.pixel_shader >= 0 &&
+                !shaders[static_cast<std::size_t>(pass.vertex_shader)]->samplers.empty()) {
+                for (const Stage_Sampler& ss : shaders[static_cast<std::size_t>(pass.pixel_shader)]->samplers)
+                    if (ss.stage >= kVertex_Sampler_First_Stage) {
+                        const Shader_Compile& ps = d.shaders[static_cast<std::size_t>(pass.pixel_shader)];
+                        diag->Error(d.files[ps.file], ps.line,
+                                    "pixel sampler '" + ss.name + "' on stage " + std::to_string(ss.stage) +
+                                        " collides with the vertex shader's samplers (stages 12-15)");
+                        return nullptr;
+                    }
+            }
             if (pass.pixel_shader >= 0) {
                 pp.has_ps = true;
                 Plan_Stage(d, shaders[static_cast<std::size_t>(pass.pixel_shader)], &pp.ps,

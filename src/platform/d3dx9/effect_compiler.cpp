@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "platform/d3dx9/effect_io_names.h"
+#include "platform/d3dx9/effect_isolation.h"
 #include "platform/d3dx9/effect_limits.h"
 
 namespace qm_fx {
@@ -18,6 +20,7 @@ namespace qm_fx {
 namespace {
 
 std::uint64_t g_compiles = 0;
+std::uint64_t g_translations = 0;
 
 // The shader cache lives as long as the process: GL programs are shared by
 // every device (one GL object namespace), and effect instances come and go.
@@ -62,6 +65,13 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
             line.find("compilation error") != std::string::npos)
             continue;
         while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+        // Direct3D 9 shaders may write only static globals; glslang words
+        // the attempt in terms of its own uniform block.
+        if (line.find("can't modify a uniform") != std::string::npos) {
+            line = "the shader assigns to a global that is not static (parameters are read-only "
+                   "in shaders; declare it 'static' for a shader-local variable)";
+            if (any && diag->Text().find(line) != std::string::npos) continue;
+        }
         diag->Error(desc.files[file], at, line);
         any = true;
     }
@@ -114,11 +124,22 @@ struct Sampler_Order {
     std::string name;
 };
 
-bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
-               std::vector<std::uint32_t> spirv, Compiled_Stage* out, Diagnostics* diag)
+// What the worker needs to translate one shader: the whole HLSL, the stage,
+// the entry's name for messages, and the parameters in declaration order
+// with their register(sN) (-1 when none) to place the samplers.
+struct Translation_Request {
+    Shader_Stage stage = Shader_Stage::Vertex;
+    std::string entry;
+    std::string source;
+    std::vector<std::pair<std::string, int>> parameters;
+};
+
+// Runs in the compile worker: its messages are collected as plain texts that
+// the parent reports at the shader's `compile` line.
+bool Translate(const Translation_Request& request, std::vector<std::uint32_t> spirv,
+               Compiled_Stage* out, std::vector<std::string>* errors)
 {
-    const bool vertex = shader.stage == Shader_Stage::Vertex;
-    const std::string& file = desc.files[shader.file];
+    const bool vertex = request.stage == Shader_Stage::Vertex;
     try {
         spirv_cross::CompilerGLSL glsl(std::move(spirv));
         const spirv_cross::ShaderResources res = glsl.get_shader_resources();
@@ -137,12 +158,11 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
 
         if (!res.separate_images.empty() || !res.separate_samplers.empty() ||
             !res.storage_buffers.empty() || !res.storage_images.empty()) {
-            diag->Error(file, shader.line,
-                        "'" + shader.entry + "' uses resources Direct3D 9 effects do not have");
+            errors->push_back("'" + request.entry + "' uses resources Direct3D 9 effects do not have");
             return false;
         }
         if (res.uniform_buffers.size() > 1) {
-            diag->Error(file, shader.line, "'" + shader.entry + "' uses constant buffers");
+            errors->push_back("'" + request.entry + "' uses constant buffers");
             return false;
         }
         for (const auto& r : res.uniform_buffers) {
@@ -154,7 +174,7 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
             bool doubles = false;
             Reflect_Members(glsl, type, &out->block, &doubles);
             if (doubles) {
-                diag->Error(file, shader.line, "double-precision parameters are not supported");
+                errors->push_back("double-precision parameters are not supported");
                 return false;
             }
         }
@@ -166,21 +186,23 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
             glsl.get_shader_resources(glsl.get_active_interface_variables());
         for (const auto& r : active.sampled_images) {
             const std::string& name = glsl.get_name(r.id);
-            const int p = desc.Find_Parameter(name);
+            int p = -1;
+            for (std::size_t i = 0; i < request.parameters.size() && p < 0; ++i)
+                if (request.parameters[i].first == name) p = static_cast<int>(i);
             Sampler_Order s{r.id, p < 0 ? 1 << 30 : p, -1, name};
-            if (p >= 0) s.reg = desc.parameters[static_cast<std::size_t>(p)].sampler_register;
+            if (p >= 0) s.reg = request.parameters[static_cast<std::size_t>(p)].second;
             samplers.push_back(s);
         }
         std::sort(samplers.begin(), samplers.end(),
                   [](const Sampler_Order& a, const Sampler_Order& b) { return a.declaration < b.declaration; });
         const std::uint32_t first = vertex ? kVertex_Sampler_First_Stage : 0;
-        const std::uint32_t limit = vertex ? 4 : kVertex_Sampler_First_Stage;
+        const std::uint32_t limit = vertex ? 4 : kPixel_Sampler_Count;
         std::vector<bool> used(limit, false);
         for (Sampler_Order& s : samplers)
             if (s.reg >= 0) {
                 if (static_cast<std::uint32_t>(s.reg) >= limit) {
-                    diag->Error(file, shader.line, "sampler '" + s.name + "': register s" +
-                                                       std::to_string(s.reg) + " is out of range");
+                    errors->push_back("sampler '" + s.name + "': register s" + std::to_string(s.reg) +
+                                      " is out of range");
                     return false;
                 }
                 used[static_cast<std::size_t>(s.reg)] = true;
@@ -190,7 +212,7 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
                 std::uint32_t k = 0;
                 while (k < limit && used[k]) ++k;
                 if (k >= limit) {
-                    diag->Error(file, shader.line, "'" + shader.entry + "' uses too many samplers");
+                    errors->push_back("'" + request.entry + "' uses too many samplers");
                     return false;
                 }
                 used[k] = true;
@@ -213,11 +235,192 @@ bool Translate(const Effect_Desc& desc, const Shader_Compile& shader,
         glsl.set_common_options(options);
         out->glsl = glsl.compile();
     } catch (const std::exception& e) {
-        diag->Error(file, shader.line,
-                    "'" + shader.entry + "' cannot be translated to GLSL: " + e.what());
+        errors->push_back("'" + request.entry + "' cannot be translated to GLSL: " + e.what());
         return false;
     }
     return true;
+}
+
+// What the compile child hands back: glslang's log when the HLSL does not
+// compile, the translation's own complaints, or the stage without its GL
+// program. Failures are kept too, so a source that crashes or hangs the
+// compiler is not handed to it again.
+struct Translation {
+    bool hlsl_ok = false;
+    std::string log;                  // glslang's messages when !hlsl_ok
+    std::vector<std::string> errors;  // translation errors, at the compile line
+    std::string failure;              // the child crashed, ran out of time, ...
+    Compiled_Stage stage;
+};
+
+class Writer {
+public:
+    void U32(std::uint32_t v) { bytes_.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void Str(const std::string& s)
+    {
+        U32(static_cast<std::uint32_t>(s.size()));
+        bytes_ += s;
+    }
+    void Nodes(const std::vector<Block_Node>& nodes)
+    {
+        U32(static_cast<std::uint32_t>(nodes.size()));
+        for (const Block_Node& n : nodes) {
+            Str(n.name);
+            U32(static_cast<std::uint32_t>(n.kind));
+            U32(n.offset);
+            U32(n.components);
+            U32(n.columns);
+            U32(n.matrix_stride);
+            U32(n.row_major ? 1 : 0);
+            U32(n.array_size);
+            U32(n.array_stride);
+            Nodes(n.members);
+        }
+    }
+    std::string Take() { return std::move(bytes_); }
+
+private:
+    std::string bytes_;
+};
+
+// Reads what Writer wrote; any shortfall makes the whole reading fail.
+class Reader {
+public:
+    explicit Reader(const std::string& bytes) : bytes_(bytes) {}
+    bool Ok() const { return ok_; }
+    std::uint32_t U32()
+    {
+        std::uint32_t v = 0;
+        if (!ok_ || bytes_.size() - at_ < sizeof v) {
+            ok_ = false;
+            return 0;
+        }
+        std::memcpy(&v, bytes_.data() + at_, sizeof v);
+        at_ += sizeof v;
+        return v;
+    }
+    std::string Str()
+    {
+        const std::uint32_t n = U32();
+        if (!ok_ || bytes_.size() - at_ < n) {
+            ok_ = false;
+            return {};
+        }
+        std::string s = bytes_.substr(at_, n);
+        at_ += n;
+        return s;
+    }
+    void Nodes(std::vector<Block_Node>* nodes, int depth)
+    {
+        const std::uint32_t count = U32();
+        if (!ok_ || depth > 64 || count > bytes_.size()) {
+            ok_ = false;
+            return;
+        }
+        for (std::uint32_t i = 0; i < count && ok_; ++i) {
+            Block_Node n;
+            n.name = Str();
+            n.kind = static_cast<Block_Node::Kind>(std::min<std::uint32_t>(U32(), 4));
+            n.offset = U32();
+            n.components = U32();
+            n.columns = U32();
+            n.matrix_stride = U32();
+            n.row_major = U32() != 0;
+            n.array_size = U32();
+            n.array_stride = U32();
+            Nodes(&n.members, depth + 1);
+            nodes->push_back(std::move(n));
+        }
+    }
+
+private:
+    const std::string& bytes_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+};
+
+std::string Serialize(const Translation& t)
+{
+    Writer w;
+    w.U32(t.hlsl_ok ? 1 : 0);
+    w.Str(t.log);
+    w.U32(static_cast<std::uint32_t>(t.errors.size()));
+    for (const std::string& e : t.errors) w.Str(e);
+    w.Str(t.stage.glsl);
+    w.U32(t.stage.block_size);
+    w.Nodes(t.stage.block);
+    w.U32(static_cast<std::uint32_t>(t.stage.samplers.size()));
+    for (const Stage_Sampler& s : t.stage.samplers) {
+        w.Str(s.name);
+        w.U32(s.stage);
+    }
+    return w.Take();
+}
+
+bool Deserialize(const std::string& bytes, Translation* t)
+{
+    Reader r(bytes);
+    t->hlsl_ok = r.U32() != 0;
+    t->log = r.Str();
+    const std::uint32_t errors = r.U32();
+    for (std::uint32_t i = 0; i < errors && r.Ok(); ++i) t->errors.push_back(r.Str());
+    t->stage.glsl = r.Str();
+    t->stage.block_size = r.U32();
+    r.Nodes(&t->stage.block, 0);
+    const std::uint32_t samplers = r.U32();
+    for (std::uint32_t i = 0; i < samplers && r.Ok(); ++i) {
+        Stage_Sampler s;
+        s.name = r.Str();
+        s.stage = r.U32();
+        t->stage.samplers.push_back(std::move(s));
+    }
+    return r.Ok();
+}
+
+std::string Serialize(const Translation_Request& q)
+{
+    Writer w;
+    w.U32(q.stage == Shader_Stage::Vertex ? 0 : 1);
+    w.Str(q.entry);
+    w.Str(q.source);
+    w.U32(static_cast<std::uint32_t>(q.parameters.size()));
+    for (const auto& [name, reg] : q.parameters) {
+        w.Str(name);
+        w.U32(static_cast<std::uint32_t>(reg + 1));
+    }
+    return w.Take();
+}
+
+// The pure part of a compile: HLSL to SPIR-V to GLSL, no GL. This is what
+// runs in the worker.
+std::string Translate_Request_Bytes(const std::string& bytes)
+{
+    Reader r(bytes);
+    Translation_Request q;
+    q.stage = r.U32() == 0 ? Shader_Stage::Vertex : Shader_Stage::Pixel;
+    q.entry = r.Str();
+    q.source = r.Str();
+    const std::uint32_t count = r.U32();
+    for (std::uint32_t i = 0; i < count && r.Ok(); ++i) {
+        std::string name = r.Str();
+        const int reg = static_cast<int>(r.U32()) - 1;
+        q.parameters.emplace_back(std::move(name), reg);
+    }
+    if (!r.Ok()) throw std::runtime_error("damaged request");
+
+    Translation t;
+    std::vector<std::uint32_t> spirv;
+    t.hlsl_ok = Hlsl_To_Spirv(q.source, q.stage, &spirv, &t.log);
+    if (t.hlsl_ok) Translate(q, std::move(spirv), &t.stage, &t.errors);
+    return Serialize(t);
+}
+
+// Translation results of every source seen that did not end as a cached GL
+// program, keyed like the shader cache.
+std::unordered_map<std::string, Translation>& Translations()
+{
+    static auto* cache = new std::unordered_map<std::string, Translation>();
+    return *cache;
 }
 
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
@@ -254,7 +457,28 @@ bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compile
 
 }  // namespace
 
+// any() and all() for scalars and vectors, where the effect calls them
+// (the parser renames the calls). One line per overload set.
+constexpr const char* kAny_All_Overloads =
+    "bool Qm_Fx_any(float x) { return x != 0; } bool Qm_Fx_any(int x) { return x != 0; } "
+    "bool Qm_Fx_any(bool x) { return x; }\n"
+    "bool Qm_Fx_any(float2 x) { return any(x); } bool Qm_Fx_any(float3 x) { return any(x); } "
+    "bool Qm_Fx_any(float4 x) { return any(x); }\n"
+    "bool Qm_Fx_any(int2 x) { return any(x); } bool Qm_Fx_any(int3 x) { return any(x); } "
+    "bool Qm_Fx_any(int4 x) { return any(x); }\n"
+    "bool Qm_Fx_any(bool2 x) { return any(x); } bool Qm_Fx_any(bool3 x) { return any(x); } "
+    "bool Qm_Fx_any(bool4 x) { return any(x); }\n"
+    "bool Qm_Fx_all(float x) { return x != 0; } bool Qm_Fx_all(int x) { return x != 0; } "
+    "bool Qm_Fx_all(bool x) { return x; }\n"
+    "bool Qm_Fx_all(float2 x) { return all(x); } bool Qm_Fx_all(float3 x) { return all(x); } "
+    "bool Qm_Fx_all(float4 x) { return all(x); }\n"
+    "bool Qm_Fx_all(int2 x) { return all(x); } bool Qm_Fx_all(int3 x) { return all(x); } "
+    "bool Qm_Fx_all(int4 x) { return all(x); }\n"
+    "bool Qm_Fx_all(bool2 x) { return all(x); } bool Qm_Fx_all(bool3 x) { return all(x); } "
+    "bool Qm_Fx_all(bool4 x) { return all(x); }\n";
+
 std::uint64_t Shader_Compile_Count() { return g_compiles; }
+std::uint64_t Shader_Translation_Count() { return g_translations; }
 
 std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, std::size_t index,
                                                      Diagnostics* diagnostics)
@@ -263,8 +487,16 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     std::string wrapper;
     if (!Build_Entry_Wrapper(desc, shader, &wrapper, diagnostics)) return nullptr;
 
-    std::string source = desc.hlsl.text;
-    std::vector<std::pair<std::uint16_t, std::uint32_t>> origins = desc.hlsl.line_origins;
+    std::string source;
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> origins;
+    if (desc.hlsl.text.find("Qm_Fx_any") != std::string::npos ||
+        desc.hlsl.text.find("Qm_Fx_all") != std::string::npos) {
+        source = kAny_All_Overloads;
+        for (char c : source)
+            if (c == '\n') origins.emplace_back(shader.file, shader.line);
+    }
+    source += desc.hlsl.text;
+    origins.insert(origins.end(), desc.hlsl.line_origins.begin(), desc.hlsl.line_origins.end());
     source += "\n";
     origins.emplace_back(shader.file, shader.line);
     for (char c : wrapper)
@@ -285,16 +517,44 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     auto& cache = Cache();
     if (auto it = cache.find(key); it != cache.end()) return it->second;
 
-    std::vector<std::uint32_t> spirv;
-    std::string log;
-    if (!Hlsl_To_Spirv(source, shader.stage, &spirv, &log)) {
-        Report_Compiler_Log(log, desc, origins, shader, diagnostics);
+    // glslang and SPIRV-Cross run in a child process, so that their faults
+    // fail this shader and nothing else.
+    auto& translations = Translations();
+    auto known = translations.find(key);
+    if (known == translations.end()) {
+        Translation t;
+        Warm_Up_Hlsl_Compiler();
+        Translation_Request q;
+        q.stage = shader.stage;
+        q.entry = shader.entry;
+        q.source = source;
+        for (const Parameter& p : desc.parameters) q.parameters.emplace_back(p.name, p.sampler_register);
+        const Isolated_Result r = Run_In_Worker(Translate_Request_Bytes, Serialize(q), Compile_Limits());
+        ++g_translations;
+        if (!r.ok)
+            t.failure = r.failure;
+        else if (!Deserialize(r.bytes, &t))
+            t.failure = "the shader compiler handed back a damaged result";
+        known = translations.emplace(key, std::move(t)).first;
+    }
+    const Translation& t = known->second;
+    if (!t.failure.empty()) {
+        diagnostics->Error(desc.files[shader.file], shader.line, "'" + shader.entry + "': " + t.failure);
         return nullptr;
     }
-    auto stage = std::make_shared<Compiled_Stage>();
+    if (!t.hlsl_ok) {
+        Report_Compiler_Log(t.log, desc, origins, shader, diagnostics);
+        return nullptr;
+    }
+    if (!t.errors.empty()) {
+        for (const std::string& e : t.errors) diagnostics->Error(desc.files[shader.file], shader.line, e);
+        return nullptr;
+    }
+    auto stage = std::make_shared<Compiled_Stage>(t.stage);
     stage->stage = shader.stage;
-    if (!Translate(desc, shader, std::move(spirv), stage.get(), diagnostics)) return nullptr;
     if (!Link_Program(desc, shader, stage.get(), diagnostics)) return nullptr;
+    // From here on the shader cache has it; the translation is not needed.
+    translations.erase(known);
     ++g_compiles;
     cache.emplace(std::move(key), stage);
     return stage;

@@ -26,9 +26,12 @@ inline constexpr GLuint kPixel_Block_Binding = 1;
 // effect geometry covers the pixels Direct3D 9 covers (see Gl_Device).
 inline constexpr const char* kPixel_Offset_Uniform = "Qm_Fx_Pixel_Offset";
 
-// Vertex texture samplers (vs_3_0 tex2Dlod) use the last four stages, as
-// Direct3D 9 keeps them apart from the pixel samplers.
+// Vertex texture samplers (vs_3_0 tex2Dlod) use the last four of the
+// device's 16 stages. Pixel shaders may use all 16 (s0-s15); a pass whose
+// pixel shader reaches into the last four while its vertex shader samples
+// too is refused, as the two would share stages.
 inline constexpr std::uint32_t kVertex_Sampler_First_Stage = 12;
+inline constexpr std::uint32_t kPixel_Sampler_Count = 16;
 
 // Layout of one member of the uniform block as the compiled GLSL has it.
 struct Block_Node {
@@ -67,6 +70,10 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
 // Counts compilations that missed the cache (HLSL through to a GL program).
 std::uint64_t Shader_Compile_Count();
 
+// Counts translations handed to the compile child (one per new source,
+// failures included: a source that failed is not translated again).
+std::uint64_t Shader_Translation_Count();
+
 // --- the steps, exposed for the tool and the tests --------------------------
 
 // The HLSL of the wrapped entry point (appended to desc.hlsl). False with a
@@ -78,6 +85,10 @@ bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader,
 // `log` holds the compiler's messages ("ERROR: 0:line: text" lines).
 bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage,
                    std::vector<std::uint32_t>* spirv, std::string* log);
+
+// Initialises glslang and builds its built-in tables in this process, so that
+// the forked compile children inherit them. Hlsl_To_Spirv calls it too.
+void Warm_Up_Hlsl_Compiler();
 
 inline constexpr const char* kEntry_Name = "Qm_Fx_Entry";
 

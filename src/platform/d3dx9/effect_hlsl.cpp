@@ -37,13 +37,19 @@ std::string Upper(std::string s)
     return s;
 }
 
-// "TEXCOORD3" -> ("TEXCOORD", 3)
+// "TEXCOORD3" -> ("TEXCOORD", 3). "TEXCOORD3_centroid" is the same register
+// sampled at the centroid; GL interpolates it at the pixel centre, which
+// differs only at the edges of a multisampled triangle.
 void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_t* index)
 {
+    static const std::string kCentroid = "_CENTROID";
     std::size_t end = semantic.size();
+    if (end > kCentroid.size() && Upper(semantic.substr(end - kCentroid.size())) == kCentroid)
+        end -= kCentroid.size();
+    const std::size_t last = end;
     while (end > 0 && semantic[end - 1] >= '0' && semantic[end - 1] <= '9') --end;
     *name = Upper(semantic.substr(0, end));
-    *index = end < semantic.size() ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
+    *index = end < last ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
 }
 
 bool Usage_Of(const std::string& name, BYTE* usage)
@@ -152,11 +158,24 @@ private:
                 continue;
             }
             if (type.cls == Type_Class::Object) continue;
-            if (type.Is_Matrix())
-                return Fail("'" + shader_.entry + "': matrix-typed " + what +
-                            " cannot be a shader input or output");
             if (semantic.empty())
                 return Fail("'" + shader_.entry + "': " + what + " has no semantic");
+            if (type.Is_Matrix()) {
+                // One register per row, from the semantic's index up, as
+                // Direct3D 9 passes a matrix between shaders.
+                for (std::uint32_t r = 0; r < type.rows; ++r) {
+                    Io_Leaf leaf;
+                    leaf.access = a + "[" + std::to_string(r) + "]";
+                    leaf.type = Type_Info{};
+                    leaf.type.base = type.base;
+                    leaf.type.cls = Type_Class::Vector;
+                    leaf.type.cols = type.cols;
+                    leaf.semantic = name;
+                    leaf.index = index + e * type.rows + r;
+                    out->push_back(std::move(leaf));
+                }
+                continue;
+            }
             Io_Leaf leaf;
             leaf.access = a;
             leaf.type = type;
@@ -329,11 +348,35 @@ bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, 
     return Wrapper_Builder(desc, shader, diagnostics).Build(text);
 }
 
+void Warm_Up_Hlsl_Compiler()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        glslang::InitializeProcess();
+        // glslang builds its tables of built-in functions on the first parse of
+        // each stage and keeps them in globals. The compile children are forked
+        // from this process, so build them here once, on a fixed shader, or
+        // every child would spend most of its time building them again.
+        const char* text = "float4 Qm_Fx_Entry(float4 p : POSITION) : POSITION { return p; }\n";
+        for (EShLanguage lang : {EShLangVertex, EShLangFragment}) {
+            glslang::TShader shader(lang);
+            shader.setStrings(&text, 1);
+            shader.setEntryPoint(kEntry_Name);
+            shader.setSourceEntryPoint(kEntry_Name);
+            shader.setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientVulkan, 100);
+            shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+            shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+            const auto messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules |
+                                                           EShMsgReadHlsl | EShMsgHlslDX9Compatible);
+            (void)shader.parse(GetDefaultResources(), 100, false, messages);
+        }
+    });
+}
+
 bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<std::uint32_t>* spirv,
                    std::string* log)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { glslang::InitializeProcess(); });
+    Warm_Up_Hlsl_Compiler();
 
     const EShLanguage lang = stage == Shader_Stage::Vertex ? EShLangVertex : EShLangFragment;
     glslang::TShader shader(lang);

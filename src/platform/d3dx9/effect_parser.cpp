@@ -134,8 +134,35 @@ const Function_Info* Effect_Desc::Find_Function(const std::string& name,
 // ---------------------------------------------------------------------------
 // The parser: top level and functions
 // ---------------------------------------------------------------------------
+// Effect files written for Direct3D 9 spell type keywords in any case
+// ("Matrix World;", "Float4(...)"); glslang wants them in lower case. Only a
+// name in type position (before a name, '<' or '(') is rewritten, so a
+// variable called "Vector" keeps its name.
+void Effect_Parser::Normalize_Type_Keywords()
+{
+    for (std::size_t k = 0; k + 1 < toks_.size(); ++k) {
+        Token& t = toks_[k];
+        if (t.kind != Token_Kind::Identifier) continue;
+        const std::string lower = Lower(t.text);
+        const Token& next = toks_[k + 1];
+        // any() and all() of a scalar are valid Direct3D 9 HLSL, but glslang
+        // hands them on as vector operations that GL then rejects: calls go
+        // to our overloads (see Compile_Shader), which take scalars too.
+        if ((t.text == "any" || t.text == "all") && next.text == "(") {
+            t.text = "Qm_Fx_" + t.text;
+            continue;
+        }
+        if (lower == t.text) continue;
+        if (next.kind != Token_Kind::Identifier && next.text != "<" && next.text != "(") continue;
+        Type_Info type;
+        if (lower == "matrix" || lower == "vector" || (Builtin_Type(lower, &type) && type.Numeric()))
+            t.text = lower;
+    }
+}
+
 bool Effect_Parser::Run()
 {
+    Normalize_Type_Keywords();
     while (!At_End() && !diag_->Failed()) Top_Level();
     if (!diag_->Failed()) Check_Shader_Entries();
     desc_->storage_words = storage_words_;
@@ -485,7 +512,14 @@ void Effect_Parser::Emit_Token(const Token& t)
             --code_depth_;
         }
     }
-    hlsl_.Token_Text(t.text, t.file, t.line);
+    // "line" is a keyword of glslang's HLSL (geometry shader input) but an
+    // ordinary name in Direct3D 9 shaders: locals and functions called so
+    // get another name. A parameter keeps its name (the effect's interface).
+    if (t.kind == Token_Kind::Identifier && t.text == "line" && desc_->Find_Parameter("line") < 0) {
+        hlsl_.Token_Text("Qm_Fx_line", t.file, t.line);
+    } else {
+        hlsl_.Token_Text(t.text, t.file, t.line);
+    }
     if (desc_->hlsl.text.size() > kMax_Shader_Source_Bytes) Shader_Too_Large(t);
 }
 

@@ -118,6 +118,7 @@ public:
     bool Run();
 
 private:
+    void Normalize_Type_Keywords();
     // --- token access ------------------------------------------------------
     bool At_End() const { return pos_ >= toks_.size(); }
     const Token& Cur() const { return pos_ < toks_.size() ? toks_[pos_] : eof_; }
@@ -253,6 +254,7 @@ private:
     int Parse_Object_Ref(Base_Type base, const char* what);
     void Parse_Technique();
     void Parse_Pass_State(Pass* pass);
+    void Parse_State_Value(Expr* value, const State_Def* def);
     void Parse_Shader_Value(State_Assignment* sa);
     void Check_Shader_Entries();
 

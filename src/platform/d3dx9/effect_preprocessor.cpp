@@ -1,6 +1,7 @@
 // The effect preprocessor: #define (object and function-like, # and ##),
-// #undef, #if/#ifdef/#ifndef/#elif/#else/#endif, #include "file" relative to
-// the including file, #pragma (pack_matrix passed on, the rest ignored),
+// #undef, #if/#ifdef/#ifndef/#elif/#else/#endif, #include "file" or <file>
+// searched in the including file's folder, the root file's folder and the
+// working directory, #pragma (pack_matrix passed on, the rest ignored),
 // #error. Macro expansion follows the usual hide-set rule, so a macro never
 // expands inside its own expansion.
 #include "platform/d3dx9/effect_preprocessor.h"
@@ -504,8 +505,10 @@ private:
         if (!active) return;
 
         for (std::size_t k = hash; k < end; ++k)
+            // #include <dir\\file.fxh> holds a file name, not tokens: Include()
+            // checks its own form.
             if (toks[k].kind == Token_Kind::Invalid && name != "error" && name != "pragma" &&
-                name != "warning") {
+                name != "warning" && name != "include") {
                 Error_At(toks[k], "unexpected character in directive");
                 return;
             }
@@ -614,7 +617,12 @@ private:
         if (line.size() == 1 && line[0].kind == Token_Kind::String) {
             name = line[0].text.substr(1, line[0].text.size() - 2);
         } else if (line.size() >= 2 && Is(line[0], "<") && Is(line.back(), ">")) {
-            for (std::size_t a = 1; a + 1 < line.size(); ++a) name += line[a].text;
+            // The text between the brackets is a file name, backslashes and
+            // spaces included.
+            for (std::size_t a = 1; a + 1 < line.size(); ++a) {
+                if (a > 1 && line[a].space_before) name += ' ';
+                name += line[a].text;
+            }
         } else {
             Error_At(at, "#include expects \"file\" or <file>");
             return;
@@ -627,16 +635,26 @@ private:
             Error_At(at, "#include nested too deeply");
             return;
         }
-        std::string path = name;
         const bool absolute = name[0] == '/' || name[0] == '\\' ||
                               (name.size() > 1 && name[1] == ':');
+        // Search order: the including file's folder, the root effect file's
+        // folder, the working directory (both forms of #include alike).
+        std::vector<std::string> candidates;
         if (!absolute) {
-            const std::string& from = File_Name(file);
-            const std::size_t slash = from.find_last_of("/\\");
-            if (slash != std::string::npos) path = from.substr(0, slash + 1) + name;
+            for (const std::string& from : {File_Name(file), File_Name(0)}) {
+                const std::size_t slash = from.find_last_of("/\\");
+                if (slash != std::string::npos) candidates.push_back(from.substr(0, slash + 1) + name);
+            }
         }
-        if (once_.count(Canonical(path))) return;
-        Run(path, nullptr, depth + 1, file, at.line, name);
+        candidates.push_back(name);
+        for (const std::string& path : candidates) {
+            std::string contents;
+            if (!reader_(path, &contents)) continue;
+            if (once_.count(Canonical(path))) return;
+            Run(path, &contents, depth + 1, file, at.line, name);
+            return;
+        }
+        Error_At(at, "cannot open include file '" + name + "'");
     }
 
     static std::string Canonical(const std::string& path)

@@ -84,6 +84,15 @@ void Effect_Parser::Parse_Sampler_State(int index)
         const std::string name = Expect_Identifier("a sampler state");
         if (diag_->Failed()) return;
         const State_Def* def = Find_State(name, true);
+        if (!def && Equal_No_Case(name, "Filter")) {
+            // Direct3D 10 style "Filter = MIN_MAG_MIP_LINEAR;": Direct3D 9
+            // effects compile it and ignore it, and so do we.
+            diag_->Warning(desc_->files[name_tok.file], name_tok.line,
+                           "sampler state 'Filter' has no Direct3D 9 meaning and is ignored");
+            while (!At_End() && !Is_Punct(";") && !Is_Punct("}")) ++pos_;
+            Accept(";");
+            continue;
+        }
         if (!def) {
             Error(name_tok, "unknown sampler state '" + name + "'");
             return;
@@ -103,7 +112,7 @@ void Effect_Parser::Parse_Sampler_State(int index)
         if (def->kind == State_Kind::Texture) {
             sa.object = Parse_Object_Ref(Base_Type::Texture, "texture");
         } else {
-            sa.value.root = Parse_Expression(&sa.value, def, true);
+            Parse_State_Value(&sa.value, def);
         }
         sa.value_text = Join(value_start, pos_);
         if (diag_->Failed() || !Expect(";")) return;
@@ -227,7 +236,7 @@ void Effect_Parser::Parse_Pass_State(Pass* pass)
             Error(Cur(), "assembly shaders are not supported");
             return;
         }
-        sa.value.root = Parse_Expression(&sa.value, def, true);
+        Parse_State_Value(&sa.value, def);
     }
     if (diag_->Failed()) return;
     sa.value_text = Join(value_start, pos_);
@@ -235,6 +244,20 @@ void Effect_Parser::Parse_Pass_State(Pass* pass)
     if (def->kind == State_Kind::Vertex_Shader) pass->vertex_shader = sa.shader;
     if (def->kind == State_Kind::Pixel_Shader) pass->pixel_shader = sa.shader;
     pass->states.push_back(std::move(sa));
+}
+
+// A numeric state value: an expression, or "<expression>" as effect files
+// write a reference to a parameter ("MinFilter = <g_Filter>;").
+void Effect_Parser::Parse_State_Value(Expr* value, const State_Def* def)
+{
+    if (!Accept("<")) {
+        value->root = Parse_Expression(value, def, true);
+        return;
+    }
+    ++in_angles_;  // '>' closes the reference
+    value->root = Parse_Expression(value, def, true);
+    --in_angles_;
+    if (!diag_->Failed()) Expect_Close_Angle();
 }
 
 void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)

@@ -115,6 +115,64 @@ TEST(Effect_Preprocessor, Includes_Resolve_Relative_To_The_Including_File)
     EXPECT_EQ(r.stream.files[1], "lib/common.fxh");
 }
 
+TEST(Effect_Preprocessor, Includes_Search_The_Including_Folder_Then_The_Root_Folder_Then_The_Working_Directory)
+{
+    // fx/main.fx includes fx/inc\a.fxh, which includes "b.fxh": its own
+    // folder first, then the root effect's folder, then the working directory.
+    const std::string root = "#include <inc\\a.fxh>\nend";
+    const std::string a = "#include \"b.fxh\"\na";
+    struct Case {
+        std::map<std::string, std::string> files;
+        const char* text;  // empty: the include fails
+    } cases[] = {
+        {{{"fx/inc\\b.fxh", "near"}, {"fx/b.fxh", "root"}, {"b.fxh", "cwd"}}, "near a end"},
+        {{{"fx/b.fxh", "root"}, {"b.fxh", "cwd"}}, "root a end"},
+        {{{"b.fxh", "cwd"}}, "cwd a end"},
+        {{}, ""},
+    };
+    for (Case& c : cases) {
+        c.files["fx/inc\\a.fxh"] = a;
+        auto reader = [&c](const std::string& path, std::string* contents) {
+            auto it = c.files.find(path);
+            if (it == c.files.end()) return false;
+            *contents = it->second;
+            return true;
+        };
+        Token_Stream out;
+        Diagnostics diag;
+        const bool ok = qm_fx::Preprocess_Text("fx/main.fx", root, {}, reader, &out, &diag);
+        std::string text;
+        for (const qm_fx::Token& t : out.tokens) text += (text.empty() ? "" : " ") + t.text;
+        if (*c.text) {
+            EXPECT_TRUE(ok) << diag.Text();
+            EXPECT_EQ(text, c.text);
+        } else {
+            EXPECT_FALSE(ok);
+            EXPECT_NE(diag.Text().find("fx/inc\\a.fxh(1): error: cannot open include file 'b.fxh'"),
+                      std::string::npos)
+                << diag.Text();
+        }
+    }
+}
+
+TEST(Effect_Preprocessor, Angle_Bracket_Includes_Hold_A_File_Name)
+{
+    // Backslashes and spaces between < and > are part of the name, and no
+    // macro in it expands.
+    const std::map<std::string, std::string> files = {
+        {"include\\name.fxh", "first"},
+        {"my dir\\x-2.fxh", "second"},
+    };
+    const Result r = Pre("#define name other\n#include <include\\name.fxh>\n#include <my dir\\x-2.fxh>\nend",
+                         files);
+    EXPECT_TRUE(r.ok) << r.errors;
+    EXPECT_EQ(r.text, "first second end");
+
+    // Stray characters outside an #include line are still refused.
+    const Result bad = Pre("#define A \\ b\nA");
+    EXPECT_FALSE(bad.ok);
+}
+
 TEST(Effect_Preprocessor, Tokens_Keep_Their_File_And_Line)
 {
     const std::map<std::string, std::string> files = {{"inc.fxh", "\n\ninc_token"}};
