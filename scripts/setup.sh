@@ -27,7 +27,10 @@ fi
 
 BUILD_DIR=${1:-build}
 shift || true
+# Targets to build, when only some are wanted (scripts/fuzz.sh).
+TARGETS=()
+[ -z "${QM_BUILD_TARGETS:-}" ] || read -r -a TARGETS <<< "$QM_BUILD_TARGETS"
 # Warnings are errors here, for development and CI; a plain CMake build
 # leaves them warnings.
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=ON "$@" >/dev/null
-cmake --build "$BUILD_DIR" -j"$(nproc)"
+cmake --build "$BUILD_DIR" -j"$(nproc)" ${TARGETS[@]+--target "${TARGETS[@]}"}
