@@ -282,7 +282,7 @@ int Effect_Parser::Parse_Unary(Expr* e, const State_Def* state, bool lists)
             const int a = Parse_Unary(e, state, lists);
             Expr_Node n;
             n.op = Expr_Node::Op::Unary;
-            n.oper = op;
+            n.oper.append(op);  // appended: GCC 12 at -O3 misreports assignment (-Wrestrict)
             n.kids = {a};
             return Add(e, std::move(n));
         }
