@@ -21,46 +21,13 @@ DWORD Float_Bits(float f) {
     return d;
 }
 
-// Render-state numbers the public header does not name.
-enum : int {
-    RS_POINTSCALE_A = 158,
-    RS_POINTSCALE_B = 159,
-    RS_POINTSCALE_C = 160,
-    RS_PATCHEDGESTYLE = 163,
-    RS_DEBUGMONITORTOKEN = 165,
-    RS_INDEXEDVERTEXBLENDENABLE = 167,
-    RS_TWEENFACTOR = 170,
-    RS_POSITIONDEGREE = 172,
-    RS_NORMALDEGREE = 173,
-    RS_MINTESSELLATIONLEVEL = 178,
-    RS_MAXTESSELLATIONLEVEL = 179,
-    RS_ADAPTIVETESS_X = 180,
-    RS_ADAPTIVETESS_Z = 182,
-    RS_ENABLEADAPTIVETESSELLATION = 184,
-    RS_CCW_STENCILFAIL = 186,
-    RS_CCW_STENCILZFAIL = 187,
-    RS_CCW_STENCILPASS = 188,
-    RS_CCW_STENCILFUNC = 189,
-    RS_COLORWRITEENABLE2 = 191,
-    RS_COLORWRITEENABLE3 = 192,
-    RS_BLENDFACTOR = 193,
-    RS_WRAP8 = 198,
-};
-
 // Which render-state numbers exist in Direct3D 9 (the rest are holes).
 bool Is_Render_State(DWORD state) {
     static const std::array<bool, k_render_state_count> valid = [] {
         std::array<bool, k_render_state_count> v{};
-        const int known[] = {7,   8,   9,   14,  15,  16,  19,  20,  22,  23,  24,  25,  26,
-                             27,  28,  29,  34,  35,  36,  37,  38,  48,  52,  53,  54,  55,
-                             56,  57,  58,  59,  60,  128, 129, 130, 131, 132, 133, 134, 135,
-                             136, 137, 139, 140, 141, 142, 143, 145, 146, 147, 148, 151, 152,
-                             154, 155, 156, 157, 158, 159, 160, 161, 162, 163, 165, 166, 167,
-                             168, 170, 171, 172, 173, 174, 175, 176, 178, 179, 180, 181, 182,
-                             183, 184, 185, 186, 187, 188, 189, 190, 191, 192, 193, 194, 195,
-                             196, 197, 198, 199, 200, 201, 202, 203, 204, 205, 206, 207, 208,
-                             209};
-        for (int s : known) v[std::size_t(s)] = true;
+#define QM_MARK_VALID(name, number) v[std::size_t(number)] = true;
+        QM_D3D9_RENDER_STATES(QM_MARK_VALID)
+#undef QM_MARK_VALID
         return v;
     }();
     return state < DWORD(k_render_state_count) && valid[state];
@@ -267,36 +234,36 @@ void Device::Set_Default_States() {
     rs[D3DRS_POINTSIZE_MIN] = Float_Bits(1.0f);
     rs[D3DRS_POINTSPRITEENABLE] = FALSE;
     rs[D3DRS_POINTSCALEENABLE] = FALSE;
-    rs[RS_POINTSCALE_A] = Float_Bits(1.0f);
-    rs[RS_POINTSCALE_B] = Float_Bits(0.0f);
-    rs[RS_POINTSCALE_C] = Float_Bits(0.0f);
+    rs[D3DRS_POINTSCALE_A] = Float_Bits(1.0f);
+    rs[D3DRS_POINTSCALE_B] = Float_Bits(0.0f);
+    rs[D3DRS_POINTSCALE_C] = Float_Bits(0.0f);
     rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
     rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
-    rs[RS_PATCHEDGESTYLE] = 0;
-    rs[RS_DEBUGMONITORTOKEN] = 0xBAADCAFE;
+    rs[D3DRS_PATCHEDGESTYLE] = 0;
+    rs[D3DRS_DEBUGMONITORTOKEN] = 0xBAADCAFE;
     rs[D3DRS_POINTSIZE_MAX] = Float_Bits(64.0f);
-    rs[RS_INDEXEDVERTEXBLENDENABLE] = FALSE;
+    rs[D3DRS_INDEXEDVERTEXBLENDENABLE] = FALSE;
     rs[D3DRS_COLORWRITEENABLE] = 0xF;
-    rs[RS_TWEENFACTOR] = Float_Bits(0.0f);
+    rs[D3DRS_TWEENFACTOR] = Float_Bits(0.0f);
     rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-    rs[RS_POSITIONDEGREE] = 3;  // cubic
-    rs[RS_NORMALDEGREE] = 1;    // linear
+    rs[D3DRS_POSITIONDEGREE] = 3;  // cubic
+    rs[D3DRS_NORMALDEGREE] = 1;    // linear
     rs[D3DRS_SCISSORTESTENABLE] = FALSE;
     rs[D3DRS_SLOPESCALEDEPTHBIAS] = 0;
     rs[D3DRS_ANTIALIASEDLINEENABLE] = FALSE;
-    rs[RS_MINTESSELLATIONLEVEL] = Float_Bits(1.0f);
-    rs[RS_MAXTESSELLATIONLEVEL] = Float_Bits(1.0f);
-    rs[RS_ADAPTIVETESS_Z] = Float_Bits(1.0f);
-    rs[RS_ENABLEADAPTIVETESSELLATION] = FALSE;
+    rs[D3DRS_MINTESSELLATIONLEVEL] = Float_Bits(1.0f);
+    rs[D3DRS_MAXTESSELLATIONLEVEL] = Float_Bits(1.0f);
+    rs[D3DRS_ADAPTIVETESS_Z] = Float_Bits(1.0f);
+    rs[D3DRS_ENABLEADAPTIVETESSELLATION] = FALSE;
     rs[D3DRS_TWOSIDEDSTENCILMODE] = FALSE;
-    rs[RS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
-    rs[RS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-    rs[RS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
-    rs[RS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
     rs[D3DRS_COLORWRITEENABLE1] = 0xF;
-    rs[RS_COLORWRITEENABLE2] = 0xF;
-    rs[RS_COLORWRITEENABLE3] = 0xF;
-    rs[RS_BLENDFACTOR] = 0xFFFFFFFF;
+    rs[D3DRS_COLORWRITEENABLE2] = 0xF;
+    rs[D3DRS_COLORWRITEENABLE3] = 0xF;
+    rs[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
     rs[D3DRS_SRGBWRITEENABLE] = 0;
     rs[D3DRS_DEPTHBIAS] = 0;
     rs[D3DRS_SEPARATEALPHABLENDENABLE] = FALSE;
@@ -324,9 +291,9 @@ void Device::Set_Default_States() {
         stage[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
         stage[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
         stage[D3DTSS_TEXCOORDINDEX] = DWORD(s);
-        stage[26] = D3DTA_CURRENT;  // COLORARG0
-        stage[27] = D3DTA_CURRENT;  // ALPHAARG0
-        stage[28] = D3DTA_CURRENT;  // RESULTARG
+        stage[D3DTSS_COLORARG0] = D3DTA_CURRENT;
+        stage[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
+        stage[D3DTSS_RESULTARG] = D3DTA_CURRENT;
     }
     viewport_ = {0, 0, DWORD(width_), DWORD(height_), 0.0f, 1.0f};
     sampler_dirty_.fill(true);
