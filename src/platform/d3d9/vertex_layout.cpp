@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr DWORD k_lastbeta_ubyte4 = 0x1000;
-constexpr DWORD k_lastbeta_d3dcolor = 0x8000;
 constexpr UINT k_max_streams = 16;
 
 // Layouts with the same elements get the same id, so that a declaration
@@ -100,19 +98,19 @@ bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* str
     case D3DFVF_XYZ: add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0); break;
     case D3DFVF_XYZRHW: add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0); break;
     case D3DFVF_XYZW: add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0); break;
-    case 0x6: case 0x8: case 0xA: case 0xC: case 0xE:  // XYZB1 .. XYZB5
+    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
         add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
-        betas = int(position - 0x4) / 2;
+        betas = int(position - D3DFVF_XYZRHW) / 2;
         break;
     default: return false;
     }
     if (betas > 0) {
-        const bool indexed = (fvf & (k_lastbeta_ubyte4 | k_lastbeta_d3dcolor)) != 0;
+        const bool indexed = (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) != 0;
         int weights = indexed ? betas - 1 : std::min(betas, 4);
         if (weights > 0)
             add(BYTE(D3DDECLTYPE_FLOAT1 + weights - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
         if (indexed)
-            add((fvf & k_lastbeta_ubyte4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_D3DCOLOR,
+            add((fvf & D3DFVF_LASTBETA_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_D3DCOLOR,
                 D3DDECLUSAGE_BLENDINDICES, 0);
         else if (betas == 5)
             add(D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_BLENDINDICES, 0);
@@ -125,7 +123,7 @@ bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* str
     const DWORD sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
     if (sets > 8) return false;
     for (DWORD i = 0; i < sets; ++i) {
-        // Two size bits per set from bit 16: 0 = 2 floats, 1 = 3, 2 = 4, 3 = 1.
+        // Indexed by the set's D3DFVF_TEXTUREFORMATn bits.
         static constexpr BYTE k_types[4] = {D3DDECLTYPE_FLOAT2, D3DDECLTYPE_FLOAT3,
                                             D3DDECLTYPE_FLOAT4, D3DDECLTYPE_FLOAT1};
         add(k_types[(fvf >> (16 + 2 * i)) & 3], D3DDECLUSAGE_TEXCOORD, BYTE(i));

@@ -7,6 +7,7 @@
 
 #include "platform/d3d9.h"
 #include "platform/d3d9/device_child.h"
+#include "platform/d3d9/fvf.h"
 
 struct Vertex_Layout {
     std::vector<D3DVERTEXELEMENT9> elements;  // without the end marker
@@ -25,14 +26,6 @@ struct Vertex_Layout {
 // Builds the layout of a declaration. False for a malformed one (unknown
 // type, stream out of range, element past 255 bytes of a vertex...).
 bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out);
-
-// Elements of a flexible vertex format and its vertex size, in Direct3D's
-// order: position, blend weights, normal, point size, diffuse, specular,
-// texture coordinate sets. False for an FVF the device does not take.
-bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* stride);
-
-// Size in bytes of one element of a declaration type, 0 for an unknown one.
-UINT Decl_Type_Size(BYTE type);
 
 class Vertex_Declaration final : public IDirect3DVertexDeclaration9, public Device_Child {
 public:

@@ -170,6 +170,23 @@ TEST(Fvf, SizesAndDeclarations)
     EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_COLOR);
     EXPECT_EQ(decl[1].Offset, 16);
     EXPECT_EQ(D3DXDeclaratorFromFVF(D3DFVF_NORMAL, decl), D3DERR_INVALIDCALL);
+
+    // Sized texture coordinates and blend weights lay out like the device's FVF draws.
+    const DWORD sized = D3DFVF_XYZ | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(0) | D3DFVF_TEXCOORDSIZE1(1);
+    EXPECT_EQ(D3DXGetFVFVertexSize(sized), 12u + 12u + 4u);
+    ASSERT_EQ(D3DXDeclaratorFromFVF(sized, decl), D3D_OK);
+    EXPECT_EQ(decl[1].Type, D3DDECLTYPE_FLOAT3);
+    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_FLOAT1);
+    EXPECT_EQ(decl[2].Offset, 24);
+    const DWORD skinned = D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL;
+    EXPECT_EQ(D3DXGetFVFVertexSize(skinned), 12u + 8u + 4u + 12u);
+    ASSERT_EQ(D3DXDeclaratorFromFVF(skinned, decl), D3D_OK);
+    EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_BLENDWEIGHT);
+    EXPECT_EQ(decl[1].Type, D3DDECLTYPE_FLOAT2);
+    EXPECT_EQ(decl[2].Usage, D3DDECLUSAGE_BLENDINDICES);
+    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_UBYTE4);
+    EXPECT_EQ(decl[3].Usage, D3DDECLUSAGE_NORMAL);
+    EXPECT_EQ(decl[3].Offset, 24);
 }
 
 TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets)
