@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "device/device_setup.h"
 #include "platform/d3dx9.h"
 
 namespace {
@@ -23,11 +24,6 @@ using Clock = std::chrono::steady_clock;
 double Micros(Clock::duration d)
 {
     return std::chrono::duration<double, std::micro>(d).count();
-}
-
-LRESULT CALLBACK Bench_Window_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
 const char* const k_files[] = {"fx\\phong.fx", "fx\\normal_map.fx", "fx\\env_map.fx",
@@ -72,26 +68,10 @@ int main(int argc, char** argv)
         return 1;
 
     Platform_Init(true);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = Bench_Window_Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "Bench_Effects";
-    RegisterClassExA(&wc);
-    HWND window = CreateWindowExA(0, "Bench_Effects", "bench", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
-    if (!window || !d3d ||
-        FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device))) {
+    HWND window = Create_Device_Window("bench", 1008, 729);
+    if (!window || Create_Direct3D_Device(window, &d3d, &device) != Device_Setup_Ok) {
         std::fprintf(stderr, "bench_effects: no headless device\n");
         return 1;
     }

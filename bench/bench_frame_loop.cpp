@@ -24,6 +24,7 @@
 #include "app/app.h"
 #include "app/globals.h"
 #include "device/device.h"
+#include "device/device_setup.h"
 #include "frame/frame.h"
 #include "platform/d3d9.h"
 #include "platform/d3d9/gl_device.h"
@@ -119,37 +120,11 @@ private:
 // ---------------------------------------------------------------------------
 // Through the device, created the way the engine creates it.
 // ---------------------------------------------------------------------------
-LRESULT CALLBACK Window_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcA(hwnd, message, wparam, lparam);
-}
-
 class Device_Loop final : public Frame_Loop {
 public:
     Device_Loop() {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Window_Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "Quillmoor_Bench";
-        RegisterClassExA(&wc);
-        window_ = CreateWindowExA(0, "Quillmoor_Bench", "bench", WS_OVERLAPPEDWINDOW, 0, 0,
-                                  k_width + 16, k_height + 39, nullptr, nullptr, wc.hInstance, nullptr);
-        d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!window_ || !d3d_) return;
-        D3DPRESENT_PARAMETERS pp{};
-        pp.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        if (FAILED(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_)))
-            device_ = nullptr;
-        else if (pp.BackBufferWidth != UINT(k_width) || pp.BackBufferHeight != UINT(k_height))
-            std::fprintf(stderr, "bench_frame_loop: back buffer is %ux%u\n", pp.BackBufferWidth,
-                         pp.BackBufferHeight);
+        window_ = Create_Device_Window("bench", k_width, k_height);
+        if (window_) Create_Direct3D_Device(window_, &d3d_, &device_);
     }
     ~Device_Loop() override {
         if (device_) device_->Release();
@@ -187,8 +162,10 @@ public:
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = Main_Window_Class;
         RegisterClassExA(&wc);
-        Main_Window_Width = k_width + 16;
-        Main_Window_Height = k_height + 39;
+        RECT outer = {0, 0, k_width, k_height};
+        AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+        Main_Window_Width = outer.right - outer.left;
+        Main_Window_Height = outer.bottom - outer.top;
         Main_Anti_Aliasing = 1;
         Main_Window = CreateWindowExA(0, Main_Window_Class, Main_Window_Title,
                                       WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, Main_Window_Width,

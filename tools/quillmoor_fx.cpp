@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "device/device_setup.h"
 #include "platform/d3dx9.h"
 #include "platform/d3dx9/effect_internal.h"
 #include "platform/d3dx9/effect_states.h"
@@ -23,11 +24,6 @@ const char* const k_usage =
     "  -D NAME[=VALUE]     define a macro, as D3DXMACRO does\n"
     "  --technique NAME    list only this technique (an error when it does not exist)\n"
     "  --help              this text\n";
-
-LRESULT CALLBACK Tool_Window_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    return DefWindowProcA(hwnd, message, wparam, lparam);
-}
 
 std::string Number(double v)
 {
@@ -190,24 +186,10 @@ int main(int argc, char** argv)
     }
 
     Platform_Init(true);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = Tool_Window_Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "Quillmoor_Fx";
-    RegisterClassExA(&wc);
-    HWND window = CreateWindowExA(0, "Quillmoor_Fx", "quillmoor-fx", WS_OVERLAPPEDWINDOW, 0, 0, 80,
-                                  80, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
+    IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
-    if (!window || !d3d ||
-        FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device))) {
+    HWND window = Create_Device_Window("quillmoor-fx", 64, 64);
+    if (!window || Create_Direct3D_Device(window, &d3d, &device) != Device_Setup_Ok) {
         std::fprintf(stderr, "quillmoor-fx: no headless Direct3D device\n");
         return 1;
     }

@@ -1,6 +1,7 @@
 #include "device/device.h"
 
 #include "app/globals.h"
+#include "device/device_setup.h"
 
 const char* const Startup_Effect_Files[3] = {
     "fx\\shadow\\Phong.fx",
@@ -17,33 +18,15 @@ HRESULT Create_Device(HWND window, BYTE* left_button, BYTE* anti_aliasing) {
     Main_Graphic_Log.Set_Directory(directory);
     Main_Graphic_Log.Open();
 
-    Main_Direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    if (Main_Direct3D == nullptr) {
+    switch (Create_Direct3D_Device(window, &Main_Direct3D, &Main_Device)) {
+    case Device_Setup_No_Direct3D:
         Main_Graphic_Log.Write_Line("Direct3DCreate9 FAILED.");
         return E_FAIL;
-    }
-
-    D3DPRESENT_PARAMETERS present = {};
-    present.BackBufferWidth = 0;
-    present.BackBufferHeight = 0;
-    present.BackBufferFormat = D3DFMT_UNKNOWN;
-    present.BackBufferCount = 0;
-    present.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
-    present.MultiSampleQuality = 0;
-    present.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    present.hDeviceWindow = nullptr;
-    present.Windowed = TRUE;
-    present.EnableAutoDepthStencil = TRUE;
-    present.AutoDepthStencilFormat = D3DFMT_D16;
-    present.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
-    present.FullScreen_RefreshRateInHz = 0;
-    present.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-
-    if (FAILED(Main_Direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &present,
-                                           &Main_Device))) {
+    case Device_Setup_No_Device:
         Main_Graphic_Log.Write_Line("CreateDevice FAILED.");
         return E_FAIL;
+    default:
+        break;
     }
 
     Main_Device->SetRenderState(D3DRS_ANTIALIASEDLINEENABLE, TRUE);

@@ -1,15 +1,11 @@
 #include "support/test_device.h"
 
+#include "device/device_setup.h"
+
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-constexpr const char* k_class_name = "Quillmoor_Test_Device";
-
-LRESULT CALLBACK Test_Window_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcA(hwnd, message, wparam, lparam);
-}
 
 void Ensure_Headless_Platform() {
     static bool initialised = false;
@@ -18,53 +14,21 @@ void Ensure_Headless_Platform() {
         Platform_Init(true);
         initialised = true;
     }
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = Test_Window_Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = k_class_name;
-    RegisterClassExA(&wc);  // fails harmlessly when registered already
 }
 
 }  // namespace
 
-D3DPRESENT_PARAMETERS Engine_Present_Parameters() {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 0;
-    pp.BackBufferHeight = 0;
-    pp.BackBufferFormat = D3DFMT_UNKNOWN;
-    pp.BackBufferCount = 0;
-    pp.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
-    pp.MultiSampleQuality = 0;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = nullptr;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
-    pp.FullScreen_RefreshRateInHz = 0;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return pp;
-}
-
 Test_Device::Test_Device(int w, int h) : width(w), height(h) {
     Ensure_Headless_Platform();
-    window = CreateWindowExA(0, k_class_name, "test", WS_OVERLAPPEDWINDOW, 0, 0, w + 16, h + 39,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    window = Create_Device_Window("test", w, h);
     if (!window) {
         error_ = "CreateWindowExA failed";
         return;
     }
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d) {
-        error_ = "Direct3DCreate9 failed";
-        return;
-    }
-    D3DPRESENT_PARAMETERS pp = Engine_Present_Parameters();
-    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device))) {
-        device = nullptr;
-        error_ = "CreateDevice failed";
+    switch (Create_Direct3D_Device(window, &d3d, &device)) {
+    case Device_Setup_No_Direct3D: error_ = "Direct3DCreate9 failed"; break;
+    case Device_Setup_No_Device: error_ = "CreateDevice failed"; break;
+    default: break;
     }
 }
 

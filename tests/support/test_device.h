@@ -1,13 +1,14 @@
 // A headless Direct3D 9 device for rendering tests, made the way the engine
-// makes its own: Platform_Init(true), a registered window class, a window of
-// outer size (width + 16) x (height + 39) so that the client area (and thus
-// the back buffer) is width x height, Direct3DCreate9 and CreateDevice with
-// the engine's present parameters. Pixels are read back after Present.
+// makes its own (device/device_setup.h): Platform_Init(true), a window whose
+// client area (and thus the back buffer) is width x height, Direct3DCreate9
+// and CreateDevice with the engine's present parameters. Pixels are read
+// back after Present.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "device/device_setup.h"
 #include "platform/d3d9.h"
 
 class Test_Device {
@@ -37,6 +38,3 @@ public:
 private:
     const char* error_ = "";
 };
-
-// The present parameters the engine's device creation uses.
-D3DPRESENT_PARAMETERS Engine_Present_Parameters();

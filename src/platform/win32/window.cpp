@@ -215,6 +215,19 @@ BOOL WINAPI IsWindow(HWND hWnd) {
     return Find(hWnd) != nullptr ? TRUE : FALSE;
 }
 
+BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu) {
+    (void)dwStyle;
+    (void)bMenu;
+    if (lpRect == nullptr) {
+        return FALSE;
+    }
+    lpRect->left -= kFrameLeft;
+    lpRect->top -= kFrameTop;
+    lpRect->right += kFrameRight;
+    lpRect->bottom += kFrameBottom;
+    return TRUE;
+}
+
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
     int width = 0;
     int height = 0;

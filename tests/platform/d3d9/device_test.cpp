@@ -31,7 +31,7 @@ TEST(Creation, DeviceNeedsARealWindow) {
               D3DERR_INVALIDCALL);
     EXPECT_EQ(device, nullptr);
 
-    HWND gone = CreateWindowExA(0, "Quillmoor_Test_Device", "gone", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+    HWND gone = CreateWindowExA(0, "Quillmoor_Device_Window", "gone", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                 nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(gone, nullptr);
     DestroyWindow(gone);

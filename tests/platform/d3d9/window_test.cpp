@@ -27,8 +27,11 @@ TEST(Window, PresentStretchesTheFrameOverTheResizedClientArea) {
     wc.lpszClassName = "Quillmoor_Window_Test";
     ASSERT_NE(RegisterClassExA(&wc), 0);
     const int w = 64, h = 48;
+    RECT outer = {0, 0, w, h};
+    AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
     HWND window = CreateWindowExA(0, "Quillmoor_Window_Test", "present", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  10, 10, w + 16, h + 39, nullptr, nullptr, nullptr, nullptr);
+                                  10, 10, outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                                  nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     SDL_Window* sdl = Win32_Sdl_Window(window);
     ASSERT_NE(sdl, nullptr);

@@ -2,6 +2,7 @@
 #include "platform/win32/window_internal.h"
 #include "support/xvfb.h"
 #include "win32_test_util.h"
+#include "platform/win32_testing.h"
 
 #include <SDL.h>
 
@@ -42,6 +43,10 @@ TEST_F(Headless_Window, ClientAreaIsTheOuterSizeLessTheFrame) {
         EXPECT_EQ(rc.top, 0);
         EXPECT_EQ(rc.right, c.client_width);
         EXPECT_EQ(rc.bottom, c.client_height);
+        // The frame AdjustWindowRect adds is the one the window took off.
+        ASSERT_TRUE(AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE));
+        EXPECT_EQ(rc.right - rc.left, c.outer_width);
+        EXPECT_EQ(rc.bottom - rc.top, c.outer_height);
         int w = 0, h = 0;
         ASSERT_TRUE(Win32_Client_Size(hwnd, &w, &h));
         EXPECT_EQ(w, c.client_width);
