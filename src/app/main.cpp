@@ -1,7 +1,7 @@
 // The process entry: reads the Linux command-line additions, then runs the
 // program exactly as on Windows.
 #include <cstdio>
-#include <unistd.h>
+#include <cstring>
 
 #include "app/app.h"
 #include "app/globals.h"
@@ -22,7 +22,12 @@ int main(int argc, char** argv) {
     if (parsed == 1) return 0;
     if (parsed == 2) return 2;
 
-    if (Main_Options.Dir && chdir(Main_Options.Dir) != 0) {
+    // The command line is UTF-8; the Win32 side takes Windows-1251 paths,
+    // which are never longer than their UTF-8 form.
+    char directory[4096] = "";
+    const bool fits = Main_Options.Dir && std::strlen(Main_Options.Dir) < sizeof directory;
+    if (fits) Platform_Utf8_To_Cp1251(Main_Options.Dir, directory, sizeof directory);
+    if (Main_Options.Dir && (!fits || !SetCurrentDirectoryA(directory))) {
         std::fprintf(stderr, "quillmoor: cannot change to the folder '%s'\n", Main_Options.Dir);
         return 2;
     }

@@ -8,8 +8,10 @@ D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
     return D3DXVECTOR3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
 }
 
+// Summed in double, then stored as a float: the view's translation row
+// comes out as the camera math of the original build gave it.
 float Dot(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
+    return static_cast<float>(double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z);
 }
 
 }  // namespace

@@ -30,7 +30,9 @@ extern Mouse_Point Mouse_Current;
 extern Mouse_Point Mouse_Previous;
 
 // One third of a degree per pixel of cursor motion.
-const float Mouse_Radians_Per_Degree = 0.017453292f;
+// Kept as a double: the turn angle is worked out in double and only then
+// stored as a float.
+const double Mouse_Radians_Per_Degree = 0.017453292;
 
 void Mouse_Look();
 void Keyboard_Move(float frame_time);

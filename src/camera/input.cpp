@@ -30,11 +30,11 @@ void Mouse_Look() {
         // Pitch about the camera's own horizontal axis first, then yaw about
         // the world's vertical, so the horizon stays level.
         if (dy != 0) {
-            float angle = static_cast<float>(dy) / 3.0f * Mouse_Radians_Per_Degree;
+            float angle = static_cast<float>(dy / 3.0 * Mouse_Radians_Per_Degree);
             Turn(Main_Scene_Camera.Right, angle);
         }
         if (dx != 0) {
-            float angle = static_cast<float>(dx) / 3.0f * Mouse_Radians_Per_Degree;
+            float angle = static_cast<float>(dx / 3.0 * Mouse_Radians_Per_Degree);
             Turn(D3DXVECTOR3(0.0f, 1.0f, 0.0f), angle);
         }
     }

@@ -265,6 +265,9 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 // Copies the working directory (Windows-1251) into the buffer; returns its length,
 // or the size needed (terminator included) when the buffer is too small.
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
+// Makes a folder the working directory; the path (Windows-1251) is read the
+// way Open_File reads one. FALSE when there is no such folder.
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
 void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 int WINAPI lstrlenA(LPCSTR lpString);
@@ -285,6 +288,10 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI UpdateWindow(HWND hWnd);
 BOOL WINAPI IsWindow(HWND hWnd);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
+// Grows a client rectangle by the window frame, giving the outer rectangle
+// to pass to CreateWindowExA. Every window has the same frame here, whatever
+// its style.
+BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu);
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                          UINT wRemoveMsg);
@@ -338,11 +345,3 @@ void Platform_Shutdown(void);
 // anything and returns what the hook returns (used by --check and the tests).
 typedef int (*Platform_Message_Box_Hook)(const char* text, const char* caption, UINT type);
 void Platform_Set_Message_Box_Hook(Platform_Message_Box_Hook hook);
-
-// Synthetic input, for tests of the engine's input handling without a display:
-// sets the key state that GetKeyboardState reports and the global cursor
-// position that GetCursorPos reports.
-void Platform_Set_Key_State(int virtual_key, bool held);
-void Platform_Set_Cursor_Pos(int screen_x, int screen_y);
-void Platform_Set_Time(DWORD milliseconds);  // freezes timeGetTime at a value
-void Platform_Release_Time(void);           // back to the real clock

@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "frame/frame.h"
 #include "scene_support.h"
+#include "platform/win32_testing.h"
 
 namespace {
 
@@ -72,6 +73,31 @@ TEST_F(Input, ThreePixelsRightTurnOneDegreeRight) {
     EXPECT_NEAR(look.x, std::sin(0.017453292), 1e-6);
     EXPECT_NEAR(look.z, std::cos(0.017453292), 1e-6);
     EXPECT_NEAR(look.y, 0.0f, 1e-7);
+}
+
+TEST_F(Input, TurnAngleIsWorkedOutInDoubleAndStoredAsFloat) {
+    // Drags whose angle differs when the arithmetic is done in float: the
+    // turn must be the one of the double result, rounded once.
+    int checked = 0;
+    for (int dx = -300; dx <= 300 && checked < 8; ++dx) {
+        const float wide = float(dx / 3.0 * 0.017453292);
+        const float narrow = float(dx) / 3.0f * 0.017453292f;
+        if (dx == 0 || wide == narrow) continue;
+        ++checked;
+        Reset_Camera();
+        Main_Left_Button = 1;
+        Place_Cursor(100 + dx, 100);
+        Mouse_Look();
+        D3DXMATRIX turn;
+        const D3DXVECTOR3 axis(0.0f, 1.0f, 0.0f);
+        D3DXMatrixRotationAxis(&turn, &axis, wide);
+        D3DXVECTOR3 expected;
+        const D3DXVECTOR3 ahead(0.0f, 0.0f, 1.0f);
+        D3DXVec3TransformCoord(&expected, &ahead, &turn);
+        EXPECT_EQ(Main_Scene_Camera.Look.x, expected.x) << "drag of " << dx << " pixels";
+        EXPECT_EQ(Main_Scene_Camera.Look.z, expected.z) << "drag of " << dx << " pixels";
+    }
+    EXPECT_EQ(checked, 8) << "no drag distance tells float from double arithmetic";
 }
 
 TEST_F(Input, MovingDownTiltsDownAndPitchComesBeforeYaw) {

@@ -11,6 +11,7 @@
 #include "scene_support.h"
 #include "support/temp_dir.h"
 #include "support/test_device.h"
+#include "platform/win32_testing.h"
 
 namespace {
 
@@ -259,6 +260,26 @@ TEST_F(Engine_Render, CameraBuildsTheViewAndTheFixedProjection) {
     EXPECT_NEAR(D3DXVec3Length(&look), 1.0f, 1e-6);
     EXPECT_NEAR(look.x / look.z, -0.2f, 1e-6);
     EXPECT_NEAR(look.y / look.z, -0.2f, 1e-6);
+
+    // The translation row holds dot products summed in double and then
+    // stored as floats; look for camera positions where float sums differ.
+    int telling = 0;
+    for (int i = 1; i <= 200 && telling < 4; ++i) {
+        Main_Scene_Camera.Pos = D3DXVECTOR3(123.457f * float(i), -78.913f * float(i), 1000.1f + float(i));
+        Main_Scene_Camera.Look = D3DXVECTOR3(-0.1f, -0.1f, 0.5f);
+        Main_Scene_Camera.Up = D3DXVECTOR3(0, 1, 0);
+        Main_Scene_Camera.Right = D3DXVECTOR3(1, 0, 0);
+        Update_Camera();
+        const Main_Camera& c = Main_Scene_Camera;
+        const float wide = -float(double(c.Pos.x) * c.Look.x + double(c.Pos.y) * c.Look.y +
+                                  double(c.Pos.z) * c.Look.z);
+        const float narrow = -(c.Pos.x * c.Look.x + c.Pos.y * c.Look.y + c.Pos.z * c.Look.z);
+        if (wide == narrow) continue;
+        ++telling;
+        Main_Device->GetTransform(D3DTS_VIEW, &view);
+        EXPECT_EQ(view._43, wide) << "camera position " << i;
+    }
+    EXPECT_EQ(telling, 4) << "no camera position tells float from double sums";
 
     Main_Scene_Camera.Look = D3DXVECTOR3(0.05f, -5.0f, 0.1f);  // nearly straight down
     Main_Scene_Camera.Up = D3DXVECTOR3(0, 1, 0);

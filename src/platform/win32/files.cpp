@@ -342,3 +342,10 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
     std::memcpy(lpBuffer, cp1251.c_str(), needed);
     return needed - 1;
 }
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
+    if (lpPathName == nullptr || lpPathName[0] == '\0') {
+        return FALSE;
+    }
+    return chdir(Resolve(lpPathName).c_str()) == 0 ? TRUE : FALSE;
+}

@@ -1,6 +1,7 @@
 // Keyboard state and cursor position as the engine polls them, indexed by
 // Windows virtual-key codes.
 #include "win32_internal.h"
+#include "platform/win32_testing.h"
 
 #include <array>
 #include <cstring>

@@ -1,6 +1,7 @@
 // Small kernel, timer and GDI calls: module handle, clocks, MulDiv, strings,
 // the screen DC and its resolution.
 #include "win32_internal.h"
+#include "platform/win32_testing.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,6 +4,7 @@
 #include "platform/win32/window_internal.h"
 #include "support/xvfb.h"
 #include "win32_test_util.h"
+#include "platform/win32_testing.h"
 
 #include <array>
 #include <cstdlib>

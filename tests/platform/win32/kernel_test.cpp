@@ -1,6 +1,7 @@
 // Clocks, MulDiv, strings, the screen DC and message boxes.
 #include "support/xvfb.h"
 #include "win32_test_util.h"
+#include "platform/win32_testing.h"
 
 #include <atomic>
 #include <chrono>

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "platform/win32_testing.h"
 
 #include <gtest/gtest.h>
 
