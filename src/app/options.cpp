@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/globals.h"
+#include "scene/scene.h"
 
 App_Options Main_Options = {nullptr, false, -1, nullptr, false, false};
 
@@ -16,7 +17,7 @@ bool Screenshot_Done = false;
 
 const char Usage[] =
     "Usage: quillmoor [options]\n"
-    "Runs the game folder in the working directory (levels/map_new.txt, ini.txt, ...).\n"
+    "Runs the game folder in the working directory (ini.txt, %s, ...).\n"
     "\n"
     "  --dir DIR          change to DIR before anything else\n"
     "  --headless         no window: render offscreen, message boxes go to stderr\n"
@@ -40,7 +41,7 @@ int App_Parse_Options(int argc, char** argv, App_Options* options, FILE* out, FI
             return argv[++i];
         };
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            std::fputs(Usage, out);
+            std::fprintf(out, Usage, Level_Path);
             return 1;
         } else if (std::strcmp(arg, "--version") == 0) {
             std::fprintf(out, "quillmoor %s\n", QM_VERSION);

@@ -1,10 +1,12 @@
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/app.h"
 #include "app/globals.h"
 #include "device/device.h"
 #include "frame/frame.h"
+#include "scene/scene.h"
 #include "settings/settings.h"
 
 const char Main_Window_Class[] = "Quillmoor";
@@ -16,8 +18,10 @@ namespace {
 void Quit_Like_Escape() { PostMessageA(Main_Window, WM_KEYDOWN, VK_ESCAPE, 0); }
 
 void Report_Scene_Problems() {
-    if (Main_Object_List == nullptr)
-        App_Report_Problem("GraphicLog.txt", "CGMFLoad_Polygon FAILED (levels\\map_new.txt)");
+    if (Main_Object_List == nullptr) {
+        const std::string problem = std::string("CGMFLoad_Polygon FAILED (") + Level_Path + ")";
+        App_Report_Problem("GraphicLog.txt", problem.c_str());
+    }
 }
 
 }  // namespace

@@ -42,9 +42,12 @@ void Main_Log_Writer::Set_Directory(const char* directory) {
 bool Main_Log_Writer::Open() {
     // A path that does not fit is refused rather than cut: a cut path could name
     // some other file. The writer then stays without a file, like a failed open.
+    // An empty directory is what a working directory too long for the caller's
+    // buffer leaves; it is refused the same way, or the log would land at the
+    // root of the file system.
     char path[sizeof Directory + sizeof File_Name + 2];
     std::snprintf(path, sizeof path, "%s\\%s", Directory, File_Name);
-    if (std::strlen(path) >= sizeof Full_Path) {
+    if (Directory[0] == '\0' || std::strlen(path) >= sizeof Full_Path) {
         Full_Path[0] = '\0';
         return true;
     }

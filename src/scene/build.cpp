@@ -4,11 +4,7 @@
 #include "frame/frame.h"
 #include "scene/scene.h"
 
-namespace {
-
 const char Level_Path[] = "levels\\map_new.txt";
-
-}  // namespace
 
 int Build_Scene() {
     Main_Scene_Camera.Pos = D3DXVECTOR3(5.0f, 6.0f, 25.0f);

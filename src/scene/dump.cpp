@@ -66,8 +66,12 @@ void Dump_Scene(FILE* out) {
         Write_Texture(out, "height_texture", texts[3], o->Height_Texture);
         std::fprintf(out, ",\n      \"effects\": [");
         // The entries as the level gave them, even when loading them failed
-        // and the count went back to zero.
-        for (int i = 0; i < Scene_Max_Effects && o->Effect_Files[i][0]; ++i) {
+        // and the count went back to zero; an entry with an empty path does
+        // not hide the ones after it.
+        int listed = 0;
+        for (int i = 0; i < Scene_Max_Effects; ++i)
+            if (o->Effect_Files[i][0] || o->Effect_Techniques[i][0] || o->Effects[i]) listed = i + 1;
+        for (int i = 0; i < listed; ++i) {
             std::fprintf(out, "%s{\"file\": ", i ? ", " : "");
             Write_String(out, o->Effect_Files[i]);
             std::fprintf(out, ", \"technique\": ");

@@ -123,6 +123,9 @@ int Load_Level(IDirect3DDevice9** device, const char* path, D3DXVECTOR3* camera_
 void Load_Effect_List(Main_Level_Entry* entry);
 
 int Build_Scene();
+
+// The level file scene building reads, relative to the game folder.
+extern const char Level_Path[];
 int Setup_Light(MAIN_CGLight* light);
 HRESULT Load_Object(MAIN_CGObject* object, const char* model_path, D3DLIGHT9* scene_light);
 void Load_Object_Effects(MAIN_CGObject* object);

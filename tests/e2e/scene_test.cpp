@@ -34,6 +34,20 @@ TEST(SampleScene, DumpListsEveryObjectAndLight) {
     EXPECT_TRUE(r.Err.empty()) << r.Err;
 }
 
+TEST(SampleScene, DumpListsEffectsPastAnEntryWithoutPath) {
+    Game_Folder folder(true);
+    // The first entry of the tinted sphere's list loses its path.
+    folder.Write("fx/lists/phong_tint.txt",
+                 "[Effect]\r\n    [technique]=standart\r\n[/Effect]\r\n"
+                 "[Effect]\r\n    [path]=fx\\tint.fx\r\n    [technique]=standart\r\n[/Effect]\r\n");
+    Process_Result r = Run_Headless(folder, {"--dump-scene"});
+    ASSERT_EQ(r.Exit_Code, 0) << r.Err;
+    EXPECT_NE(r.Out.find("{\"file\": \"\", \"technique\": \"standart\", \"loaded\": false}, "
+                         "{\"file\": \"fx\\\\tint.fx\""),
+              std::string::npos)
+        << r.Out;
+}
+
 TEST(SampleScene, CheckFindsNoProblem) {
     Game_Folder folder(true);
     Process_Result r = Run_Headless(folder, {"--check"});

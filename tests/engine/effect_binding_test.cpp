@@ -211,6 +211,79 @@ TEST_F(Effect_Binding, NamedTexturesReachTheirParameters) {
     }
 }
 
+// Every name of the standard parameter set, each in an effect that declares
+// all of them: technique i draws green when name i received the scene's
+// value and red while it still holds the declared 7s.
+TEST_F(Effect_Binding, EveryStandardParameterNameReceivesItsValue) {
+    struct Name {
+        const char* name;
+        char kind;  // m matrix, t texture, v float4, c float3, l light
+        const char* test;
+    };
+    const Name names[] = {
+        {"World", 'm', ""}, {"WorldXf", 'm', ""}, {"View", 'm', ""}, {"ViewProjection", 'm', ""},
+        {"Projection", 'm', ""}, {"WorldViewProjection", 'm', ""}, {"WorldViewProj", 'm', ""},
+        {"WorldView", 'm', ""}, {"WorldViewInverse", 'm', ""}, {"WorldITXf", 'm', ""},
+        {"ViewIXf", 'm', ""}, {"g_txEnvMap", 't', ""}, {"Tex0", 't', ""},
+        {"EnvironmentMap", 't', ""}, {"envTexture", 't', ""}, {"MaterialTexture", 't', ""},
+        {"ModelTex", 't', ""}, {"ColorTexture", 't', ""}, {"__Normals_Relief_1_color_tex", 't', ""},
+        {"NormalMapTexture", 't', ""}, {"NormalTexture", 't', ""}, {"GlossTexture", 't', ""},
+        {"HeightTexture", 't', ""}, {"g_vEye", 'v', "abs(g_vEye.w - 0.5) < 0.01"},
+        {"g_CamPos", 'c', "abs(g_CamPos.z + 50) < 0.5"}, {"CameraPos", 'c', "abs(CameraPos.z + 50) < 0.5"},
+        {"g_LightDir", 'c', "abs(g_LightDir.x + 4) < 0.1"}, {"DirFromLight", 'c', "abs(DirFromLight.x + 4) < 0.1"},
+        {"LightDir", 'c', "abs(LightDir.x + 4) < 0.1"}, {"g_vLight", 'c', "abs(g_vLight.x - 4) < 0.1"},
+        {"LightPosition", 'c', "abs(LightPosition.x - 4) < 0.1"},
+        {"__light0_position", 'c', "abs(__light0_position.x - 4) < 0.1"},
+        {"LIGHT", 'l', ""}, {"DirectionalLight", 'l', ""}, {"PointLight", 'l', ""},
+    };
+    ASSERT_EQ(std::size(names), 35u);
+    std::string fx =
+        "float Mix = 0;\ntexture Stage_Zero;\n"
+        "sampler2D Stage_Zero_Sampler = sampler_state { Texture = <Stage_Zero>; };\n"
+        "struct V { float4 pos : POSITION; float2 uv : TEXCOORD0; };\n"
+        "V Cover(float3 p : POSITION, float2 uv : TEXCOORD0) {\n"
+        "    V o; o.pos = float4(p.xy / 10.0, 0.5, 1); o.uv = uv; return o; }\n"
+        "float4 Verdict(bool ok) { return ok ? float4(0, 1, 0, 1) : float4(1, 0, 0, 1); }\n";
+    std::string techniques;
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const std::string n = names[i].name;
+        std::string test = names[i].test;
+        switch (names[i].kind) {
+        case 'm':
+            fx += "float4x4 " + n + " = {7,7,7,7, 7,7,7,7, 7,7,7,7, 7,7,7,7};\n";
+            test = "abs(" + n + "[0][0] - 7) > 0.5 && abs(" + n + "[3][3] - 7) > 0.5";
+            break;
+        case 't':
+            fx += "texture " + n + ";\nsampler2D " + n + "_Sampler = sampler_state { Texture = <" +
+                  n + ">; };\n";
+            test = "lerp(tex2D(" + n + "_Sampler, uv), tex2D(Stage_Zero_Sampler, uv), Mix).g > 0.5";
+            break;
+        case 'v': fx += "float4 " + n + " = {7, 7, 7, 7};\n"; break;
+        case 'c': fx += "float3 " + n + " = {7, 7, 7};\n"; break;
+        case 'l':
+            fx += "float " + n + "[26] = {7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7,7};\n";
+            test = "abs(" + n + "[13] - 4) < 0.1";  // the light's position.x
+            break;
+        }
+        const std::string t = std::to_string(i);
+        fx += "float4 Check" + t + "(float2 uv : TEXCOORD0) : COLOR { return Verdict(" + test + "); }\n";
+        techniques += "technique t" + t + " { pass P0 { VertexShader = compile vs_3_0 Cover(); " +
+                      "PixelShader = compile ps_3_0 Check" + t + "(); } }\n";
+    }
+    dir.Write("fx/probe.fx", fx + techniques);
+    const std::string textures =
+        "[diffuse_texture]=green.bmp\n[reflection_texture]=green.bmp\n"
+        "[bump_texture]=green.bmp\n[height_texture]=green.bmp\n";
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        Reset_Scene_Globals();
+        Load_Scene("t" + std::to_string(i), 0, textures);
+        ASSERT_EQ(Object_At(1)->Effect_Count, 1) << names[i].name;
+        const std::uint32_t pixel = Draw_At(160, 120);
+        EXPECT_GT(Green(pixel), 200) << names[i].name;
+        EXPECT_LT(Red(pixel), 50) << names[i].name;
+    }
+}
+
 TEST_F(Effect_Binding, DiffuseTextureReplacesTheEffectsTextureOnStageZero) {
     dir.Write("quad.x", Textured_Quad_X("blue.bmp"));
     Load_Scene("own", 0, "[diffuse_texture]=red.bmp\n");

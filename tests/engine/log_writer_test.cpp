@@ -3,6 +3,9 @@
 
 #include <filesystem>
 #include <regex>
+#include <string>
+
+#include <unistd.h>
 
 #include "log/log_writer.h"
 #include "support/temp_dir.h"
@@ -93,12 +96,22 @@ TEST(LogWriter, UnwritableFileLosesLinesWithoutStopping) {
     EXPECT_FALSE(log.Write_Line("lost"));
 }
 
-TEST(LogWriter, EmptyNameBecomesDefaultAndEmptyDirectoryMeansRoot) {
+TEST(LogWriter, EmptyNameBecomesDefaultAndEmptyDirectoryIsRefused) {
     Main_Log_Writer log("");
     EXPECT_STREQ(log.File_Name, "DefaultLog.txt");
-    Main_Log_Writer rooted("x.txt");
+
+    // A working directory too long for the caller's buffer leaves it empty;
+    // the log must not go to the root of the file system instead.
+    const std::string name = "QuillmoorLogTest" + std::to_string(getpid()) + ".txt";
+    const std::string at_root = "/" + name;
+    Main_Log_Writer rooted(name.c_str());
     rooted.Set_Directory("");
-    EXPECT_STREQ(rooted.Directory, "");
+    EXPECT_TRUE(rooted.Open());
+    EXPECT_FALSE(rooted.Write_Line("nothing"));
+    EXPECT_STREQ(rooted.Full_Path, "");
+    const bool written_at_root = std::filesystem::exists(at_root);
+    std::filesystem::remove(at_root);
+    EXPECT_FALSE(written_at_root);
 }
 
 TEST(LogWriter, TooLongPathIsRefusedNotCut) {

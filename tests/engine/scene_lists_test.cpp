@@ -1,7 +1,10 @@
 // Keyed object and light lists and the records' constructors.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "scene_support.h"
+#include "support/test_device.h"
 
 namespace {
 
@@ -71,27 +74,34 @@ TEST_F(SceneLists, FirstAppendToEmptyListBecomesTheHead) {
     EXPECT_EQ(Main_Light_List, nullptr);
 }
 
-TEST_F(SceneLists, LightsTakeSlotsInConstructionOrderWithConstructorValues) {
+TEST_F(SceneLists, LightsTakeSlotsInConstructionOrderAndReachTheDevice) {
+    Test_Device td(8, 8);
+    ASSERT_TRUE(td.Ok()) << td.Error();
+    IDirect3DDevice9* device = td.device;
     Main_Light_List = new Main_Light_Node{0, nullptr, nullptr, nullptr};
-    for (int key = 1; key <= 3; ++key) Add_Light(&Main_Light_List, key, &No_Device);
+    for (int key = 1; key <= 3; ++key) Add_Light(&Main_Light_List, key, &device);
     for (int i = 1; i <= 3; ++i) {
         const MAIN_CGLight* light = Light_At(i);
         EXPECT_EQ(light->Slot, static_cast<DWORD>(i - 1));
-        EXPECT_EQ(light->Light.Type, D3DLIGHT_SPOT);
-        EXPECT_EQ(light->Light.Diffuse.r, 2.0f);
-        EXPECT_EQ(light->Light.Ambient.a, 2.0f);
-        EXPECT_EQ(light->Light.Range, 30.0f);
-        EXPECT_EQ(light->Light.Falloff, 10.0f);
-        EXPECT_EQ(light->Light.Phi, 1.0f);
-        EXPECT_EQ(light->Light.Theta, 0.0f);
-        EXPECT_EQ(light->Light.Attenuation0, 0.0f);
+        // The record's light is what the device holds in its slot, switched on.
+        D3DLIGHT9 held;
+        ASSERT_EQ(device->GetLight(light->Slot, &held), D3D_OK) << "slot " << light->Slot;
+        EXPECT_EQ(std::memcmp(&held, &light->Light, sizeof held), 0) << "slot " << light->Slot;
+        BOOL enabled = FALSE;
+        ASSERT_EQ(device->GetLightEnable(light->Slot, &enabled), D3D_OK);
+        EXPECT_TRUE(enabled);
         EXPECT_TRUE(light->Renderable);
     }
     // Slots keep counting for lights made later; removal gives none back.
     Remove_Light(&Main_Light_List, 3);
-    Add_Light(&Main_Light_List, 4, &No_Device);
+    Add_Light(&Main_Light_List, 4, &device);
     EXPECT_EQ(Light_At(3)->Slot, 3u);
     EXPECT_EQ(Main_Light_Slots, 4u);
+    BOOL enabled = FALSE;
+    ASSERT_EQ(device->GetLightEnable(3, &enabled), D3D_OK);
+    EXPECT_TRUE(enabled);
+    // The records go before the device does.
+    Reset_Scene_Globals();
 }
 
 TEST_F(SceneLists, ObjectStartsEmptyWithIdentityShadowWorld) {
