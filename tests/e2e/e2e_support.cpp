@@ -19,13 +19,14 @@ std::vector<std::string> Game_Folder::Log_Lines(const std::string& name) const {
 }
 
 Process_Result Run_Headless(const Game_Folder& folder, std::vector<std::string> args,
-                            int timeout_seconds) {
+                            int timeout_seconds, std::vector<std::string> environment) {
     args.insert(args.begin(), Quillmoor_Binary());
     args.push_back("--headless");
     Process_Options options;
     options.Working_Dir = folder.Path();
     options.Unset = {"DISPLAY", "WAYLAND_DISPLAY"};
     options.Timeout_Seconds = timeout_seconds;
+    options.Environment = std::move(environment);
     return Run_Process(args, options);
 }
 

@@ -28,9 +28,10 @@ private:
     Temp_Dir dir_{false};
 };
 
-// Runs the binary headless in a folder.
+// Runs the binary headless in a folder, with extra NAME=VALUE environment
+// entries if given.
 Process_Result Run_Headless(const Game_Folder& folder, std::vector<std::string> args,
-                            int timeout_seconds = 120);
+                            int timeout_seconds = 120, std::vector<std::string> environment = {});
 
 // The binary running windowed on a private X server.
 class Windowed_Run {
