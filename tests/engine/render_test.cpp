@@ -241,6 +241,43 @@ TEST_F(Engine_Render, LoadingTextsInTheirColours) {
     EXPECT_EQ(count(0, 25, 10, 40, 0xFF999999u), 0);
 }
 
+TEST_F(Engine_Render, OverlayRowsSitAtTheirPlacesInTheirColours) {
+    ASSERT_TRUE(SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                                          OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial",
+                                          &Main_Font)));
+    Main_Object_Count = 12;
+    Main_Light_Count = 3;
+    Main_Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_TRUE(SUCCEEDED(Main_Device->BeginScene()));
+    Draw_Statistics();
+    Main_Device->EndScene();
+    ASSERT_TRUE(td.Capture());
+    // Glyph cores carry the exact colour; edges are blended towards black.
+    const std::uint32_t label = D3DXCOLOR(0.1f, 0.1f, 0.1f, 1.0f);
+    const std::uint32_t value = D3DXCOLOR(0.3f, 0.3f, 0.0f, 1.0f);
+    auto count = [&](int x0, int y0, int x1, int y1, std::uint32_t colour) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += (td.Pixel(x, y) | 0xFF000000u) == colour;
+        return n;
+    };
+    const struct {
+        int y;
+        int value_x;  // 0: the row has no value of the value colour
+    } rows[] = {{10, 130}, {20, 130}, {30, 130}, {55, 250}, {65, 250}, {85, 250}, {105, 250}, {125, 0}};
+    for (const auto& row : rows) {
+        // The middle of a text line: clear of the rows above and below.
+        const int top = row.y + 3, bottom = row.y + 8;
+        EXPECT_GT(count(10, top, 60, bottom, label), 3) << "label of the row at y " << row.y;
+        EXPECT_EQ(count(0, top, 10, bottom, label), 0) << "label starts at x 10, row " << row.y;
+        if (row.value_x == 0) continue;
+        EXPECT_GT(count(row.value_x, top, row.value_x + 40, bottom, value), 1) << "value at y " << row.y;
+        EXPECT_EQ(count(0, top, row.value_x, bottom, value), 0) << "value starts at " << row.value_x;
+    }
+    // Nothing below the controls line.
+    EXPECT_EQ(count(0, 140, 320, 240, label) + count(0, 140, 320, 240, value), 0);
+}
+
 TEST_F(Engine_Render, CameraBuildsTheViewAndTheFixedProjection) {
     Main_Scene_Camera.Pos = D3DXVECTOR3(5.0f, 6.0f, 25.0f);
     Main_Scene_Camera.Look = D3DXVECTOR3(0.0f, 0.0f, 1.0f);
