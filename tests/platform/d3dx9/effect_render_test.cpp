@@ -8,35 +8,7 @@
 
 namespace {
 
-class Effect_Render : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(dev.Ok()) << dev.Error(); }
-    void TearDown() override
-    {
-        if (fx) fx->Release();
-    }
-
-    void Load(const char* file)
-    {
-        std::string errors;
-        fx = Load_Effect(dev.device, Fx_Corpus(file), &errors);
-        ASSERT_NE(fx, nullptr) << errors;
-    }
-
-    // Clears, draws every pass of `technique` over the whole target, reads back.
-    void Render(const char* technique, D3DCOLOR clear = 0)
-    {
-        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
-        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
-        dev.device->BeginScene();
-        Draw_Effect(dev.device, fx);
-        dev.device->EndScene();
-        ASSERT_TRUE(dev.Capture());
-    }
-
-    Test_Device dev;
-    ID3DXEffect* fx = nullptr;
-};
+class Effect_Render : public Effect_Draw_Test {};
 
 // A non-symmetric matrix whose products with the probe vector stay in 0..1.
 const D3DXMATRIX k_probe_matrix(0.1f, 0.2f, 0.0f, 0.05f,

@@ -81,3 +81,37 @@ inline Rgba_F Pixel_F(const Test_Device& dev, int x, int y)
         EXPECT_NEAR(qm_px.g, (g_), 1.5 / 255) << "green at " << x << "," << y; \
         EXPECT_NEAR(qm_px.b, (b_), 1.5 / 255) << "blue at " << x << "," << y;  \
     } while (0)
+
+// A device and one effect file of the test corpus, drawn a technique at a
+// time over the whole target: the fixture of the tests that read values an
+// effect computes back from its pixels.
+class Effect_Draw_Test : public ::testing::Test {
+protected:
+    explicit Effect_Draw_Test(int size = 64) : dev(size, size) {}
+    void SetUp() override { ASSERT_TRUE(dev.Ok()) << dev.Error(); }
+    void TearDown() override
+    {
+        if (fx) fx->Release();
+    }
+
+    void Load(const char* file)
+    {
+        std::string errors;
+        fx = Load_Effect(dev.device, Fx_Corpus(file), &errors);
+        ASSERT_NE(fx, nullptr) << errors;
+    }
+
+    // Clears, draws every pass of `technique`, reads the frame back.
+    void Render(const char* technique, D3DCOLOR clear = 0)
+    {
+        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
+        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
+        dev.device->BeginScene();
+        EXPECT_GT(Draw_Effect(dev.device, fx), 0u) << technique;
+        dev.device->EndScene();
+        ASSERT_TRUE(dev.Capture());
+    }
+
+    Test_Device dev;
+    ID3DXEffect* fx = nullptr;
+};
