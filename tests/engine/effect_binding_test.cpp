@@ -106,17 +106,10 @@ std::string Bmp(unsigned char r, unsigned char g, unsigned char b) {
     return std::string(reinterpret_cast<char*>(data), sizeof data);
 }
 
-class Effect_Binding : public ::testing::Test {
+class Effect_Binding : public Engine_Device_Test {
 protected:
-    Scene_Fixture_State state;
-    Test_Device td{320, 240};
-    Temp_Dir dir;
-
     void SetUp() override {
-        ASSERT_TRUE(td.Ok()) << td.Error();
-        Main_Device = td.device;
-        Main_Font = nullptr;
-        Main_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        Engine_Device_Test::SetUp();
         Main_Device->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
         dir.Write("quad.x", Quad_X);
         dir.Write("fx/probe.fx", Probe_Fx);
@@ -124,13 +117,6 @@ protected:
         dir.Write("green.bmp", Bmp(0, 255, 0));
         dir.Write("blue.bmp", Bmp(0, 0, 255));
         dir.Write("grey.bmp", Bmp(128, 128, 128));
-    }
-    void TearDown() override {
-        Reset_Scene_Globals();
-        if (Main_Loading_Bar) Main_Loading_Bar->Release();
-        if (Main_Loading_Frame) Main_Loading_Frame->Release();
-        Main_Loading_Bar = Main_Loading_Frame = nullptr;
-        Main_Device = nullptr;
     }
 
     // A level with one light at (4, 0, 0) pointing down and one quad object

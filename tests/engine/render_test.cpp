@@ -39,32 +39,16 @@ std::string Quad_X(float h, const char* diffuse, const char* texture = nullptr) 
     return std::string(mesh) + material + " }\n}\n";
 }
 
-class Engine_Render : public ::testing::Test {
+class Engine_Render : public Engine_Device_Test {
 protected:
-    Scene_Fixture_State state;
-    Test_Device td{320, 240};
-    Temp_Dir dir;
-
     void SetUp() override {
-        ASSERT_TRUE(td.Ok()) << td.Error();
-        Main_Device = td.device;
-        Main_Font = nullptr;
-        Main_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        Engine_Device_Test::SetUp();
         Main_Device->SetRenderState(D3DRS_LIGHTING, TRUE);
         Main_Scene_Camera.Pos = D3DXVECTOR3(0.0f, 0.0f, -50.0f);
         Main_Scene_Camera.Look = D3DXVECTOR3(0.0f, 0.0f, 1.0f);
         Main_Scene_Camera.Up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
         Main_Scene_Camera.Right = D3DXVECTOR3(1.0f, 0.0f, 0.0f);
         Main_Scene_Camera.Speed = 0.222f;
-    }
-    void TearDown() override {
-        Reset_Scene_Globals();
-        if (Main_Font) Main_Font->Release();
-        Main_Font = nullptr;
-        if (Main_Loading_Bar) Main_Loading_Bar->Release();
-        if (Main_Loading_Frame) Main_Loading_Frame->Release();
-        Main_Loading_Bar = Main_Loading_Frame = nullptr;
-        Main_Device = nullptr;
     }
 
     MAIN_CGLight* Make_Light(D3DLIGHTTYPE type, D3DVECTOR position, D3DCOLORVALUE ambient,

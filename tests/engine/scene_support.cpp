@@ -67,3 +67,13 @@ MAIN_CGLight* Light_At(int position) {
     for (int i = 1; n && i < position; ++i) n = n->Next;
     return n ? n->Light : nullptr;
 }
+
+void Engine_Device_Test::TearDown() {
+    Reset_Scene_Globals();
+    if (Main_Font) Main_Font->Release();
+    Main_Font = nullptr;
+    if (Main_Loading_Bar) Main_Loading_Bar->Release();
+    if (Main_Loading_Frame) Main_Loading_Frame->Release();
+    Main_Loading_Bar = Main_Loading_Frame = nullptr;
+    Main_Device = nullptr;
+}

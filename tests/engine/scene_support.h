@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "app/globals.h"
+#include "support/temp_dir.h"
+#include "support/test_device.h"
 
 struct Captured_Box {
     std::string Text;
@@ -26,3 +30,23 @@ std::vector<int> Object_Keys();
 std::vector<int> Light_Keys();
 MAIN_CGObject* Object_At(int position);  // 1-based, head excluded
 MAIN_CGLight* Light_At(int position);
+
+// The engine on a real 320x240 headless device, in a temporary game folder
+// (the working directory while the test runs): the scene globals start clean,
+// message boxes are captured, and whatever the engine made on the device is
+// released before the device goes.
+class Engine_Device_Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(td.Ok()) << td.Error();
+        Main_Device = td.device;
+        Main_Font = nullptr;
+        Main_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+    void TearDown() override;
+
+    Scene_Fixture_State state;
+    Test_Device td{320, 240};
+    Temp_Dir dir;
+};
+
