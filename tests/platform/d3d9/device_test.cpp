@@ -5,12 +5,6 @@
 
 namespace {
 
-DWORD Float_Bits(float f) {
-    DWORD d;
-    std::memcpy(&d, &f, 4);
-    return d;
-}
-
 TEST(Creation, OnlyTheSdkVersionOfTheHeaderIsAccepted) {
     EXPECT_EQ(Direct3DCreate9(31), nullptr);
     EXPECT_EQ(Direct3DCreate9(0), nullptr);
@@ -164,41 +158,69 @@ TEST(References, ObjectsOfAnotherDeviceAreRefused) {
     texture->Release();
 }
 
-TEST(States, RenderStateDefaultsAreDirect3Ds) {
-    Test_Device t(8, 8);
+// What a new device does before anyone sets a state, seen in its pixels:
+// depth test less-or-equal with depth writes, counter-clockwise triangles
+// culled, no blending, Gouraud shading, and texture stage 0 modulating a
+// point-sampled, wrapped texture with the vertex colour.
+TEST(States, ANewDeviceDrawsWithDirect3DsDefaults) {
+    Test_Device t(64, 64);
     ASSERT_TRUE(t.Ok()) << t.Error();
-    const struct {
-        D3DRENDERSTATETYPE state;
-        DWORD value;
-    } defaults[] = {
-        {D3DRS_ZENABLE, D3DZB_TRUE},          {D3DRS_ZWRITEENABLE, TRUE},
-        {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},      {D3DRS_FILLMODE, D3DFILL_SOLID},
-        {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},  {D3DRS_CULLMODE, D3DCULL_CCW},
-        {D3DRS_ALPHABLENDENABLE, FALSE},      {D3DRS_SRCBLEND, D3DBLEND_ONE},
-        {D3DRS_DESTBLEND, D3DBLEND_ZERO},     {D3DRS_BLENDOP, D3DBLENDOP_ADD},
-        {D3DRS_ALPHATESTENABLE, FALSE},       {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},
-        {D3DRS_ALPHAREF, 0},                  {D3DRS_LIGHTING, TRUE},
-        {D3DRS_AMBIENT, 0},                   {D3DRS_SPECULARENABLE, FALSE},
-        {D3DRS_NORMALIZENORMALS, FALSE},      {D3DRS_COLORVERTEX, TRUE},
-        {D3DRS_LOCALVIEWER, TRUE},            {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
-        {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_COLOR2}, {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL},
-        {D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL}, {D3DRS_MULTISAMPLEANTIALIAS, TRUE},
-        {D3DRS_MULTISAMPLEMASK, 0xFFFFFFFF},  {D3DRS_ANTIALIASEDLINEENABLE, FALSE},
-        {D3DRS_COLORWRITEENABLE, 0xF},        {D3DRS_STENCILENABLE, FALSE},
-        {D3DRS_STENCILFUNC, D3DCMP_ALWAYS},   {D3DRS_STENCILMASK, 0xFFFFFFFF},
-        {D3DRS_STENCILWRITEMASK, 0xFFFFFFFF}, {D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP},
-        {D3DRS_FOGENABLE, FALSE},             {D3DRS_FOGEND, Float_Bits(1.0f)},
-        {D3DRS_FOGDENSITY, Float_Bits(1.0f)}, {D3DRS_SCISSORTESTENABLE, FALSE},
-        {D3DRS_DEPTHBIAS, 0},                 {D3DRS_SLOPESCALEDEPTHBIAS, 0},
-        {D3DRS_TEXTUREFACTOR, 0xFFFFFFFF},    {D3DRS_POINTSIZE, Float_Bits(1.0f)},
-        {D3DRS_CLIPPING, TRUE},               {D3DRS_SRCBLENDALPHA, D3DBLEND_ONE},
-        {D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO},
+    IDirect3DDevice9* d = t.device;
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(d->BeginScene(), D3D_OK);
+    d->SetFVF(k_screen_fvf);
+    auto triangle = [&](float x1, float y1, float x2, float y2, float x3, float y3, float z, D3DCOLOR c) {
+        const Screen_Vertex v[3] = {{x1, y1, z, 1, c}, {x2, y2, z, 1, c}, {x3, y3, z, 1, c}};
+        d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(Screen_Vertex));
     };
-    for (const auto& entry : defaults) {
-        DWORD value = 0xDEADBEEF;
-        ASSERT_EQ(t.device->GetRenderState(entry.state, &value), D3D_OK) << entry.state;
-        EXPECT_EQ(value, entry.value) << "render state " << entry.state;
+    // Top-left quarter: red, then green wound the other way (culled), then
+    // blue at the same depth with alpha 0 (drawn: less-or-equal, no blend),
+    // then white behind it (hidden: the blue wrote its depth).
+    triangle(0, 0, 32, 0, 0, 32, 0.5f, 0xFFFF0000);
+    triangle(0, 0, 0, 32, 32, 0, 0.5f, 0xFF00FF00);
+    triangle(0, 0, 32, 0, 0, 32, 0.5f, 0x000000FF);
+    triangle(0, 0, 32, 0, 0, 32, 0.6f, 0xFFFFFFFF);
+    // Top-right quarter: red and green corners shade into each other.
+    {
+        const Screen_Vertex v[3] = {{32, 0, 0.5f, 1, 0xFFFF0000}, {64, 0, 0.5f, 1, 0xFF00FF00},
+                                    {32, 32, 0.5f, 1, 0xFFFF0000}};
+        d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(Screen_Vertex));
     }
+    // Bottom half: a 2x2 texture (white, black / black, white) over u, v in
+    // 0..2, modulated by a yellow vertex colour.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(d->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    auto* rows = static_cast<unsigned char*>(locked.pBits);
+    reinterpret_cast<DWORD*>(rows)[0] = 0xFFFFFFFF;
+    reinterpret_cast<DWORD*>(rows)[1] = 0xFF000000;
+    reinterpret_cast<DWORD*>(rows + locked.Pitch)[0] = 0xFF000000;
+    reinterpret_cast<DWORD*>(rows + locked.Pitch)[1] = 0xFFFFFFFF;
+    texture->UnlockRect(0);
+    d->SetTexture(0, texture);
+    const Screen_Tex_Vertex quad[4] = {{0, 64, 0.5f, 1, 0xFFFFFF00, 0, 2}, {0, 32, 0.5f, 1, 0xFFFFFF00, 0, 0},
+                                       {64, 64, 0.5f, 1, 0xFFFFFF00, 4, 2}, {64, 32, 0.5f, 1, 0xFFFFFF00, 4, 0}};
+    d->SetFVF(k_screen_tex_fvf);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Screen_Tex_Vertex));
+    d->SetTexture(0, nullptr);
+    texture->Release();
+    d->EndScene();
+    ASSERT_TRUE(t.Capture());
+
+    EXPECT_EQ(t.Pixel(8, 8), 0x000000FFu);  // its alpha 0 written, not blended
+    // Halfway between the red and green corners: both channels about half.
+    const std::uint32_t mixed = t.Pixel(44, 4);
+    EXPECT_NEAR(int((mixed >> 16) & 0xFF), 160, 40);
+    EXPECT_NEAR(int((mixed >> 8) & 0xFF), 96, 40);
+    // The texture repeats every 16 pixels across and 16 down: texel
+    // (0,0) white -> yellow, texel (1,0) black, each a hard-edged block.
+    EXPECT_EQ(t.Pixel(4, 36), 0xFFFFFF00u);
+    EXPECT_EQ(t.Pixel(12, 36), 0xFF000000u);
+    EXPECT_EQ(t.Pixel(20, 36), 0xFFFFFF00u);
+    EXPECT_EQ(t.Pixel(4, 44), 0xFF000000u);
+    EXPECT_EQ(t.Pixel(12, 44), 0xFFFFFF00u);
+    EXPECT_EQ(t.Pixel(36, 52), 0xFFFFFF00u);  // wrapped past u = 1 and v = 1
 }
 
 TEST(States, RenderStatesReadBackWhatWasSetEvenWithoutMeaning) {
