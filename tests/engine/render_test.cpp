@@ -189,6 +189,44 @@ TEST_F(Engine_Render, EntryFramesFasterThanADisplayShowsAreSkipped) {
     Platform_Release_Time();
 }
 
+// With the clock standing still only the first entry of the scene gets a
+// frame: it must be exactly the frame of that entry's texts and percentage.
+TEST_F(Engine_Render, SceneBuildingShowsEachEntrysTextAndIntegerPercentage) {
+    ASSERT_TRUE(SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                                          OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial",
+                                          &Main_Font)));
+    dir.Write("quad.x", Quad_X(10, "0.0;1.0;0.0;1.0"));
+    const std::string object = "[object]\n[name]=quad.x\n[/object]\n";
+    const std::string light = "[object]\n[type]=point_light\n[light_renderable]=0\n[/object]\n";
+    const struct {
+        std::string level;
+        const char* left;
+        const char* right;
+        float percent;
+    } cases[] = {
+        // 1 * 100 / 3 = 33 in integer arithmetic.
+        {object + object + object, "33% загрузки моделей", "quad.x", 33.0f},
+        {light + light + light + object, "[загрузка света]", "источник света №1", 33.0f},
+        {object + object, "50% загрузки моделей", "quad.x", 50.0f},
+    };
+    Platform_Set_Time(5000);
+    for (const auto& c : cases) {
+        Reset_Scene_Globals();
+        dir.Write("levels/map_new.txt", c.level);
+        Build_Loading_Bar(0.0f);
+        Loading_Presented = false;
+        ASSERT_EQ(Build_Scene(), 0);
+        ASSERT_TRUE(td.Capture());
+        const std::vector<unsigned char> shown = td.rgba;
+
+        Build_Loading_Bar(c.percent);
+        Draw_Loading_Screen(c.left, c.right, Loading_Frame_Always);
+        ASSERT_TRUE(td.Capture());
+        EXPECT_TRUE(shown == td.rgba) << c.left << " / " << c.right;
+    }
+    Platform_Release_Time();
+}
+
 TEST_F(Engine_Render, LoadingBarRebuildKeepsOnePairOfBuffers) {
     Build_Loading_Bar(10.0f);
     IDirect3DVertexBuffer9* bar = Main_Loading_Bar;
