@@ -23,6 +23,7 @@ HRESULT Build_Loading_Bar(float percent);
 // final screen are always drawn.
 enum Loading_Frame_Kind { Loading_Frame_Always, Loading_Frame_Entry };
 const DWORD Loading_Frame_Interval = 16;
+void Draw_Text(const char* text, int x, int y, D3DCOLOR colour);
 void Draw_Loading_Screen(const char* left_text, const char* right_text,
                          Loading_Frame_Kind kind = Loading_Frame_Always);
 extern bool Loading_Presented;       // a loading frame has been presented

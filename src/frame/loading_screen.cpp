@@ -8,14 +8,16 @@ bool Loading_Presented = false;
 DWORD Loading_Last_Present = 0;
 DWORD Loading_Last_Cost = 0;
 
-namespace {
-
+// One line of the overlay font at (x, y), unclipped. Without a font (its
+// creation failed at start-up) there is nothing to draw with.
 void Draw_Text(const char* text, int x, int y, D3DCOLOR colour) {
     if (!Main_Font) return;
     RECT rect;
     SetRect(&rect, x, y, 0, 0);
     Main_Font->DrawTextA(nullptr, text, -1, &rect, DT_NOCLIP, colour);
 }
+
+namespace {
 
 void Release_Buffer(IDirect3DVertexBuffer9** buffer) {
     if (*buffer) (*buffer)->Release();

@@ -10,13 +10,6 @@ char Stat_Text[64];
 
 namespace {
 
-void Draw_Text(const char* text, int x, int y, D3DCOLOR colour) {
-    if (!Main_Font) return;
-    RECT rect;
-    SetRect(&rect, x, y, 0, 0);
-    Main_Font->DrawTextA(nullptr, text, -1, &rect, DT_NOCLIP, colour);
-}
-
 void Draw_Row(const char* label, int y, double value, int value_x, int digits) {
     _gcvt(value, digits, Stat_Text);
     Draw_Text(label, 10, y, Stat_Label_Colour);
