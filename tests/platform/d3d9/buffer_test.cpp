@@ -6,22 +6,12 @@
 
 namespace {
 
-class Draws : public ::testing::Test {
+class Draws : public Device_Scene_Test {
 protected:
+    Draws() : Device_Scene_Test(32, 32) {}
     void SetUp() override {
-        ASSERT_TRUE(t.Ok()) << t.Error();
-        d = t.device;
-        d->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
+        Device_Scene_Test::SetUp();
         d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        ASSERT_EQ(d->BeginScene(), D3D_OK);
-    }
-    void TearDown() override {
-        for (IUnknown* object : owned) object->Release();
-    }
-    void Finish() {
-        ASSERT_EQ(d->EndScene(), D3D_OK);
-        ASSERT_TRUE(t.Capture());
     }
     template <class T>
     IDirect3DVertexBuffer9* Vertex_Buffer_With(const T* data, UINT count, DWORD fvf) {
@@ -41,9 +31,6 @@ protected:
         return lit;
     }
 
-    Test_Device t{32, 32};
-    IDirect3DDevice9* d = nullptr;
-    std::vector<IUnknown*> owned;
 };
 
 Screen_Vertex Sv(float x, float y, D3DCOLOR c) { return {x, y, 0.5f, 1.0f, c}; }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "support/test_device.h"
 
@@ -95,3 +96,30 @@ inline D3DLIGHT9 Make_Light(D3DLIGHTTYPE type) {
     light.Attenuation0 = 1.0f;
     return light;
 }
+
+// A scene on a fresh device without multisampling, cleared to black and
+// begun; Finish() ends it and reads the pixels back. Objects put in `owned`
+// are released after the test.
+class Device_Scene_Test : public ::testing::Test {
+protected:
+    Device_Scene_Test(int width, int height) : t(width, height) {}
+    void SetUp() override {
+        ASSERT_TRUE(t.Ok()) << t.Error();
+        d = t.device;
+        d->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
+        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        ASSERT_EQ(d->BeginScene(), D3D_OK);
+    }
+    void TearDown() override {
+        for (IUnknown* object : owned) object->Release();
+    }
+    void Finish() {
+        ASSERT_EQ(d->EndScene(), D3D_OK);
+        ASSERT_TRUE(t.Capture());
+    }
+
+    Test_Device t;
+    IDirect3DDevice9* d = nullptr;
+    std::vector<IUnknown*> owned;
+};
+

@@ -4,21 +4,9 @@
 
 namespace {
 
-class Raster : public ::testing::Test {
+class Raster : public Device_Scene_Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(t.Ok()) << t.Error();
-        d = t.device;
-        d->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
-        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        ASSERT_EQ(d->BeginScene(), D3D_OK);
-    }
-    void Finish() {
-        ASSERT_EQ(d->EndScene(), D3D_OK);
-        ASSERT_TRUE(t.Capture());
-    }
-    Test_Device t{32, 32};
-    IDirect3DDevice9* d = nullptr;
+    Raster() : Device_Scene_Test(32, 32) {}
 };
 
 TEST_F(Raster, NearerSurfaceWinsWhateverTheOrder) {

@@ -13,24 +13,10 @@ struct Cube_Vertex {
     D3DCOLOR color;
     float u, v, w;
 };
-constexpr DWORD k_texcoord_size3_set0 = 1u << 16;  // D3DFVF_TEXCOORDSIZE3(0)
 
-class Textures : public ::testing::Test {
+class Textures : public Device_Scene_Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(t.Ok()) << t.Error();
-        d = t.device;
-        d->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
-        d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        ASSERT_EQ(d->BeginScene(), D3D_OK);
-    }
-    void TearDown() override {
-        for (IUnknown* object : owned) object->Release();
-    }
-    void Finish() {
-        ASSERT_EQ(d->EndScene(), D3D_OK);
-        ASSERT_TRUE(t.Capture());
-    }
+    Textures() : Device_Scene_Test(64, 32) {}
 
     // Creates a texture and fills each level with fill(level, locked rect).
     IDirect3DTexture9* Make(UINT w, UINT h, UINT levels, D3DFORMAT format,
@@ -61,9 +47,6 @@ protected:
         ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Screen_Tex_Vertex)), D3D_OK);
     }
 
-    Test_Device t{64, 32};
-    IDirect3DDevice9* d = nullptr;
-    std::vector<IUnknown*> owned;
 };
 
 void Fill_Argb(const D3DLOCKED_RECT& locked, UINT w, UINT h, DWORD argb) {
@@ -278,7 +261,7 @@ TEST_F(Textures, CubeMapFacesByDirection) {
     ASSERT_EQ(d->SetTexture(0, cube), D3D_OK);
     const float directions[6][3] = {{1, 0.1f, 0.1f}, {-1, 0.1f, 0.1f}, {0.1f, 1, 0.1f},
                                     {0.1f, -1, 0.1f}, {0.1f, 0.1f, 1}, {0.1f, 0.1f, -1}};
-    d->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1 | k_texcoord_size3_set0);
+    d->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0));
     for (int face = 0; face < 6; ++face) {
         const float* dir = directions[face];
         const float x1 = float(face * 4), x2 = x1 + 3;
