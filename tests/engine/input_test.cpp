@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/app.h"
+#include "device/device_setup.h"
 #include "frame/frame.h"
 #include "scene_support.h"
 #include "platform/win32_testing.h"
@@ -12,19 +13,9 @@ namespace {
 
 class Input : public ::testing::Test {
 protected:
-    HINSTANCE instance = nullptr;
-
     void SetUp() override {
         Platform_Init(true);
-        instance = GetModuleHandleA(nullptr);
-        WNDCLASSEXA window_class = {};
-        window_class.cbSize = sizeof window_class;
-        window_class.lpfnWndProc = DefWindowProcA;
-        window_class.hInstance = instance;
-        window_class.lpszClassName = "Input test";
-        RegisterClassExA(&window_class);
-        Main_Window = CreateWindowExA(0, "Input test", "", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                                      nullptr, nullptr, instance, nullptr);
+        Main_Window = Create_Device_Window("", 624, 441);
         for (int key = 0; key < 256; ++key) Platform_Set_Key_State(key, false);
         Reset_Camera();
     }
@@ -43,13 +34,15 @@ protected:
     void TearDown() override {
         for (int key = 0; key < 256; ++key) Platform_Set_Key_State(key, false);
         DestroyWindow(Main_Window);
-        UnregisterClassA("Input test", instance);
         Main_Window = nullptr;
     }
 
-    // Client coordinates: the client area starts 8 right and 31 below the window.
+    // Client coordinates: the client area starts inside the window's frame,
+    // and the window sits at the screen's origin.
     void Place_Cursor(int client_x, int client_y) {
-        Platform_Set_Cursor_Pos(client_x + 8, client_y + 31);
+        RECT frame = {0, 0, 0, 0};
+        AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+        Platform_Set_Cursor_Pos(client_x - frame.left, client_y - frame.top);
     }
 };
 
