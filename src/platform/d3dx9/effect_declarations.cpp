@@ -536,10 +536,39 @@ void Effect_Parser::Parse_Parameter_Initializer(int index)
                                               ? "VertexShader"
                                               : "PixelShader",
                                           false);
-        State_Assignment sa;
-        sa.def = def;
-        Parse_Shader_Value(&sa);
-        desc_->parameters[static_cast<std::size_t>(index)].shader = sa.shader;
+        const std::uint32_t elements = p.type.elements;
+        if (elements == 0) {
+            State_Assignment sa;
+            sa.def = def;
+            Parse_Shader_Value(&sa);
+            desc_->parameters[static_cast<std::size_t>(index)].shader = sa.shader;
+            return;
+        }
+        // VertexShader vs[4] = { compile vs_2_0 F(1), ..., NULL };
+        if (!Expect("{")) return;
+        std::vector<int> shaders;
+        while (!Is_Punct("}")) {
+            if (shaders.size() == elements) {
+                Error(at, "initializer of '" + p.name + "' has more than " +
+                              std::to_string(elements) + " shaders");
+                return;
+            }
+            State_Assignment sa;
+            sa.def = def;
+            Parse_Shader_Value(&sa);
+            if (diag_->Failed()) return;
+            if (!sa.shader_choices.empty()) {
+                Error(at, "an element of a shader array must name one shader");
+                return;
+            }
+            shaders.push_back(sa.shader);
+            if (!Accept(",")) break;
+        }
+        if (!Expect("}")) return;
+        shaders.resize(elements, -1);
+        Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
+        param.shader = shaders[0];
+        param.shader_elements = std::move(shaders);
         return;
     }
     if (Is_Ident("asm")) {

@@ -256,6 +256,8 @@ private:
     void Parse_Pass_State(Pass* pass);
     void Parse_State_Value(Expr* value, const State_Def* def);
     void Parse_Shader_Value(State_Assignment* sa);
+    void Parse_Shader_Ref(State_Assignment* sa, bool vertex);
+    bool Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector<Token>* out);
     void Check_Shader_Entries();
 
     // --- expressions (effect_expressions.cpp) ---------------------------------
