@@ -818,10 +818,13 @@ private:
         if (vs) Upload(*vs, kVertex_Block_Binding, true);
         if (ps) Upload(*ps, kPixel_Block_Binding, false);
         if (!commit || (picked && values_changed)) {
-            if (vs || ps)
+            if (vs || ps) {
                 gl_->Set_Shader_Override(vs ? vs->compiled->program : 0,
                                          ps ? ps->compiled->program : 0);
-            else
+                if (vs && !vs->compiled->attribute_remap.empty())
+                    gl_->Set_Attribute_Remap(vs->compiled->attribute_remap.data(),
+                                             vs->compiled->attribute_remap.size());
+            } else
                 gl_->Clear_Shader_Override();
         }
         applied_version_ = version_;

@@ -72,7 +72,16 @@ std::string Type_Info::Element_Name() const
 
 std::string Type_Info::Name() const
 {
-    return elements ? Element_Name() + "[" + std::to_string(elements) + "]" : Element_Name();
+    return Element_Name() + Array_Suffix();
+}
+
+std::string Type_Info::Array_Suffix() const
+{
+    if (!elements) return "";
+    if (dims.empty()) return "[" + std::to_string(elements) + "]";
+    std::string s;
+    for (const std::uint32_t d : dims) s += "[" + std::to_string(d) + "]";
+    return s;
 }
 
 double Word_Value(Base_Type base, std::uint32_t word)
@@ -244,7 +253,10 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
             if (p.type.cls == Type_Class::Object) p.is_uniform = true;
             p.name = Expect_Identifier("a parameter name");
             const std::uint32_t elements = Parse_Array_Suffix();
-            if (elements) p.type.elements = elements;
+            if (elements) {
+                p.type.elements = elements;
+                p.type.dims = last_dims_;
+            }
             while (Accept(":")) p.semantic = Expect_Identifier("a semantic");
             if (Accept("=")) {
                 p.has_default = true;
@@ -532,6 +544,53 @@ bool Effect_Parser::Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector
     return true;
 }
 
+// "float4(a, b) = value;", a constructor as the target of an assignment,
+// stores the value's components into its arguments in order. glslang has no
+// such target, so the statement goes to it as a call of our helper with out
+// parameters, Qm_Fx_Split4((value), a, b), whose overloads (see
+// Compile_Shader) split by the arguments' sizes. False when the tokens at
+// `k` do not start such a statement.
+bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std::vector<Token>* out)
+{
+    const std::size_t c = *k;
+    const Token& t = toks_[c];
+    if (t.kind != Token_Kind::Identifier || t.text.size() != 6 ||
+        (t.text.compare(0, 5, "float") != 0) || t.text[5] < '2' || t.text[5] > '4' ||
+        !Is_Punct_At(c + 1, "("))
+        return false;
+    if (!out->empty()) {
+        const Token& prev = out->back();
+        if (!(Is_Punct_Token(prev, ";") || Is_Punct_Token(prev, "{") || Is_Punct_Token(prev, "}")))
+            return false;
+    }
+    const std::size_t close = Skip_Brackets(toks_, c + 1, end);
+    if (close >= end || !Is_Punct_At(close, "=")) return false;
+    std::size_t semi = close + 1;
+    int level = 0;
+    for (; semi < end; ++semi) {
+        const Token& s = toks_[semi];
+        if (s.kind != Token_Kind::Punct || s.text.size() != 1) continue;
+        if (std::strchr("([{", s.text[0])) ++level;
+        if (std::strchr(")]}", s.text[0]) && --level < 0) return false;
+        if (level == 0 && s.text == ";") break;
+    }
+    if (semi >= end || semi == close + 1) return false;
+    auto made = [&t](Token_Kind kind, std::string text) { return Made_Token(t, kind, std::move(text)); };
+    out->push_back(made(Token_Kind::Identifier, "Qm_Fx_Split" + t.text.substr(5)));
+    out->push_back(made(Token_Kind::Punct, "("));
+    out->push_back(made(Token_Kind::Punct, "("));
+    out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(close + 1),
+                toks_.begin() + static_cast<std::ptrdiff_t>(semi));
+    out->push_back(made(Token_Kind::Punct, ")"));
+    out->push_back(made(Token_Kind::Punct, ","));
+    // The arguments as written, without their parentheses.
+    out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(c + 2),
+                toks_.begin() + static_cast<std::ptrdiff_t>(close - 1));
+    out->push_back(made(Token_Kind::Punct, ")"));
+    *k = semi - 1;
+    return true;
+}
+
 // glslang cannot translate swizzles of several matrix elements ("Missing
 // functionality: matrix swizzle", then a crash in the SPIR-V optimiser), so
 // m._11_21 goes to it as float2(m._11, m._21).
@@ -541,6 +600,7 @@ void Effect_Parser::Emit(std::size_t begin, std::size_t end)
     for (std::size_t k = begin; k < end && k < toks_.size(); ++k) {
         const Token& t = toks_[k];
         if (Emit_Array_Cast(&k, std::min(end, toks_.size()), &out)) continue;
+        if (Emit_Constructor_Target(&k, std::min(end, toks_.size()), &out)) continue;
         const int n = Is_Punct_At(k, ".") && k + 1 < end &&
                               toks_[k + 1].kind == Token_Kind::Identifier
                           ? Matrix_Swizzle_Size(toks_[k + 1].text)

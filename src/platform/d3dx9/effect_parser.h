@@ -40,6 +40,10 @@ struct Type_Info {
     std::uint8_t rows = 1;        // matrices: rows; vectors and scalars: 1
     std::uint8_t cols = 1;        // components of a vector; matrix columns
     std::uint32_t elements = 0;   // array length, 0 when not an array
+    // The lengths of a multi-dimensional array, outermost first; `elements`
+    // is then their product (the array counts as that many elements, stored
+    // in order). Empty for other types.
+    std::vector<std::uint32_t> dims;
     std::uint8_t struct_nesting = 0;  // structs: 1 + that of the deepest struct member
     std::string struct_name;
     std::vector<Struct_Member> members;
@@ -53,6 +57,8 @@ struct Type_Info {
     std::string Element_Name() const;
     // With the array suffix: "float[26]".
     std::string Name() const;
+    // "[26]", "[4][4]", or "" when not an array.
+    std::string Array_Suffix() const;
 };
 
 // ---------------------------------------------------------------------------
