@@ -1,0 +1,145 @@
+// Arrays of compiled shaders, array casts, arrays of arrays, flat scalar
+// lists, vertex inputs without a location of their own, constructors as
+// assignment targets and any()/all() of matrices (tests/fx/wild_arrays.fx):
+// each draws the value the HLSL asks for.
+#include <gtest/gtest.h>
+
+#include "effect_test_util.h"
+
+namespace {
+
+class Effect_Wild_Arrays : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dev.Ok()) << dev.Error();
+        std::string errors;
+        fx = Load_Effect(dev.device, Fx_Corpus("wild_arrays.fx"), &errors);
+        ASSERT_NE(fx, nullptr) << errors;
+    }
+    void TearDown() override
+    {
+        if (fx) fx->Release();
+    }
+
+    void Render(const char* technique)
+    {
+        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
+        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        dev.device->BeginScene();
+        EXPECT_EQ(Draw_Effect(dev.device, fx), 1u);
+        dev.device->EndScene();
+        ASSERT_TRUE(dev.Capture());
+    }
+
+    Test_Device dev{16, 16};
+    ID3DXEffect* fx = nullptr;
+};
+
+TEST_F(Effect_Wild_Arrays, A_Parameter_Picks_The_Vertex_Shader_From_An_Array)
+{
+    Render("Picked");  // Pick = 1: Tint_VS(0.5)
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.5f, 0.5f, 0.5f);
+    ASSERT_EQ(fx->SetInt("Pick", 2), D3D_OK);
+    Render("Picked");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.75f, 0.25f, 0.5f);
+    // Past the end: the last element.
+    ASSERT_EQ(fx->SetInt("Pick", 7), D3D_OK);
+    Render("Picked");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.75f, 0.25f, 0.5f);
+
+    Render("Constant_Pick");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.75f, 0.5f);
+
+    // Inside a pass, CommitChanges takes a new pick.
+    ASSERT_EQ(fx->SetInt("Pick", 2), D3D_OK);
+    ASSERT_EQ(fx->SetTechnique("Picked"), D3D_OK);
+    dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    dev.device->BeginScene();
+    UINT passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    Draw_Clip_Rect(dev.device, -1, -1, 0, 1);
+    ASSERT_EQ(fx->SetInt("Pick", 0), D3D_OK);
+    ASSERT_EQ(fx->CommitChanges(), D3D_OK);
+    Draw_Clip_Rect(dev.device, 0, -1, 1, 1);
+    fx->EndPass();
+    fx->End();
+    dev.device->EndScene();
+    ASSERT_TRUE(dev.Capture());
+    EXPECT_PIXEL_NEAR(dev, 4, 8, 0.75f, 0.25f, 0.5f);
+    EXPECT_PIXEL_NEAR(dev, 12, 8, 0.25f, 0.75f, 0.5f);
+}
+
+TEST_F(Effect_Wild_Arrays, Casts_Of_Vectors_To_Arrays_And_Arrays_Of_Arrays)
+{
+    Render("Cast");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.75f, 0.375f, 0.5f);
+
+    // Grid[1][2], Square[1][0] and Pair[1].y from their flat lists.
+    Render("Arrays_Of_Arrays");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.5f, 0.375f, 0.75f);
+    // The parameter's six values in order, the last one being Grid[1][2].
+    const float grid[6] = {0, 0, 0, 0, 0, 0.25f};
+    ASSERT_EQ(fx->SetValue("Grid", grid, sizeof grid), D3D_OK);
+    Render("Arrays_Of_Arrays");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.375f, 0.75f);
+}
+
+TEST_F(Effect_Wild_Arrays, Constructors_As_Targets_And_Any_All_Of_Matrices)
+{
+    Render("Split");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.875f, 0.125f, 0.5f);
+
+    Render("Matrix_Any_All");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 1.0f, 0.25f, 0.5f);
+    const D3DXMATRIX zero(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    ASSERT_EQ(fx->SetMatrix("Matrix_In", &zero), D3D_OK);
+    Render("Matrix_Any_All");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.25f, 0.5f);
+}
+
+// Inputs whose semantics have no location of their own are fed from their
+// vertex elements at locations the shader leaves free, even where the
+// declaration also holds the element that owns such a location (NORMAL0).
+TEST_F(Effect_Wild_Arrays, Vertex_Inputs_Of_Usage_Index_Above_Zero_Read_Their_Elements)
+{
+    struct Wide_Vertex {
+        float x, y, z;
+        float normal0[3];
+        float weight1[4];
+        float tex7[2];
+        float normal1[3];
+    };
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
+        {0, 24, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BLENDWEIGHT, 1},
+        {0, 40, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 7},
+        {0, 48, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 1},
+        D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(dev.device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    Wide_Vertex v[6];
+    const float corners[6][2] = {{-1, 1}, {1, 1}, {-1, -1}, {-1, -1}, {1, 1}, {1, -1}};
+    for (int i = 0; i < 6; ++i)
+        v[i] = {corners[i][0], corners[i][1], 0.5f, {0.9f, 0.9f, 0.9f},
+                {0.25f, 0, 0, 0}, {0, 0.5f}, {0, 0, 0.75f}};
+
+    ASSERT_EQ(fx->SetTechnique("Wide_Inputs"), D3D_OK);
+    dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    dev.device->BeginScene();
+    UINT passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    dev.device->SetVertexDeclaration(decl);
+    dev.device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(Wide_Vertex));
+    fx->EndPass();
+    fx->End();
+    dev.device->EndScene();
+    ASSERT_TRUE(dev.Capture());
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.5f, 0.75f);
+    decl->Release();
+}
+
+}  // namespace
