@@ -68,3 +68,8 @@ emit mge "$REPO" 1da214a51c631ff72b82e7aca8b8cd1e41e34826 "assets/shaders/XEshad
 # Direct3D 9 one).
 REPO=babaq/StiLib
 emit xna "$REPO" 648d2d2799466a39ef05c7cfe1ab8007b8e5dbd3 StiLib/StiLib/Content/Grating.fx
+
+# raymmd: effects of a MikuMikuDance rendering pack (MIT licence), Direct3D 9
+# effects with MMD's own semantics and annotations.
+REPO=ray-cast/ray-mmd
+emit raymmd "$REPO" 06562fb133d059219ce02f713201ffb48c642bce Extension/FilmGrain/FilmGrain.fx

@@ -68,7 +68,9 @@ float4 Split_PS() : COLOR
     float a, b;
     float3 rest;
     float4(a, rest) = Split_Source.wzyx;
-    return float4(high.y, low.x + b * 0, rest.x, 1) + float4(0, 0, a * 0, 0);
+    // As the statement of an if and of its else: b = 0.25.
+    if (Split_Source.x > 0) float2(a, b) = Split_Source.zy; else float2(b, a) = Split_Source.zy;
+    return float4(high.y, b - low.x, rest.x, 1) + float4(0, 0, a * 0, 0);
 }
 
 // any() and all() of matrices.

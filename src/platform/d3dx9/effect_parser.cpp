@@ -560,7 +560,10 @@ bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std
         return false;
     if (!out->empty()) {
         const Token& prev = out->back();
-        if (!(Is_Punct_Token(prev, ";") || Is_Punct_Token(prev, "{") || Is_Punct_Token(prev, "}")))
+        // A statement starts here: after a statement, a block's brace, the
+        // condition of an if, for or while, or an else.
+        if (!(Is_Punct_Token(prev, ";") || Is_Punct_Token(prev, "{") || Is_Punct_Token(prev, "}") ||
+              Is_Punct_Token(prev, ")") || (prev.kind == Token_Kind::Identifier && prev.text == "else")))
             return false;
     }
     const std::size_t close = Skip_Brackets(toks_, c + 1, end);
