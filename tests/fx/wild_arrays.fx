@@ -1,8 +1,9 @@
 // More constructs of Direct3D 9 effect files in the wild: arrays of compiled
 // shaders picked by a parameter, casts of vectors to arrays, arrays of
 // arrays, flat scalar lists for statics, vertex inputs of usage index above
-// 0, constructors as assignment targets, and any()/all() of matrices. Each
-// technique writes its values into the pixel colour.
+// 0, constructors as assignment targets, any()/all() of matrices, and a
+// sampler's state block written without "= sampler_state". Each technique
+// writes its values into the pixel colour.
 struct Tinted {
     float4 p : POSITION;
     float4 c : TEXCOORD0;
@@ -81,10 +82,16 @@ float4 Matrix_Any_PS() : COLOR
     return float4(any(Matrix_In) ? 1 : 0, all(Matrix_In) ? 1 : 0.25, all(ones) ? 0.5 : 0, 1);
 }
 
+// The state block straight after the declaration, as XNA effects write it.
+texture Block_Tex;
+sampler Block_Sampler : register(s1) { Texture = <Block_Tex>; MinFilter = Point; AddressU = Clamp; };
+float4 Block_PS() : COLOR { return tex2D(Block_Sampler, float2(0.5, 0.5)); }
+
 technique Picked { pass P { VertexShader = (Tints[Pick]); PixelShader = compile ps_2_0 Tinted_PS(); } }
 technique Constant_Pick { pass P { VertexShader = (Tints[0]); PixelShader = compile ps_2_0 Tinted_PS(); } }
 technique Cast { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Cast_PS(); } }
 technique Arrays_Of_Arrays { pass P { VertexShader = compile vs_3_0 Clip_VS(); PixelShader = compile ps_3_0 Grid_PS(); } }
 technique Wide_Inputs { pass P { VertexShader = compile vs_2_0 Wide_VS(); PixelShader = compile ps_2_0 Wide_PS(); } }
 technique Split { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Split_PS(); } }
+technique Sampler_Block { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Block_PS(); } }
 technique Matrix_Any_All { pass P { VertexShader = compile vs_2_0 Clip_VS(); PixelShader = compile ps_2_0 Matrix_Any_PS(); } }

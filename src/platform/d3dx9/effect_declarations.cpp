@@ -455,6 +455,11 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     if (Accept("=")) {
         Parse_Parameter_Initializer(index);
         if (diag_->Failed()) return;
+    } else if (type.base == Base_Type::Sampler && Is_Punct("{")) {
+        // "sampler S : register(s0) { MinFilter = Linear; };": the state
+        // block without "= sampler_state", as effect files for XNA write it.
+        Parse_Sampler_State(index);
+        if (diag_->Failed()) return;
     }
     Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
     if (param.type.Numeric()) {

@@ -1,7 +1,8 @@
 // Arrays of compiled shaders, array casts, arrays of arrays, flat scalar
 // lists, vertex inputs without a location of their own, constructors as
-// assignment targets and any()/all() of matrices (tests/fx/wild_arrays.fx):
-// each draws the value the HLSL asks for.
+// assignment targets, any()/all() of matrices and sampler state blocks
+// without "= sampler_state" (tests/fx/wild_arrays.fx): each draws the value
+// the HLSL asks for.
 #include <gtest/gtest.h>
 
 #include "effect_test_util.h"
@@ -97,6 +98,35 @@ TEST_F(Effect_Wild_Arrays, Constructors_As_Targets_And_Any_All_Of_Matrices)
     ASSERT_EQ(fx->SetMatrix("Matrix_In", &zero), D3D_OK);
     Render("Matrix_Any_All");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.25f, 0.5f);
+}
+
+TEST_F(Effect_Wild_Arrays, A_Sampler_State_Block_Without_An_Assignment_Applies)
+{
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(tex->LockRect(0, &r, nullptr, 0), D3D_OK);
+    *static_cast<DWORD*>(r.pBits) = 0xFF40C080;  // (0.25, 0.75, 0.5)
+    tex->UnlockRect(0);
+    ASSERT_EQ(fx->SetTexture("Block_Tex", tex), D3D_OK);
+    dev.device->SetSamplerState(1, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+
+    ASSERT_EQ(fx->SetTechnique("Sampler_Block"), D3D_OK);
+    dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    dev.device->BeginScene();
+    UINT passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    DWORD min_filter = 0;
+    dev.device->GetSamplerState(1, D3DSAMP_MINFILTER, &min_filter);
+    EXPECT_EQ(min_filter, DWORD(D3DTEXF_POINT));
+    Draw_Clip_Rect(dev.device);
+    fx->EndPass();
+    fx->End();
+    dev.device->EndScene();
+    ASSERT_TRUE(dev.Capture());
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.75f, 0.5f);
+    tex->Release();
 }
 
 // Inputs whose semantics have no location of their own are fed from their
