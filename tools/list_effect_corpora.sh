@@ -73,3 +73,13 @@ emit xna "$REPO" 648d2d2799466a39ef05c7cfe1ab8007b8e5dbd3 StiLib/StiLib/Content/
 # effects with MMD's own semantics and annotations.
 REPO=ray-cast/ray-mmd
 emit raymmd "$REPO" 06562fb133d059219ce02f713201ffb48c642bce Extension/FilmGrain/FilmGrain.fx
+
+# rogue: the effects of a released XNA/FNA game (Rogue Legacy), at one commit.
+REPO=flibitijibibo/RogueLegacy1
+COMMIT=01f2eb5307602820fa4ae365cf6ccd118d0221bc
+for p in BrightPass GaussianBlur HSVShader ShadowFX resolveShadowsEffect reductionEffect \
+         CrepuscularShader Shockwave LightRays NormalMapFX ParallaxFX ColourSwapShader RippleFX \
+         AmbientNormalMapFX StrokeShader; do
+  emit rogue "$REPO" "$COMMIT" "RogueCastle/Shaders/$p.fx"
+done
+emit rogue "$REPO" "$COMMIT" RogueCastle/Shaders/PPVertexShader.fxh
