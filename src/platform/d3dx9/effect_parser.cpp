@@ -554,9 +554,10 @@ bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std
 {
     const std::size_t c = *k;
     const Token& t = toks_[c];
-    if (t.kind != Token_Kind::Identifier || t.text.size() != 6 ||
-        (t.text.compare(0, 5, "float") != 0) || t.text[5] < '2' || t.text[5] > '4' ||
-        !Is_Punct_At(c + 1, "("))
+    const bool is_float = t.text.size() == 6 && t.text.compare(0, 5, "float") == 0;
+    const bool is_half = t.text.size() == 5 && t.text.compare(0, 4, "half") == 0;
+    if (t.kind != Token_Kind::Identifier || !(is_float || is_half) || t.text.back() < '2' ||
+        t.text.back() > '4' || !Is_Punct_At(c + 1, "("))
         return false;
     if (!out->empty()) {
         const Token& prev = out->back();
@@ -579,7 +580,7 @@ bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std
     }
     if (semi >= end || semi == close + 1) return false;
     auto made = [&t](Token_Kind kind, std::string text) { return Made_Token(t, kind, std::move(text)); };
-    out->push_back(made(Token_Kind::Identifier, "Qm_Fx_Split" + t.text.substr(5)));
+    out->push_back(made(Token_Kind::Identifier, std::string("Qm_Fx_Split") + t.text.back()));
     out->push_back(made(Token_Kind::Punct, "("));
     out->push_back(made(Token_Kind::Punct, "("));
     out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(close + 1),
