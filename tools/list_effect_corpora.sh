@@ -80,7 +80,8 @@ COMMIT=01f2eb5307602820fa4ae365cf6ccd118d0221bc
 for p in BrightPass GaussianBlur HSVShader ShadowFX resolveShadowsEffect reductionEffect \
          CrepuscularShader Shockwave LightRays NormalMapFX ParallaxFX ColourSwapShader RippleFX \
          AmbientNormalMapFX StrokeShader BlurShader MaskFX_Shader2 LightSourceMask 2xMultiBlend \
-         AlphaMaskShader GaussianBlurMask SceneBlend TintRemovalShader; do
+         AlphaMaskShader GaussianBlurMask SceneBlend TintRemovalShader BWMaskShader InvertShader \
+         ShockwaveTest; do
   emit rogue "$REPO" "$COMMIT" "RogueCastle/Shaders/$p.fx"
 done
 emit rogue "$REPO" "$COMMIT" RogueCastle/Shaders/PPVertexShader.fxh

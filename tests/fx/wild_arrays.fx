@@ -82,6 +82,9 @@ float4 Matrix_Any_PS() : COLOR
     return float4(any(Matrix_In) ? 1 : 0, all(Matrix_In) ? 1 : 0.25, all(ones) ? 0.5 : 0, 1);
 }
 
+// The comma operator in a default: the last value, for both components.
+float2 Comma_Default = (0.25, 0.75);
+
 // The state block straight after the declaration, as XNA effects write it.
 texture Block_Tex;
 sampler Block_Sampler : register(s1) { Texture = <Block_Tex>; MinFilter = Point; AddressU = Clamp; };

@@ -87,13 +87,18 @@ TEST_F(Effect_Wild_Arrays, Casts_Of_Vectors_To_Arrays_And_Arrays_Of_Arrays)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.375f, 0.75f);
 }
 
-TEST_F(Effect_Wild_Arrays, Constructors_As_Targets_And_Any_All_Of_Matrices)
+TEST_F(Effect_Wild_Arrays, Constructors_As_Targets_Any_All_Of_Matrices_And_Comma_Defaults)
 {
     Render("Split");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.875f, 0.125f, 0.5f);
 
     Render("Matrix_Any_All");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 1.0f, 0.25f, 0.5f);
+
+    float comma[2] = {};
+    ASSERT_EQ(fx->GetValue("Comma_Default", comma, sizeof comma), D3D_OK);
+    EXPECT_EQ(comma[0], 0.75f);
+    EXPECT_EQ(comma[1], 0.75f);
     const D3DXMATRIX zero(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
     ASSERT_EQ(fx->SetMatrix("Matrix_In", &zero), D3D_OK);
     Render("Matrix_Any_All");
