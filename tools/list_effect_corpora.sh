@@ -63,6 +63,8 @@ emit omega "$REPO" 046134e2ef6ef1a3c38b289dcbeece7696c6e38e shaders/Post_Blur.fx
 REPO=Hrnchamd/MGE-XE
 emit mge "$REPO" 1da214a51c631ff72b82e7aca8b8cd1e41e34826 "assets/shaders/XEshaders/Underwater Effects.fx"
 emit mge "$REPO" 1da214a51c631ff72b82e7aca8b8cd1e41e34826 "assets/shaders/XEshaders/SSAO Fast.fx"
+emit mge "$REPO" 1da214a51c631ff72b82e7aca8b8cd1e41e34826 "assets/shaders/XEshaders/Eye Adaptation (HDR).fx"
+emit mge "$REPO" 1da214a51c631ff72b82e7aca8b8cd1e41e34826 "assets/shaders/XEshaders/Underwater Interior Effects.fx"
 
 # xna: XNA Game Studio content effects (the XNA effect compiler is the
 # Direct3D 9 one).
@@ -81,7 +83,7 @@ for p in BrightPass GaussianBlur HSVShader ShadowFX resolveShadowsEffect reducti
          CrepuscularShader Shockwave LightRays NormalMapFX ParallaxFX ColourSwapShader RippleFX \
          AmbientNormalMapFX StrokeShader BlurShader MaskFX_Shader2 LightSourceMask 2xMultiBlend \
          AlphaMaskShader GaussianBlurMask SceneBlend TintRemovalShader BWMaskShader InvertShader \
-         ShockwaveTest; do
+         ShockwaveTest OutlineShader; do
   emit rogue "$REPO" "$COMMIT" "RogueCastle/Shaders/$p.fx"
 done
 emit rogue "$REPO" "$COMMIT" RogueCastle/Shaders/PPVertexShader.fxh
