@@ -17,6 +17,7 @@ dir=${1:?usage: effect_corpus_rate.sh CORPUS_DIR [TOOL]}
 tool=${2:-$(cd "$(dirname "$0")/.." && pwd)/build/tools/quillmoor-fx}
 limit=${QM_FX_TIMEOUT:-60}
 [ -x "$tool" ] || { echo "effect_corpus_rate: no tool at $tool" >&2; exit 2; }
+tool=$(readlink -f "$tool")  # each file compiles from its own folder
 
 declare -A ok fail crash hang excl
 sources=()
