@@ -7,32 +7,9 @@
 
 namespace {
 
-class Effect_Real_World : public ::testing::Test {
+class Effect_Real_World : public Effect_File_Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dev.Ok()) << dev.Error();
-        std::string errors;
-        fx = Load_Effect(dev.device, Fx_Corpus("real_world.fx"), &errors);
-        ASSERT_NE(fx, nullptr) << errors;
-    }
-    void TearDown() override
-    {
-        if (fx) fx->Release();
-    }
-
-    void Render(const char* technique)
-    {
-        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
-        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-        dev.device->BeginScene();
-        EXPECT_EQ(Draw_Effect(dev.device, fx), 1u);
-        dev.device->EndScene();
-        ASSERT_TRUE(dev.Capture());
-    }
-
-    Test_Device dev{16, 16};
-    ID3DXEffect* fx = nullptr;
+    Effect_Real_World() : Effect_File_Test("real_world.fx") {}
 };
 
 TEST_F(Effect_Real_World, Centroid_Semantics_Link_To_Their_Register)

@@ -1,5 +1,6 @@
 // Helpers shared by the effect tests: corpus paths, effect creation with the
-// compiler's messages captured, and a full-screen draw in clip space.
+// compiler's messages captured, a full-screen draw in clip space, and a
+// fixture that loads one effect of the corpus and draws its techniques.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -81,3 +82,55 @@ inline Rgba_F Pixel_F(const Test_Device& dev, int x, int y)
         EXPECT_NEAR(qm_px.g, (g_), 1.5 / 255) << "green at " << x << "," << y; \
         EXPECT_NEAR(qm_px.b, (b_), 1.5 / 255) << "blue at " << x << "," << y;  \
     } while (0)
+
+// Loads tests/fx/FILE on a 16x16 device; Render draws a technique over the
+// whole target and reads it back, Render_With draws the first pass with
+// `draw` between BeginPass and EndPass.
+class Effect_File_Test : public ::testing::Test {
+protected:
+    explicit Effect_File_Test(const char* file) : file_(file) {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dev.Ok()) << dev.Error();
+        std::string errors;
+        fx = Load_Effect(dev.device, Fx_Corpus(file_), &errors);
+        ASSERT_NE(fx, nullptr) << errors;
+    }
+    void TearDown() override
+    {
+        if (fx) fx->Release();
+    }
+
+    void Render(const char* technique)
+    {
+        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
+        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        dev.device->BeginScene();
+        EXPECT_EQ(Draw_Effect(dev.device, fx), 1u);
+        dev.device->EndScene();
+        ASSERT_TRUE(dev.Capture());
+    }
+
+    template <class Draw>
+    void Render_With(const char* technique, Draw draw)
+    {
+        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
+        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        dev.device->BeginScene();
+        UINT passes = 0;
+        ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+        draw();
+        fx->EndPass();
+        fx->End();
+        dev.device->EndScene();
+        ASSERT_TRUE(dev.Capture());
+    }
+
+    Test_Device dev{16, 16};
+    ID3DXEffect* fx = nullptr;
+
+private:
+    const char* file_;
+};

@@ -9,32 +9,9 @@
 
 namespace {
 
-class Effect_Wild_Arrays : public ::testing::Test {
+class Effect_Wild_Arrays : public Effect_File_Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dev.Ok()) << dev.Error();
-        std::string errors;
-        fx = Load_Effect(dev.device, Fx_Corpus("wild_arrays.fx"), &errors);
-        ASSERT_NE(fx, nullptr) << errors;
-    }
-    void TearDown() override
-    {
-        if (fx) fx->Release();
-    }
-
-    void Render(const char* technique)
-    {
-        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
-        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-        dev.device->BeginScene();
-        EXPECT_EQ(Draw_Effect(dev.device, fx), 1u);
-        dev.device->EndScene();
-        ASSERT_TRUE(dev.Capture());
-    }
-
-    Test_Device dev{16, 16};
-    ID3DXEffect* fx = nullptr;
+    Effect_Wild_Arrays() : Effect_File_Test("wild_arrays.fx") {}
 };
 
 TEST_F(Effect_Wild_Arrays, A_Parameter_Picks_The_Vertex_Shader_From_An_Array)
@@ -54,20 +31,12 @@ TEST_F(Effect_Wild_Arrays, A_Parameter_Picks_The_Vertex_Shader_From_An_Array)
 
     // Inside a pass, CommitChanges takes a new pick.
     ASSERT_EQ(fx->SetInt("Pick", 2), D3D_OK);
-    ASSERT_EQ(fx->SetTechnique("Picked"), D3D_OK);
-    dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    dev.device->BeginScene();
-    UINT passes = 0;
-    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
-    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
-    Draw_Clip_Rect(dev.device, -1, -1, 0, 1);
-    ASSERT_EQ(fx->SetInt("Pick", 0), D3D_OK);
-    ASSERT_EQ(fx->CommitChanges(), D3D_OK);
-    Draw_Clip_Rect(dev.device, 0, -1, 1, 1);
-    fx->EndPass();
-    fx->End();
-    dev.device->EndScene();
-    ASSERT_TRUE(dev.Capture());
+    Render_With("Picked", [this] {
+        Draw_Clip_Rect(dev.device, -1, -1, 0, 1);
+        ASSERT_EQ(fx->SetInt("Pick", 0), D3D_OK);
+        ASSERT_EQ(fx->CommitChanges(), D3D_OK);
+        Draw_Clip_Rect(dev.device, 0, -1, 1, 1);
+    });
     EXPECT_PIXEL_NEAR(dev, 4, 8, 0.75f, 0.25f, 0.5f);
     EXPECT_PIXEL_NEAR(dev, 12, 8, 0.25f, 0.75f, 0.5f);
 }
@@ -116,20 +85,12 @@ TEST_F(Effect_Wild_Arrays, A_Sampler_State_Block_Without_An_Assignment_Applies)
     ASSERT_EQ(fx->SetTexture("Block_Tex", tex), D3D_OK);
     dev.device->SetSamplerState(1, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
 
-    ASSERT_EQ(fx->SetTechnique("Sampler_Block"), D3D_OK);
-    dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    dev.device->BeginScene();
-    UINT passes = 0;
-    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
-    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
-    DWORD min_filter = 0;
-    dev.device->GetSamplerState(1, D3DSAMP_MINFILTER, &min_filter);
-    EXPECT_EQ(min_filter, DWORD(D3DTEXF_POINT));
-    Draw_Clip_Rect(dev.device);
-    fx->EndPass();
-    fx->End();
-    dev.device->EndScene();
-    ASSERT_TRUE(dev.Capture());
+    Render_With("Sampler_Block", [this] {
+        DWORD min_filter = 0;
+        dev.device->GetSamplerState(1, D3DSAMP_MINFILTER, &min_filter);
+        EXPECT_EQ(min_filter, DWORD(D3DTEXF_POINT));
+        Draw_Clip_Rect(dev.device);
+    });
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.75f, 0.5f);
     tex->Release();
 }
@@ -161,18 +122,10 @@ TEST_F(Effect_Wild_Arrays, Vertex_Inputs_Of_Usage_Index_Above_Zero_Read_Their_El
         v[i] = {corners[i][0], corners[i][1], 0.5f, {0.9f, 0.9f, 0.9f},
                 {0.25f, 0, 0, 0}, {0, 0.5f}, {0, 0, 0.75f}};
 
-    ASSERT_EQ(fx->SetTechnique("Wide_Inputs"), D3D_OK);
-    dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    dev.device->BeginScene();
-    UINT passes = 0;
-    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
-    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
-    dev.device->SetVertexDeclaration(decl);
-    dev.device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(Wide_Vertex));
-    fx->EndPass();
-    fx->End();
-    dev.device->EndScene();
-    ASSERT_TRUE(dev.Capture());
+    Render_With("Wide_Inputs", [&] {
+        dev.device->SetVertexDeclaration(decl);
+        dev.device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(Wide_Vertex));
+    });
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.5f, 0.75f);
     decl->Release();
 }
