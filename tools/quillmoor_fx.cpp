@@ -84,6 +84,9 @@ std::string State_Value(const qm_fx::Effect_Desc& desc, const qm_fx::State_Assig
     using qm_fx::State_Kind;
     const auto kind = sa.def->kind;
     if (kind == State_Kind::Vertex_Shader || kind == State_Kind::Pixel_Shader) {
+        if (!sa.shader_choices.empty())
+            return sa.value_text + " (picked from " + std::to_string(sa.shader_choices.size()) +
+                   " shaders when the pass is applied)";
         if (sa.shader < 0) return "NULL (fixed-function)";
         const qm_fx::Shader_Compile& sc = desc.shaders[static_cast<std::size_t>(sa.shader)];
         std::string s = "compile " + sc.profile + " " + sc.entry + "(";

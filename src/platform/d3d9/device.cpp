@@ -807,11 +807,19 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
 void Device::Set_Shader_Override(GLuint vertex_program, GLuint fragment_program) {
     override_vertex_ = vertex_program;
     override_fragment_ = fragment_program;
+    attribute_remap_.clear();
 }
 
 void Device::Clear_Shader_Override() {
     override_vertex_ = 0;
     override_fragment_ = 0;
+    attribute_remap_.clear();
+}
+
+void Device::Set_Attribute_Remap(const Gl_Attribute_Remap* entries, std::size_t count) {
+    attribute_remap_.clear();
+    for (std::size_t k = 0; k < count && k < Gl_Attribute::Count; ++k)
+        if (entries[k].location < Gl_Attribute::Count) attribute_remap_.push_back(entries[k]);
 }
 
 void Device::Half_Pixel_Offset(float* x, float* y) const {

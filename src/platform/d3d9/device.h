@@ -153,6 +153,7 @@ public:
     void Make_Current() override;
     void Set_Shader_Override(GLuint vertex_program, GLuint fragment_program) override;
     void Clear_Shader_Override() override;
+    void Set_Attribute_Remap(const Gl_Attribute_Remap* entries, std::size_t count) override;
     void Half_Pixel_Offset(float* x, float* y) const override;
     void Forget_Gl_State() override;
 
@@ -242,6 +243,9 @@ private:
     std::array<GLenum, D3D_MAX_SAMPLERS> bound_target_{};
     std::array<GLuint, D3D_MAX_SAMPLERS> bound_sampler_{};
     std::uint64_t vao_layout_id_ = 0;
+    // The attribute remap in force, and the one the VAO was set up with.
+    std::vector<Gl_Attribute_Remap> attribute_remap_;
+    std::vector<Gl_Attribute_Remap> vao_remap_;
     GLuint vao_elements_ = 0;
     GLuint stage_vertex_ = ~0u, stage_fragment_ = ~0u;
     GLintptr ubo_offset_ = -1, fragment_ubo_offset_ = -1;

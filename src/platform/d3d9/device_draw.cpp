@@ -616,10 +616,24 @@ void Device::Upload_Ff_Uniforms() {
 // ---------------------------------------------------------------------------
 
 bool Device::Apply_Vertex_Input(const Vertex_Layout& layout, const Draw_Input& input) {
-    if (layout.id != vao_layout_id_) {
+    auto same_remap = [this] {
+        if (vao_remap_.size() != attribute_remap_.size()) return false;
+        for (std::size_t k = 0; k < vao_remap_.size(); ++k)
+            if (vao_remap_[k].usage != attribute_remap_[k].usage ||
+                vao_remap_[k].usage_index != attribute_remap_[k].usage_index ||
+                vao_remap_[k].location != attribute_remap_[k].location)
+                return false;
+        return true;
+    };
+    if (layout.id != vao_layout_id_ || !same_remap()) {
         bool used[Gl_Attribute::Count] = {};
+        bool taken[Gl_Attribute::Count] = {};  // by a remapped semantic
+        for (const Gl_Attribute_Remap& r : attribute_remap_) taken[r.location] = true;
         for (const D3DVERTEXELEMENT9& e : layout.elements) {
-            const int location = Gl_Attribute_Location(e.Usage, e.UsageIndex);
+            int location = Gl_Attribute_Location(e.Usage, e.UsageIndex);
+            if (location >= 0 && taken[location]) location = -1;
+            for (const Gl_Attribute_Remap& r : attribute_remap_)
+                if (r.usage == e.Usage && r.usage_index == e.UsageIndex) location = int(r.location);
             if (location < 0 || used[location]) continue;
             used[location] = true;
             GLint size;
@@ -633,6 +647,7 @@ bool Device::Apply_Vertex_Input(const Vertex_Layout& layout, const Draw_Input& i
         for (GLuint location = 0; location < Gl_Attribute::Count; ++location)
             if (!used[location]) glDisableVertexArrayAttrib(vao_, location);
         vao_layout_id_ = layout.id;
+        vao_remap_ = attribute_remap_;
     }
     for (UINT stream = 0; stream < UINT(k_stream_count); ++stream) {
         if (!(layout.streams & (1u << stream))) continue;

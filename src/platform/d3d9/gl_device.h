@@ -74,6 +74,15 @@ constexpr int Gl_Attribute_Location(BYTE usage, BYTE usage_index) {
     }
 }
 
+// A vertex element a program reads at a location of its own choosing: a
+// semantic with no location above (BLENDWEIGHT1, NORMAL1, TEXCOORD8 ...)
+// goes to a location the program does not use otherwise.
+struct Gl_Attribute_Remap {
+    BYTE usage = 0;
+    BYTE usage_index = 0;
+    GLuint location = 0;
+};
+
 // ---------------------------------------------------------------------------
 // Varying locations by semantic, between vertex and fragment halves
 // ---------------------------------------------------------------------------
@@ -134,6 +143,11 @@ public:
     // are handled exactly as for fixed-function draws.
     virtual void Set_Shader_Override(GLuint vertex_program, GLuint fragment_program) = 0;
     virtual void Clear_Shader_Override() = 0;
+    // While the override is in force, vertex elements of these semantics feed
+    // the given locations instead of their own (Gl_Attribute_Location); a
+    // location taken so is not fed from its own semantic. Set_Shader_Override
+    // and Clear_Shader_Override drop it. At most Gl_Attribute::Count entries.
+    virtual void Set_Attribute_Remap(const Gl_Attribute_Remap* entries, std::size_t count) = 0;
 
     // Direct3D 9 puts pixel centres on integer window coordinates, GL on
     // half-integers. The fixed-function vertex half adds this clip-space

@@ -105,6 +105,9 @@ struct Stage_Plan {
 struct Pass_Plan {
     Stage_Plan vs, ps;
     bool has_vs = false, has_ps = false;
+    // Shaders picked from an array when the pass is applied: one plan per
+    // element (no compiled stage for a NULL element).
+    std::vector<Stage_Plan> vs_choices, ps_choices;
     // Pre-evaluated values of constant state expressions (same order as states).
     std::vector<std::array<double, 4>> constants;
 };
@@ -253,7 +256,10 @@ void Plan_Saves(const Effect_Desc& desc, const Technique& tech, Technique_Plan* 
             }
         }
         const Pass_Plan& pp = plan->passes[p];
-        for (const Stage_Plan* sp : {&pp.vs, &pp.ps})
+        std::vector<const Stage_Plan*> stages{&pp.vs, &pp.ps};
+        for (const Stage_Plan& sp : pp.vs_choices) stages.push_back(&sp);
+        for (const Stage_Plan& sp : pp.ps_choices) stages.push_back(&sp);
+        for (const Stage_Plan* sp : stages)
             for (const auto& [param, stage] : sp->samplers)
                 Add_Sampler_Saves(desc.parameters[static_cast<std::size_t>(param)], stage, &save);
     }
@@ -270,31 +276,49 @@ std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc, Diagnost
         shaders[s] = Compile_Shader(d, s, diag);
         if (!shaders[s]) return nullptr;
     }
+    // Every vertex shader the pass may pick, with every pixel shader.
+    auto choices = [](const Pass& pass, int choice, int fixed) {
+        if (choice < 0) return std::vector<int>{fixed};
+        return pass.states[static_cast<std::size_t>(choice)].shader_choices;
+    };
     for (const Technique& tech : d.techniques) {
         Technique_Plan tp;
         for (const Pass& pass : tech.passes) {
             Pass_Plan pp;
+            for (const int vs : choices(pass, pass.vertex_choice, pass.vertex_shader))
+                for (const int ps : choices(pass, pass.pixel_choice, pass.pixel_shader)) {
+                    if (vs < 0 || ps < 0 || shaders[static_cast<std::size_t>(vs)]->samplers.empty())
+                        continue;
+                    for (const Stage_Sampler& ss : shaders[static_cast<std::size_t>(ps)]->samplers)
+                        if (ss.stage >= kVertex_Sampler_First_Stage) {
+                            const Shader_Compile& psc = d.shaders[static_cast<std::size_t>(ps)];
+                            diag->Error(d.files[psc.file], psc.line,
+                                        "pixel sampler '" + ss.name + "' on stage " + std::to_string(ss.stage) +
+                                            " collides with the vertex shader's samplers (stages 12-15)");
+                            return nullptr;
+                        }
+                }
             if (pass.vertex_shader >= 0) {
                 pp.has_vs = true;
                 Plan_Stage(d, shaders[static_cast<std::size_t>(pass.vertex_shader)], &pp.vs,
                            &tpl->buffer_slots);
-            }
-            if (pass.vertex_shader >= 0 && pass.pixel_shader >= 0 &&
-                !shaders[static_cast<std::size_t>(pass.vertex_shader)]->samplers.empty()) {
-                for (const Stage_Sampler& ss : shaders[static_cast<std::size_t>(pass.pixel_shader)]->samplers)
-                    if (ss.stage >= kVertex_Sampler_First_Stage) {
-                        const Shader_Compile& ps = d.shaders[static_cast<std::size_t>(pass.pixel_shader)];
-                        diag->Error(d.files[ps.file], ps.line,
-                                    "pixel sampler '" + ss.name + "' on stage " + std::to_string(ss.stage) +
-                                        " collides with the vertex shader's samplers (stages 12-15)");
-                        return nullptr;
-                    }
             }
             if (pass.pixel_shader >= 0) {
                 pp.has_ps = true;
                 Plan_Stage(d, shaders[static_cast<std::size_t>(pass.pixel_shader)], &pp.ps,
                            &tpl->buffer_slots);
             }
+            auto plan_choices = [&](int choice, std::vector<Stage_Plan>* out) {
+                if (choice < 0) return;
+                for (const int s : pass.states[static_cast<std::size_t>(choice)].shader_choices) {
+                    out->emplace_back();
+                    if (s >= 0)
+                        Plan_Stage(d, shaders[static_cast<std::size_t>(s)], &out->back(),
+                                   &tpl->buffer_slots);
+                }
+            };
+            plan_choices(pass.vertex_choice, &pp.vs_choices);
+            plan_choices(pass.pixel_choice, &pp.ps_choices);
             for (const State_Assignment& sa : pass.states) {
                 std::array<double, 4> v{};
                 if (sa.value.root >= 0 && sa.value.Constant())
@@ -781,21 +805,43 @@ private:
             if (apply) Apply_State(sa, plan.constants[k]);
         }
 
-        if (plan.has_vs) Bind_Samplers(plan.vs, commit, values_changed);
-        if (plan.has_ps) Bind_Samplers(plan.ps, commit, values_changed);
+        const Stage_Plan* vs = Pick_Stage(pass, pass.vertex_choice, plan.vs_choices,
+                                          plan.has_vs ? &plan.vs : nullptr);
+        const Stage_Plan* ps = Pick_Stage(pass, pass.pixel_choice, plan.ps_choices,
+                                          plan.has_ps ? &plan.ps : nullptr);
+        // A shader picked by a parameter may change with it: set the programs again.
+        const bool picked = pass.vertex_choice >= 0 || pass.pixel_choice >= 0;
+        if (vs) Bind_Samplers(*vs, commit && !picked, values_changed);
+        if (ps) Bind_Samplers(*ps, commit && !picked, values_changed);
 
         gl_->Make_Current();
-        if (plan.has_vs) Upload(plan.vs, kVertex_Block_Binding, true);
-        if (plan.has_ps) Upload(plan.ps, kPixel_Block_Binding, false);
-        if (!commit) {
-            if (plan.has_vs || plan.has_ps)
-                gl_->Set_Shader_Override(plan.has_vs ? plan.vs.compiled->program : 0,
-                                         plan.has_ps ? plan.ps.compiled->program : 0);
-            else
+        if (vs) Upload(*vs, kVertex_Block_Binding, true);
+        if (ps) Upload(*ps, kPixel_Block_Binding, false);
+        if (!commit || (picked && values_changed)) {
+            if (vs || ps) {
+                gl_->Set_Shader_Override(vs ? vs->compiled->program : 0,
+                                         ps ? ps->compiled->program : 0);
+                if (vs && !vs->compiled->attribute_remap.empty())
+                    gl_->Set_Attribute_Remap(vs->compiled->attribute_remap.data(),
+                                             vs->compiled->attribute_remap.size());
+            } else
                 gl_->Clear_Shader_Override();
         }
         applied_version_ = version_;
         std::fill(texture_dirty_.begin(), texture_dirty_.end(), 0);
+    }
+
+    // The stage a pass draws with: its fixed shader, or the element of a
+    // shader array its index expression picks now (clamped to the array).
+    const Stage_Plan* Pick_Stage(const Pass& pass, int choice, const std::vector<Stage_Plan>& plans,
+                                 const Stage_Plan* fixed) const
+    {
+        if (choice < 0 || plans.empty()) return fixed;
+        double v = 0;
+        Evaluate(pass.states[static_cast<std::size_t>(choice)].value, desc_, storage_.data(), &v, 1);
+        const double last = static_cast<double>(plans.size() - 1);
+        const std::size_t k = static_cast<std::size_t>(v >= 0 ? (v <= last ? v : last) : 0);
+        return plans[k].compiled ? &plans[k] : nullptr;
     }
 
     void Apply_Sampler_States(const Parameter& sampler, DWORD stage, bool commit,

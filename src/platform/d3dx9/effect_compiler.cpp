@@ -91,8 +91,13 @@ void Reflect_Members(const spirv_cross::CompilerGLSL& glsl, const spirv_cross::S
         n.name = glsl.get_member_name(type.self, i);
         n.offset = glsl.type_struct_member_offset(type, i);
         if (!mt.array.empty()) {
-            n.array_size = mt.array[0];
-            n.array_stride = glsl.type_struct_member_array_stride(type, i);
+            // An array of arrays is stored as one array of all its elements:
+            // the outer stride is the inner stride times the inner length.
+            std::uint32_t count = 1;
+            for (const std::uint32_t d : mt.array) count *= d;
+            n.array_size = count;
+            n.array_stride = glsl.type_struct_member_array_stride(type, i) /
+                             std::max<std::uint32_t>(1, count / std::max<std::uint32_t>(1, mt.array.back()));
         }
         if (mt.basetype == spirv_cross::SPIRType::Struct) {
             n.kind = Block_Node::Kind::Struct;
@@ -477,6 +482,58 @@ constexpr const char* kAny_All_Overloads =
     "bool Qm_Fx_all(bool2 x) { return all(x); } bool Qm_Fx_all(bool3 x) { return all(x); } "
     "bool Qm_Fx_all(bool4 x) { return all(x); }\n";
 
+// The split of a vector into the arguments of a constructor that is the
+// target of an assignment (the parser rewrites "float4(a, b) = v;" as
+// Qm_Fx_Split4((v), a, b)): one overload per way to cut the vector, chosen
+// by the sizes of the out parameters.
+const std::string& Split_Overloads()
+{
+    static const std::string text = [] {
+        static const char* const swizzle = "xyzw";
+        std::string s;
+        for (int n = 2; n <= 4; ++n) {
+            // Every composition of n into two or more parts, as a bit mask of cuts.
+            for (int cuts = 1; cuts < (1 << (n - 1)); ++cuts) {
+                std::string params, body;
+                int from = 0, part = 0;
+                for (int i = 1; i <= n; ++i) {
+                    if (i < n && !(cuts & (1 << (i - 1)))) continue;
+                    const int size = i - from;
+                    const std::string name = "p" + std::to_string(part++);
+                    params += ", out float" + (size > 1 ? std::to_string(size) : "") + " " + name;
+                    body += " " + name + " = v." + std::string(swizzle + from, static_cast<std::size_t>(size)) + ";";
+                    from = i;
+                }
+                s += "void Qm_Fx_Split" + std::to_string(n) + "(float" + std::to_string(n) + " v" +
+                     params + ") {" + body + " }\n";
+            }
+        }
+        return s;
+    }();
+    return text;
+}
+
+// any() and all() of float matrices, row by row.
+const std::string& Matrix_Any_All_Overloads()
+{
+    static const std::string text = [] {
+        std::string s;
+        for (const char* f : {"any", "all"})
+            for (int r = 1; r <= 4; ++r)
+                for (int c = 1; c <= 4; ++c) {
+                    if (r == 1 && c == 1) continue;
+                    std::string body;
+                    for (int k = 0; k < r; ++k)
+                        body += std::string(k ? (f[1] == 'n' ? " || " : " && ") : "") + "Qm_Fx_" + f +
+                                "(x[" + std::to_string(k) + "])";
+                    s += std::string("bool Qm_Fx_") + f + "(float" + std::to_string(r) + "x" +
+                         std::to_string(c) + " x) { return " + body + "; }\n";
+                }
+        return s;
+    }();
+    return text;
+}
+
 std::uint64_t Shader_Compile_Count() { return g_compiles; }
 std::uint64_t Shader_Translation_Count() { return g_translations; }
 
@@ -485,16 +542,19 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
 {
     const Shader_Compile& shader = desc.shaders[index];
     std::string wrapper;
-    if (!Build_Entry_Wrapper(desc, shader, &wrapper, diagnostics)) return nullptr;
+    std::vector<Gl_Attribute_Remap> remap;
+    if (!Build_Entry_Wrapper(desc, shader, &wrapper, &remap, diagnostics)) return nullptr;
 
     std::string source;
     std::vector<std::pair<std::uint16_t, std::uint32_t>> origins;
     if (desc.hlsl.text.find("Qm_Fx_any") != std::string::npos ||
         desc.hlsl.text.find("Qm_Fx_all") != std::string::npos) {
         source = kAny_All_Overloads;
-        for (char c : source)
-            if (c == '\n') origins.emplace_back(shader.file, shader.line);
     }
+    if (!source.empty()) source += Matrix_Any_All_Overloads();
+    if (desc.hlsl.text.find("Qm_Fx_Split") != std::string::npos) source += Split_Overloads();
+    for (char c : source)
+        if (c == '\n') origins.emplace_back(shader.file, shader.line);
     source += desc.hlsl.text;
     origins.insert(origins.end(), desc.hlsl.line_origins.begin(), desc.hlsl.line_origins.end());
     source += "\n";
@@ -552,6 +612,7 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     }
     auto stage = std::make_shared<Compiled_Stage>(t.stage);
     stage->stage = shader.stage;
+    stage->attribute_remap = std::move(remap);
     if (!Link_Program(desc, shader, stage.get(), diagnostics)) return nullptr;
     // From here on the shader cache has it; the translation is not needed.
     translations.erase(known);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/d3d9/gl_device.h"
 #include "platform/d3dx9/effect_parser.h"
 
 namespace qm_fx {
@@ -60,6 +61,8 @@ struct Compiled_Stage {
     std::uint32_t block_size = 0;        // bytes of the uniform block, 0 when none
     std::vector<Block_Node> block;       // its members
     std::vector<Stage_Sampler> samplers; // samplers the shader reads
+    // Vertex inputs at locations other than their semantic's own.
+    std::vector<Gl_Attribute_Remap> attribute_remap;
 };
 
 // Compiles shader `index` of `desc`. The GL context of the device must be
@@ -78,8 +81,10 @@ std::uint64_t Shader_Translation_Count();
 
 // The HLSL of the wrapped entry point (appended to desc.hlsl). False with a
 // message when the entry's signature cannot be mapped.
+// `remap` receives the vertex inputs placed at locations not their own.
 bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader,
-                         std::string* text, Diagnostics* diagnostics);
+                         std::string* text, std::vector<Gl_Attribute_Remap>* remap,
+                         Diagnostics* diagnostics);
 
 // HLSL (DX9 compatibility rules) to SPIR-V for entry "Qm_Fx_Entry". On failure
 // `log` holds the compiler's messages ("ERROR: 0:line: text" lines).

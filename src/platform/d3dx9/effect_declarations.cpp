@@ -188,26 +188,27 @@ Modifiers Effect_Parser::Parse_Modifiers()
     return m;
 }
 
-// [N] suffixes; returns the element count (0 when none).
+// [N] suffixes; returns the element count (0 when none), the product of
+// the lengths for a multi-dimensional array, whose lengths are left in
+// last_dims_ (empty for one dimension).
 std::uint32_t Effect_Parser::Parse_Array_Suffix()
 {
-    std::uint32_t elements = 0;
+    std::uint64_t elements = 0;
+    last_dims_.clear();
     while (Is_Punct("[")) {
         const Token& at = Cur();
         ++pos_;
-        if (elements) {
-            Error(at, "multi-dimensional arrays are not supported");
-            return 0;
-        }
         const std::int64_t n = Parse_Constant_Int();
         if (!Expect("]")) return 0;
-        if (n < 1 || n > 65536) {
+        if (n < 1 || n > 65536 || (elements ? elements : 1) * static_cast<std::uint64_t>(n) > 65536) {
             Error(at, "array size must be 1 to 65536");
             return 0;
         }
-        elements = static_cast<std::uint32_t>(n);
+        last_dims_.push_back(static_cast<std::uint32_t>(n));
+        elements = (elements ? elements : 1) * static_cast<std::uint64_t>(n);
     }
-    return elements;
+    if (last_dims_.size() == 1) last_dims_.clear();
+    return static_cast<std::uint32_t>(elements);
 }
 
 // --- structs and typedefs ------------------------------------------------
@@ -259,6 +260,7 @@ void Effect_Parser::Parse_Struct(bool local)
             member.name = Expect_Identifier("a member name");
             Type_Info full = mt;
             full.elements = Parse_Array_Suffix();
+            full.dims = last_dims_;
             while (Accept(":")) member.semantic = Expect_Identifier("a semantic");
             if (diag_->Failed()) return;
             words += full.Words();
@@ -305,6 +307,7 @@ void Effect_Parser::Parse_Typedef()
     }
     const std::string name = Expect_Identifier("a type name");
     t.elements = Parse_Array_Suffix();
+    t.dims = last_dims_;
     if (!Expect(";")) return;
     typedefs_[name] = t;
     Emit(start, pos_);
@@ -369,9 +372,12 @@ void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m, con
         std::size_t k = start;
         for (const auto& [b, e] : skipped) {
             Emit(k, b);
+            if (auto r = replacements_.find(b); r != replacements_.end())
+                for (const Token& t : r->second) Emit_Token(t);
             k = e;
         }
         Emit(k, pos_);
+        replacements_.clear();
     }
 }
 
@@ -385,10 +391,21 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     const std::uint32_t elements = Parse_Array_Suffix();
     if (elements) {
         if (type.elements) {
-            Error(name_tok, "multi-dimensional arrays are not supported");
-            return;
+            // An array of a typedef'd array: the name's lengths come first.
+            std::vector<std::uint32_t> dims = last_dims_.empty() ? std::vector<std::uint32_t>{elements}
+                                                                 : last_dims_;
+            if (type.dims.empty()) dims.push_back(type.elements);
+            else dims.insert(dims.end(), type.dims.begin(), type.dims.end());
+            if (static_cast<std::uint64_t>(elements) * type.elements > 65536) {
+                Error(name_tok, "array size must be 1 to 65536");
+                return;
+            }
+            type.elements *= elements;
+            type.dims = std::move(dims);
+        } else {
+            type.elements = elements;
+            type.dims = last_dims_;
         }
-        type.elements = elements;
     }
     Parameter p;
     p.name = name;
@@ -438,6 +455,11 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     if (Accept("=")) {
         Parse_Parameter_Initializer(index);
         if (diag_->Failed()) return;
+    } else if (type.base == Base_Type::Sampler && Is_Punct("{")) {
+        // "sampler S : register(s0) { MinFilter = Linear; };": the state
+        // block without "= sampler_state", as effect files for XNA write it.
+        Parse_Sampler_State(index);
+        if (diag_->Failed()) return;
     }
     Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
     if (param.type.Numeric()) {
@@ -445,7 +467,7 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
         if (param.type.Is_Matrix())
             decl = param.type.cls == Type_Class::Matrix_Rows ? "row_major " : "column_major ";
         decl += param.type.Element_Name() + " " + param.name;
-        if (param.type.elements) decl += "[" + std::to_string(param.type.elements) + "]";
+        decl += param.type.Array_Suffix();
         Emit_Line(decl + ";", name_tok);
         param.in_shader_source = true;
     } else if (param.type.base == Base_Type::Sampler) {
@@ -508,6 +530,7 @@ void Effect_Parser::Parse_Static_Initializer(
         pos_ = end;
         return;
     }
+    Nest_Flat_Initializer(type, begin, end, skipped);
     soft_ = true;
     soft_failed_ = false;
     Expr e;
@@ -516,6 +539,70 @@ void Effect_Parser::Parse_Static_Initializer(
     if (!soft_failed_ && pos_ == end && e.Constant() && type.Numeric())
         statics_[name] = Eval_Node(e, e.root, *desc_, nullptr);
     pos_ = end;
+}
+
+// Direct3D 9 takes the initializer of an array of vectors, matrices or
+// arrays as one flat list of scalars ("float4 v[2] = {1, 0, 0, 1, 0, 1, 0,
+// 1};"); glslang wants a brace per element. Such a list goes to it nested,
+// in place of the tokens from `begin` to `end`.
+void Effect_Parser::Nest_Flat_Initializer(const Type_Info& type, std::size_t begin,
+                                          std::size_t end,
+                                          std::vector<std::pair<std::size_t, std::size_t>>* skipped)
+{
+    if (!type.elements || type.cls == Type_Class::Struct || type.cls == Type_Class::Object ||
+        !Is_Punct_At(begin, "{") || end < begin + 2 || !Is_Punct_At(end - 1, "}"))
+        return;
+    // The scalars: split at the list's own commas; no braces inside.
+    std::vector<std::pair<std::size_t, std::size_t>> items;
+    int level = 0;
+    std::size_t item = begin + 1;
+    for (std::size_t k = begin + 1; k + 1 < end; ++k) {
+        const Token& t = toks_[k];
+        if (t.kind != Token_Kind::Punct) continue;
+        if (t.text == "{") return;
+        if (t.text == "(" || t.text == "[") ++level;
+        if (t.text == ")" || t.text == "]") --level;
+        if (level == 0 && t.text == ",") {
+            items.emplace_back(item, k);
+            item = k + 1;
+        }
+    }
+    if (item < end - 1) items.emplace_back(item, end - 1);
+    const std::uint32_t per = type.cls == Type_Class::Vector ? type.cols
+                            : type.Is_Matrix()             ? type.rows * type.cols
+                                                           : 1;
+    if (items.size() != static_cast<std::size_t>(type.elements) * per || (per == 1 && type.dims.empty()))
+        return;
+    // Group sizes from the innermost: the element's components, then each
+    // inner array length.
+    std::vector<std::size_t> groups;
+    if (per > 1) groups.push_back(per);
+    std::size_t size = per;
+    for (std::size_t d = type.dims.size(); d-- > 1;) {
+        size *= type.dims[d];
+        groups.push_back(size);
+    }
+    std::vector<Token> out;
+    const Token& at = toks_[begin];
+    auto punct = [&](const char* p) {
+        Token t = at;
+        t.kind = Token_Kind::Punct;
+        t.text = p;
+        out.push_back(std::move(t));
+    };
+    punct("{");
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) punct(",");
+        for (std::size_t g = groups.size(); g-- > 0;)
+            if (i % groups[g] == 0) punct("{");
+        out.insert(out.end(), toks_.begin() + static_cast<std::ptrdiff_t>(items[i].first),
+                   toks_.begin() + static_cast<std::ptrdiff_t>(items[i].second));
+        for (const std::size_t g : groups)
+            if ((i + 1) % g == 0) punct("}");
+    }
+    punct("}");
+    replacements_[begin] = std::move(out);
+    skipped->emplace_back(begin, end);
 }
 
 void Effect_Parser::Parse_Parameter_Initializer(int index)
@@ -536,10 +623,39 @@ void Effect_Parser::Parse_Parameter_Initializer(int index)
                                               ? "VertexShader"
                                               : "PixelShader",
                                           false);
-        State_Assignment sa;
-        sa.def = def;
-        Parse_Shader_Value(&sa);
-        desc_->parameters[static_cast<std::size_t>(index)].shader = sa.shader;
+        const std::uint32_t elements = p.type.elements;
+        if (elements == 0) {
+            State_Assignment sa;
+            sa.def = def;
+            Parse_Shader_Value(&sa);
+            desc_->parameters[static_cast<std::size_t>(index)].shader = sa.shader;
+            return;
+        }
+        // VertexShader vs[4] = { compile vs_2_0 F(1), ..., NULL };
+        if (!Expect("{")) return;
+        std::vector<int> shaders;
+        while (!Is_Punct("}")) {
+            if (shaders.size() == elements) {
+                Error(at, "initializer of '" + p.name + "' has more than " +
+                              std::to_string(elements) + " shaders");
+                return;
+            }
+            State_Assignment sa;
+            sa.def = def;
+            Parse_Shader_Value(&sa);
+            if (diag_->Failed()) return;
+            if (!sa.shader_choices.empty()) {
+                Error(at, "an element of a shader array must name one shader");
+                return;
+            }
+            shaders.push_back(sa.shader);
+            if (!Accept(",")) break;
+        }
+        if (!Expect("}")) return;
+        shaders.resize(elements, -1);
+        Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
+        param.shader = shaders[0];
+        param.shader_elements = std::move(shaders);
         return;
     }
     if (Is_Ident("asm")) {

@@ -377,7 +377,10 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists)
     }
     if (Is_Punct("(")) {
         ++pos_;
-        const int r = Parse_Expression(e, state, lists);
+        int r = Parse_Expression(e, state, lists);
+        // The comma operator, "(0.5, 0.5)": the last value (the others have
+        // no effect in a constant).
+        while (!diag_->Failed() && Accept(",")) r = Parse_Expression(e, state, lists);
         Expect(")");
         return r;
     }

@@ -133,7 +133,7 @@ private:
     static std::string Local_Type(const Type_Info& t) { return t.Element_Name(); }
     static std::string Array_Suffix(const Type_Info& t)
     {
-        return t.elements ? "[" + std::to_string(t.elements) + "]" : "";
+        return t.Array_Suffix();
     }
 
     bool Flatten(const Type_Info& type, const std::string& access, const std::string& semantic,
@@ -223,17 +223,50 @@ private:
         *params += decl;
     }
 
+    // The location of each vertex input: its own (Gl_Attribute_Location),
+    // or for a semantic without one (BLENDWEIGHT1, TEXCOORD8 ...) a location
+    // that no input of this shader has, which the device is told to feed
+    // from that semantic (Gl_Attribute_Remap).
+    bool Input_Locations(std::vector<int>* locations)
+    {
+        bool used[Gl_Attribute::Count] = {};
+        std::vector<BYTE> usages(inputs_.size(), 0);
+        locations->assign(inputs_.size(), -1);
+        for (std::size_t k = 0; k < inputs_.size(); ++k) {
+            const Io_Leaf& leaf = inputs_[k];
+            if (leaf.index >= 256 || !Usage_Of(leaf.semantic, &usages[k]))
+                return Fail("'" + shader_.entry + "': vertex input semantic '" + leaf.semantic +
+                            std::to_string(leaf.index) + "' is not supported");
+            const int loc = Gl_Attribute_Location(usages[k], static_cast<BYTE>(leaf.index));
+            (*locations)[k] = loc;
+            if (loc >= 0) used[loc] = true;
+        }
+        for (std::size_t k = 0; k < inputs_.size(); ++k) {
+            if ((*locations)[k] >= 0) continue;
+            const BYTE index = static_cast<BYTE>(inputs_[k].index);
+            int loc = -1;
+            for (const Gl_Attribute_Remap& r : remap_)
+                if (r.usage == usages[k] && r.usage_index == index) loc = static_cast<int>(r.location);
+            for (GLuint l = 0; loc < 0 && l < Gl_Attribute::Count; ++l)
+                if (!used[l]) loc = static_cast<int>(l);
+            if (loc < 0)
+                return Fail("'" + shader_.entry + "': more than " +
+                            std::to_string(Gl_Attribute::Count) + " vertex inputs");
+            if (!used[loc]) remap_.push_back({usages[k], index, static_cast<GLuint>(loc)});
+            used[loc] = true;
+            (*locations)[k] = loc;
+        }
+        return true;
+    }
+
     bool Vertex_Io(std::string* params, std::string* reads, std::string* writes)
     {
         std::map<int, bool> declared;
-        for (const Io_Leaf& leaf : inputs_) {
-            BYTE usage;
-            int loc = -1;
-            if (leaf.index < 256 && Usage_Of(leaf.semantic, &usage))
-                loc = Gl_Attribute_Location(usage, static_cast<BYTE>(leaf.index));
-            if (loc < 0)
-                return Fail("'" + shader_.entry + "': vertex input semantic '" + leaf.semantic +
-                            std::to_string(leaf.index) + "' is not supported");
+        std::vector<int> locations;
+        if (!Input_Locations(&locations)) return false;
+        for (std::size_t k = 0; k < inputs_.size(); ++k) {
+            const Io_Leaf& leaf = inputs_[k];
+            const int loc = locations[k];
             const std::string var = Io_Name(Io_Name_Kind::Input, static_cast<std::uint32_t>(loc));
             if (!declared[loc]) {
                 Add_Param(params, "in float4 " + var + " : QM_A" + std::to_string(loc));
@@ -338,14 +371,20 @@ private:
     const Shader_Compile& shader_;
     Diagnostics* diag_;
     std::vector<Io_Leaf> inputs_, outputs_;
+
+public:
+    std::vector<Gl_Attribute_Remap> remap_;
 };
 
 }  // namespace
 
 bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, std::string* text,
-                         Diagnostics* diagnostics)
+                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics)
 {
-    return Wrapper_Builder(desc, shader, diagnostics).Build(text);
+    Wrapper_Builder builder(desc, shader, diagnostics);
+    if (!builder.Build(text)) return false;
+    if (remap) *remap = std::move(builder.remap_);
+    return true;
 }
 
 void Warm_Up_Hlsl_Compiler()

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/d3dx9/effect_parser_private.h"
@@ -71,7 +72,16 @@ std::string Type_Info::Element_Name() const
 
 std::string Type_Info::Name() const
 {
-    return elements ? Element_Name() + "[" + std::to_string(elements) + "]" : Element_Name();
+    return Element_Name() + Array_Suffix();
+}
+
+std::string Type_Info::Array_Suffix() const
+{
+    if (!elements) return "";
+    if (dims.empty()) return "[" + std::to_string(elements) + "]";
+    std::string s;
+    for (const std::uint32_t d : dims) s += "[" + std::to_string(d) + "]";
+    return s;
 }
 
 double Word_Value(Base_Type base, std::uint32_t word)
@@ -243,7 +253,10 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
             if (p.type.cls == Type_Class::Object) p.is_uniform = true;
             p.name = Expect_Identifier("a parameter name");
             const std::uint32_t elements = Parse_Array_Suffix();
-            if (elements) p.type.elements = elements;
+            if (elements) {
+                p.type.elements = elements;
+                p.type.dims = last_dims_;
+            }
             while (Accept(":")) p.semantic = Expect_Identifier("a semantic");
             if (Accept("=")) {
                 p.has_default = true;
@@ -451,7 +464,136 @@ Token Made_Token(const Token& like, Token_Kind kind, std::string text)
     return t;
 }
 
+// Past the bracket that opens at `k`, or `end` when it does not close.
+std::size_t Skip_Brackets(const std::vector<Token>& toks, std::size_t k, std::size_t end)
+{
+    int level = 0;
+    for (; k < end; ++k) {
+        const Token& t = toks[k];
+        if (t.kind != Token_Kind::Punct || t.text.size() != 1) continue;
+        if (std::strchr("([{", t.text[0])) ++level;
+        if (std::strchr(")]}", t.text[0]) && --level == 0) return k + 1;
+    }
+    return end;
+}
+
+// Past the postfix expression that starts at `k` (a name, a call or a
+// parenthesized expression, then member accesses, indexing and method
+// calls); `k` itself when none starts there.
+std::size_t Postfix_End(const std::vector<Token>& toks, std::size_t k, std::size_t end)
+{
+    if (k >= end) return k;
+    std::size_t e = k;
+    if (toks[k].kind == Token_Kind::Identifier || toks[k].kind == Token_Kind::Number) {
+        e = k + 1;
+        if (e < end && Is_Punct_Token(toks[e], "(")) e = Skip_Brackets(toks, e, end);
+    } else if (Is_Punct_Token(toks[k], "(")) {
+        e = Skip_Brackets(toks, k, end);
+    } else {
+        return k;
+    }
+    while (e < end) {
+        if (Is_Punct_Token(toks[e], ".") && e + 1 < end &&
+            toks[e + 1].kind == Token_Kind::Identifier) {
+            e += 2;
+            if (e < end && Is_Punct_Token(toks[e], "(")) e = Skip_Brackets(toks, e, end);
+        } else if (Is_Punct_Token(toks[e], "[")) {
+            e = Skip_Brackets(toks, e, end);
+        } else {
+            break;
+        }
+    }
+    return e;
+}
+
 }  // namespace
+
+// "(float[4]) v", a cast of a vector to an array, as an initializer: glslang
+// has no such cast, so the value goes to it as the list of its components,
+// { (float)(v)[0], ..., (float)(v)[3] }. False when the tokens at `k` are
+// not such a cast.
+bool Effect_Parser::Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector<Token>* out)
+{
+    const std::size_t c = *k;
+    Base_Type base;
+    if (!Is_Punct_At(c, "(") || c + 6 > end || toks_[c + 1].kind != Token_Kind::Identifier ||
+        !Scalar_Base(toks_[c + 1].text, &base) || !Is_Punct_At(c + 2, "[") ||
+        toks_[c + 3].kind != Token_Kind::Number || !Is_Punct_At(c + 4, "]") ||
+        !Is_Punct_At(c + 5, ")"))
+        return false;
+    const long n = std::strtol(toks_[c + 3].text.c_str(), nullptr, 0);
+    const std::size_t e = Postfix_End(toks_, c + 6, end);
+    if (n < 1 || n > 16 || e == c + 6) return false;
+    const Token& t = toks_[c];
+    out->push_back(Made_Token(t, Token_Kind::Punct, "{"));
+    for (long i = 0; i < n; ++i) {
+        if (i > 0) out->push_back(Made_Token(t, Token_Kind::Punct, ","));
+        out->push_back(Made_Token(t, Token_Kind::Punct, "("));
+        out->push_back(toks_[c + 1]);
+        out->push_back(Made_Token(t, Token_Kind::Punct, ")"));
+        out->push_back(Made_Token(t, Token_Kind::Punct, "("));
+        out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(c + 6),
+                    toks_.begin() + static_cast<std::ptrdiff_t>(e));
+        out->push_back(Made_Token(t, Token_Kind::Punct, ")"));
+        out->push_back(Made_Token(t, Token_Kind::Punct, "["));
+        out->push_back(Made_Token(t, Token_Kind::Number, std::to_string(i)));
+        out->push_back(Made_Token(t, Token_Kind::Punct, "]"));
+    }
+    out->push_back(Made_Token(t, Token_Kind::Punct, "}"));
+    *k = e - 1;
+    return true;
+}
+
+// "float4(a, b) = value;", a constructor as the target of an assignment,
+// stores the value's components into its arguments in order. glslang has no
+// such target, so the statement goes to it as a call of our helper with out
+// parameters, Qm_Fx_Split4((value), a, b), whose overloads (see
+// Compile_Shader) split by the arguments' sizes. False when the tokens at
+// `k` do not start such a statement.
+bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std::vector<Token>* out)
+{
+    const std::size_t c = *k;
+    const Token& t = toks_[c];
+    const bool is_float = t.text.size() == 6 && t.text.compare(0, 5, "float") == 0;
+    const bool is_half = t.text.size() == 5 && t.text.compare(0, 4, "half") == 0;
+    if (t.kind != Token_Kind::Identifier || !(is_float || is_half) || t.text.back() < '2' ||
+        t.text.back() > '4' || !Is_Punct_At(c + 1, "("))
+        return false;
+    if (!out->empty()) {
+        const Token& prev = out->back();
+        // A statement starts here: after a statement, a block's brace, the
+        // condition of an if, for or while, or an else.
+        if (!(Is_Punct_Token(prev, ";") || Is_Punct_Token(prev, "{") || Is_Punct_Token(prev, "}") ||
+              Is_Punct_Token(prev, ")") || (prev.kind == Token_Kind::Identifier && prev.text == "else")))
+            return false;
+    }
+    const std::size_t close = Skip_Brackets(toks_, c + 1, end);
+    if (close >= end || !Is_Punct_At(close, "=")) return false;
+    std::size_t semi = close + 1;
+    int level = 0;
+    for (; semi < end; ++semi) {
+        const Token& s = toks_[semi];
+        if (s.kind != Token_Kind::Punct || s.text.size() != 1) continue;
+        if (std::strchr("([{", s.text[0])) ++level;
+        if (std::strchr(")]}", s.text[0]) && --level < 0) return false;
+        if (level == 0 && s.text == ";") break;
+    }
+    if (semi >= end || semi == close + 1) return false;
+    auto made = [&t](Token_Kind kind, std::string text) { return Made_Token(t, kind, std::move(text)); };
+    out->push_back(made(Token_Kind::Identifier, std::string("Qm_Fx_Split") + t.text.back()));
+    out->push_back(made(Token_Kind::Punct, "("));
+    out->push_back(made(Token_Kind::Punct, "("));
+    out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(close + 1),
+                toks_.begin() + static_cast<std::ptrdiff_t>(semi));
+    out->push_back(made(Token_Kind::Punct, ")"));
+    out->push_back(made(Token_Kind::Punct, ","));
+    // The arguments as written, without their parentheses.
+    out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(c + 2),
+                toks_.begin() + static_cast<std::ptrdiff_t>(close - 1));
+    out->push_back(made(Token_Kind::Punct, ")"));
+    *k = semi - 1;
+    return true;
+}
 
 // glslang cannot translate swizzles of several matrix elements ("Missing
 // functionality: matrix swizzle", then a crash in the SPIR-V optimiser), so
@@ -461,6 +603,8 @@ void Effect_Parser::Emit(std::size_t begin, std::size_t end)
     std::vector<Token> out;
     for (std::size_t k = begin; k < end && k < toks_.size(); ++k) {
         const Token& t = toks_[k];
+        if (Emit_Array_Cast(&k, std::min(end, toks_.size()), &out)) continue;
+        if (Emit_Constructor_Target(&k, std::min(end, toks_.size()), &out)) continue;
         const int n = Is_Punct_At(k, ".") && k + 1 < end &&
                               toks_[k + 1].kind == Token_Kind::Identifier
                           ? Matrix_Swizzle_Size(toks_[k + 1].text)

@@ -40,6 +40,10 @@ struct Type_Info {
     std::uint8_t rows = 1;        // matrices: rows; vectors and scalars: 1
     std::uint8_t cols = 1;        // components of a vector; matrix columns
     std::uint32_t elements = 0;   // array length, 0 when not an array
+    // The lengths of a multi-dimensional array, outermost first; `elements`
+    // is then their product (the array counts as that many elements, stored
+    // in order). Empty for other types.
+    std::vector<std::uint32_t> dims;
     std::uint8_t struct_nesting = 0;  // structs: 1 + that of the deepest struct member
     std::string struct_name;
     std::vector<Struct_Member> members;
@@ -53,6 +57,8 @@ struct Type_Info {
     std::string Element_Name() const;
     // With the array suffix: "float[26]".
     std::string Name() const;
+    // "[26]", "[4][4]", or "" when not an array.
+    std::string Array_Suffix() const;
 };
 
 // ---------------------------------------------------------------------------
@@ -93,6 +99,10 @@ struct State_Assignment {
     Expr value;                  // numeric states
     int object = -1;             // parameter index (texture, sampler, matrix), or -1 for NULL
     int shader = -1;             // Effect_Desc::shaders index; -1 for NULL
+    // "VertexShader = (vs[i]);" with an index that is not constant: the
+    // shaders of the array's elements, of which `value` picks one when the
+    // pass is applied (clamped to the array). Empty otherwise.
+    std::vector<int> shader_choices;
     std::string value_text;      // as written, for listings
     std::uint16_t file = 0;
     std::uint32_t line = 0;
@@ -115,6 +125,10 @@ struct Pass {
     std::vector<State_Assignment> states;
     int vertex_shader = -1;  // Effect_Desc::shaders index, -1 for the fixed-function half
     int pixel_shader = -1;
+    // The index in `states` of a shader assignment that picks its shader from
+    // an array when the pass is applied; -1 when the shader is fixed.
+    int vertex_choice = -1;
+    int pixel_choice = -1;
 };
 
 struct Technique {
@@ -138,6 +152,7 @@ struct Parameter {
     bool sampler_sets_texture = false;    // the block assigns Texture (possibly NULL)
     int sampler_register = -1;            // register(sN)
     int shader = -1;                      // shader-typed parameters: Effect_Desc::shaders index
+    std::vector<int> shader_elements;     // arrays of shaders: the same, one per element
     bool in_shader_source = false;        // declared to the shader compiler
     std::uint16_t file = 0;
     std::uint32_t line = 0;

@@ -256,6 +256,11 @@ private:
     void Parse_Pass_State(Pass* pass);
     void Parse_State_Value(Expr* value, const State_Def* def);
     void Parse_Shader_Value(State_Assignment* sa);
+    void Nest_Flat_Initializer(const Type_Info& type, std::size_t begin, std::size_t end,
+                               std::vector<std::pair<std::size_t, std::size_t>>* skipped);
+    void Parse_Shader_Ref(State_Assignment* sa, bool vertex);
+    bool Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector<Token>* out);
+    bool Emit_Constructor_Target(std::size_t* k, std::size_t end, std::vector<Token>* out);
     void Check_Shader_Entries();
 
     // --- expressions (effect_expressions.cpp) ---------------------------------
@@ -287,6 +292,10 @@ private:
     int code_depth_ = 0;        // open ( [ { in the shader code emitted so far
     int in_angles_ = 0;
     std::uint32_t storage_words_ = 0;
+    std::vector<std::uint32_t> last_dims_;  // of the last Parse_Array_Suffix
+    // Tokens that go to the compiler in place of a skipped range of a static
+    // declaration, by the range's first token.
+    std::unordered_map<std::size_t, std::vector<Token>> replacements_;
     std::unordered_map<std::string, Type_Info> typedefs_;
     // Structs defined inside the function being read (checked, not emitted
     // apart from the function).

@@ -241,8 +241,15 @@ void Effect_Parser::Parse_Pass_State(Pass* pass)
     if (diag_->Failed()) return;
     sa.value_text = Join(value_start, pos_);
     if (!Expect(";")) return;
-    if (def->kind == State_Kind::Vertex_Shader) pass->vertex_shader = sa.shader;
-    if (def->kind == State_Kind::Pixel_Shader) pass->pixel_shader = sa.shader;
+    const int state_index = sa.shader_choices.empty() ? -1 : static_cast<int>(pass->states.size());
+    if (def->kind == State_Kind::Vertex_Shader) {
+        pass->vertex_shader = sa.shader;
+        pass->vertex_choice = state_index;
+    }
+    if (def->kind == State_Kind::Pixel_Shader) {
+        pass->pixel_shader = sa.shader;
+        pass->pixel_choice = state_index;
+    }
     pass->states.push_back(std::move(sa));
 }
 
@@ -260,6 +267,57 @@ void Effect_Parser::Parse_State_Value(Expr* value, const State_Def* def)
     if (!diag_->Failed()) Expect_Close_Angle();
 }
 
+// A shader parameter: name, (name), <name>, or an element of a shader
+// array, name[index] in the same brackets. A constant index picks the
+// element here; any other the pass picks when it is applied.
+void Effect_Parser::Parse_Shader_Ref(State_Assignment* sa, bool vertex)
+{
+    const Base_Type base = vertex ? Base_Type::Vertex_Shader : Base_Type::Pixel_Shader;
+    const char* what = vertex ? "vertex shader" : "pixel shader";
+    const bool angle = Is_Punct("<") && Is_Punct("[", 2);
+    const bool paren = Is_Punct("(") && Is_Punct("[", 2);
+    if (!angle && !paren && !Is_Punct("[", 1)) {
+        const int p = Parse_Object_Ref(base, what);
+        sa->shader = p < 0 ? -1 : desc_->parameters[static_cast<std::size_t>(p)].shader;
+        return;
+    }
+    if (angle || paren) ++pos_;
+    const Token& name_tok = Cur();
+    const std::string name = Expect_Identifier(what);
+    if (diag_->Failed()) return;
+    const int p = desc_->Find_Parameter(name);
+    if (p < 0) {
+        Error(name_tok, std::string("unknown ") + what + " '" + name + "'");
+        return;
+    }
+    const Parameter& param = desc_->parameters[static_cast<std::size_t>(p)];
+    if (param.type.base != base || param.shader_elements.empty()) {
+        Error(name_tok, "'" + name + "' is not an array of " + what + "s");
+        return;
+    }
+    ++pos_;  // [
+    Expr index;
+    index.root = Parse_Expression(&index, nullptr, true);
+    if (diag_->Failed() || !Expect("]")) return;
+    if (angle && !Expect_Close_Angle()) return;
+    if (paren && !Expect(")")) return;
+    const std::vector<int>& elements = param.shader_elements;
+    if (!index.Constant()) {
+        sa->value = std::move(index);
+        sa->shader_choices = elements;
+        sa->shader = elements[0];
+        return;
+    }
+    double at = 0;
+    Evaluate(index, *desc_, nullptr, &at, 1);
+    if (!(at >= 0 && at < static_cast<double>(elements.size()))) {
+        Error(name_tok, "index " + std::to_string(static_cast<long long>(at)) + " is outside '" +
+                            name + "' (" + std::to_string(elements.size()) + " shaders)");
+        return;
+    }
+    sa->shader = elements[static_cast<std::size_t>(at)];
+}
+
 void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
 {
     const bool vertex = sa->def->kind == State_Kind::Vertex_Shader;
@@ -273,9 +331,7 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
         return;
     }
     if (!Is_Ident("compile")) {
-        const int p = Parse_Object_Ref(vertex ? Base_Type::Vertex_Shader : Base_Type::Pixel_Shader,
-                                       vertex ? "vertex shader" : "pixel shader");
-        sa->shader = p < 0 ? -1 : desc_->parameters[static_cast<std::size_t>(p)].shader;
+        Parse_Shader_Ref(sa, vertex);
         return;
     }
     const Token& compile_tok = Cur();

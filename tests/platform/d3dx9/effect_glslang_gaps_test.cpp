@@ -9,14 +9,9 @@
 
 namespace {
 
-class Effect_Glslang_Gaps : public Effect_Draw_Test {
+class Effect_Glslang_Gaps : public Effect_File_Test {
 protected:
-    Effect_Glslang_Gaps() : Effect_Draw_Test(16) {}
-    void SetUp() override
-    {
-        Effect_Draw_Test::SetUp();
-        Load("glslang_gaps.fx");
-    }
+    Effect_Glslang_Gaps() : Effect_File_Test("glslang_gaps.fx") {}
 };
 
 TEST_F(Effect_Glslang_Gaps, Statics_Initialized_By_Calls_Hold_Their_Values)

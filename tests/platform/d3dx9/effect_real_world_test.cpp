@@ -7,14 +7,9 @@
 
 namespace {
 
-class Effect_Real_World : public Effect_Draw_Test {
+class Effect_Real_World : public Effect_File_Test {
 protected:
-    Effect_Real_World() : Effect_Draw_Test(16) {}
-    void SetUp() override
-    {
-        Effect_Draw_Test::SetUp();
-        Load("real_world.fx");
-    }
+    Effect_Real_World() : Effect_File_Test("real_world.fx") {}
 };
 
 TEST_F(Effect_Real_World, Centroid_Semantics_Link_To_Their_Register)

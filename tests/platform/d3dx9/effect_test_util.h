@@ -1,5 +1,6 @@
 // Helpers shared by the effect tests: corpus paths, effect creation with the
-// compiler's messages captured, and a full-screen draw in clip space.
+// compiler's messages captured, a full-screen draw in clip space, and a
+// fixture that loads one effect of the corpus and draws its techniques.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -112,6 +113,38 @@ protected:
         ASSERT_TRUE(dev.Capture());
     }
 
+    // Draws the first pass of `technique` with `draw` between BeginPass and
+    // EndPass, and reads the frame back.
+    template <class Draw>
+    void Render_With(const char* technique, Draw draw)
+    {
+        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
+        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        dev.device->BeginScene();
+        UINT passes = 0;
+        ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+        draw();
+        fx->EndPass();
+        fx->End();
+        dev.device->EndScene();
+        ASSERT_TRUE(dev.Capture());
+    }
+
     Test_Device dev;
     ID3DXEffect* fx = nullptr;
+};
+
+// Loads tests/fx/FILE on a 16x16 device before each test.
+class Effect_File_Test : public Effect_Draw_Test {
+protected:
+    explicit Effect_File_Test(const char* file) : Effect_Draw_Test(16), file_(file) {}
+    void SetUp() override
+    {
+        Effect_Draw_Test::SetUp();
+        Load(file_);
+    }
+
+private:
+    const char* file_;
 };
