@@ -360,4 +360,5 @@ void Platform_Close_On_Signal(void);
 // Message boxes: with a hook set, MessageBoxA calls the hook instead of showing
 // anything and returns what the hook returns (used by --check and the tests).
 typedef int (*Platform_Message_Box_Hook)(const char* text, const char* caption, UINT type);
-void Platform_Set_Message_Box_Hook(Platform_Message_Box_Hook hook);
+// Returns the hook it replaces.
+Platform_Message_Box_Hook Platform_Set_Message_Box_Hook(Platform_Message_Box_Hook hook);

@@ -19,6 +19,7 @@ namespace {
 
 HANDLE Watch = nullptr;
 bool Pass_Failed = false;  // a reload of the current pass failed
+std::vector<std::string> Pass_Failures;  // the files it failed on, each said once
 std::string Report;        // the pass's lines, printed once its frame is shown
 
 // A path as the watch reports it (UTF-8, '/' separated, below the game folder).
@@ -40,6 +41,10 @@ void Say(const char* cp1251_text) {
 // One line on stderr and on the overlay; the first line of `detail` only,
 // which names the file itself when it is a compiler's message.
 void Fail(const char* what, const char* detail) {
+    Pass_Failed = true;
+    for (const std::string& failed : Pass_Failures)
+        if (failed == what) return;
+    Pass_Failures.push_back(what);
     char text[Scene_Text_Size];
     const int detail_length = detail ? static_cast<int>(std::strcspn(detail, "\r\n")) : 0;
     if (detail && std::strncmp(detail, what, std::strlen(what)) == 0)
@@ -49,7 +54,12 @@ void Fail(const char* what, const char* detail) {
                       detail_length, detail ? detail : "");
     Say(text);
     std::snprintf(Reload_Status, sizeof Reload_Status, "%s", text);
-    Pass_Failed = true;
+}
+
+bool Failed_Before(const char* what) {
+    for (const std::string& failed : Pass_Failures)
+        if (failed == what) return true;
+    return false;
 }
 
 void Reloaded(const char* what, int users) {
@@ -61,8 +71,8 @@ void Reloaded(const char* what, int users) {
 
 // Message boxes of the loaders become failure lines while reloading: a modal
 // box would stop the frame an author is watching.
-int Reload_Message_Box(const char* text, const char* caption, UINT) {
-    Fail(caption, text);
+int Reload_Message_Box(const char* text, const char*, UINT) {
+    Fail(text, nullptr);
     return IDOK;
 }
 
@@ -116,8 +126,7 @@ struct Tally {
 
 // Recompiles the object's entries made of a changed file (and entries that
 // never loaded); all or nothing.
-void Reload_Effects(MAIN_CGObject* object, const Change_List& changes,
-                    std::vector<std::string>* failed, Tally* tally) {
+void Reload_Effects(MAIN_CGObject* object, const Change_List& changes, Tally* tally) {
     const int entries = Effect_Entries(object);
     bool use[Scene_Max_Effects] = {};
     bool affected = false;
@@ -127,8 +136,7 @@ void Reload_Effects(MAIN_CGObject* object, const Change_List& changes,
     MAIN_CGObject fresh(object->Device);
     for (int i = 0; i < entries; ++i) {
         if (object->Effects[i] && !use[i]) continue;
-        for (const std::string& file : *failed)
-            if (file == object->Effect_Files[i]) return;  // reported once per pass
+        if (Failed_Before(object->Effect_Files[i])) return;  // compiled once per pass
         ID3DXBuffer* errors = nullptr;
         if (FAILED(D3DXCreateEffectFromFileA(*object->Device, object->Effect_Files[i], nullptr,
                                              nullptr, 0, nullptr, &fresh.Effects[i], &errors))) {
@@ -136,7 +144,6 @@ void Reload_Effects(MAIN_CGObject* object, const Change_List& changes,
             Fail(object->Effect_Files[i],
                  errors ? static_cast<const char*>(errors->GetBufferPointer()) : nullptr);
             if (errors) errors->Release();
-            failed->push_back(object->Effect_Files[i]);
             return;  // `fresh` releases what it made
         }
         if (errors) errors->Release();
@@ -168,6 +175,19 @@ void Reload_Textures(int key, MAIN_CGObject* object, const Change_List& changes,
         *slots[s] = texture;
         tally->Add(texts[s]);
     }
+    // The textures the model's materials name.
+    for (DWORD i = 0; object->Texture_Files && i < object->Material_Count; ++i) {
+        const char* file = object->Texture_Files[i];
+        if (!file[0] || !Names_Any(file, changes)) continue;
+        IDirect3DTexture9* texture = nullptr;
+        if (FAILED(D3DXCreateTextureFromFileA(*object->Device, file, &texture))) {
+            Fail(file, "cannot be read as a texture");
+            continue;
+        }
+        if (object->Textures[i]) object->Textures[i]->Release();
+        object->Textures[i] = texture;
+        tally->Add(file);
+    }
 }
 
 void Reload_Model(MAIN_CGObject* object, const Change_List& changes, Tally* tally) {
@@ -185,6 +205,7 @@ void Reload_Model(MAIN_CGObject* object, const Change_List& changes, Tally* tall
     std::swap(fresh.Mesh, object->Mesh);
     std::swap(fresh.Materials, object->Materials);
     std::swap(fresh.Textures, object->Textures);
+    std::swap(fresh.Texture_Files, object->Texture_Files);
     std::swap(fresh.Material_Count, object->Material_Count);
     tally->Add(object->Name);
 }
@@ -281,7 +302,9 @@ bool Reload_Changes() {
     if (changes.empty()) return false;
 
     Pass_Failed = false;
-    Platform_Set_Message_Box_Hook(Reload_Message_Box);
+    Pass_Failures.clear();
+    const Platform_Message_Box_Hook previous_hook =
+        Platform_Set_Message_Box_Hook(Reload_Message_Box);
     bool reloaded = false;
     bool rebuild = false;
     for (const std::string& change : changes) rebuild = rebuild || Is_Scene_File(change.c_str());
@@ -294,10 +317,9 @@ bool Reload_Changes() {
             reloaded = true;
         }
     } else {
-        std::vector<std::string> failed_effects;
         Tally tally;
         For_Each_Object([&](int key, MAIN_CGObject* object) {
-            Reload_Effects(object, changes, &failed_effects, &tally);
+            Reload_Effects(object, changes, &tally);
             Reload_Textures(key, object, changes, &tally);
             Reload_Model(object, changes, &tally);
         });
@@ -305,7 +327,7 @@ bool Reload_Changes() {
             Reloaded(tally.Names[i].c_str(), tally.Objects[i]);
         reloaded = !tally.Names.empty();
     }
-    Platform_Set_Message_Box_Hook(nullptr);
+    Platform_Set_Message_Box_Hook(previous_hook);
     if (!Pass_Failed && reloaded) Reload_Status[0] = '\0';
     return reloaded || Pass_Failed;
 }

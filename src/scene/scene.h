@@ -16,6 +16,9 @@ public:
     ID3DXMesh* Mesh;
     D3DMATERIAL9* Materials;       // Material_Count entries, owned
     IDirect3DTexture9** Textures;  // Material_Count entries, owned
+    // The file each of Textures came from ("" for none), Material_Count
+    // entries, owned: what live reloading compares saved files with.
+    char (*Texture_Files)[MAX_PATH];
     DWORD Material_Count;
     D3DXMATRIX Shadow_World;
     D3DXMATRIX World;

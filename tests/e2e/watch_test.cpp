@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "e2e_support.h"
+#include "support/bmp.h"
 #include "x11_frames.h"
 
 namespace {
@@ -35,31 +36,6 @@ std::string Square_X(float centre_x, float centre_y, float half) {
                   centre_x - half, centre_y - half, centre_x - half, centre_y + half,
                   centre_x + half, centre_y + half, centre_x + half, centre_y - half);
     return text;
-}
-
-// A 4x4 24-bit BMP of one colour.
-std::string Solid_Bmp(unsigned char r, unsigned char g, unsigned char b) {
-    const int side = 4, row = side * 3, data = row * side;
-    std::string bmp(54 + data, '\0');
-    auto put32 = [&](int at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bmp[std::size_t(at + i)] = char((v >> (8 * i)) & 0xFF);
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, std::uint32_t(bmp.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, side);
-    put32(22, side);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    put32(34, std::uint32_t(data));
-    for (int p = 0; p < side * side; ++p) {
-        bmp[std::size_t(54 + 3 * p)] = char(b);
-        bmp[std::size_t(55 + 3 * p)] = char(g);
-        bmp[std::size_t(56 + 3 * p)] = char(r);
-    }
-    return bmp;
 }
 
 std::string Colour_Fxh(const char* rgb) {
