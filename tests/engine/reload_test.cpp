@@ -10,8 +10,6 @@
 
 #include "scene_support.h"
 #include "support/bmp.h"
-#include "support/temp_dir.h"
-#include "support/test_device.h"
 
 namespace {
 
@@ -38,25 +36,12 @@ DWORD First_Texel(IDirect3DTexture9* texture) {
     return texel & 0xFFFFFF;
 }
 
-class Engine_Reload : public ::testing::Test {
+class Engine_Reload : public Engine_Device_Test {
 protected:
-    Scene_Fixture_State state;
-    Test_Device td{64, 64};
-    Temp_Dir dir;
-
-    void SetUp() override {
-        ASSERT_TRUE(td.Ok()) << td.Error();
-        Main_Device = td.device;
-        Main_Font = nullptr;
-    }
     void TearDown() override {
         Reload_Stop();
-        Reset_Scene_Globals();
-        if (Main_Loading_Bar) Main_Loading_Bar->Release();
-        if (Main_Loading_Frame) Main_Loading_Frame->Release();
-        Main_Loading_Bar = Main_Loading_Frame = nullptr;
         Reload_Status[0] = '\0';
-        Main_Device = nullptr;
+        Engine_Device_Test::TearDown();
     }
 
     // Idle passes until one reloads something (or fails to).
