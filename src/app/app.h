@@ -21,6 +21,7 @@ struct App_Options {
     const char* Screenshot;  // --screenshot: PNG of the last presented frame at exit
     bool Dump_Scene;         // --dump-scene: print the loaded scene as JSON and exit
     bool Check;              // --check: load everything, list every problem
+    bool Watch;              // --watch: reload what is saved while running
 };
 extern App_Options Main_Options;
 
@@ -34,3 +35,6 @@ int App_Problem_Count();
 
 // Writes the screenshot asked for with --screenshot, once, while the device exists.
 void App_Save_Screenshot();
+// With --watch: the screenshot again, of the frame just presented after a
+// reload (written beside and renamed into place, so a reader never sees half).
+void App_Save_Reload_Screenshot();

@@ -37,6 +37,9 @@ int main(int argc, char** argv) {
     const bool quiet = Main_Options.Dump_Scene || Main_Options.Check;
     Platform_Init(Main_Options.Headless || quiet);
     if (quiet) Platform_Set_Message_Box_Hook(Collect_Message_Box);
+    // A watched run is often left running headless; a signal ends it the way
+    // closing the window does, so everything is released in order.
+    if (Main_Options.Watch && !quiet) Platform_Close_On_Signal();
 
     int result = WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWDEFAULT);
 

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,7 +9,7 @@
 #include "app/globals.h"
 #include "scene/scene.h"
 
-App_Options Main_Options = {nullptr, false, -1, nullptr, false, false};
+App_Options Main_Options = {nullptr, false, -1, nullptr, false, false, false};
 
 namespace {
 
@@ -25,6 +26,7 @@ const char Usage[] =
     "  --screenshot FILE  at exit, write the last presented frame as PNG\n"
     "  --dump-scene       load the scene headless, print it as JSON and exit\n"
     "  --check            load everything headless, list every problem, exit 1 if any\n"
+    "  --watch            reload effects, textures, models and the level when saved\n"
     "  --help             show this text\n"
     "  --version          show the version\n";
 
@@ -52,6 +54,8 @@ int App_Parse_Options(int argc, char** argv, App_Options* options, FILE* out, FI
             options->Dump_Scene = true;
         } else if (std::strcmp(arg, "--check") == 0) {
             options->Check = true;
+        } else if (std::strcmp(arg, "--watch") == 0) {
+            options->Watch = true;
         } else if (std::strcmp(arg, "--dir") == 0) {
             if (!(options->Dir = value(arg))) return 2;
         } else if (std::strcmp(arg, "--screenshot") == 0) {
@@ -88,6 +92,17 @@ int App_Problem_Count() { return static_cast<int>(Problems.size()); }
 
 void App_Print_Problems(FILE* out) {
     for (const std::string& problem : Problems) std::fprintf(out, "%s\n", problem.c_str());
+}
+
+void App_Save_Reload_Screenshot() {
+    if (!Main_Options.Screenshot || !Main_Device) return;
+    const std::string part = std::string(Main_Options.Screenshot) + ".part";
+    if (!Platform_Save_Screenshot(Main_Device, part.c_str()) ||
+        std::rename(part.c_str(), Main_Options.Screenshot) != 0) {
+        std::remove(part.c_str());
+        std::fprintf(stderr, "quillmoor: could not write the screenshot %s\n",
+                     Main_Options.Screenshot);
+    }
 }
 
 void App_Save_Screenshot() {

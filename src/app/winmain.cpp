@@ -83,6 +83,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         long idle_passes = 0;
         const DWORD loop_start = timeGetTime();
         if (Main_Options.Frames == 0) Quit_Like_Escape();
+        if (Main_Options.Watch) Reload_Start();
 
         while (message.message != WM_QUIT) {
             if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -90,12 +91,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                 DispatchMessageA(&message);
                 continue;
             }
+            const bool reloaded = Main_Options.Watch && Reload_Changes();
             Main_Time_Current = static_cast<double>(timeGetTime());
             Main_Frame_Time = static_cast<float>(Main_Time_Current - Main_Time_Previous);
             Mouse_Look();
             Keyboard_Move(Main_Frame_Time);
             Main_Time_Previous = Main_Time_Current;
             Render_Frame();
+            if (reloaded) {
+                App_Save_Reload_Screenshot();
+                Reload_Report();
+            }
 
             ++idle_passes;
             if (Main_Options.Frames > 0 && idle_passes == Main_Options.Frames) Quit_Like_Escape();
@@ -115,6 +121,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
 
 exit:
+    Reload_Stop();
     App_Save_Screenshot();
     Main_Startup_Log.Write_Line("<Время выхода.");
     UnregisterClassA(Main_Window_Class, instance);

@@ -45,6 +45,7 @@ const D3DXCOLOR Loading_Title_Colour(0.4f, 0.4f, 0.4f, 1.0f);
 const D3DXCOLOR Loading_Left_Colour(0.6f, 0.6f, 0.6f, 1.0f);
 const D3DXCOLOR Stat_Label_Colour(0.1f, 0.1f, 0.1f, 1.0f);
 const D3DXCOLOR Stat_Value_Colour(0.3f, 0.3f, 0.0f, 1.0f);
+const D3DXCOLOR Stat_Error_Colour(0.9f, 0.15f, 0.1f, 1.0f);
 
 // The first light drifts this far along x every frame.
 const float Frame_Light_Drift = 0.005f;

@@ -48,4 +48,6 @@ void Draw_Statistics() {
     Draw_Row("число объектов LIGHT", 105, Main_Light_Count, 250, 12);
     Draw_Text("УПРАВЛЕНИЕ: left,right,up,down arrows ; num0 ; rightCtrl", 10, 125,
               Stat_Label_Colour);
+    // Only --watch runs ever have one: why the last reload failed.
+    if (Reload_Status[0]) Draw_Text(Reload_Status, 10, 145, Stat_Error_Colour);
 }

@@ -280,3 +280,9 @@ HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcF
                                          const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                                          DWORD Flags, LPD3DXEFFECTPOOL pPool,
                                          LPD3DXEFFECT* ppEffect, LPD3DXBUFFER* ppCompilationErrors);
+
+// Linux addition: the files an effect from D3DXCreateEffectFromFileA was made
+// of, by index: 0 is its own file, then every file it #included, as the
+// preprocessor opened them (Windows-style names). False past the last, for an
+// effect made otherwise, or when the name does not fit into Size bytes.
+bool D3DXEffectSourceFile(ID3DXEffect* pEffect, UINT Index, LPSTR pName, UINT Size);

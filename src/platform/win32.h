@@ -341,7 +341,24 @@ bool Platform_Init(bool force_headless);
 bool Platform_Is_Headless(void);
 void Platform_Shutdown(void);
 
+// Watching a folder tree (the --watch option). Platform_Watch_Folder starts
+// watching the folder and every folder below it, also those made later;
+// null when it cannot. Platform_Next_Folder_Change takes one file whose save
+// has finished and seen no further write, rename or close for quiet_ms
+// milliseconds: its path below the folder as Platform_Resolve_Path writes
+// paths (UTF-8, '/' separated). Several writes and renames in a row are one
+// change, reported once the last of them is quiet. False when there is none
+// now; it never waits. No file is read or polled: the kernel reports events.
+HANDLE Platform_Watch_Folder(const char* path);
+bool Platform_Next_Folder_Change(HANDLE watch, DWORD quiet_ms, char* path, std::size_t size);
+void Platform_Close_Watch(HANDLE watch);
+
+// From now on SIGINT and SIGTERM close the main window as its close box does
+// (windowed runs already do; this makes headless runs do the same).
+void Platform_Close_On_Signal(void);
+
 // Message boxes: with a hook set, MessageBoxA calls the hook instead of showing
 // anything and returns what the hook returns (used by --check and the tests).
 typedef int (*Platform_Message_Box_Hook)(const char* text, const char* caption, UINT type);
-void Platform_Set_Message_Box_Hook(Platform_Message_Box_Hook hook);
+// Returns the hook it replaces.
+Platform_Message_Box_Hook Platform_Set_Message_Box_Hook(Platform_Message_Box_Hook hook);

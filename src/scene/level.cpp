@@ -23,8 +23,10 @@ void Load_Named_Texture(IDirect3DDevice9** device, const char* path, IDirect3DTe
     }
 }
 
-// Kept only for the scene dump: the records do not hold the level's texts.
+// Kept only for the scene dump and live reloading: the records do not hold
+// the level's texts.
 std::vector<std::string> Texture_Texts;
+std::vector<std::string> Effect_List_Texts;
 
 void Close_Object_Block(IDirect3DDevice9** device, Main_Level_Entry* entry,
                         Main_Object_Node** objects, Main_Object_Node** tail) {
@@ -40,6 +42,8 @@ void Close_Object_Block(IDirect3DDevice9** device, Main_Level_Entry* entry,
     texts[1] = entry->Reflection_Texture;
     texts[2] = entry->Bump_Texture;
     texts[3] = entry->Height_Texture;
+    Effect_List_Texts.resize(static_cast<std::size_t>(Main_Object_Count));
+    Effect_List_Texts.back() = entry->Shader;
 
     Load_Named_Texture(device, entry->Diffuse_Texture, &object->Diffuse_Texture);
     Load_Named_Texture(device, entry->Reflection_Texture, &object->Reflection_Texture);
@@ -78,6 +82,11 @@ void Level_Texture_Texts(int key, const char* texts[4]) {
         std::size_t index = 4 * static_cast<std::size_t>(key - 1) + static_cast<std::size_t>(i);
         texts[i] = (key >= 1 && index < Texture_Texts.size()) ? Texture_Texts[index].c_str() : "none";
     }
+}
+
+const char* Level_Effect_List_Text(int key) {
+    const std::size_t index = static_cast<std::size_t>(key - 1);
+    return (key >= 1 && index < Effect_List_Texts.size()) ? Effect_List_Texts[index].c_str() : "";
 }
 
 void Reset_Level_Entry(Main_Level_Entry* entry) {

@@ -35,6 +35,37 @@ int Setup_Light(MAIN_CGLight* light) {
     return 0;
 }
 
+void Load_Materials(MAIN_CGObject* object, ID3DXBuffer* material_buffer) {
+    if (object->Alpha == 0 || !material_buffer) return;
+    const D3DXMATERIAL* materials =
+        static_cast<const D3DXMATERIAL*>(material_buffer->GetBufferPointer());
+    object->Materials = new D3DMATERIAL9[object->Material_Count];
+    object->Textures = new IDirect3DTexture9*[object->Material_Count];
+    object->Texture_Files = new char[object->Material_Count][MAX_PATH];
+    for (DWORD i = 0; i < object->Material_Count; ++i) {
+        object->Materials[i] = materials[i].MatD3D;
+        object->Materials[i].Ambient = object->Materials[i].Diffuse;
+        object->Textures[i] = nullptr;
+        object->Texture_Files[i][0] = '\0';
+
+        const char* name = materials[i].pTextureFilename;
+        if (name == nullptr || lstrlenA(name) <= 0) continue;
+        char composed[MAX_PATH];
+        std::snprintf(composed, sizeof composed, "%s%s", Texture_Folder, name);
+        // The texture as named, else in the texture folder, else the fallback.
+        const char* const paths[] = {name, composed, Fallback_Texture};
+        for (const char* path : paths) {
+            if (FAILED(D3DXCreateTextureFromFileA(*object->Device, path, &object->Textures[i])))
+                continue;
+            std::snprintf(object->Texture_Files[i], MAX_PATH, "%s", path);
+            break;
+        }
+        if (object->Texture_Files[i][0]) continue;
+        object->Textures[i] = nullptr;
+        MessageBoxA(nullptr, composed, "game.exe", MB_OK);
+    }
+}
+
 HRESULT Load_Object(MAIN_CGObject* object, const char* model_path, D3DLIGHT9* scene_light) {
     object->Scene_Light = scene_light;
 
@@ -53,32 +84,7 @@ HRESULT Load_Object(MAIN_CGObject* object, const char* model_path, D3DLIGHT9* sc
         }
     }
 
-    if (object->Alpha != 0 && material_buffer) {
-        const D3DXMATERIAL* materials =
-            static_cast<const D3DXMATERIAL*>(material_buffer->GetBufferPointer());
-        object->Materials = new D3DMATERIAL9[object->Material_Count];
-        object->Textures = new IDirect3DTexture9*[object->Material_Count];
-        for (DWORD i = 0; i < object->Material_Count; ++i) {
-            object->Materials[i] = materials[i].MatD3D;
-            object->Materials[i].Ambient = object->Materials[i].Diffuse;
-            object->Textures[i] = nullptr;
-
-            const char* name = materials[i].pTextureFilename;
-            if (name == nullptr || lstrlenA(name) <= 0) continue;
-            char composed[MAX_PATH];
-            std::snprintf(composed, sizeof composed, "%s%s", Texture_Folder, name);
-            if (SUCCEEDED(D3DXCreateTextureFromFileA(*object->Device, name, &object->Textures[i])))
-                continue;
-            if (SUCCEEDED(
-                    D3DXCreateTextureFromFileA(*object->Device, composed, &object->Textures[i])))
-                continue;
-            if (SUCCEEDED(D3DXCreateTextureFromFileA(*object->Device, Fallback_Texture,
-                                                     &object->Textures[i])))
-                continue;
-            object->Textures[i] = nullptr;
-            MessageBoxA(nullptr, composed, "game.exe", MB_OK);
-        }
-    }
+    Load_Materials(object, material_buffer);
     if (material_buffer) material_buffer->Release();
 
     D3DXMatrixTranslation(&object->World, object->Position.x, object->Position.y,

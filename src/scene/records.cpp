@@ -9,6 +9,7 @@ MAIN_CGObject::MAIN_CGObject(IDirect3DDevice9** device)
       Mesh(nullptr),
       Materials(nullptr),
       Textures(nullptr),
+      Texture_Files(nullptr),
       Material_Count(0),
       Position(0.0f, 0.0f, 0.0f),
       Alpha(0),
@@ -36,6 +37,7 @@ MAIN_CGObject::~MAIN_CGObject() {
             if (Textures[i]) Textures[i]->Release();
         delete[] Textures;
     }
+    delete[] Texture_Files;
     // The object also owns its effects and its four named textures; nothing
     // else holds them, so they go with it.
     for (ID3DXEffect* effect : Effects)

@@ -16,6 +16,9 @@ public:
     ID3DXMesh* Mesh;
     D3DMATERIAL9* Materials;       // Material_Count entries, owned
     IDirect3DTexture9** Textures;  // Material_Count entries, owned
+    // The file each of Textures came from ("" for none), Material_Count
+    // entries, owned: what live reloading compares saved files with.
+    char (*Texture_Files)[MAX_PATH];
     DWORD Material_Count;
     D3DXMATRIX Shadow_World;
     D3DXMATRIX World;
@@ -128,11 +131,29 @@ int Build_Scene();
 extern const char Level_Path[];
 int Setup_Light(MAIN_CGLight* light);
 HRESULT Load_Object(MAIN_CGObject* object, const char* model_path, D3DLIGHT9* scene_light);
+// The material and texture arrays of a freshly loaded mesh (objects with alpha 0 get none).
+void Load_Materials(MAIN_CGObject* object, ID3DXBuffer* material_buffer);
 void Load_Object_Effects(MAIN_CGObject* object);
 
 // The level texts of an object's four named textures (diffuse, reflection,
 // bump, height), as the level loader read them; "none" for unknown keys.
 void Level_Texture_Texts(int key, const char* texts[4]);
+// The effect list an object's block named ("" for unknown keys).
+const char* Level_Effect_List_Text(int key);
+
+// Live reloading (--watch): the game folder is watched from Reload_Start on;
+// Reload_Changes, at the top of each idle pass, reloads what was saved since.
+// A file that fails to load leaves what was there; the failure is one line on
+// stderr and in Reload_Status (the overlay's last row) until a reload works.
+const int Reload_Quiet_Ms = 100;  // a save is complete once quiet this long
+int Reload_Start();
+void Reload_Stop();
+bool Reload_Changes();  // true when something was reloaded or failed to
+// Prints the lines of the last pass (stderr); called once its frame has been
+// presented, so a reader of a line can count on the frame showing it.
+void Reload_Report();
+int Rebuild_Scene();    // the level again, same device and camera, no loading screen
+extern char Reload_Status[Scene_Text_Size];
 
 // Writes the loaded scene as JSON (the --dump-scene option).
 void Dump_Scene(FILE* out);

@@ -47,6 +47,7 @@ public:
     Process_Result X_Client(const std::vector<std::string>& argv);
     Process_Result Wait(int timeout_seconds = 60) { return process_->Wait(timeout_seconds); }
     bool Exited() { return process_->Exited(nullptr); }
+    std::string Err_So_Far() const { return process_->Err_So_Far(); }
 
 private:
     Xvfb_Session xvfb_;

@@ -78,6 +78,7 @@ TEST(Startup, CommandLineOptions) {
     Process_Result help = Run_Headless(folder, {"--help"});
     EXPECT_EQ(help.Exit_Code, 0);
     EXPECT_NE(help.Out.find("--screenshot"), std::string::npos);
+    EXPECT_NE(help.Out.find("--watch"), std::string::npos);
     Process_Result version = Run_Headless(folder, {"--version"});
     EXPECT_EQ(version.Exit_Code, 0);
     EXPECT_NE(version.Out.find("0.1.3"), std::string::npos);

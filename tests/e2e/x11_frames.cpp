@@ -27,3 +27,17 @@ bool X11_Region_Hash(const char* display_name, const std::string& window_id, int
     XCloseDisplay(display);
     return ok;
 }
+
+bool X11_Pixel(const char* display_name, const std::string& window_id, int x, int y,
+               std::uint32_t* rgb) {
+    Display* display = XOpenDisplay(display_name);
+    if (!display) return false;
+    const Window window = Window(std::strtoul(window_id.c_str(), nullptr, 0));
+    XImage* image = window ? XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap) : nullptr;
+    if (image) {
+        *rgb = std::uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
+        XDestroyImage(image);
+    }
+    XCloseDisplay(display);
+    return image != nullptr;
+}

@@ -104,6 +104,12 @@ void Running_Process::Kill() {
     if (pid_ > 0 && !reaped_) kill(pid_, SIGKILL);
 }
 
+void Running_Process::Terminate() {
+    if (pid_ > 0 && !reaped_) kill(pid_, SIGTERM);
+}
+
+std::string Running_Process::Err_So_Far() const { return Slurp(err_path_); }
+
 Process_Result Running_Process::Wait(int timeout_seconds) {
     Process_Result result;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);

@@ -33,6 +33,8 @@ public:
     bool Exited(int* exit_code);  // without waiting
     Process_Result Wait(int timeout_seconds);
     void Kill();
+    void Terminate();                // SIGTERM: asks the program to end
+    std::string Err_So_Far() const;  // stderr up to now, while it runs
 
 private:
     pid_t pid_ = -1;

@@ -135,6 +135,8 @@ struct Effect_Template {
     Name_Table technique_names;
     std::size_t buffer_slots = 0;
     std::uint32_t max_block = 0;
+    // The effect file, then every file it #included, as they were opened.
+    std::vector<std::string> files;
 };
 
 std::uint64_t g_parses = 0;
@@ -265,10 +267,13 @@ void Plan_Saves(const Effect_Desc& desc, const Technique& tech, Technique_Plan* 
     }
 }
 
-std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc, Diagnostics* diag)
+std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc,
+                                                     std::vector<std::string> files,
+                                                     Diagnostics* diag)
 {
     auto tpl = std::make_shared<Effect_Template>();
     tpl->desc = std::move(desc);
+    tpl->files = std::move(files);
     const Effect_Desc& d = tpl->desc;
 
     std::vector<std::shared_ptr<const Compiled_Stage>> shaders(d.shaders.size());
@@ -373,7 +378,7 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
     if (!Parse_Effect(tokens, &desc, diag)) return nullptr;
     ++g_parses;
     gl->Make_Current();
-    auto tpl = Build_Template(std::move(desc), diag);
+    auto tpl = Build_Template(std::move(desc), tokens.files, diag);
     if (!tpl) return nullptr;
     cache.emplace(std::move(key), tpl);
     return tpl;
@@ -1042,6 +1047,17 @@ bool Effect_Pass_Samplers(ID3DXEffect* effect, unsigned technique, unsigned pass
 std::uint64_t Effect_Parse_Count() { return g_parses; }
 
 }  // namespace qm_fx
+
+bool D3DXEffectSourceFile(ID3DXEffect* pEffect, UINT Index, LPSTR pName, UINT Size)
+{
+    using namespace qm_fx;
+    Effect* e = Our_Effect(pEffect);
+    if (!e || !pName || Size == 0 || Index >= e->Template().files.size()) return false;
+    const std::string& name = e->Template().files[Index];
+    if (name.size() + 1 > Size) return false;
+    std::memcpy(pName, name.c_str(), name.size() + 1);
+    return true;
+}
 
 HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
                                          const D3DXMACRO* pDefines, LPD3DXINCLUDE /*pInclude*/,

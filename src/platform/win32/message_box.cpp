@@ -25,8 +25,10 @@ int Print_Line(const std::string& caption, std::string text) {
 
 }  // namespace
 
-void Platform_Set_Message_Box_Hook(Platform_Message_Box_Hook hook) {
+Platform_Message_Box_Hook Platform_Set_Message_Box_Hook(Platform_Message_Box_Hook hook) {
+    const Platform_Message_Box_Hook previous = g_hook;
     g_hook = hook;
+    return previous;
 }
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {

@@ -184,6 +184,10 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     }
     Win32_Ensure_Init();
     Win32_Pump_Sdl_Events();
+    if (Win32_Take_Close_Signal()) {
+        // A signal asked to close (Platform_Close_On_Signal): like the close box.
+        if (HWND hwnd = Win32_Fallback_Input_Window()) Win32_Post(hwnd, WM_CLOSE, 0, 0);
+    }
     Thread_Queue& queue = Queue();
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (Matches(*it, hWnd, wMsgFilterMin, wMsgFilterMax)) {

@@ -75,6 +75,10 @@ SDL_Window* Win32_Any_Sdl_Window();
 // Drops every window without sending anything (platform shutdown).
 void Win32_Forget_All_Windows();
 
+// --- folder watch and close signals (watch.cpp) ---
+// True once after SIGINT or SIGTERM arrived (with Platform_Close_On_Signal).
+bool Win32_Take_Close_Signal();
+
 // --- message queue (messages.cpp) ---
 void Win32_Post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 // Moves pending SDL events into the calling thread's message queue.

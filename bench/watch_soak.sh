@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Soak test of --watch: saves files into a running engine COUNT times (default
+# 1000) and reports the engine's resident memory along the way.
+#
+#   bench/watch_soak.sh [COUNT] [same|distinct]
+#
+# Every save is fx/tint.fx (in place and by rename, in turn); every 10th save
+# is also the stripes texture, every 50th the level file (a full scene
+# rebuild). Each save is waited for: the next one starts once the engine has
+# reported the reload. "same" (the default) alternates two versions of the
+# effect, so every reload makes and releases effect instances while the
+# compiled programs come from the effect cache; "distinct" gives every save
+# its own colour, so every reload compiles anew (the process-wide caches of
+# compiled effects then grow by design).
+#
+# QM_BIN names the binary (default build/src/quillmoor); with an ASan build,
+# set ASAN_OPTIONS/LSAN_OPTIONS as scripts/test.sh does and the run ends with
+# LeakSanitizer's check at exit.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${1:-1000}
+mode=${2:-same}
+bin=$(realpath "${QM_BIN:-build/src/quillmoor}")
+work=$(mktemp -d)
+trap 'kill -TERM "${engine:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+cp -r data "$work/game"
+game="$work/game"
+# The smallest window and no multisampling: the soak is about reloading, and
+# frames come sooner.
+printf '[rezolution]=640x480\r\n[AAliasing]=false\r\n' > "$game/ini.txt"
+err="$work/engine.err"
+
+(cd "$game" && exec "$bin" --headless --watch 2> "$err") &
+engine=$!
+
+lines() { grep -c -F -- "$1" "$err" || true; }
+wait_for() {  # wait_for TEXT COUNT
+  local deadline=$((SECONDS + 120))
+  while [ "$(lines "$1")" -lt "$2" ]; do
+    if ! kill -0 "$engine" 2>/dev/null || [ $SECONDS -gt $deadline ]; then
+      echo "watch_soak: no '$1' (#$2) from the engine" >&2
+      tail -5 "$err" >&2
+      exit 1
+    fi
+    sleep 0.01
+  done
+}
+rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$engine/status"; }
+save() {  # save FILE CONTENT_FILE ROUND: in place on even rounds, by rename on odd
+  if [ $(($3 % 2)) -eq 0 ]; then cat "$2" > "$1"; else cp "$2" "$1.tmp~" && mv "$1.tmp~" "$1"; fi
+}
+
+wait_for "quillmoor: watching" 1
+cp "$game/fx/tint.fx" "$work/tint_a.fx"
+sed 's/= {1.0, 0.85, 0.7, 1}/= {1.0, 0.2, 0.1, 1}/' "$work/tint_a.fx" > "$work/tint_b.fx"
+cp "$game/textures/stripes.tga" "$work/stripes.tga"
+cp "$game/levels/map_new.txt" "$work/level.txt"
+
+start=$SECONDS
+first_rss=""
+scenes=0
+textures=0
+for i in $(seq 1 "$count"); do
+  if [ "$mode" = distinct ]; then
+    awk -v r="$i" '{ sub(/= \{1.0, 0.85, 0.7, 1\}/, "= {1.0, 0." r % 1000 ", 0.7, 1}") } 1' \
+      "$work/tint_a.fx" > "$work/tint_n.fx"
+    save "$game/fx/tint.fx" "$work/tint_n.fx" "$i"
+  elif [ $((i % 2)) -eq 0 ]; then
+    save "$game/fx/tint.fx" "$work/tint_a.fx" "$i"
+  else
+    save "$game/fx/tint.fx" "$work/tint_b.fx" "$i"
+  fi
+  wait_for "reloaded fx\\tint.fx" "$i"
+  if [ $((i % 10)) -eq 0 ]; then
+    textures=$((textures + 1))
+    save "$game/textures/stripes.tga" "$work/stripes.tga" "$i"
+    wait_for "reloaded textures\\stripes.tga" "$textures"
+  fi
+  if [ $((i % 50)) -eq 0 ]; then
+    scenes=$((scenes + 1))
+    save "$game/levels/map_new.txt" "$work/level.txt" "$i"
+    wait_for "reloaded the scene" "$scenes"
+  fi
+  [ "$i" -eq 100 ] && first_rss=$(rss_kib)
+  if [ $((i % 100)) -eq 0 ]; then echo "watch_soak: $i saves, VmRSS $(rss_kib) KiB"; fi
+done
+last_rss=$(rss_kib)
+seconds=$((SECONDS - start))
+failed=$(lines "reload failed")
+kill -TERM "$engine"
+status=0
+wait "$engine" || status=$?
+engine=""
+echo "watch_soak: $count effect saves ($mode), $textures texture saves, $scenes scene rebuilds in ${seconds} s;" \
+     "VmRSS ${first_rss:-?} KiB after 100 saves, ${last_rss} KiB after $count; $failed failed; exit status $status"
+if grep -q "ERROR: \(Address\|Leak\)Sanitizer\|runtime error" "$err"; then
+  echo "watch_soak: sanitizer findings:" >&2
+  grep -A20 "ERROR: \(Address\|Leak\)Sanitizer\|runtime error" "$err" | head -60 >&2
+  exit 1
+fi
+[ "$status" -eq 0 ] && [ "$failed" -eq 0 ]
