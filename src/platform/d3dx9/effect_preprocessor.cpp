@@ -279,6 +279,14 @@ private:
                 Error_At(t.tok, "macro expansion too deep");
                 return;
             }
+            // A token's hide set holds every macro whose expansion produced
+            // it: its size is how deeply expansions are nested. Bounding it
+            // keeps a chain of macros each naming the one before from copying
+            // ever longer sets into every token (quadratic time and memory).
+            if (t.hide.size() >= static_cast<std::size_t>(kMax_Nesting_Depth)) {
+                Error_At(t.tok, "macros nested too deeply in the expansion of '" + t.tok.text + "'");
+                return;
+            }
             std::vector<std::uint32_t> hide = t.hide;
             Add_Hide(&hide, {m.id});
             if (!m.function_like) {
