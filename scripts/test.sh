@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite twice: a normal build, then one
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# with AddressSanitizer and UndefinedBehaviorSanitizer; in between, each fuzzer
+# runs briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
+
+# Every fuzzer for a short fixed time, built with clang into build-fuzz/: a
+# crash, a leak or an input over its time limit fails the run.
+# scripts/fuzz.sh runs them for as long as asked.
+scripts/fuzz.sh "${QM_FUZZ_SECONDS:-15}"
 
 scripts/setup.sh build-asan -DQM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 # Leaks fail the run too; the suppressions name only third-party caches that

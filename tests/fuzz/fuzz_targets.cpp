@@ -1,7 +1,16 @@
 #include "fuzz_targets.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "platform/d3dx9.h"
+#include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_isolation.h"
 #include "platform/d3dx9/effect_parser.h"
 #include "platform/d3dx9/effect_preprocessor.h"
 #include "platform/d3dx9/mesh_x.h"
@@ -35,6 +44,69 @@ void Read_Effect(const std::uint8_t* data, std::size_t size) {
     if (!qm_fx::Preprocess_Text("fuzz.fx", text, {}, reader, &tokens, &diagnostics)) return;
     qm_fx::Effect_Desc desc;
     qm_fx::Parse_Effect(tokens, &desc, &diagnostics);
+}
+
+void Create_Effect(IDirect3DDevice9* device, const std::uint8_t* data, std::size_t size) {
+    Write_Input("fuzz.fx", data, size);
+    const std::uint64_t worker_failures = qm_fx::Worker_Failure_Count();
+    ID3DXEffect* effect = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr =
+        D3DXCreateEffectFromFileA(device, "fuzz.fx", nullptr, nullptr, 0, nullptr, &effect, &errors);
+    std::string text;
+    if (errors) {
+        text.assign(static_cast<const char*>(errors->GetBufferPointer()));
+        errors->Release();
+    }
+    // The worker failing means the effect reached code that should never
+    // have been handed it. (Counted, not read from the messages: those quote
+    // the effect's own text.)
+    if (qm_fx::Worker_Failure_Count() != worker_failures) {
+        std::fprintf(stderr, "fuzz: the compile worker failed:\n%s\n", text.c_str());
+        std::abort();
+    }
+    if (FAILED(hr)) return;
+    // Every pass of every technique applies its states and shaders once.
+    const qm_fx::Effect_Desc* desc = qm_fx::Effect_Description(effect);
+    if (desc && SUCCEEDED(device->BeginScene())) {
+        for (const qm_fx::Technique& technique : desc->techniques) {
+            if (FAILED(effect->SetTechnique(effect->GetTechniqueByName(technique.name.c_str())))) continue;
+            UINT passes = 0;
+            if (FAILED(effect->Begin(&passes, 0))) continue;
+            for (UINT p = 0; p < passes; ++p) {
+                if (SUCCEEDED(effect->BeginPass(p))) effect->EndPass();
+            }
+            effect->End();
+        }
+        device->EndScene();
+    }
+    effect->Release();
+}
+
+void Write_Input(const char* name, const std::uint8_t* data, std::size_t size) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+namespace {
+
+std::string g_private_folder;
+
+void Remove_Private_Folder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(g_private_folder, ignored);
+}
+
+}  // namespace
+
+void Enter_Private_Folder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillmoor-fuzz-XXXXXX").string();
+    if (!mkdtemp(pattern.data()) || chdir(pattern.c_str()) != 0) {
+        std::perror("fuzz: no private folder");
+        std::exit(1);
+    }
+    g_private_folder = pattern;
+    std::atexit(Remove_Private_Folder);
 }
 
 }  // namespace qm_fuzz

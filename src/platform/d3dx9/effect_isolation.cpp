@@ -146,6 +146,7 @@ struct Worker {
 
 Worker g_worker;
 std::uint64_t g_starts = 0;
+std::uint64_t g_failures = 0;
 
 bool Start_Worker(Worker_Handler handler, const Isolation_Limits& limits)
 {
@@ -231,6 +232,8 @@ void Stop_Worker() { End_Worker(true); }
 
 std::uint64_t Worker_Start_Count() { return g_starts; }
 
+std::uint64_t Worker_Failure_Count() { return g_failures; }
+
 Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request,
                               const Isolation_Limits& limits)
 {
@@ -263,6 +266,7 @@ Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request
             return r;
         }
     }
+    ++g_failures;
     if (timed_out) {
         End_Worker(true);
         r.failure = "the shader compiler did not finish within " + std::to_string(limits.time.count()) +

@@ -47,6 +47,10 @@ void Stop_Worker();
 // Counts the workers started so far.
 std::uint64_t Worker_Start_Count();
 
+// Counts the requests whose worker crashed, stopped or was cut off at the
+// time limit (the failures that end a worker).
+std::uint64_t Worker_Failure_Count();
+
 // The limits effect compilation runs under. The time limit is 10 s unless
 // QM_FX_COMPILE_TIMEOUT_MS says otherwise; the tests shorten it here.
 Isolation_Limits& Compile_Limits();

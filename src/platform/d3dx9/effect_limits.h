@@ -26,6 +26,11 @@ inline constexpr std::uint32_t kMax_Struct_Words = 4096;
 // (about 20 ms per KB through the SPIR-V optimiser on our machines); our
 // largest sample effect is under 3 KB.
 inline constexpr std::size_t kMax_Shader_Source_Bytes = 64 * 1024;
+
+// The text the preprocessor reads for one effect: the file and every include,
+// counted each time it is included. Each include is tokenized afresh, so a
+// large file including itself would otherwise be read some hundred times.
+inline constexpr std::size_t kMax_Effect_Source_Bytes = 1024 * 1024;
 inline constexpr std::size_t kMax_Glsl_Bytes = 256 * 1024;
 
 // Counts one level of a recursion for as long as it lives.

@@ -150,6 +150,16 @@ public:
             diag_->Error(out_->files[from_file], from_line, "too many included files");
             return false;
         }
+        source_bytes_ += contents.size();
+        if (source_bytes_ > kMax_Effect_Source_Bytes) {
+            const std::string text = "effect source longer than " +
+                                     std::to_string(kMax_Effect_Source_Bytes) + " bytes with its includes";
+            if (depth == 0)
+                diag_->Error(path, 1, text);
+            else
+                diag_->Error(out_->files[from_file], from_line, text);
+            return false;
+        }
         const auto file = static_cast<std::uint16_t>(out_->files.size());
         out_->files.push_back(path);
         // Stray characters become Invalid tokens, reported only where they
@@ -277,6 +287,14 @@ private:
             const Macro& m = it->second;
             if (++expansions_ > kMax_Expansions) {
                 Error_At(t.tok, "macro expansion too deep");
+                return;
+            }
+            // A token's hide set holds every macro whose expansion produced
+            // it: its size is how deeply expansions are nested. Bounding it
+            // keeps a chain of macros each naming the one before from copying
+            // ever longer sets into every token (quadratic time and memory).
+            if (t.hide.size() >= static_cast<std::size_t>(kMax_Nesting_Depth)) {
+                Error_At(t.tok, "macros nested too deeply in the expansion of '" + t.tok.text + "'");
                 return;
             }
             std::vector<std::uint32_t> hide = t.hide;
@@ -892,6 +910,7 @@ private:
     std::unordered_set<std::string> once_;
     std::size_t expansions_ = 0;
     std::size_t argument_tokens_ = 0;
+    std::size_t source_bytes_ = 0;  // read so far, includes counted each time
     int expand_depth_ = 0;
 
     // The #if expression being evaluated.

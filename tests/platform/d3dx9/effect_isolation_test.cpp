@@ -85,8 +85,10 @@ protected:
 TEST_F(Effect_Isolation, A_Crash_In_The_Compiler_Fails_The_Effect_And_Is_Not_Repeated)
 {
     qm_fx::Set_Compile_Child_Hook(Crash);
+    const std::uint64_t failures = qm_fx::Worker_Failure_Count();
     std::string errors;
     EXPECT_EQ(Load("1.0", &errors), nullptr);
+    EXPECT_EQ(qm_fx::Worker_Failure_Count(), failures + 1);
     // The message points at the first `compile` of the pass.
     EXPECT_NE(errors.find("fault.fx(8): error: 'VS': the shader compiler crashed (signal 11"),
               std::string::npos)
@@ -109,8 +111,10 @@ TEST_F(Effect_Isolation, An_Endless_Compile_Is_Cut_Off_At_The_Time_Limit)
 {
     qm_fx::Compile_Limits().time = std::chrono::milliseconds(500);
     qm_fx::Set_Compile_Child_Hook(Hang);
+    const std::uint64_t failures = qm_fx::Worker_Failure_Count();
     std::string errors;
     EXPECT_EQ(Load("1.000", &errors), nullptr);
+    EXPECT_EQ(qm_fx::Worker_Failure_Count(), failures + 1);
     EXPECT_NE(errors.find("fault.fx(8): error: 'VS': the shader compiler did not finish within 500 ms"),
               std::string::npos)
         << errors;

@@ -104,6 +104,21 @@ TEST_F(Effect_Limits, Preprocessor_Recursions_Fail_With_A_Message)
     Expect_Failure("#define F(x) x\nfloat X = " + Repeat("F(", 30000) + "1" +
                        Repeat(")", 30000) + ";\n" + k_vertex_shader,
                    2, "macro arguments too large");
+    // A chain of macros, each naming the one before: the expansions nest
+    // once per macro (the fuzzer's 86 KB chain took 30 s before the limit).
+    std::string chain = "#define M0 1\n";
+    for (int k = 1; k < 4000; ++k)
+        chain += "#define M" + std::to_string(k) + " (M" + std::to_string(k - 1) + ")\n";
+    Expect_Failure(chain + "float X = M3999;\n" + k_vertex_shader, 4001,
+                   "macros nested too deeply in the expansion of 'M3799'");
+    // A large file including itself is read once per level: the text read
+    // with the includes is bounded (the fuzzer's 83 KB file took 20 s).
+    dir.Write("big.fx", "#include \"big.fx\"\n" + Repeat("float4 V = 1;\n", 8000));
+    const std::string big = Errors_Of("#include \"big.fx\"\n");
+    EXPECT_EQ(big.rfind(dir.Path() + "/big.fx(1): error: effect source longer than 1048576 bytes "
+                                     "with its includes", 0),
+              0u)
+        << big.substr(0, 300);
     // A file including itself; the message names the included file.
     dir.Write("self.fx", "\n#include \"self.fx\"\n");
     const std::string errors = Errors_Of("#include \"self.fx\"\n");
@@ -114,6 +129,10 @@ TEST_F(Effect_Limits, Preprocessor_Recursions_Fail_With_A_Message)
     EXPECT_EQ(Errors_Of("#if " + Repeat("!", 198) + "1\n#endif\n" + "#if " + Repeat("(", 190) +
                         "1" + Repeat(")", 190) + "\n#endif\n" + k_vertex_shader),
               "");
+    chain = "#define M0 1\n";
+    for (int k = 1; k < 190; ++k)
+        chain += "#define M" + std::to_string(k) + " M" + std::to_string(k - 1) + "\n";
+    EXPECT_EQ(Errors_Of(chain + "float X = M189;\n" + k_vertex_shader), "");
 }
 
 TEST_F(Effect_Limits, Parser_Recursions_Fail_With_A_Message)

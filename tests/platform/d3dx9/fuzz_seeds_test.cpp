@@ -4,51 +4,17 @@
 // them all.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
+#include "fuzz/fuzz_replay.h"
 #include "fuzz/fuzz_targets.h"
+#include "support/temp_dir.h"
+#include "support/test_device.h"
 
 namespace {
 
+using qm_fuzz::Files;
+using qm_fuzz::Replay;
 namespace fs = std::filesystem;
 const fs::path kSource = QM_SOURCE_DIR;
-
-std::vector<fs::path> Files(const std::vector<fs::path>& folders, const std::string& extension) {
-    std::vector<fs::path> out;
-    for (const fs::path& folder : folders) {
-        std::error_code error;
-        for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-             it.increment(error)) {
-            if (!it->is_regular_file() || it->path().filename() == "README") continue;
-            std::string ext = it->path().extension().string();
-            for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-            if (extension.empty() || ext == extension) out.push_back(it->path());
-        }
-    }
-    return out;
-}
-
-// Feeds each file whole and cut at a few lengths; returns how many inputs ran.
-template <typename Target>
-int Replay(const std::vector<fs::path>& files, Target target) {
-    int inputs = 0;
-    for (const fs::path& path : files) {
-        std::ifstream in(path, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        for (std::size_t cut : {bytes.size(), bytes.size() / 2, bytes.size() / 7, std::size_t{17}}) {
-            if (cut > bytes.size()) continue;
-            target(reinterpret_cast<const std::uint8_t*>(bytes.data()), cut);
-            ++inputs;
-        }
-    }
-    return inputs;
-}
-
-}  // namespace
 
 TEST(Fuzz_Seeds, XMeshesWholeAndCutShort) {
     const auto files = Files({kSource / "data", kSource / "tests/data/x",
@@ -68,3 +34,20 @@ TEST(Fuzz_Seeds, EffectsWholeAndCutShort) {
     for (const fs::path& p : Files({kSource / "tests/fuzz/regressions/effect"}, "")) files.push_back(p);
     EXPECT_GT(Replay(files, qm_fuzz::Read_Effect), 40);
 }
+
+TEST(Fuzz_Seeds, EffectsCreatedOnTheDeviceWholeAndCutShort) {
+    Test_Device device(16, 16);
+    ASSERT_TRUE(device.Ok()) << device.Error();
+    Temp_Dir dir;
+    std::vector<fs::path> files = Files({kSource / "data/fx"}, ".fx");
+    for (const fs::path& p : Files({kSource / "tests/fuzz/regressions/effect_create"}, ""))
+        files.push_back(p);
+    auto create = [&device](const std::uint8_t* data, std::size_t size) {
+        qm_fuzz::Create_Effect(device.device, data, size);
+    };
+    // Whole and halved: each whole sample compiles through the worker and
+    // the driver, which is what takes the time here.
+    EXPECT_GT(Replay(files, create, {1, 2}), 15);
+}
+
+}  // namespace
