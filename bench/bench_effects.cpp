@@ -23,8 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Micros(Clock::duration d)
-{
+double Micros(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
 }
 
@@ -32,21 +31,22 @@ const char* const k_files[] = {"fx\\phong.fx", "fx\\normal_map.fx", "fx\\env_map
                                "fx\\rim_glow.fx", "fx\\tint.fx"};
 constexpr int k_instances = 200;
 
-const char* const k_matrix_names[] = {"World", "WorldXf", "View", "ViewProjection", "Projection",
-                                      "WorldViewProjection", "WorldViewProj", "WorldView",
-                                      "WorldViewInverse", "WorldITXf", "ViewIXf"};
-const char* const k_texture_names[] = {"g_txEnvMap", "Tex0", "EnvironmentMap", "envTexture",
-                                       "MaterialTexture", "ModelTex", "ColorTexture",
-                                       "__Normals_Relief_1_color_tex", "NormalMapTexture",
-                                       "NormalTexture", "GlossTexture", "HeightTexture"};
-const char* const k_value12_names[] = {"g_CamPos", "CameraPos", "g_LightDir", "DirFromLight",
-                                       "LightDir", "g_vLight", "LightPosition", "__light0_position"};
+const char* const k_matrix_names[] = {"World",          "WorldXf",    "View",
+                                      "ViewProjection", "Projection", "WorldViewProjection",
+                                      "WorldViewProj",  "WorldView",  "WorldViewInverse",
+                                      "WorldITXf",      "ViewIXf"};
+const char* const k_texture_names[] = {
+    "g_txEnvMap",       "Tex0",          "EnvironmentMap", "envTexture",
+    "MaterialTexture",  "ModelTex",      "ColorTexture",   "__Normals_Relief_1_color_tex",
+    "NormalMapTexture", "NormalTexture", "GlossTexture",   "HeightTexture"};
+const char* const k_value12_names[] = {"g_CamPos",      "CameraPos",        "g_LightDir",
+                                       "DirFromLight",  "LightDir",         "g_vLight",
+                                       "LightPosition", "__light0_position"};
 const char* const k_light_names[] = {"LIGHT", "DirectionalLight", "PointLight"};
 
 // The 35 calls of the engine's binding, in its order; returns the successes.
 int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex, const D3DXMATRIX& m,
-                       const D3DLIGHT9& light)
-{
+                       const D3DLIGHT9& light) {
     const D3DXVECTOR4 eye(1, 2, 3, 0.5f);
     int ok = 0;
     for (const char* n : k_matrix_names) ok += SUCCEEDED(fx->SetMatrix(n, &m));
@@ -57,18 +57,20 @@ int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex, const D3DXMA
     return ok;
 }
 
-std::string Echo(const std::string& request) { return request; }
+std::string Echo(const std::string& request) {
+    return request;
+}
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--dir") == 0 && chdir(argv[i + 1]) != 0) {
             std::fprintf(stderr, "bench_effects: cannot enter %s\n", argv[i + 1]);
             return 1;
         }
-    if (access("fx/phong.fx", R_OK) != 0 && access("data/fx/phong.fx", R_OK) == 0 && chdir("data") != 0)
+    if (access("fx/phong.fx", R_OK) != 0 && access("data/fx/phong.fx", R_OK) == 0 &&
+        chdir("data") != 0)
         return 1;
 
     Platform_Init(true);
@@ -89,7 +91,8 @@ int main(int argc, char** argv)
     for (const char* file : k_files) {
         const Clock::time_point t0 = Clock::now();
         ID3DXEffect* fx = nullptr;
-        if (FAILED(D3DXCreateEffectFromFileA(device, file, nullptr, nullptr, 0, nullptr, &fx, nullptr))) {
+        if (FAILED(D3DXCreateEffectFromFileA(device, file, nullptr, nullptr, 0, nullptr, &fx,
+                                             nullptr))) {
             std::fprintf(stderr, "bench_effects: %s does not compile\n", file);
             return 1;
         }
@@ -103,7 +106,8 @@ int main(int argc, char** argv)
     for (int i = static_cast<int>(effects.size()); i < k_instances; ++i) {
         ID3DXEffect* fx = nullptr;
         const char* file = k_files[static_cast<std::size_t>(i) % std::size(k_files)];
-        if (FAILED(D3DXCreateEffectFromFileA(device, file, nullptr, nullptr, 0, nullptr, &fx, nullptr)))
+        if (FAILED(D3DXCreateEffectFromFileA(device, file, nullptr, nullptr, 0, nullptr, &fx,
+                                             nullptr)))
             return 1;
         effects.push_back(fx);
     }
@@ -111,9 +115,11 @@ int main(int argc, char** argv)
     const int cached_count = k_instances - static_cast<int>(std::size(k_files));
     std::printf("  first instances:   %9.1f ms for %zu (%.1f ms each)\n", first_total / 1000.0,
                 std::size(k_files), first_total / 1000.0 / double(std::size(k_files)));
-    std::printf("  cached instances:  %9.1f ms for %d (%.1f us each: preprocess + lookup + values)\n",
-                cached_us / 1000.0, cached_count, cached_us / cached_count);
-    std::printf("  all %d instances: %9.1f ms\n", k_instances, Micros(Clock::now() - all_start) / 1000.0);
+    std::printf(
+        "  cached instances:  %9.1f ms for %d (%.1f us each: preprocess + lookup + values)\n",
+        cached_us / 1000.0, cached_count, cached_us / cached_count);
+    std::printf("  all %d instances: %9.1f ms\n", k_instances,
+                Micros(Clock::now() - all_start) / 1000.0);
 
     // --- the compile worker ------------------------------------------------------------
     // Shaders are translated in a forked worker: it starts once (on the first
@@ -129,10 +135,12 @@ int main(int argc, char** argv)
             start_us += Micros(Clock::now() - t0);
         }
         const Clock::time_point t0 = Clock::now();
-        for (int r = 0; r < k_trips; ++r) qm_fx::Run_In_Worker(Echo, source, qm_fx::Compile_Limits());
-        std::printf("compile worker\n  start + first request: %7.2f ms (mean of 5)\n"
-                    "  round trip of 16 KiB: %7.1f us (mean of %d)\n",
-                    start_us / 5000.0, Micros(Clock::now() - t0) / k_trips, k_trips);
+        for (int r = 0; r < k_trips; ++r)
+            qm_fx::Run_In_Worker(Echo, source, qm_fx::Compile_Limits());
+        std::printf(
+            "compile worker\n  start + first request: %7.2f ms (mean of 5)\n"
+            "  round trip of 16 KiB: %7.1f us (mean of %d)\n",
+            start_us / 5000.0, Micros(Clock::now() - t0) / k_trips, k_trips);
     }
 
     // --- the standard parameter set ----------------------------------------------

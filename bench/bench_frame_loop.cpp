@@ -55,14 +55,19 @@ public:
 class Raw_Gl_Loop final : public Frame_Loop {
 public:
     Raw_Gl_Loop() {
-        display_ = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        display_ =
+            eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         EGLint major = 0, minor = 0;
         if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, &major, &minor) ||
             !eglBindAPI(EGL_OPENGL_API))
             return;
-        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 4, EGL_CONTEXT_MINOR_VERSION, 5,
+        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                     4,
+                                     EGL_CONTEXT_MINOR_VERSION,
+                                     5,
                                      EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                     EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+                                     EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                     EGL_NONE};
         context_ = eglCreateContext(display_, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
         if (context_ == EGL_NO_CONTEXT) return;
         Begin();
@@ -131,7 +136,9 @@ public:
         if (d3d_) d3d_->Release();
         if (window_) DestroyWindow(window_);
     }
-    const char* Name() const override { return "IDirect3DDevice9 (Clear, BeginScene, EndScene, Present)"; }
+    const char* Name() const override {
+        return "IDirect3DDevice9 (Clear, BeginScene, EndScene, Present)";
+    }
     bool Ok() const override { return device_ != nullptr; }
     void Frame() override {
         device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
@@ -243,8 +250,8 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < loops.size(); ++i)
             if (loops[i]->Ok()) rates[i].push_back(Round(*loops[i], round_seconds));
 
-    std::printf("frame loops, headless, %dx%d, 4x MSAA RGBA8 + D16; median of %d rounds\n",
-                k_width, k_height, k_rounds);
+    std::printf("frame loops, headless, %dx%d, 4x MSAA RGBA8 + D16; median of %d rounds\n", k_width,
+                k_height, k_rounds);
     double baseline = 0.0;
     int status = 0;
     for (std::size_t i = 0; i < loops.size(); ++i) {

@@ -54,8 +54,8 @@ std::string Write_Level(int count, const std::string& model, const std::string& 
     std::ofstream out(std::string(dir) + "/levels/map_new.txt", std::ios::binary);
     out << "[CameraPosZ]=-100\r\n";
     for (int i = 0; i < count; ++i) {
-        out << "[object]\r\n[name]=blank.x\r\n[x]=" << (i % 100) * 10 << "\r\n[z]=" << (i / 100) * 10
-            << "\r\n[/object]\r\n";
+        out << "[object]\r\n[name]=blank.x\r\n[x]=" << (i % 100) * 10
+            << "\r\n[z]=" << (i / 100) * 10 << "\r\n[/object]\r\n";
     }
     return dir;
 }
@@ -92,10 +92,11 @@ int Measure(int count, const std::string& model, const std::string& effects) {
     const double build_seconds = Seconds_Since(build_start);
     const long after_build = Peak_Megabytes();
 
-    std::printf("  %7d objects: read %7.3f s, build %7.3f s (%d built); "
-                "peak memory +%ld MB read, +%ld MB built\n",
-                Main_Object_Count, read_seconds, build_seconds, built, after_read - before,
-                after_build - before);
+    std::printf(
+        "  %7d objects: read %7.3f s, build %7.3f s (%d built); "
+        "peak memory +%ld MB read, +%ld MB built\n",
+        Main_Object_Count, read_seconds, build_seconds, built, after_read - before,
+        after_build - before);
     std::fflush(stdout);
     std::filesystem::remove_all(dir);
     return built == count ? 0 : 1;
@@ -128,8 +129,8 @@ int main(int argc, char** argv) {
         const pid_t child = fork();
         if (child == 0) _exit(Measure(count, model, effects));
         int child_status = 0;
-        if (child < 0 || waitpid(child, &child_status, 0) != child ||
-            !WIFEXITED(child_status) || WEXITSTATUS(child_status) != 0) {
+        if (child < 0 || waitpid(child, &child_status, 0) != child || !WIFEXITED(child_status) ||
+            WEXITSTATUS(child_status) != 0) {
             std::printf("  %7d objects: failed\n", count);
             status = 1;
         }

@@ -53,18 +53,27 @@ inline bool Read_Level(const char* path, Level* out) {
         const std::string key = line.substr(1, close - 1);
         const std::string value = close + 2 <= line.size() ? line.substr(close + 2) : "";
         const float number = static_cast<float>(std::atof(value.c_str()));
-        if (key == "CameraPosX") out->camera_pos[0] = number;
-        else if (key == "CameraPosY") out->camera_pos[1] = number;
-        else if (key == "CameraPosZ") out->camera_pos[2] = number;
-        else if (key == "CameraLookX") out->camera_look[0] = number;
-        else if (key == "CameraLookY") out->camera_look[1] = number;
-        else if (key == "CameraLookZ") out->camera_look[2] = number;
-        else if (key == "object") { in_block = true; block.clear(); }
-        else if (key == "/object" && in_block) {
+        if (key == "CameraPosX")
+            out->camera_pos[0] = number;
+        else if (key == "CameraPosY")
+            out->camera_pos[1] = number;
+        else if (key == "CameraPosZ")
+            out->camera_pos[2] = number;
+        else if (key == "CameraLookX")
+            out->camera_look[0] = number;
+        else if (key == "CameraLookY")
+            out->camera_look[1] = number;
+        else if (key == "CameraLookZ")
+            out->camera_look[2] = number;
+        else if (key == "object") {
+            in_block = true;
+            block.clear();
+        } else if (key == "/object" && in_block) {
             in_block = false;
             auto f = [&](const char* name, float fallback) {
                 auto it = block.find(name);
-                return it == block.end() ? fallback : static_cast<float>(std::atof(it->second.c_str()));
+                return it == block.end() ? fallback
+                                         : static_cast<float>(std::atof(it->second.c_str()));
             };
             const std::string type = block.count("type") ? block["type"] : "static_mesh";
             if (type == "static_mesh") {
@@ -72,11 +81,15 @@ inline bool Read_Level(const char* path, Level* out) {
                 o.model = block["name"];
                 for (char& c : o.model)
                     if (c == '\\') c = '/';
-                o.x = f("x", 0); o.y = f("y", 0); o.z = f("z", 0);
+                o.x = f("x", 0);
+                o.y = f("y", 0);
+                o.z = f("z", 0);
                 out->objects.push_back(o);
             } else if (type == "point_light") {
                 Level_Light l;
-                l.x = f("x", 0); l.y = f("y", 0); l.z = f("z", 0);
+                l.x = f("x", 0);
+                l.y = f("y", 0);
+                l.z = f("z", 0);
                 const char* channels = "rgba";
                 for (int c = 0; c < 4; ++c) {
                     l.diffuse[c] = f(("light_Diffuse_" + std::string(1, channels[c])).c_str(), 2);
@@ -125,7 +138,8 @@ inline int Start_Run(const char* program, int argc, char** argv, Run_Options* ou
         } else if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) {
             out->screenshot = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--dir DIR] [--frames N] [--screenshot FILE]\n", program);
+            std::fprintf(stderr, "usage: %s [--dir DIR] [--frames N] [--screenshot FILE]\n",
+                         program);
             return 2;
         }
     }

@@ -114,8 +114,9 @@ bool Load_Model(const std::string& path, std::map<std::string, GLuint>* textures
     const std::size_t faces = m.indices.size() / 3;
     std::vector<std::size_t> order(faces);
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return m.attributes[a] < m.attributes[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return m.attributes[a] < m.attributes[b];
+    });
     std::vector<std::uint32_t> indices;
     indices.reserve(m.indices.size());
     for (std::size_t f : order)
@@ -129,9 +130,13 @@ bool Load_Model(const std::string& path, std::map<std::string, GLuint>* textures
         const X_Material& material =
             id < x.materials.size() ? x.materials[id] : X_Default_Material();
         const D3DMATERIAL9& d = material.material;
-        s.diffuse[0] = d.Diffuse.r; s.diffuse[1] = d.Diffuse.g;
-        s.diffuse[2] = d.Diffuse.b; s.diffuse[3] = d.Diffuse.a;
-        s.emissive[0] = d.Emissive.r; s.emissive[1] = d.Emissive.g; s.emissive[2] = d.Emissive.b;
+        s.diffuse[0] = d.Diffuse.r;
+        s.diffuse[1] = d.Diffuse.g;
+        s.diffuse[2] = d.Diffuse.b;
+        s.diffuse[3] = d.Diffuse.a;
+        s.emissive[0] = d.Emissive.r;
+        s.emissive[1] = d.Emissive.g;
+        s.emissive[2] = d.Emissive.b;
         if (material.has_texture && !material.texture.empty())
             s.texture = Load_Texture(material.texture, textures);
         out->subsets.push_back(s);
@@ -256,7 +261,9 @@ Matrix Camera_Matrix(const bench::Level& level) {
     cross(look, right, up);
     normalize(up);
     const float* pos = level.camera_pos;
-    auto dot = [](const float a[3], const float b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+    auto dot = [](const float a[3], const float b[3]) {
+        return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    };
     Matrix view;
     for (int r = 0; r < 3; ++r) {
         view.m[r][0] = right[r];
@@ -304,8 +311,9 @@ int main(int argc, char** argv) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_Window* window = SDL_CreateWindow("minimal_gl", SDL_WINDOWPOS_UNDEFINED,
-                                          SDL_WINDOWPOS_UNDEFINED, Width, Height, SDL_WINDOW_OPENGL);
+    SDL_Window* window =
+        SDL_CreateWindow("minimal_gl", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, Width,
+                         Height, SDL_WINDOW_OPENGL);
     SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
     if (!context) {
         std::fprintf(stderr, "minimal_gl: %s\n", SDL_GetError());
@@ -399,8 +407,8 @@ int main(int argc, char** argv) {
     glFinish();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("minimal_gl: %ld frames in %.3f s (%.1f fps); %zu objects; peak RSS %ld KiB\n", done,
-                seconds, seconds > 0 ? double(done) / seconds : 0.0, instances.size(),
+    std::printf("minimal_gl: %ld frames in %.3f s (%.1f fps); %zu objects; peak RSS %ld KiB\n",
+                done, seconds, seconds > 0 ? double(done) / seconds : 0.0, instances.size(),
                 bench::Peak_Rss_Kib());
     std::fflush(stdout);
     SDL_GL_DeleteContext(context);

@@ -75,7 +75,8 @@ bool Write_Screenshot(video::IVideoDriver* driver, const char* path) {
     std::vector<u32> rows(pixels.size());
     for (u32 y = 0; y < Height; ++y)
         for (u32 x = 0; x < Width; ++x)
-            rows[std::size_t(y) * Width + x] = pixels[std::size_t(Height - 1 - y) * Width + x] | 0xFF000000u;
+            rows[std::size_t(y) * Width + x] =
+                pixels[std::size_t(Height - 1 - y) * Width + x] | 0xFF000000u;
     video::IImage* image = driver->createImageFromData(
         video::ECF_A8R8G8B8, core::dimension2d<u32>(Width, Height), rows.data(), false, false);
     const bool ok = image && driver->writeImageToFile(image, path);
@@ -164,10 +165,11 @@ int main(int argc, char** argv) {
     glFinish();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("peer_irrlicht: %ld frames in %.3f s (%.1f fps); %d objects; %d samples; "
-                "peak RSS %ld KiB\n",
-                done, seconds, seconds > 0 ? double(done) / seconds : 0.0, nodes, int(samples),
-                bench::Peak_Rss_Kib());
+    std::printf(
+        "peer_irrlicht: %ld frames in %.3f s (%.1f fps); %d objects; %d samples; "
+        "peak RSS %ld KiB\n",
+        done, seconds, seconds > 0 ? double(done) / seconds : 0.0, nodes, int(samples),
+        bench::Peak_Rss_Kib());
     std::fflush(stdout);
     device->drop();
     return 0;

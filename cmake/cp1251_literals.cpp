@@ -18,16 +18,16 @@
 
 namespace {
 
-bool Is_Ident(char c)
-{
+bool Is_Ident(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-bool Is_Digit(char c) { return c >= '0' && c <= '9'; }
+bool Is_Digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Bytes of one UTF-8 character in Windows-1251; false when it has none.
-bool To_Cp1251(const std::string& utf8, std::string* out)
-{
+bool To_Cp1251(const std::string& utf8, std::string* out) {
     iconv_t cd = iconv_open("CP1251", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     std::string in = utf8;
@@ -36,15 +36,15 @@ bool To_Cp1251(const std::string& utf8, std::string* out)
     std::size_t in_left = in.size();
     char* out_ptr = buffer;
     std::size_t out_left = sizeof buffer;
-    const bool ok = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<std::size_t>(-1) &&
-                    in_left == 0;
+    const bool ok =
+        iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<std::size_t>(-1) &&
+        in_left == 0;
     iconv_close(cd);
     if (ok) out->assign(buffer, static_cast<std::size_t>(out_ptr - buffer));
     return ok;
 }
 
-std::size_t Utf8_Length(unsigned char lead)
-{
+std::size_t Utf8_Length(unsigned char lead) {
     if (lead >= 0xF0) return 4;
     if (lead >= 0xE0) return 3;
     if (lead >= 0xC0) return 2;
@@ -53,8 +53,7 @@ std::size_t Utf8_Length(unsigned char lead)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s SOURCE COPY\n", argv[0]);
         return 2;

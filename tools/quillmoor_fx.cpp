@@ -25,33 +25,34 @@ const char* const k_usage =
     "  --technique NAME    list only this technique (an error when it does not exist)\n"
     "  --help              this text\n";
 
-std::string Number(double v)
-{
+std::string Number(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", v);
     return buf;
 }
 
-std::string Annotations(const std::vector<qm_fx::Annotation>& list)
-{
+std::string Annotations(const std::vector<qm_fx::Annotation>& list) {
     if (list.empty()) return "";
     std::string s = " <";
     for (const qm_fx::Annotation& a : list)
-        s.append(" ").append(a.type.Name()).append(" ").append(a.name).append(" = ").append(a.text)
+        s.append(" ")
+            .append(a.type.Name())
+            .append(" ")
+            .append(a.name)
+            .append(" = ")
+            .append(a.text)
             .append(";");
     return s + " >";
 }
 
-std::string Default_Value(const qm_fx::Effect_Desc& desc, const qm_fx::Parameter& p)
-{
+std::string Default_Value(const qm_fx::Effect_Desc& desc, const qm_fx::Parameter& p) {
     using qm_fx::Base_Type;
     if (p.type.base == Base_Type::String) return " = \"" + p.string_value + "\"";
     if (!p.type.Numeric()) return "";
     std::vector<Base_Type> bases;
     // Struct members may mix types; show each word by its own base.
     struct Walk {
-        static void Run(const qm_fx::Type_Info& t, std::vector<Base_Type>* out)
-        {
+        static void Run(const qm_fx::Type_Info& t, std::vector<Base_Type>* out) {
             const std::uint32_t n = t.elements ? t.elements : 1;
             for (std::uint32_t e = 0; e < n; ++e) {
                 if (t.cls == qm_fx::Type_Class::Struct) {
@@ -79,8 +80,7 @@ std::string Default_Value(const qm_fx::Effect_Desc& desc, const qm_fx::Parameter
     return bases.size() == 1 ? " = " + s : " = {" + s + "}";
 }
 
-std::string State_Value(const qm_fx::Effect_Desc& desc, const qm_fx::State_Assignment& sa)
-{
+std::string State_Value(const qm_fx::Effect_Desc& desc, const qm_fx::State_Assignment& sa) {
     using qm_fx::State_Kind;
     const auto kind = sa.def->kind;
     if (kind == State_Kind::Vertex_Shader || kind == State_Kind::Pixel_Shader) {
@@ -104,16 +104,14 @@ std::string State_Value(const qm_fx::Effect_Desc& desc, const qm_fx::State_Assig
     return s;
 }
 
-std::string State_Name(const qm_fx::State_Assignment& sa)
-{
+std::string State_Name(const qm_fx::State_Assignment& sa) {
     std::string s = sa.name;
     if (sa.def->indexed && sa.def->kind != qm_fx::State_Kind::Vertex_Shader)
         s.append("[").append(std::to_string(sa.index)).append("]");
     return s;
 }
 
-void List(ID3DXEffect* effect, const std::string& only)
-{
+void List(ID3DXEffect* effect, const std::string& only) {
     const qm_fx::Effect_Desc& desc = *qm_fx::Effect_Description(effect);
     std::printf("%zu technique(s), %zu parameter(s)\n", desc.techniques.size(),
                 desc.parameters.size());
@@ -124,7 +122,8 @@ void List(ID3DXEffect* effect, const std::string& only)
                     Annotations(tech.annotations).c_str());
         for (std::size_t p = 0; p < tech.passes.size(); ++p) {
             const qm_fx::Pass& pass = tech.passes[p];
-            std::printf("  pass %s%s\n", pass.name.empty() ? std::to_string(p).c_str() : pass.name.c_str(),
+            std::printf("  pass %s%s\n",
+                        pass.name.empty() ? std::to_string(p).c_str() : pass.name.c_str(),
                         Annotations(pass.annotations).c_str());
             for (const qm_fx::State_Assignment& sa : pass.states)
                 std::printf("    %s = %s\n", State_Name(sa).c_str(), State_Value(desc, sa).c_str());
@@ -157,8 +156,7 @@ void List(ID3DXEffect* effect, const std::string& only)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string file, technique;
     std::vector<std::pair<std::string, std::string>> defines;
     for (int i = 1; i < argc; ++i) {
@@ -210,7 +208,8 @@ int main(int argc, char** argv)
     if (SUCCEEDED(hr)) {
         if (messages) std::fputs(static_cast<const char*>(messages->GetBufferPointer()), stderr);
         if (!technique.empty() && !effect->GetTechniqueByName(technique.c_str())) {
-            std::fprintf(stderr, "%s: error: unknown technique '%s'\n", file.c_str(), technique.c_str());
+            std::fprintf(stderr, "%s: error: unknown technique '%s'\n", file.c_str(),
+                         technique.c_str());
             status = 1;
         } else {
             std::printf("%s: compiled\n", file.c_str());

@@ -67,8 +67,8 @@ int App_Parse_Options(int argc, char** argv, App_Options* options, FILE* out, FI
             errno = 0;
             long frames = std::strtol(text, &end, 10);
             if (end == text || *end != '\0' || errno != 0 || frames < 0) {
-                std::fprintf(err, "quillmoor: --frames needs a whole number of 0 or more, not '%s'\n",
-                             text);
+                std::fprintf(
+                    err, "quillmoor: --frames needs a whole number of 0 or more, not '%s'\n", text);
                 return 2;
             }
             options->Frames = frames;
@@ -88,7 +88,9 @@ void App_Report_Problem(const char* caption, const char* text) {
     Problems.push_back(std::string(caption_utf8) + ": " + text_utf8);
 }
 
-int App_Problem_Count() { return static_cast<int>(Problems.size()); }
+int App_Problem_Count() {
+    return static_cast<int>(Problems.size());
+}
 
 void App_Print_Problems(FILE* out) {
     for (const std::string& problem : Problems) std::fprintf(out, "%s\n", problem.c_str());

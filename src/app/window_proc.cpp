@@ -3,24 +3,17 @@
 
 LRESULT CALLBACK Main_Window_Proc(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
     switch (message) {
-        case WM_DESTROY:
-            Release_Device_Objects();
-            PostQuitMessage(0);
-            return 0;
-        case WM_CLOSE:
-            PostQuitMessage(0);
-            break;
-        case WM_KEYDOWN:
-            if (w_param == VK_ESCAPE) PostQuitMessage(0);
-            break;
-        case WM_LBUTTONDOWN:
-            Main_Left_Button = 1;
-            break;
-        case WM_LBUTTONUP:
-            Main_Left_Button = 0;
-            break;
-        default:
-            break;
+    case WM_DESTROY:
+        Release_Device_Objects();
+        PostQuitMessage(0);
+        return 0;
+    case WM_CLOSE: PostQuitMessage(0); break;
+    case WM_KEYDOWN:
+        if (w_param == VK_ESCAPE) PostQuitMessage(0);
+        break;
+    case WM_LBUTTONDOWN: Main_Left_Button = 1; break;
+    case WM_LBUTTONUP: Main_Left_Button = 0; break;
+    default: break;
     }
     return DefWindowProcA(window, message, w_param, l_param);
 }

@@ -15,7 +15,9 @@ const char Main_Window_Title[] = "| Quillmoor | build : 0.1.3 | март 2008 |"
 namespace {
 
 // Quits after the asked number of idle passes, the way Escape does.
-void Quit_Like_Escape() { PostMessageA(Main_Window, WM_KEYDOWN, VK_ESCAPE, 0); }
+void Quit_Like_Escape() {
+    PostMessageA(Main_Window, WM_KEYDOWN, VK_ESCAPE, 0);
+}
 
 void Report_Scene_Problems() {
     if (Main_Object_List == nullptr) {
@@ -32,7 +34,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Main_Startup_Log.Set_Directory(directory);
     Main_Startup_Log.Open();
 
-    if (Load_Settings() >= 0) Main_Startup_Log.Write_Line("Начальные параметры были успешно загружены.");
+    if (Load_Settings() >= 0)
+        Main_Startup_Log.Write_Line("Начальные параметры были успешно загружены.");
     if (Apply_Settings(&Main_Window_Width, &Main_Window_Height, &Main_Anti_Aliasing) >= 0)
         Main_Startup_Log.Write_Line("Начальные параметры были успешно установлены.");
 
@@ -110,12 +113,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (Main_Options.Frames >= 0) {
             double seconds = static_cast<double>(timeGetTime() - loop_start) / 1000.0;
             const Main_Camera& camera = Main_Scene_Camera;
-            std::printf("quillmoor: %ld frames in %.3f s (%.1f fps); camera pos (%g, %g, %g) "
-                        "look (%g, %g, %g)\n",
-                        idle_passes, seconds,
-                        seconds > 0 ? static_cast<double>(idle_passes) / seconds : 0.0,
-                        camera.Pos.x, camera.Pos.y, camera.Pos.z, camera.Look.x, camera.Look.y,
-                        camera.Look.z);
+            std::printf(
+                "quillmoor: %ld frames in %.3f s (%.1f fps); camera pos (%g, %g, %g) "
+                "look (%g, %g, %g)\n",
+                idle_passes, seconds,
+                seconds > 0 ? static_cast<double>(idle_passes) / seconds : 0.0, camera.Pos.x,
+                camera.Pos.y, camera.Pos.z, camera.Look.x, camera.Look.y, camera.Look.z);
             std::fflush(stdout);
         }
     }

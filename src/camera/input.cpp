@@ -6,7 +6,9 @@ Mouse_Point Mouse_Previous;
 
 namespace {
 
-bool Held(const BYTE* keys, int virtual_key) { return (keys[virtual_key] & 0x80) != 0; }
+bool Held(const BYTE* keys, int virtual_key) {
+    return (keys[virtual_key] & 0x80) != 0;
+}
 
 void Turn(const D3DXVECTOR3& axis, float angle) {
     D3DXMATRIX rotation;

@@ -22,11 +22,8 @@ HRESULT Create_Device(HWND window, BYTE* left_button, BYTE* anti_aliasing) {
     case Device_Setup_No_Direct3D:
         Main_Graphic_Log.Write_Line("Direct3DCreate9 FAILED.");
         return E_FAIL;
-    case Device_Setup_No_Device:
-        Main_Graphic_Log.Write_Line("CreateDevice FAILED.");
-        return E_FAIL;
-    default:
-        break;
+    case Device_Setup_No_Device: Main_Graphic_Log.Write_Line("CreateDevice FAILED."); return E_FAIL;
+    default: break;
     }
 
     Main_Device->SetRenderState(D3DRS_ANTIALIASEDLINEENABLE, TRUE);

@@ -26,7 +26,7 @@ const DWORD Loading_Frame_Interval = 16;
 void Draw_Text(const char* text, int x, int y, D3DCOLOR colour);
 void Draw_Loading_Screen(const char* left_text, const char* right_text,
                          Loading_Frame_Kind kind = Loading_Frame_Always);
-extern bool Loading_Presented;       // a loading frame has been presented
+extern bool Loading_Presented;      // a loading frame has been presented
 extern DWORD Loading_Last_Present;  // timeGetTime() after the last one
 extern DWORD Loading_Last_Cost;     // milliseconds that one took to draw
 

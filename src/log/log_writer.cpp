@@ -59,8 +59,9 @@ bool Main_Log_Writer::Open() {
     FILE* file = Open_File(path, "w+t");
     if (file) {
         std::fputs("[Quillmoor]", file);
-        std::fputs("/////////////////////////////////[Файл лога]/////////////////////////////////////",
-                   file);
+        std::fputs(
+            "/////////////////////////////////[Файл лога]/////////////////////////////////////",
+            file);
         std::fputs("\n", file);
         std::fputs(header, file);
         std::fputs("\n", file);

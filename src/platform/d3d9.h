@@ -12,7 +12,7 @@
 
 typedef DWORD D3DCOLOR;
 #define D3DCOLOR_ARGB(a, r, g, b) \
-    ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
+    ((D3DCOLOR)((((a)&0xff) << 24) | (((r)&0xff) << 16) | (((g)&0xff) << 8) | ((b)&0xff)))
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 
 // ---------------------------------------------------------------------------
@@ -96,8 +96,9 @@ struct D3DVIEWPORT9 {
 // ---------------------------------------------------------------------------
 enum D3DDEVTYPE { D3DDEVTYPE_HAL = 1, D3DDEVTYPE_REF = 2, D3DDEVTYPE_SW = 3 };
 
-#define MAKEFOURCC(a, b, c, d) \
-    ((DWORD)(BYTE)(a) | ((DWORD)(BYTE)(b) << 8) | ((DWORD)(BYTE)(c) << 16) | ((DWORD)(BYTE)(d) << 24))
+#define MAKEFOURCC(a, b, c, d)                                               \
+    ((DWORD)(BYTE)(a) | ((DWORD)(BYTE)(b) << 8) | ((DWORD)(BYTE)(c) << 16) | \
+     ((DWORD)(BYTE)(d) << 24))
 
 enum D3DFORMAT : DWORD {
     D3DFMT_UNKNOWN = 0,
@@ -208,116 +209,116 @@ enum D3DPRIMITIVETYPE {
 // Every render state Direct3D 9 defines, as X(name, number). The enum below
 // and the device's test for a valid state number are both made from it; the
 // numbers in between are holes.
-#define QM_D3D9_RENDER_STATES(X) \
-    X(ZENABLE, 7) \
-    X(FILLMODE, 8) \
-    X(SHADEMODE, 9) \
-    X(ZWRITEENABLE, 14) \
-    X(ALPHATESTENABLE, 15) \
-    X(LASTPIXEL, 16) \
-    X(SRCBLEND, 19) \
-    X(DESTBLEND, 20) \
-    X(CULLMODE, 22) \
-    X(ZFUNC, 23) \
-    X(ALPHAREF, 24) \
-    X(ALPHAFUNC, 25) \
-    X(DITHERENABLE, 26) \
-    X(ALPHABLENDENABLE, 27) \
-    X(FOGENABLE, 28) \
-    X(SPECULARENABLE, 29) \
-    X(FOGCOLOR, 34) \
-    X(FOGTABLEMODE, 35) \
-    X(FOGSTART, 36) \
-    X(FOGEND, 37) \
-    X(FOGDENSITY, 38) \
-    X(RANGEFOGENABLE, 48) \
-    X(STENCILENABLE, 52) \
-    X(STENCILFAIL, 53) \
-    X(STENCILZFAIL, 54) \
-    X(STENCILPASS, 55) \
-    X(STENCILFUNC, 56) \
-    X(STENCILREF, 57) \
-    X(STENCILMASK, 58) \
-    X(STENCILWRITEMASK, 59) \
-    X(TEXTUREFACTOR, 60) \
-    X(WRAP0, 128) \
-    X(WRAP1, 129) \
-    X(WRAP2, 130) \
-    X(WRAP3, 131) \
-    X(WRAP4, 132) \
-    X(WRAP5, 133) \
-    X(WRAP6, 134) \
-    X(WRAP7, 135) \
-    X(CLIPPING, 136) \
-    X(LIGHTING, 137) \
-    X(AMBIENT, 139) \
-    X(FOGVERTEXMODE, 140) \
-    X(COLORVERTEX, 141) \
-    X(LOCALVIEWER, 142) \
-    X(NORMALIZENORMALS, 143) \
-    X(DIFFUSEMATERIALSOURCE, 145) \
-    X(SPECULARMATERIALSOURCE, 146) \
-    X(AMBIENTMATERIALSOURCE, 147) \
-    X(EMISSIVEMATERIALSOURCE, 148) \
-    X(VERTEXBLEND, 151) \
-    X(CLIPPLANEENABLE, 152) \
-    X(POINTSIZE, 154) \
-    X(POINTSIZE_MIN, 155) \
-    X(POINTSPRITEENABLE, 156) \
-    X(POINTSCALEENABLE, 157) \
-    X(POINTSCALE_A, 158) \
-    X(POINTSCALE_B, 159) \
-    X(POINTSCALE_C, 160) \
-    X(MULTISAMPLEANTIALIAS, 161) \
-    X(MULTISAMPLEMASK, 162) \
-    X(PATCHEDGESTYLE, 163) \
-    X(DEBUGMONITORTOKEN, 165) \
-    X(POINTSIZE_MAX, 166) \
-    X(INDEXEDVERTEXBLENDENABLE, 167) \
-    X(COLORWRITEENABLE, 168) \
-    X(TWEENFACTOR, 170) \
-    X(BLENDOP, 171) \
-    X(POSITIONDEGREE, 172) \
-    X(NORMALDEGREE, 173) \
-    X(SCISSORTESTENABLE, 174) \
-    X(SLOPESCALEDEPTHBIAS, 175) \
-    X(ANTIALIASEDLINEENABLE, 176) \
-    X(MINTESSELLATIONLEVEL, 178) \
-    X(MAXTESSELLATIONLEVEL, 179) \
-    X(ADAPTIVETESS_X, 180) \
-    X(ADAPTIVETESS_Y, 181) \
-    X(ADAPTIVETESS_Z, 182) \
-    X(ADAPTIVETESS_W, 183) \
+#define QM_D3D9_RENDER_STATES(X)       \
+    X(ZENABLE, 7)                      \
+    X(FILLMODE, 8)                     \
+    X(SHADEMODE, 9)                    \
+    X(ZWRITEENABLE, 14)                \
+    X(ALPHATESTENABLE, 15)             \
+    X(LASTPIXEL, 16)                   \
+    X(SRCBLEND, 19)                    \
+    X(DESTBLEND, 20)                   \
+    X(CULLMODE, 22)                    \
+    X(ZFUNC, 23)                       \
+    X(ALPHAREF, 24)                    \
+    X(ALPHAFUNC, 25)                   \
+    X(DITHERENABLE, 26)                \
+    X(ALPHABLENDENABLE, 27)            \
+    X(FOGENABLE, 28)                   \
+    X(SPECULARENABLE, 29)              \
+    X(FOGCOLOR, 34)                    \
+    X(FOGTABLEMODE, 35)                \
+    X(FOGSTART, 36)                    \
+    X(FOGEND, 37)                      \
+    X(FOGDENSITY, 38)                  \
+    X(RANGEFOGENABLE, 48)              \
+    X(STENCILENABLE, 52)               \
+    X(STENCILFAIL, 53)                 \
+    X(STENCILZFAIL, 54)                \
+    X(STENCILPASS, 55)                 \
+    X(STENCILFUNC, 56)                 \
+    X(STENCILREF, 57)                  \
+    X(STENCILMASK, 58)                 \
+    X(STENCILWRITEMASK, 59)            \
+    X(TEXTUREFACTOR, 60)               \
+    X(WRAP0, 128)                      \
+    X(WRAP1, 129)                      \
+    X(WRAP2, 130)                      \
+    X(WRAP3, 131)                      \
+    X(WRAP4, 132)                      \
+    X(WRAP5, 133)                      \
+    X(WRAP6, 134)                      \
+    X(WRAP7, 135)                      \
+    X(CLIPPING, 136)                   \
+    X(LIGHTING, 137)                   \
+    X(AMBIENT, 139)                    \
+    X(FOGVERTEXMODE, 140)              \
+    X(COLORVERTEX, 141)                \
+    X(LOCALVIEWER, 142)                \
+    X(NORMALIZENORMALS, 143)           \
+    X(DIFFUSEMATERIALSOURCE, 145)      \
+    X(SPECULARMATERIALSOURCE, 146)     \
+    X(AMBIENTMATERIALSOURCE, 147)      \
+    X(EMISSIVEMATERIALSOURCE, 148)     \
+    X(VERTEXBLEND, 151)                \
+    X(CLIPPLANEENABLE, 152)            \
+    X(POINTSIZE, 154)                  \
+    X(POINTSIZE_MIN, 155)              \
+    X(POINTSPRITEENABLE, 156)          \
+    X(POINTSCALEENABLE, 157)           \
+    X(POINTSCALE_A, 158)               \
+    X(POINTSCALE_B, 159)               \
+    X(POINTSCALE_C, 160)               \
+    X(MULTISAMPLEANTIALIAS, 161)       \
+    X(MULTISAMPLEMASK, 162)            \
+    X(PATCHEDGESTYLE, 163)             \
+    X(DEBUGMONITORTOKEN, 165)          \
+    X(POINTSIZE_MAX, 166)              \
+    X(INDEXEDVERTEXBLENDENABLE, 167)   \
+    X(COLORWRITEENABLE, 168)           \
+    X(TWEENFACTOR, 170)                \
+    X(BLENDOP, 171)                    \
+    X(POSITIONDEGREE, 172)             \
+    X(NORMALDEGREE, 173)               \
+    X(SCISSORTESTENABLE, 174)          \
+    X(SLOPESCALEDEPTHBIAS, 175)        \
+    X(ANTIALIASEDLINEENABLE, 176)      \
+    X(MINTESSELLATIONLEVEL, 178)       \
+    X(MAXTESSELLATIONLEVEL, 179)       \
+    X(ADAPTIVETESS_X, 180)             \
+    X(ADAPTIVETESS_Y, 181)             \
+    X(ADAPTIVETESS_Z, 182)             \
+    X(ADAPTIVETESS_W, 183)             \
     X(ENABLEADAPTIVETESSELLATION, 184) \
-    X(TWOSIDEDSTENCILMODE, 185) \
-    X(CCW_STENCILFAIL, 186) \
-    X(CCW_STENCILZFAIL, 187) \
-    X(CCW_STENCILPASS, 188) \
-    X(CCW_STENCILFUNC, 189) \
-    X(COLORWRITEENABLE1, 190) \
-    X(COLORWRITEENABLE2, 191) \
-    X(COLORWRITEENABLE3, 192) \
-    X(BLENDFACTOR, 193) \
-    X(SRGBWRITEENABLE, 194) \
-    X(DEPTHBIAS, 195) \
-    X(WRAP8, 198) \
-    X(WRAP9, 199) \
-    X(WRAP10, 200) \
-    X(WRAP11, 201) \
-    X(WRAP12, 202) \
-    X(WRAP13, 203) \
-    X(WRAP14, 204) \
-    X(WRAP15, 205) \
-    X(SEPARATEALPHABLENDENABLE, 206) \
-    X(SRCBLENDALPHA, 207) \
-    X(DESTBLENDALPHA, 208) \
+    X(TWOSIDEDSTENCILMODE, 185)        \
+    X(CCW_STENCILFAIL, 186)            \
+    X(CCW_STENCILZFAIL, 187)           \
+    X(CCW_STENCILPASS, 188)            \
+    X(CCW_STENCILFUNC, 189)            \
+    X(COLORWRITEENABLE1, 190)          \
+    X(COLORWRITEENABLE2, 191)          \
+    X(COLORWRITEENABLE3, 192)          \
+    X(BLENDFACTOR, 193)                \
+    X(SRGBWRITEENABLE, 194)            \
+    X(DEPTHBIAS, 195)                  \
+    X(WRAP8, 198)                      \
+    X(WRAP9, 199)                      \
+    X(WRAP10, 200)                     \
+    X(WRAP11, 201)                     \
+    X(WRAP12, 202)                     \
+    X(WRAP13, 203)                     \
+    X(WRAP14, 204)                     \
+    X(WRAP15, 205)                     \
+    X(SEPARATEALPHABLENDENABLE, 206)   \
+    X(SRCBLENDALPHA, 207)              \
+    X(DESTBLENDALPHA, 208)             \
     X(BLENDOPALPHA, 209)
 
 enum D3DRENDERSTATETYPE {
 #define QM_D3D9_RENDER_STATE_ENUM(name, number) D3DRS_##name = number,
     QM_D3D9_RENDER_STATES(QM_D3D9_RENDER_STATE_ENUM)
 #undef QM_D3D9_RENDER_STATE_ENUM
-    D3DRS_FORCE_DWORD = 0x7fffffff
+        D3DRS_FORCE_DWORD = 0x7fffffff
 };
 #define D3D_RENDER_STATE_COUNT 210
 
@@ -496,10 +497,10 @@ enum D3DTEXTUREOP {
 #define D3DFVF_TEXTUREFORMAT2 0
 #define D3DFVF_TEXTUREFORMAT3 1
 #define D3DFVF_TEXTUREFORMAT4 2
-#define D3DFVF_TEXCOORDSIZE1(set) (D3DFVF_TEXTUREFORMAT1 << ((set) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE1(set) (D3DFVF_TEXTUREFORMAT1 << ((set)*2 + 16))
 #define D3DFVF_TEXCOORDSIZE2(set) (D3DFVF_TEXTUREFORMAT2)
-#define D3DFVF_TEXCOORDSIZE3(set) (D3DFVF_TEXTUREFORMAT3 << ((set) * 2 + 16))
-#define D3DFVF_TEXCOORDSIZE4(set) (D3DFVF_TEXTUREFORMAT4 << ((set) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE3(set) (D3DFVF_TEXTUREFORMAT3 << ((set)*2 + 16))
+#define D3DFVF_TEXCOORDSIZE4(set) (D3DFVF_TEXTUREFORMAT4 << ((set)*2 + 16))
 
 #define D3DMAXUSERCLIPPLANES 32
 #define D3DMAX_LIGHTS 8  // lights the fixed-function emulation evaluates at once
@@ -545,7 +546,8 @@ struct D3DVERTEXELEMENT9 {
     BYTE Usage;
     BYTE UsageIndex;
 };
-#define D3DDECL_END() {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}
+#define D3DDECL_END() \
+    { 0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0 }
 #define MAXD3DDECLLENGTH 64
 
 // ---------------------------------------------------------------------------

@@ -9,4 +9,4 @@
 void Platform_Set_Key_State(int virtual_key, bool held);
 void Platform_Set_Cursor_Pos(int screen_x, int screen_y);
 void Platform_Set_Time(DWORD milliseconds);  // freezes timeGetTime at a value
-void Platform_Release_Time(void);           // back to the real clock
+void Platform_Release_Time(void);            // back to the real clock

@@ -1,8 +1,10 @@
 #include "render/render.h"
 
-const D3DMATERIAL9 Render_Default_Material = {
-    {1.0f, 1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 0.0f},
-    {0.0f, 0.0f, 0.0f, 0.0f}, 0.0f};
+const D3DMATERIAL9 Render_Default_Material = {{1.0f, 1.0f, 1.0f, 1.0f},
+                                              {0.0f, 0.0f, 0.0f, 0.0f},
+                                              {0.0f, 0.0f, 0.0f, 0.0f},
+                                              {0.0f, 0.0f, 0.0f, 0.0f},
+                                              0.0f};
 
 namespace {
 

@@ -42,8 +42,7 @@ void Dump_Scene(FILE* out) {
     std::fprintf(out, "{\n  \"camera\": {\"Pos\": ");
     Write_Vector(out, Main_Scene_Camera.Pos.x, Main_Scene_Camera.Pos.y, Main_Scene_Camera.Pos.z);
     std::fprintf(out, ", \"Look\": ");
-    Write_Vector(out, Main_Scene_Camera.Look.x, Main_Scene_Camera.Look.y,
-                 Main_Scene_Camera.Look.z);
+    Write_Vector(out, Main_Scene_Camera.Look.x, Main_Scene_Camera.Look.y, Main_Scene_Camera.Look.z);
     std::fprintf(out, "},\n  \"objects\": [");
 
     const char* separator = "\n";
@@ -70,7 +69,8 @@ void Dump_Scene(FILE* out) {
         // not hide the ones after it.
         int listed = 0;
         for (int i = 0; i < Scene_Max_Effects; ++i)
-            if (o->Effect_Files[i][0] || o->Effect_Techniques[i][0] || o->Effects[i]) listed = i + 1;
+            if (o->Effect_Files[i][0] || o->Effect_Techniques[i][0] || o->Effects[i])
+                listed = i + 1;
         for (int i = 0; i < listed; ++i) {
             std::fprintf(out, "%s{\"file\": ", i ? ", " : "");
             Write_String(out, o->Effect_Files[i]);
@@ -85,13 +85,14 @@ void Dump_Scene(FILE* out) {
                      o->Mesh ? "true" : "false");
         separator = ",\n";
     }
-    std::fprintf(out, "%s],\n  \"lights\": [", Main_Object_List && Main_Object_List->Next ? "\n  " : "");
+    std::fprintf(out, "%s],\n  \"lights\": [",
+                 Main_Object_List && Main_Object_List->Next ? "\n  " : "");
 
     separator = "\n";
     for (Main_Light_Node* node = Main_Light_List ? Main_Light_List->Next : nullptr; node;
          node = node->Next) {
         const MAIN_CGLight* l = node->Light;
-        const char* type = l->Light.Type == D3DLIGHT_POINT   ? "point"
+        const char* type = l->Light.Type == D3DLIGHT_POINT  ? "point"
                            : l->Light.Type == D3DLIGHT_SPOT ? "spot"
                                                             : "directional";
         std::fprintf(out, "%s    {\"key\": %d, \"Slot\": %u, \"type\": \"%s\", \"position\": ",

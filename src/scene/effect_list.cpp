@@ -5,7 +5,9 @@
 
 namespace {
 
-bool Is(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+bool Is(const char* a, const char* b) {
+    return std::strcmp(a, b) == 0;
+}
 
 }  // namespace
 

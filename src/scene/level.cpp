@@ -12,7 +12,9 @@ void Copy_Text(char* dest, const char* src) {
     std::snprintf(dest, Scene_Text_Size, "%s", src);
 }
 
-bool Is(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+bool Is(const char* a, const char* b) {
+    return std::strcmp(a, b) == 0;
+}
 
 void Load_Named_Texture(IDirect3DDevice9** device, const char* path, IDirect3DTexture9** out) {
     *out = nullptr;
@@ -67,10 +69,8 @@ void Close_Light_Block(IDirect3DDevice9** device, const Main_Level_Entry* entry,
     light->Light.Type = Is(entry->Light_Type, "POINT") ? D3DLIGHT_POINT : D3DLIGHT_SPOT;
     light->Light.Position = {entry->X, entry->Y, entry->Z};
     light->Light.Direction = {entry->Direction_X, entry->Direction_Y, entry->Direction_Z};
-    light->Light.Ambient = {entry->Ambient_R, entry->Ambient_G, entry->Ambient_B,
-                            entry->Ambient_A};
-    light->Light.Diffuse = {entry->Diffuse_R, entry->Diffuse_G, entry->Diffuse_B,
-                            entry->Diffuse_A};
+    light->Light.Ambient = {entry->Ambient_R, entry->Ambient_G, entry->Ambient_B, entry->Ambient_A};
+    light->Light.Diffuse = {entry->Diffuse_R, entry->Diffuse_G, entry->Diffuse_B, entry->Diffuse_A};
     light->Light.Range = entry->Range;
     light->Renderable = entry->Renderable == 1;
 }
@@ -80,7 +80,8 @@ void Close_Light_Block(IDirect3DDevice9** device, const Main_Level_Entry* entry,
 void Level_Texture_Texts(int key, const char* texts[4]) {
     for (int i = 0; i < 4; ++i) {
         std::size_t index = 4 * static_cast<std::size_t>(key - 1) + static_cast<std::size_t>(i);
-        texts[i] = (key >= 1 && index < Texture_Texts.size()) ? Texture_Texts[index].c_str() : "none";
+        texts[i] =
+            (key >= 1 && index < Texture_Texts.size()) ? Texture_Texts[index].c_str() : "none";
     }
 }
 
@@ -134,41 +135,84 @@ int Load_Level(IDirect3DDevice9** device, const char* path, D3DXVECTOR3* camera_
             continue;
         }
         // The camera keys count anywhere, inside or outside a block.
-        if (Is(key, "CameraPosX")) { camera_pos->x = Level_Float(value); continue; }
-        if (Is(key, "CameraPosY")) { camera_pos->y = Level_Float(value); continue; }
-        if (Is(key, "CameraPosZ")) { camera_pos->z = Level_Float(value); continue; }
-        if (Is(key, "CameraLookX")) { camera_look->x = Level_Float(value); continue; }
-        if (Is(key, "CameraLookY")) { camera_look->y = Level_Float(value); continue; }
-        if (Is(key, "CameraLookZ")) { camera_look->z = Level_Float(value); continue; }
+        if (Is(key, "CameraPosX")) {
+            camera_pos->x = Level_Float(value);
+            continue;
+        }
+        if (Is(key, "CameraPosY")) {
+            camera_pos->y = Level_Float(value);
+            continue;
+        }
+        if (Is(key, "CameraPosZ")) {
+            camera_pos->z = Level_Float(value);
+            continue;
+        }
+        if (Is(key, "CameraLookX")) {
+            camera_look->x = Level_Float(value);
+            continue;
+        }
+        if (Is(key, "CameraLookY")) {
+            camera_look->y = Level_Float(value);
+            continue;
+        }
+        if (Is(key, "CameraLookZ")) {
+            camera_look->z = Level_Float(value);
+            continue;
+        }
         if (!in_block) continue;
 
-        if (Is(key, "name")) Copy_Text(entry.Name, value);
-        else if (Is(key, "modelPath")) {}
-        else if (Is(key, "type")) Copy_Text(entry.Type, value);
-        else if (Is(key, "x")) entry.X = Level_Float(value);
-        else if (Is(key, "y")) entry.Y = Level_Float(value);
-        else if (Is(key, "z")) entry.Z = Level_Float(value);
-        else if (Is(key, "alpha")) entry.Alpha = Level_Int(value);
-        else if (Is(key, "shader")) Copy_Text(entry.Shader, value);
-        else if (Is(key, "diffuse_texture")) Copy_Text(entry.Diffuse_Texture, value);
-        else if (Is(key, "reflection_texture")) Copy_Text(entry.Reflection_Texture, value);
-        else if (Is(key, "bump_texture")) Copy_Text(entry.Bump_Texture, value);
-        else if (Is(key, "height_texture")) Copy_Text(entry.Height_Texture, value);
-        else if (Is(key, "light_type")) Copy_Text(entry.Light_Type, value);
-        else if (Is(key, "light_Direction_x")) entry.Direction_X = Level_Float(value);
-        else if (Is(key, "light_Direction_y")) entry.Direction_Y = Level_Float(value);
-        else if (Is(key, "light_Direction_z")) entry.Direction_Z = Level_Float(value);
-        else if (Is(key, "light_Diffuse_rgba") || Is(key, "light_Ambient_rgba")) {}
-        else if (Is(key, "light_Diffuse_r")) entry.Diffuse_R = Level_Float(value);
-        else if (Is(key, "light_Diffuse_g")) entry.Diffuse_G = Level_Float(value);
-        else if (Is(key, "light_Diffuse_b")) entry.Diffuse_B = Level_Float(value);
-        else if (Is(key, "light_Diffuse_a")) entry.Diffuse_A = Level_Float(value);
-        else if (Is(key, "light_Ambient_r")) entry.Ambient_R = Level_Float(value);
-        else if (Is(key, "light_Ambient_g")) entry.Ambient_G = Level_Float(value);
-        else if (Is(key, "light_Ambient_b")) entry.Ambient_B = Level_Float(value);
-        else if (Is(key, "light_Ambient_a")) entry.Ambient_A = Level_Float(value);
-        else if (Is(key, "light_Range")) entry.Range = Level_Float(value);
-        else if (Is(key, "light_renderable")) entry.Renderable = Level_Int(value);
+        if (Is(key, "name"))
+            Copy_Text(entry.Name, value);
+        else if (Is(key, "modelPath")) {
+        } else if (Is(key, "type"))
+            Copy_Text(entry.Type, value);
+        else if (Is(key, "x"))
+            entry.X = Level_Float(value);
+        else if (Is(key, "y"))
+            entry.Y = Level_Float(value);
+        else if (Is(key, "z"))
+            entry.Z = Level_Float(value);
+        else if (Is(key, "alpha"))
+            entry.Alpha = Level_Int(value);
+        else if (Is(key, "shader"))
+            Copy_Text(entry.Shader, value);
+        else if (Is(key, "diffuse_texture"))
+            Copy_Text(entry.Diffuse_Texture, value);
+        else if (Is(key, "reflection_texture"))
+            Copy_Text(entry.Reflection_Texture, value);
+        else if (Is(key, "bump_texture"))
+            Copy_Text(entry.Bump_Texture, value);
+        else if (Is(key, "height_texture"))
+            Copy_Text(entry.Height_Texture, value);
+        else if (Is(key, "light_type"))
+            Copy_Text(entry.Light_Type, value);
+        else if (Is(key, "light_Direction_x"))
+            entry.Direction_X = Level_Float(value);
+        else if (Is(key, "light_Direction_y"))
+            entry.Direction_Y = Level_Float(value);
+        else if (Is(key, "light_Direction_z"))
+            entry.Direction_Z = Level_Float(value);
+        else if (Is(key, "light_Diffuse_rgba") || Is(key, "light_Ambient_rgba")) {
+        } else if (Is(key, "light_Diffuse_r"))
+            entry.Diffuse_R = Level_Float(value);
+        else if (Is(key, "light_Diffuse_g"))
+            entry.Diffuse_G = Level_Float(value);
+        else if (Is(key, "light_Diffuse_b"))
+            entry.Diffuse_B = Level_Float(value);
+        else if (Is(key, "light_Diffuse_a"))
+            entry.Diffuse_A = Level_Float(value);
+        else if (Is(key, "light_Ambient_r"))
+            entry.Ambient_R = Level_Float(value);
+        else if (Is(key, "light_Ambient_g"))
+            entry.Ambient_G = Level_Float(value);
+        else if (Is(key, "light_Ambient_b"))
+            entry.Ambient_B = Level_Float(value);
+        else if (Is(key, "light_Ambient_a"))
+            entry.Ambient_A = Level_Float(value);
+        else if (Is(key, "light_Range"))
+            entry.Range = Level_Float(value);
+        else if (Is(key, "light_renderable"))
+            entry.Renderable = Level_Int(value);
         else if (Is(key, "/object")) {
             if (Is(entry.Type, "static_mesh"))
                 Close_Object_Block(device, &entry, objects, &object_tail);

@@ -48,7 +48,10 @@ MAIN_CGObject::~MAIN_CGObject() {
 }
 
 MAIN_CGLight::MAIN_CGLight(IDirect3DDevice9** device)
-    : Device(device), Marker_Material(), Marker_Mesh(nullptr), Slot(Main_Light_Slots),
+    : Device(device),
+      Marker_Material(),
+      Marker_Mesh(nullptr),
+      Slot(Main_Light_Slots),
       Renderable(true) {
     D3DXMatrixIdentity(&World);
     std::memset(&Light, 0, sizeof Light);

@@ -18,9 +18,9 @@ char Reload_Status[Scene_Text_Size] = "";
 namespace {
 
 HANDLE Watch = nullptr;
-bool Pass_Failed = false;  // a reload of the current pass failed
+bool Pass_Failed = false;                // a reload of the current pass failed
 std::vector<std::string> Pass_Failures;  // the files it failed on, each said once
-std::string Report;        // the pass's lines, printed once its frame is shown
+std::string Report;                      // the pass's lines, printed once its frame is shown
 
 // A path as the watch reports it (UTF-8, '/' separated, below the game folder).
 bool Names(const char* engine_path, const char* changed) {

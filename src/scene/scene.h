@@ -152,7 +152,7 @@ bool Reload_Changes();  // true when something was reloaded or failed to
 // Prints the lines of the last pass (stderr); called once its frame has been
 // presented, so a reader of a line can count on the frame showing it.
 void Reload_Report();
-int Rebuild_Scene();    // the level again, same device and camera, no loading screen
+int Rebuild_Scene();  // the level again, same device and camera, no loading screen
 extern char Reload_Status[Scene_Text_Size];
 
 // Writes the loaded scene as JSON (the --dump-scene option).

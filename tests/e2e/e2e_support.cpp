@@ -94,7 +94,9 @@ bool Send_Close_Request(const char* display_name, const std::string& window_id) 
     return sent != 0;
 }
 
-std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+std::string Utf8(const char8_t* text) {
+    return reinterpret_cast<const char*>(text);
+}
 
 bool Parse_Camera(const std::string& out, float pos[3], float look[3]) {
     std::size_t at = out.find("camera pos (");
@@ -109,8 +111,7 @@ bool Wait_For_Frames(Windowed_Run& run, int frames, int timeout_seconds) {
     const int x = 250, y = 65, width = 120, height = 12;
     std::uint64_t last = 0;
     if (!X11_Region_Hash(run.Display(), run.Window(), x, y, width, height, &last)) return false;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
     int seen = 0;
     while (seen < frames) {
         if (std::chrono::steady_clock::now() > deadline || run.Exited()) return false;

@@ -35,8 +35,9 @@ Camera_Run Drive_Sample(Drive drive) {
     // once when the loop starts; wait for the log line that ends loading.
     bool loaded = false;
     for (int attempt = 0; attempt < 1200 && !loaded; ++attempt) {
-        loaded = folder.Read("StartupLog.txt").find("Начальная геометрия была успешно загружена.") !=
-                 std::string::npos;
+        loaded =
+            folder.Read("StartupLog.txt").find("Начальная геометрия была успешно загружена.") !=
+            std::string::npos;
         if (!loaded) Pause(100);
     }
     EXPECT_TRUE(loaded);

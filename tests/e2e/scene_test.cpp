@@ -12,7 +12,7 @@ int Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-TEST(SampleScene, DumpListsEveryObjectAndLight) {
+TEST(Sample_Scene, DumpListsEveryObjectAndLight) {
     Game_Folder folder(true);
     Process_Result r = Run_Headless(folder, {"--dump-scene"});
     ASSERT_EQ(r.Exit_Code, 0) << r.Err;
@@ -34,7 +34,7 @@ TEST(SampleScene, DumpListsEveryObjectAndLight) {
     EXPECT_TRUE(r.Err.empty()) << r.Err;
 }
 
-TEST(SampleScene, DumpListsEffectsPastAnEntryWithoutPath) {
+TEST(Sample_Scene, DumpListsEffectsPastAnEntryWithoutPath) {
     Game_Folder folder(true);
     // The first entry of the tinted sphere's list loses its path.
     folder.Write("fx/lists/phong_tint.txt",
@@ -48,29 +48,31 @@ TEST(SampleScene, DumpListsEffectsPastAnEntryWithoutPath) {
         << r.Out;
 }
 
-TEST(SampleScene, CheckFindsNoProblem) {
+TEST(Sample_Scene, CheckFindsNoProblem) {
     Game_Folder folder(true);
     Process_Result r = Run_Headless(folder, {"--check"});
     EXPECT_EQ(r.Exit_Code, 0) << r.Out << r.Err;
     EXPECT_NE(r.Out.find("0 problems"), std::string::npos) << r.Out;
 }
 
-TEST(SampleScene, CheckListsEveryProblemAndFails) {
+TEST(Sample_Scene, CheckListsEveryProblemAndFails) {
     Game_Folder folder(true);
     // A model that does not exist and a texture that does not exist.
     std::string level = folder.Read("levels/map_new.txt");
-    level += "\r\n[object]\r\n[name]=models\\missing.x\r\n[diffuse_texture]=textures\\none.png\r\n"
-             "[/object]\r\n";
+    level +=
+        "\r\n[object]\r\n[name]=models\\missing.x\r\n[diffuse_texture]=textures\\none.png\r\n"
+        "[/object]\r\n";
     folder.Write("levels/map_new.txt", level);
     Process_Result r = Run_Headless(folder, {"--check"});
     EXPECT_EQ(r.Exit_Code, 1);
     EXPECT_NE(r.Out.find("game.exe: textures\\none.png"), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find(Utf8(u8"game.exe: не найдена модель: models\\missing.x")), std::string::npos)
+    EXPECT_NE(r.Out.find(Utf8(u8"game.exe: не найдена модель: models\\missing.x")),
+              std::string::npos)
         << r.Out;
     EXPECT_NE(r.Out.find("2 problems"), std::string::npos) << r.Out;
 }
 
-TEST(SampleScene, HeadlessRunShowsTheScene) {
+TEST(Sample_Scene, HeadlessRunShowsTheScene) {
     Game_Folder folder(true);
     std::string shot = folder.Path() + "/scene.png";
     Process_Result r = Run_Headless(folder, {"--frames", "60", "--screenshot", shot}, 300);
@@ -80,7 +82,8 @@ TEST(SampleScene, HeadlessRunShowsTheScene) {
     // The ground fills the lower part of the view: few black pixels there.
     int lit = 0, total = 0;
     for (int y = image.Height / 2; y < image.Height; y += 4)
-        for (int x = 0; x < image.Width; x += 4, ++total) lit += (image.Pixel(x, y) & 0xFFFFFF) != 0;
+        for (int x = 0; x < image.Width; x += 4, ++total)
+            lit += (image.Pixel(x, y) & 0xFFFFFF) != 0;
     EXPECT_GT(lit, total * 9 / 10);
     // Missing content would have stopped at message boxes: none were shown.
     EXPECT_EQ(r.Err.find("game.exe"), std::string::npos) << r.Err;

@@ -40,15 +40,15 @@ void Prepare(const Game_Folder& folder, bool special) {
     fs::remove(fs::path(folder.Path()) / "ini.txt");
     if (!special) return;
     Make_Special(folder, "ini.txt", 1);
-    for (const char* name : {"models/pipe.x", "textures/pipe.png", "fx/lists/pipe.txt",
-                             "fx/pipe.fx"})
+    for (const char* name :
+         {"models/pipe.x", "textures/pipe.png", "fx/lists/pipe.txt", "fx/pipe.fx"})
         Make_Special(folder, name, 0);
-    for (const char* name : {"models/zero.x", "textures/zero.png", "fx/lists/zero.txt",
-                             "fx/zero.fx"})
+    for (const char* name :
+         {"models/zero.x", "textures/zero.png", "fx/lists/zero.txt", "fx/zero.fx"})
         Make_Special(folder, name, 1);
 }
 
-TEST(SpecialFiles, CheckReportsThemAsMissingFiles) {
+TEST(Special_Files, CheckReportsThemAsMissingFiles) {
     Game_Folder special(true), missing(true);
     Prepare(special, true);
     Prepare(missing, false);
@@ -60,14 +60,15 @@ TEST(SpecialFiles, CheckReportsThemAsMissingFiles) {
     EXPECT_EQ(got.Exit_Code, expected.Exit_Code);
     EXPECT_EQ(got.Out, expected.Out);
     for (const char8_t* problem :
-         {u8"game.exe: не найдена модель: models\\pipe.x", u8"game.exe: не найдена модель: models\\zero.x",
-          u8"game.exe: textures\\zero.png", u8"game.exe: textures\\pipe.png",
-          u8"ERROR: fx\\lists\\pipe.txt", u8"ERROR: fx\\lists\\zero.txt",
-          u8"game.exe: fx\\pipe.fx", u8"game.exe: fx\\zero.fx"})
-        EXPECT_NE(got.Out.find(Utf8(problem)), std::string::npos) << Utf8(problem) << "\n" << got.Out;
+         {u8"game.exe: не найдена модель: models\\pipe.x",
+          u8"game.exe: не найдена модель: models\\zero.x", u8"game.exe: textures\\zero.png",
+          u8"game.exe: textures\\pipe.png", u8"ERROR: fx\\lists\\pipe.txt",
+          u8"ERROR: fx\\lists\\zero.txt", u8"game.exe: fx\\pipe.fx", u8"game.exe: fx\\zero.fx"})
+        EXPECT_NE(got.Out.find(Utf8(problem)), std::string::npos) << Utf8(problem) << "\n"
+                                                                  << got.Out;
 }
 
-TEST(SpecialFiles, LevelRunsAsWithoutALevel) {
+TEST(Special_Files, LevelRunsAsWithoutALevel) {
     for (int kind : {0, 1}) {
         Game_Folder folder(true);
         Make_Special(folder, "levels/map_new.txt", kind);

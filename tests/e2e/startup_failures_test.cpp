@@ -8,7 +8,8 @@ namespace {
 
 bool Has_Line(const std::vector<std::string>& lines, const std::string& text) {
     for (const std::string& line : lines)
-        if (line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0)
+        if (line.size() >= text.size() &&
+            line.compare(line.size() - text.size(), text.size(), text) == 0)
             return true;
     return false;
 }
@@ -43,7 +44,8 @@ TEST(Startup_Failures, NoFontsReportTheFontAndRunWithoutTheOverlay) {
 
 TEST(Startup_Failures, EachMissingStartupEffectIsNamedInItsOwnBox) {
     Game_Folder folder(true);
-    for (const char* name : {"fx/shadow/Phong.fx", "fx/shadow/Shadow_Phong.fx", "fx/shadow/postPRocess.fx"})
+    for (const char* name :
+         {"fx/shadow/Phong.fx", "fx/shadow/Shadow_Phong.fx", "fx/shadow/postPRocess.fx"})
         std::filesystem::remove(folder.Path() + "/" + name);
     Process_Result r = Run_Headless(folder, {"--frames", "3"});
     ASSERT_EQ(r.Exit_Code, 0) << r.Err;

@@ -59,7 +59,8 @@ TEST(Startup, IniChoosesTheWindowSize) {
     struct Case {
         const char* ini;
         int width, height;
-    } cases[] = {{"[rezolution]=800x600\r\n", 784, 561}, {"[rezolution]=640x480\r\n", 624, 441},
+    } cases[] = {{"[rezolution]=800x600\r\n", 784, 561},
+                 {"[rezolution]=640x480\r\n", 624, 441},
                  {"[rezolution]=1024x768\r\n", 1008, 729}};
     for (const Case& c : cases) {
         Game_Folder folder(false);
@@ -82,9 +83,11 @@ TEST(Startup, CommandLineOptions) {
     Process_Result version = Run_Headless(folder, {"--version"});
     EXPECT_EQ(version.Exit_Code, 0);
     EXPECT_NE(version.Out.find("0.1.3"), std::string::npos);
-    for (std::vector<std::string> bad :
-         {std::vector<std::string>{"--bogus"}, {"--frames"}, {"--frames", "-3"}, {"--frames", "x"},
-          {"--dir", "/no/such/folder"}}) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--bogus"},
+                                         {"--frames"},
+                                         {"--frames", "-3"},
+                                         {"--frames", "x"},
+                                         {"--dir", "/no/such/folder"}}) {
         Process_Result r = Run_Headless(folder, bad);
         EXPECT_EQ(r.Exit_Code, 2) << bad[0];
         EXPECT_FALSE(r.Err.empty());
@@ -118,7 +121,8 @@ TEST_F(Windowed, TitleAndClientSizeFollowTheSettings) {
     struct Case {
         const char* ini;
         const char* size;
-    } cases[] = {{nullptr, "1008x729"}, {"[rezolution]=800x600\r\n", "784x561"},
+    } cases[] = {{nullptr, "1008x729"},
+                 {"[rezolution]=800x600\r\n", "784x561"},
                  {"[rezolution]=640x480\r\n", "624x441"}};
     for (const Case& c : cases) {
         Game_Folder folder(true);

@@ -60,7 +60,8 @@ const char Texture_Fx[] =
     "  V o; o.Pos = mul(pos, WorldViewProj); o.Uv = uv; return o; }\n"
     "float4 Texture_PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(Surface, uv); }\n"
     "technique standart { pass P { CullMode = None;\n"
-    "  VertexShader = compile vs_2_0 Texture_VS(); PixelShader = compile ps_2_0 Texture_PS(); } }\n";
+    "  VertexShader = compile vs_2_0 Texture_VS(); PixelShader = compile ps_2_0 Texture_PS(); } "
+    "}\n";
 
 std::string List(const char* fx) {
     return std::string("[Effect]\r\n[path]=") + fx + "\r\n[technique]=standart\r\n[/Effect]\r\n";
@@ -179,7 +180,9 @@ const int Coloured_X = 312 - 102, Textured_X = 312 + 102, Square_Y = 220;
 // The overlay's last row, where a failed reload is named.
 const int Status_Y0 = 145, Status_Y1 = 158;
 
-unsigned Rgb(const Png_Image& image, int x, int y) { return image.Pixel(x, y) & 0xFFFFFF; }
+unsigned Rgb(const Png_Image& image, int x, int y) {
+    return image.Pixel(x, y) & 0xFFFFFF;
+}
 
 int Reddish_Status_Pixels(const Png_Image& image) {
     int n = 0;
@@ -205,7 +208,7 @@ TEST(Watch, EffectEditsShowAtOnceAndABrokenEffectKeepsTheOldOne) {
     ASSERT_TRUE(green.Ok()) << run.Err();
     EXPECT_EQ(Rgb(green, Coloured_X, Square_Y), 0x00FF00u);
     EXPECT_EQ(Rgb(green, Textured_X, Square_Y), 0x0000FFu);  // the other object as it was
-#if !defined(__SANITIZE_ADDRESS__)  // sanitized builds draw far slower
+#if !defined(__SANITIZE_ADDRESS__)                           // sanitized builds draw far slower
     EXPECT_LT(took, 1000) << "the edit took " << took << " ms to show";
 #endif
     EXPECT_EQ(Reddish_Status_Pixels(green), 0);
@@ -257,9 +260,9 @@ TEST(Watch, EachSavePatternReloadsOnceAndTexturesFollow) {
 
     Save_By_Rename(folder, "fx/include/watch_colour.fxh", Colour_Fxh("0, 0, 1"));
     ASSERT_TRUE(run.Wait_For("reloaded fx\\colour.fx", 2)) << run.Err();
-    Png_Image red = run.Frame_After(
-        [&] { Save_By_Rename(folder, "textures/watch.bmp", Solid_Bmp(255, 0, 0)); },
-        texture_line, 2);
+    Png_Image red =
+        run.Frame_After([&] { Save_By_Rename(folder, "textures/watch.bmp", Solid_Bmp(255, 0, 0)); },
+                        texture_line, 2);
     ASSERT_TRUE(red.Ok()) << run.Err();
     EXPECT_EQ(Rgb(red, Textured_X, Square_Y), 0xFF0000u);
     EXPECT_EQ(Rgb(red, Coloured_X, Square_Y), 0x0000FFu);
@@ -267,9 +270,9 @@ TEST(Watch, EachSavePatternReloadsOnceAndTexturesFollow) {
     EXPECT_EQ(run.Lines("quillmoor: reload"), 4) << run.Err();  // nothing else reloaded
 
     // A texture that cannot be read leaves the old one.
-    Png_Image kept = run.Frame_After(
-        [&] { Save_In_Place(folder, "textures/watch.bmp", "not an image"); },
-        "quillmoor: reload failed: textures\\watch.bmp", 1);
+    Png_Image kept =
+        run.Frame_After([&] { Save_In_Place(folder, "textures/watch.bmp", "not an image"); },
+                        "quillmoor: reload failed: textures\\watch.bmp", 1);
     ASSERT_TRUE(kept.Ok()) << run.Err();
     EXPECT_EQ(Rgb(kept, Textured_X, Square_Y), 0xFF0000u);
 
@@ -284,9 +287,9 @@ TEST(Watch, ModelAndLevelReplacementsShowAndTheCameraStays) {
     ASSERT_TRUE(run.Wait_For("quillmoor: watching ")) << run.Err();
 
     // The coloured square moves up out of the sampled point.
-    Png_Image moved = run.Frame_After(
-        [&] { Save_By_Rename(folder, "models/coloured.x", Square_X(0, 30, 8)); },
-        "reloaded models\\coloured.x", 1);
+    Png_Image moved =
+        run.Frame_After([&] { Save_By_Rename(folder, "models/coloured.x", Square_X(0, 30, 8)); },
+                        "reloaded models\\coloured.x", 1);
     ASSERT_TRUE(moved.Ok()) << run.Err();
     EXPECT_EQ(Rgb(moved, Coloured_X, Square_Y), 0x000000u);
     EXPECT_EQ(Rgb(moved, Textured_X, Square_Y), 0x0000FFu);
@@ -302,18 +305,18 @@ TEST(Watch, ModelAndLevelReplacementsShowAndTheCameraStays) {
     // scene is rebuilt, the camera stays where it was.
     Save_In_Place(folder, "models/coloured.x", Square_X(0, 0, 8));
     ASSERT_TRUE(run.Wait_For("reloaded models\\coloured.x", 2)) << run.Err();
-    Png_Image rebuilt = run.Frame_After(
-        [&] { Save_In_Place(folder, "levels/map_new.txt", Level(200, false)); },
-        "reloaded the scene: 1 objects, 0 lights", 1);
+    Png_Image rebuilt =
+        run.Frame_After([&] { Save_In_Place(folder, "levels/map_new.txt", Level(200, false)); },
+                        "reloaded the scene: 1 objects, 0 lights", 1);
     ASSERT_TRUE(rebuilt.Ok()) << run.Err();
     EXPECT_EQ(Rgb(rebuilt, Coloured_X, Square_Y), 0xFF0000u);
     EXPECT_EQ(Rgb(rebuilt, Textured_X, Square_Y), 0x000000u);
 
     // An effect list is part of the level: pointing the list at another
     // effect rebuilds the scene as well.
-    Png_Image relisted = run.Frame_After(
-        [&] { Save_In_Place(folder, "fx/lists/colour.txt", List("fx\\white.fx")); },
-        "reloaded the scene: 1 objects, 0 lights", 2);
+    Png_Image relisted =
+        run.Frame_After([&] { Save_In_Place(folder, "fx/lists/colour.txt", List("fx\\white.fx")); },
+                        "reloaded the scene: 1 objects, 0 lights", 2);
     ASSERT_TRUE(relisted.Ok()) << run.Err();
     EXPECT_EQ(Rgb(relisted, Coloured_X, Square_Y), 0xFFFFFFu);
 

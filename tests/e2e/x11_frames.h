@@ -11,5 +11,4 @@ bool X11_Region_Hash(const char* display, const std::string& window_id, int x, i
                      int height, std::uint64_t* hash);
 
 // One pixel of the window as the X server shows it, 0xRRGGBB.
-bool X11_Pixel(const char* display, const std::string& window_id, int x, int y,
-               std::uint32_t* rgb);
+bool X11_Pixel(const char* display, const std::string& window_id, int x, int y, std::uint32_t* rgb);

@@ -14,16 +14,23 @@
 
 namespace {
 
-int Red(std::uint32_t argb) { return (argb >> 16) & 0xFF; }
-int Green(std::uint32_t argb) { return (argb >> 8) & 0xFF; }
-int Blue(std::uint32_t argb) { return argb & 0xFF; }
+int Red(std::uint32_t argb) {
+    return (argb >> 16) & 0xFF;
+}
+int Green(std::uint32_t argb) {
+    return (argb >> 8) & 0xFF;
+}
+int Blue(std::uint32_t argb) {
+    return argb & 0xFF;
+}
 
 // The same quad whose material names a texture of its own.
 std::string Textured_Quad_X(const char* texture);
 
 const char Quad_X[] =
     "xof 0302txt 0032\nMesh Quad {\n 4;\n -10;-10;0;,\n -10;10;0;,\n 10;10;0;,\n 10;-10;0;;\n"
-    " 2;\n 3;0,1,2;,\n 3;0,2,3;;\n MeshNormals {\n  1;\n  0;0;-1;;\n  2;\n  3;0,0,0;,\n  3;0,0,0;;\n }\n"
+    " 2;\n 3;0,1,2;,\n 3;0,2,3;;\n MeshNormals {\n  1;\n  0;0;-1;;\n  2;\n  3;0,0,0;,\n  "
+    "3;0,0,0;;\n }\n"
     " MeshTextureCoords {\n  4;\n  0;1;,\n  0;0;,\n  1;0;,\n  1;1;;\n }\n"
     " MeshMaterialList {\n  1;\n  2;\n  0,\n  0;\n  Material {\n   1;1;1;1;;\n   0;\n   0;0;0;;\n"
     "   0;0;0;;\n  }\n }\n}\n";
@@ -98,8 +105,8 @@ technique twice {
 )";
 
 std::string Bmp(unsigned char r, unsigned char g, unsigned char b) {
-    unsigned char data[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0,
-                              0, 1, 0, 0, 0, 1, 0, 24, 0};
+    unsigned char data[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  40,
+                              0,   0,   0,  1, 0, 0, 0, 1, 0, 0, 0,  1, 0, 24, 0};
     data[54] = b;
     data[55] = g;
     data[56] = r;
@@ -123,15 +130,16 @@ protected:
     // at (x, 0, 0) drawn with the probe technique, plus extra object keys.
     void Load_Scene(const std::string& technique, float x, const std::string& extra_keys = "",
                     const std::string& extra_blocks = "") {
-        dir.Write("fx/list.txt", "[Effect]\n[path]=fx\\probe.fx\n[technique]=" + technique +
-                                     "\n[/Effect]\n");
+        dir.Write("fx/list.txt",
+                  "[Effect]\n[path]=fx\\probe.fx\n[technique]=" + technique + "\n[/Effect]\n");
         dir.Write("levels/map_new.txt",
                   "[CameraPosX]=0\n[CameraPosY]=0\n[CameraPosZ]=-50\n[CameraLookX]=0\n"
                   "[CameraLookY]=0\n[CameraLookZ]=1\n"
                   "[object]\n[type]=point_light\n[x]=4\n[light_Direction_y]=-1\n"
                   "[light_renderable]=0\n[/object]\n"
-                  "[object]\n[name]=quad.x\n[x]=" + std::to_string(x) +
-                      "\n[shader]=fx\\list.txt\n" + extra_keys + "[/object]\n" + extra_blocks);
+                  "[object]\n[name]=quad.x\n[x]=" +
+                      std::to_string(x) + "\n[shader]=fx\\list.txt\n" + extra_keys + "[/object]\n" +
+                      extra_blocks);
         Main_Scene_Camera.Up = D3DXVECTOR3(0, 1, 0);
         Main_Scene_Camera.Right = D3DXVECTOR3(1, 0, 0);
         Main_Scene_Camera.Speed = 0.222f;
@@ -170,9 +178,9 @@ TEST_F(Effect_Binding, WorldInverseTransposeCarriesTheTranslationInItsLastColumn
 TEST_F(Effect_Binding, LightValuesFollowTheFirstLightsDrift) {
     Load_Scene("light", 0);
     std::uint32_t pixel = Draw_At(160, 120);  // one frame: x = 4.005
-    EXPECT_NEAR(Red(pixel), 128, 2);           // LightPosition
-    EXPECT_NEAR(Green(pixel), 128, 2);         // the 104-byte light as a float array
-    EXPECT_EQ(Blue(pixel), 255);               // light direction value: -(D + P).y = 1
+    EXPECT_NEAR(Red(pixel), 128, 2);          // LightPosition
+    EXPECT_NEAR(Green(pixel), 128, 2);        // the 104-byte light as a float array
+    EXPECT_EQ(Blue(pixel), 255);              // light direction value: -(D + P).y = 1
 }
 
 TEST_F(Effect_Binding, LightDirectionIsMinusDirectionPlusPosition) {
@@ -207,20 +215,41 @@ TEST_F(Effect_Binding, EveryStandardParameterNameReceivesItsValue) {
         const char* test;
     };
     const Name names[] = {
-        {"World", 'm', ""}, {"WorldXf", 'm', ""}, {"View", 'm', ""}, {"ViewProjection", 'm', ""},
-        {"Projection", 'm', ""}, {"WorldViewProjection", 'm', ""}, {"WorldViewProj", 'm', ""},
-        {"WorldView", 'm', ""}, {"WorldViewInverse", 'm', ""}, {"WorldITXf", 'm', ""},
-        {"ViewIXf", 'm', ""}, {"g_txEnvMap", 't', ""}, {"Tex0", 't', ""},
-        {"EnvironmentMap", 't', ""}, {"envTexture", 't', ""}, {"MaterialTexture", 't', ""},
-        {"ModelTex", 't', ""}, {"ColorTexture", 't', ""}, {"__Normals_Relief_1_color_tex", 't', ""},
-        {"NormalMapTexture", 't', ""}, {"NormalTexture", 't', ""}, {"GlossTexture", 't', ""},
-        {"HeightTexture", 't', ""}, {"g_vEye", 'v', "abs(g_vEye.w - 0.5) < 0.01"},
-        {"g_CamPos", 'c', "abs(g_CamPos.z + 50) < 0.5"}, {"CameraPos", 'c', "abs(CameraPos.z + 50) < 0.5"},
-        {"g_LightDir", 'c', "abs(g_LightDir.x + 4) < 0.1"}, {"DirFromLight", 'c', "abs(DirFromLight.x + 4) < 0.1"},
-        {"LightDir", 'c', "abs(LightDir.x + 4) < 0.1"}, {"g_vLight", 'c', "abs(g_vLight.x - 4) < 0.1"},
+        {"World", 'm', ""},
+        {"WorldXf", 'm', ""},
+        {"View", 'm', ""},
+        {"ViewProjection", 'm', ""},
+        {"Projection", 'm', ""},
+        {"WorldViewProjection", 'm', ""},
+        {"WorldViewProj", 'm', ""},
+        {"WorldView", 'm', ""},
+        {"WorldViewInverse", 'm', ""},
+        {"WorldITXf", 'm', ""},
+        {"ViewIXf", 'm', ""},
+        {"g_txEnvMap", 't', ""},
+        {"Tex0", 't', ""},
+        {"EnvironmentMap", 't', ""},
+        {"envTexture", 't', ""},
+        {"MaterialTexture", 't', ""},
+        {"ModelTex", 't', ""},
+        {"ColorTexture", 't', ""},
+        {"__Normals_Relief_1_color_tex", 't', ""},
+        {"NormalMapTexture", 't', ""},
+        {"NormalTexture", 't', ""},
+        {"GlossTexture", 't', ""},
+        {"HeightTexture", 't', ""},
+        {"g_vEye", 'v', "abs(g_vEye.w - 0.5) < 0.01"},
+        {"g_CamPos", 'c', "abs(g_CamPos.z + 50) < 0.5"},
+        {"CameraPos", 'c', "abs(CameraPos.z + 50) < 0.5"},
+        {"g_LightDir", 'c', "abs(g_LightDir.x + 4) < 0.1"},
+        {"DirFromLight", 'c', "abs(DirFromLight.x + 4) < 0.1"},
+        {"LightDir", 'c', "abs(LightDir.x + 4) < 0.1"},
+        {"g_vLight", 'c', "abs(g_vLight.x - 4) < 0.1"},
         {"LightPosition", 'c', "abs(LightPosition.x - 4) < 0.1"},
         {"__light0_position", 'c', "abs(__light0_position.x - 4) < 0.1"},
-        {"LIGHT", 'l', ""}, {"DirectionalLight", 'l', ""}, {"PointLight", 'l', ""},
+        {"LIGHT", 'l', ""},
+        {"DirectionalLight", 'l', ""},
+        {"PointLight", 'l', ""},
     };
     ASSERT_EQ(std::size(names), 35u);
     std::string fx =
@@ -252,7 +281,8 @@ TEST_F(Effect_Binding, EveryStandardParameterNameReceivesItsValue) {
             break;
         }
         const std::string t = std::to_string(i);
-        fx += "float4 Check" + t + "(float2 uv : TEXCOORD0) : COLOR { return Verdict(" + test + "); }\n";
+        fx += "float4 Check" + t + "(float2 uv : TEXCOORD0) : COLOR { return Verdict(" + test +
+              "); }\n";
         techniques += "technique t" + t + " { pass P0 { VertexShader = compile vs_3_0 Cover(); " +
                       "PixelShader = compile ps_3_0 Check" + t + "(); } }\n";
     }
@@ -336,8 +366,8 @@ TEST_F(Effect_Binding, ObjectsSharingAnEffectFileCompileItOnce) {
     // What one fresh file of this kind costs.
     dir.Write("fx/variant.fx", std::string(Probe_Fx) + "\nfloat Unique_Variant = 9;\n");
     std::uint64_t start = qm_fx::Shader_Compile_Count();
-    ASSERT_TRUE(SUCCEEDED(D3DXCreateEffectFromFileA(Main_Device, "fx\\variant.fx", nullptr,
-                                                    nullptr, 0, nullptr, &effect, nullptr)));
+    ASSERT_TRUE(SUCCEEDED(D3DXCreateEffectFromFileA(Main_Device, "fx\\variant.fx", nullptr, nullptr,
+                                                    0, nullptr, &effect, nullptr)));
     effect->Release();
     std::uint64_t one_file = qm_fx::Shader_Compile_Count() - start;
     EXPECT_GT(one_file, 0u);

@@ -108,8 +108,8 @@ TEST_F(Input, MovingDownTiltsDownAndPitchComesBeforeYaw) {
     Place_Cursor(190, 130);
     Mouse_Look();
     EXPECT_NEAR(Main_Scene_Camera.Look.y, -std::sin(10 * 0.017453292), 1e-5);
-    EXPECT_NEAR(std::atan2(Main_Scene_Camera.Look.x, Main_Scene_Camera.Look.z),
-                30 * 0.017453292, 1e-5);
+    EXPECT_NEAR(std::atan2(Main_Scene_Camera.Look.x, Main_Scene_Camera.Look.z), 30 * 0.017453292,
+                1e-5);
 }
 
 TEST_F(Input, WalkingKeysJoinedByOrMoveOnce) {
@@ -168,7 +168,7 @@ TEST_F(Input, ZeroFrameTimeMovesNothing) {
     EXPECT_FLOAT_EQ(Main_Scene_Camera.Pos.z, 25.0f);
 }
 
-TEST(FrameRate, FirstFrameShowsOneAndSixteenMillisecondFramesShowSixtyThree) {
+TEST(Frame_Rate, FirstFrameShowsOneAndSixteenMillisecondFramesShowSixtyThree) {
     Stat_Previous_Time = 0;
     Stat_Accum_Time = 0;
     Stat_Frame_Count = 0;

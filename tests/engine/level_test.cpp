@@ -43,7 +43,9 @@ TEST_F(Level, BigLevelsKeepEveryKeyInFileOrder) {
         text.append("[object]\n[name]=m").append(number).append(".x\n[x]=").append(number);
         text.append("\n[/object]\n");
         if (i % 1000 == 0)
-            text.append("[object]\n[type]=point_light\n[x]=").append(number).append("\n[/object]\n");
+            text.append("[object]\n[type]=point_light\n[x]=")
+                .append(number)
+                .append("\n[/object]\n");
     }
     ASSERT_EQ(Load(text), 0);
     ASSERT_EQ(Main_Object_Count, count);
@@ -88,11 +90,12 @@ TEST_F(Level, ObjectsGetKeysInFileOrderWithTheirValues) {
 }
 
 TEST_F(Level, BlanksVanishBeforeParsing) {
-    Load("[object]\n"
-         "    [alpha] = 150\n"        // indented, blanks around the separator
-         "[x] 12.5\n"                 // a blank is no separator: '1' becomes it
-         "[name]=my model.x\n"        // blanks inside a value go too
-         "[/object]\n");
+    Load(
+        "[object]\n"
+        "    [alpha] = 150\n"  // indented, blanks around the separator
+        "[x] 12.5\n"           // a blank is no separator: '1' becomes it
+        "[name]=my model.x\n"  // blanks inside a value go too
+        "[/object]\n");
     MAIN_CGObject* o = Object_At(1);
     EXPECT_EQ(o->Alpha, 150);
     EXPECT_EQ(o->Position.x, 2.5f);
@@ -100,8 +103,9 @@ TEST_F(Level, BlanksVanishBeforeParsing) {
 }
 
 TEST_F(Level, NumbersReadTheirLongestPrefix) {
-    Load("[object]\n[x]=3.5abc\n[y]=abc\n[z]=-.5e1x\n[alpha]=42.9\n[/object]\n"
-         "[object]\n[x]=0x10\n[y]=inf\n[z]=1e999\n[alpha]=99999999999999\n[/object]\n");
+    Load(
+        "[object]\n[x]=3.5abc\n[y]=abc\n[z]=-.5e1x\n[alpha]=42.9\n[/object]\n"
+        "[object]\n[x]=0x10\n[y]=inf\n[z]=1e999\n[alpha]=99999999999999\n[/object]\n");
     MAIN_CGObject* o = Object_At(1);
     EXPECT_EQ(o->Position.x, 3.5f);
     EXPECT_EQ(o->Position.y, 0.0f);
@@ -116,11 +120,12 @@ TEST_F(Level, NumbersReadTheirLongestPrefix) {
 }
 
 TEST_F(Level, LightsTakeTheirValuesAndDefaults) {
-    Load("[object]\n[type]=point_light\n[x]=10\n[y]=20\n[z]=30\n[light_Diffuse_r]=0.5\n"
-         "[light_Diffuse_rgba]=9\n[light_renderable]=2\n[/object]\n"
-         "[object]\n[type]=point_light\n[light_type]=SPOT\n[light_Direction_y]=-1\n"
-         "[light_Ambient_g]=0.25\n[light_Range]=55\n[/object]\n"
-         "[object]\n[type]=point_light\n[light_type]=point\n[/object]\n");
+    Load(
+        "[object]\n[type]=point_light\n[x]=10\n[y]=20\n[z]=30\n[light_Diffuse_r]=0.5\n"
+        "[light_Diffuse_rgba]=9\n[light_renderable]=2\n[/object]\n"
+        "[object]\n[type]=point_light\n[light_type]=SPOT\n[light_Direction_y]=-1\n"
+        "[light_Ambient_g]=0.25\n[light_Range]=55\n[/object]\n"
+        "[object]\n[type]=point_light\n[light_type]=point\n[/object]\n");
     ASSERT_EQ(Main_Light_Count, 3);
     const D3DLIGHT9& a = Light_At(1)->Light;
     EXPECT_EQ(a.Type, D3DLIGHT_POINT);
@@ -151,11 +156,12 @@ TEST_F(Level, OtherTypesCreateNothingButKeysGoOn) {
 }
 
 TEST_F(Level, BlockStatesAndCameraKeys) {
-    Load("[name]=outside.x\n"
-         "[CameraPosZ]=40\n"
-         "[object]\n[name]=a.x\n[object]\n[alpha]=7\n[CameraLookY]=0.75\n[/object]\n"
-         "[/object]\n"
-         "[object]\n[name]=unclosed.x\n");
+    Load(
+        "[name]=outside.x\n"
+        "[CameraPosZ]=40\n"
+        "[object]\n[name]=a.x\n[object]\n[alpha]=7\n[CameraLookY]=0.75\n[/object]\n"
+        "[/object]\n"
+        "[object]\n[name]=unclosed.x\n");
     EXPECT_EQ(Main_Object_Count, 1);
     EXPECT_STREQ(Object_At(1)->Name, "a.x");
     EXPECT_EQ(Object_At(1)->Alpha, 7);  // the second [object] did not reset the block
@@ -200,7 +206,7 @@ TEST_F(Level, EffectListEntriesCarryOverAndDefault) {
     dir.Write("fx/list.txt",
               "comment line\n"
               "[path]=outside.fx\n"
-              "[Effect]\n[path]=fx\\a.fx\n[/Effect]\n"  // no technique: "standart"
+              "[Effect]\n[path]=fx\\a.fx\n[/Effect]\n"             // no technique: "standart"
               "[Effect]\n[technique]=glow\n[Effect]\n[/Effect]\n"  // path carried over
               "[Effect]\n[path]=fx\\c.fx\n[type]=Other\n[/Effect]\n"
               "[Effect]\n[path]=fx\\open.fx\n");
@@ -241,7 +247,8 @@ TEST_F(Level, EmptyEffectListGivesNoEffects) {
 
 TEST_F(Level, MoreThanTwentyEffectsKeepsTwentyAndSaysSoOnce) {
     std::string list;
-    for (int i = 0; i < 25; ++i) list += "[Effect]\n[path]=fx\\e" + std::to_string(i) + ".fx\n[/Effect]\n";
+    for (int i = 0; i < 25; ++i)
+        list += "[Effect]\n[path]=fx\\e" + std::to_string(i) + ".fx\n[/Effect]\n";
     dir.Write("fx/many.txt", list);
     Load("[object]\n[shader]=fx\\many.txt\n[/object]\n");
     EXPECT_EQ(Object_At(1)->Effect_Count, 20);

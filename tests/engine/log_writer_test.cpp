@@ -15,9 +15,11 @@ namespace {
 // Numbers without leading zeros: "0" or a digit 1-9 followed by digits.
 const char Number[] = "(0|[1-9][0-9]*)";
 
-std::string Bytes(const char* text) { return std::string(text); }
+std::string Bytes(const char* text) {
+    return std::string(text);
+}
 
-TEST(LogWriter, OpenWritesTheThreeLineHeaderWithCrLf) {
+TEST(Log_Writer, OpenWritesTheThreeLineHeaderWithCrLf) {
     Temp_Dir dir;
     Main_Log_Writer log("StartupLog.txt");
     log.Set_Directory(dir.Path().c_str());
@@ -28,20 +30,20 @@ TEST(LogWriter, OpenWritesTheThreeLineHeaderWithCrLf) {
     ASSERT_EQ(lines.size(), 3u) << text;
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 
-    EXPECT_EQ(lines[0], "[Quillmoor]" + std::string(33, '/') + Bytes("[Файл лога]") +
-                            std::string(37, '/'));
+    EXPECT_EQ(lines[0],
+              "[Quillmoor]" + std::string(33, '/') + Bytes("[Файл лога]") + std::string(37, '/'));
     // The header texts are Windows-1251 bytes: "Лог" is CB EE E3.
     EXPECT_EQ(lines[1].substr(0, 3), "\xCB\xEE\xE3");
     std::regex stamp(Bytes("Лог открыт: ") + "\\|DATE=" + Number + "-" + Number +
-                     "-[0-9]{4}\\| \\|TIME=" + Number + ":" + Number + ":" + Number + ":" +
-                     Number + "\\| \\(GMT\\+0\\)");
+                     "-[0-9]{4}\\| \\|TIME=" + Number + ":" + Number + ":" + Number + ":" + Number +
+                     "\\| \\(GMT\\+0\\)");
     EXPECT_TRUE(std::regex_match(lines[1], stamp)) << lines[1];
     EXPECT_EQ(lines[2], std::string(90, '/'));
     EXPECT_LE(std::string(log.Open_Stamp).size(), 45u);
     EXPECT_EQ(std::string(log.Full_Path), dir.Path() + "\\StartupLog.txt");
 }
 
-TEST(LogWriter, WriteLineAppendsAStampedLine) {
+TEST(Log_Writer, WriteLineAppendsAStampedLine) {
     Temp_Dir dir;
     Main_Log_Writer log("GraphicLog.txt");
     log.Set_Directory(dir.Path().c_str());
@@ -58,7 +60,7 @@ TEST(LogWriter, WriteLineAppendsAStampedLine) {
     EXPECT_LE(std::string(log.Line_Stamp).size(), 16u);
 }
 
-TEST(LogWriter, OpenTruncatesAnEarlierLog) {
+TEST(Log_Writer, OpenTruncatesAnEarlierLog) {
     Temp_Dir dir;
     dir.Write("StartupLog.txt", "old content that must go\r\n");
     Main_Log_Writer log("StartupLog.txt");
@@ -68,7 +70,7 @@ TEST(LogWriter, OpenTruncatesAnEarlierLog) {
     EXPECT_EQ(Split_Crlf_Lines(dir.Read("StartupLog.txt")).size(), 3u);
 }
 
-TEST(LogWriter, WriteBeforeOpenFailsAndWritesNothing) {
+TEST(Log_Writer, WriteBeforeOpenFailsAndWritesNothing) {
     Temp_Dir dir;
     Main_Log_Writer log("StartupLog.txt");
     log.Set_Directory(dir.Path().c_str());
@@ -76,7 +78,7 @@ TEST(LogWriter, WriteBeforeOpenFailsAndWritesNothing) {
     EXPECT_FALSE(dir.Exists("StartupLog.txt"));
 }
 
-TEST(LogWriter, MissingDirectoryOpensTrueButLinesAreLost) {
+TEST(Log_Writer, MissingDirectoryOpensTrueButLinesAreLost) {
     Temp_Dir dir;
     Main_Log_Writer log("StartupLog.txt");
     std::string missing = dir.Path() + "/no/such/folder";
@@ -86,7 +88,7 @@ TEST(LogWriter, MissingDirectoryOpensTrueButLinesAreLost) {
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
-TEST(LogWriter, UnwritableFileLosesLinesWithoutStopping) {
+TEST(Log_Writer, UnwritableFileLosesLinesWithoutStopping) {
     Temp_Dir dir;
     // A folder where the file should be: neither create nor append can work.
     std::filesystem::create_directory(dir.Path() + "/StartupLog.txt");
@@ -96,7 +98,7 @@ TEST(LogWriter, UnwritableFileLosesLinesWithoutStopping) {
     EXPECT_FALSE(log.Write_Line("lost"));
 }
 
-TEST(LogWriter, EmptyNameBecomesDefaultAndEmptyDirectoryIsRefused) {
+TEST(Log_Writer, EmptyNameBecomesDefaultAndEmptyDirectoryIsRefused) {
     Main_Log_Writer log("");
     EXPECT_STREQ(log.File_Name, "DefaultLog.txt");
 
@@ -114,7 +116,7 @@ TEST(LogWriter, EmptyNameBecomesDefaultAndEmptyDirectoryIsRefused) {
     EXPECT_FALSE(written_at_root);
 }
 
-TEST(LogWriter, TooLongPathIsRefusedNotCut) {
+TEST(Log_Writer, TooLongPathIsRefusedNotCut) {
     Temp_Dir dir;
     std::string deep = dir.Path() + "/" + std::string(240, 'd');
     std::filesystem::create_directory(deep);

@@ -61,8 +61,9 @@ protected:
 TEST_F(Engine_Reload, MaterialTexturesFollowTheirFileAndBadOnesStay) {
     dir.Write("a.x", Textured_Quad_X(5, "tex.bmp"));
     dir.Write("tex.bmp", Solid_Bmp(255, 0, 0));
-    dir.Write("levels/map_new.txt", "[object]\n[name]=a.x\n[/object]\n[object]\n[name]=a.x\n"
-                                    "[x]=20\n[/object]\n");
+    dir.Write("levels/map_new.txt",
+              "[object]\n[name]=a.x\n[/object]\n[object]\n[name]=a.x\n"
+              "[x]=20\n[/object]\n");
     ASSERT_EQ(Build_Scene(), 0);
     ASSERT_EQ(Main_Object_Count, 2);
     ASSERT_EQ(First_Texel(Object_At(1)->Textures[0]), 0xFF0000u);

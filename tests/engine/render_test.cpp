@@ -15,9 +15,15 @@
 
 namespace {
 
-int Red(std::uint32_t argb) { return (argb >> 16) & 0xFF; }
-int Green(std::uint32_t argb) { return (argb >> 8) & 0xFF; }
-int Blue(std::uint32_t argb) { return argb & 0xFF; }
+int Red(std::uint32_t argb) {
+    return (argb >> 16) & 0xFF;
+}
+int Green(std::uint32_t argb) {
+    return (argb >> 8) & 0xFF;
+}
+int Blue(std::uint32_t argb) {
+    return argb & 0xFF;
+}
 
 // Lighting is per vertex: the quad's corners (+-10, +-10, 0) see a light at
 // (0, 0, -30) at N.L = 30 / sqrt(1100), and the centre gets what they get.
@@ -25,17 +31,19 @@ const int Corner_Lit = 231;
 
 // A square of side 2*h facing the camera (-z), at z = 0, clockwise from the front.
 std::string Quad_X(float h, const char* diffuse, const char* texture = nullptr) {
-    std::string material = std::string("  Material {\n   ") + diffuse + ";;\n   0.0;\n   0;0;0;;\n   0;0;0;;\n";
+    std::string material =
+        std::string("  Material {\n   ") + diffuse + ";;\n   0.0;\n   0;0;0;;\n   0;0;0;;\n";
     if (texture) material += std::string("   TextureFilename {\n    \"") + texture + "\";\n   }\n";
     material += "  }\n";
     char mesh[1024];
-    std::snprintf(mesh, sizeof mesh,
-                  "xof 0302txt 0032\nMesh Quad {\n 4;\n %g;%g;0;,\n %g;%g;0;,\n %g;%g;0;,\n %g;%g;0;;\n"
-                  " 2;\n 3;0,1,2;,\n 3;0,2,3;;\n MeshNormals {\n  4;\n  0;0;-1;,\n  0;0;-1;,\n"
-                  "  0;0;-1;,\n  0;0;-1;;\n  2;\n  3;0,1,2;,\n  3;0,2,3;;\n }\n"
-                  " MeshTextureCoords {\n  4;\n  0;1;,\n  0;0;,\n  1;0;,\n  1;1;;\n }\n"
-                  " MeshMaterialList {\n  1;\n  2;\n  0,\n  0;\n",
-                  -h, -h, -h, h, h, h, h, -h);
+    std::snprintf(
+        mesh, sizeof mesh,
+        "xof 0302txt 0032\nMesh Quad {\n 4;\n %g;%g;0;,\n %g;%g;0;,\n %g;%g;0;,\n %g;%g;0;;\n"
+        " 2;\n 3;0,1,2;,\n 3;0,2,3;;\n MeshNormals {\n  4;\n  0;0;-1;,\n  0;0;-1;,\n"
+        "  0;0;-1;,\n  0;0;-1;;\n  2;\n  3;0,1,2;,\n  3;0,2,3;;\n }\n"
+        " MeshTextureCoords {\n  4;\n  0;1;,\n  0;0;,\n  1;0;,\n  1;1;;\n }\n"
+        " MeshMaterialList {\n  1;\n  2;\n  0,\n  0;\n",
+        -h, -h, -h, h, h, h, h, -h);
     return std::string(mesh) + material + " }\n}\n";
 }
 
@@ -68,7 +76,8 @@ protected:
     }
 
     MAIN_CGObject* Make_Object(const std::string& file, D3DXVECTOR3 position, int alpha) {
-        if (!Main_Object_List) Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
+        if (!Main_Object_List)
+            Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
         ++Main_Object_Count;
         MAIN_CGObject* object =
             Add_Object(&Main_Object_List, Main_Object_Count, Main_Device_Ref)->Object;
@@ -192,9 +201,9 @@ TEST_F(Engine_Render, EntryFramesFasterThanADisplayShowsAreSkipped) {
 // With the clock standing still only the first entry of the scene gets a
 // frame: it must be exactly the frame of that entry's texts and percentage.
 TEST_F(Engine_Render, SceneBuildingShowsEachEntrysTextAndIntegerPercentage) {
-    ASSERT_TRUE(SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
-                                          OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial",
-                                          &Main_Font)));
+    ASSERT_TRUE(
+        SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial", &Main_Font)));
     dir.Write("quad.x", Quad_X(10, "0.0;1.0;0.0;1.0"));
     const std::string object = "[object]\n[name]=quad.x\n[/object]\n";
     const std::string light = "[object]\n[type]=point_light\n[light_renderable]=0\n[/object]\n";
@@ -244,9 +253,9 @@ TEST_F(Engine_Render, LoadingBarRebuildKeepsOnePairOfBuffers) {
 }
 
 TEST_F(Engine_Render, LoadingTextsInTheirColours) {
-    ASSERT_TRUE(SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
-                                          OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial",
-                                          &Main_Font)));
+    ASSERT_TRUE(
+        SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial", &Main_Font)));
     Build_Loading_Bar(0.0f);
     Draw_Loading_Screen("MMMM", "готово");
     ASSERT_TRUE(td.Capture());
@@ -264,9 +273,9 @@ TEST_F(Engine_Render, LoadingTextsInTheirColours) {
 }
 
 TEST_F(Engine_Render, OverlayRowsSitAtTheirPlacesInTheirColours) {
-    ASSERT_TRUE(SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
-                                          OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial",
-                                          &Main_Font)));
+    ASSERT_TRUE(
+        SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial", &Main_Font)));
     Main_Object_Count = 12;
     Main_Light_Count = 3;
     Main_Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
@@ -286,15 +295,18 @@ TEST_F(Engine_Render, OverlayRowsSitAtTheirPlacesInTheirColours) {
     const struct {
         int y;
         int value_x;  // 0: the row has no value of the value colour
-    } rows[] = {{10, 130}, {20, 130}, {30, 130}, {55, 250}, {65, 250}, {85, 250}, {105, 250}, {125, 0}};
+    } rows[] = {{10, 130}, {20, 130}, {30, 130},  {55, 250},
+                {65, 250}, {85, 250}, {105, 250}, {125, 0}};
     for (const auto& row : rows) {
         // The middle of a text line: clear of the rows above and below.
         const int top = row.y + 3, bottom = row.y + 8;
         EXPECT_GT(count(10, top, 60, bottom, label), 3) << "label of the row at y " << row.y;
         EXPECT_EQ(count(0, top, 10, bottom, label), 0) << "label starts at x 10, row " << row.y;
         if (row.value_x == 0) continue;
-        EXPECT_GT(count(row.value_x, top, row.value_x + 40, bottom, value), 1) << "value at y " << row.y;
-        EXPECT_EQ(count(0, top, row.value_x, bottom, value), 0) << "value starts at " << row.value_x;
+        EXPECT_GT(count(row.value_x, top, row.value_x + 40, bottom, value), 1)
+            << "value at y " << row.y;
+        EXPECT_EQ(count(0, top, row.value_x, bottom, value), 0)
+            << "value starts at " << row.value_x;
     }
     // Nothing below the controls line.
     EXPECT_EQ(count(0, 140, 320, 240, label) + count(0, 140, 320, 240, value), 0);
@@ -324,7 +336,8 @@ TEST_F(Engine_Render, CameraBuildsTheViewAndTheFixedProjection) {
     // stored as floats; look for camera positions where float sums differ.
     int telling = 0;
     for (int i = 1; i <= 200 && telling < 4; ++i) {
-        Main_Scene_Camera.Pos = D3DXVECTOR3(123.457f * float(i), -78.913f * float(i), 1000.1f + float(i));
+        Main_Scene_Camera.Pos =
+            D3DXVECTOR3(123.457f * float(i), -78.913f * float(i), 1000.1f + float(i));
         Main_Scene_Camera.Look = D3DXVECTOR3(-0.1f, -0.1f, 0.5f);
         Main_Scene_Camera.Up = D3DXVECTOR3(0, 1, 0);
         Main_Scene_Camera.Right = D3DXVECTOR3(1, 0, 0);
@@ -434,7 +447,8 @@ TEST_F(Engine_Render, NonRenderableLightDrawsNothingButLights) {
     int lit_outside = 0;
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
-            if (std::abs(x - 160) > 55 || std::abs(y - 120) > 55) lit_outside += (td.Pixel(x, y) & 0xFFFFFF) != 0;
+            if (std::abs(x - 160) > 55 || std::abs(y - 120) > 55)
+                lit_outside += (td.Pixel(x, y) & 0xFFFFFF) != 0;
     EXPECT_EQ(lit_outside, 0);
 }
 
@@ -492,8 +506,8 @@ TEST_F(Engine_Render, AlphaZeroLoadsNoMaterialsAndDrawsWithTheDefault) {
 TEST_F(Engine_Render, TextureLookupOrderAndMessages) {
     // 1x1 BMPs: 24-bit, one pixel (blue, green, red) plus padding.
     auto bmp = [](unsigned char r, unsigned char g, unsigned char b) {
-        unsigned char data[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
-                                  1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};
+        unsigned char data[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  40,
+                                  0,   0,   0,  1, 0, 0, 0, 1, 0, 0, 0,  1, 0, 24, 0};
         data[54] = b;
         data[55] = g;
         data[56] = r;
@@ -522,8 +536,8 @@ TEST_F(Engine_Render, TextureLookupOrderAndMessages) {
 
 TEST_F(Engine_Render, DestroyingAnObjectReleasesItsNamedTextures) {
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_TRUE(SUCCEEDED(Main_Device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8,
-                                                     D3DPOOL_MANAGED, &texture, nullptr)));
+    ASSERT_TRUE(SUCCEEDED(Main_Device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                     &texture, nullptr)));
     texture->AddRef();  // ours, to see what the object does with its own
     MAIN_CGObject* object = new MAIN_CGObject(Main_Device_Ref);
     object->Diffuse_Texture = texture;

@@ -10,12 +10,12 @@ namespace {
 
 IDirect3DDevice9* No_Device = nullptr;
 
-class SceneLists : public ::testing::Test {
+class Scene_Lists : public ::testing::Test {
 protected:
     Scene_Fixture_State state;
 };
 
-TEST_F(SceneLists, AppendKeepsOrderAndLinks) {
+TEST_F(Scene_Lists, AppendKeepsOrderAndLinks) {
     Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
     for (int key = 1; key <= 3; ++key) Add_Object(&Main_Object_List, key, &No_Device);
     EXPECT_EQ(Object_Keys(), (std::vector<int>{0, 1, 2, 3}));
@@ -23,7 +23,7 @@ TEST_F(SceneLists, AppendKeepsOrderAndLinks) {
     EXPECT_EQ(Main_Object_List->Prev, nullptr);
 }
 
-TEST_F(SceneLists, AppendAfterAKeptTailEndsUpLastEvenWhenTheTailMoved) {
+TEST_F(Scene_Lists, AppendAfterAKeptTailEndsUpLastEvenWhenTheTailMoved) {
     Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
     Main_Object_Node* tail = nullptr;
     for (int key = 1; key <= 3; ++key) {
@@ -49,7 +49,7 @@ TEST_F(SceneLists, AppendAfterAKeptTailEndsUpLastEvenWhenTheTailMoved) {
     EXPECT_EQ(light_tail->Prev, Main_Light_List);
 }
 
-TEST_F(SceneLists, RemoveUnlinksAndReportsTheKey) {
+TEST_F(Scene_Lists, RemoveUnlinksAndReportsTheKey) {
     Main_Object_List = new Main_Object_Node{0, nullptr, nullptr, nullptr};
     for (int key = 1; key <= 3; ++key) Add_Object(&Main_Object_List, key, &No_Device);
     EXPECT_EQ(Remove_Object(&Main_Object_List, 2), 2);
@@ -61,12 +61,12 @@ TEST_F(SceneLists, RemoveUnlinksAndReportsTheKey) {
     EXPECT_EQ(Main_Object_List->Next->Next, nullptr);
 }
 
-TEST_F(SceneLists, RemoveFromEmptyListFails) {
+TEST_F(Scene_Lists, RemoveFromEmptyListFails) {
     EXPECT_EQ(Remove_Object(&Main_Object_List, 1), -1);
     EXPECT_EQ(Remove_Light(&Main_Light_List, 1), -1);
 }
 
-TEST_F(SceneLists, FirstAppendToEmptyListBecomesTheHead) {
+TEST_F(Scene_Lists, FirstAppendToEmptyListBecomesTheHead) {
     Add_Light(&Main_Light_List, 5, &No_Device);
     ASSERT_NE(Main_Light_List, nullptr);
     EXPECT_EQ(Main_Light_List->Key, 5);
@@ -74,7 +74,7 @@ TEST_F(SceneLists, FirstAppendToEmptyListBecomesTheHead) {
     EXPECT_EQ(Main_Light_List, nullptr);
 }
 
-TEST_F(SceneLists, LightsTakeSlotsInConstructionOrderAndReachTheDevice) {
+TEST_F(Scene_Lists, LightsTakeSlotsInConstructionOrderAndReachTheDevice) {
     Test_Device td(8, 8);
     ASSERT_TRUE(td.Ok()) << td.Error();
     IDirect3DDevice9* device = td.device;
@@ -104,7 +104,7 @@ TEST_F(SceneLists, LightsTakeSlotsInConstructionOrderAndReachTheDevice) {
     Reset_Scene_Globals();
 }
 
-TEST_F(SceneLists, ObjectStartsEmptyWithIdentityShadowWorld) {
+TEST_F(Scene_Lists, ObjectStartsEmptyWithIdentityShadowWorld) {
     MAIN_CGObject object(&No_Device);
     EXPECT_EQ(object.Mesh, nullptr);
     EXPECT_EQ(object.Materials, nullptr);

@@ -9,7 +9,6 @@ int Capture(const char* text, const char* caption, UINT type) {
     return IDOK;
 }
 
-
 }  // namespace
 
 void Reset_Scene_Globals() {
@@ -42,7 +41,9 @@ Scene_Fixture_State::~Scene_Fixture_State() {
     Reset_Scene_Globals();
 }
 
-const std::vector<Captured_Box>& Scene_Fixture_State::Boxes() const { return Boxes_Seen; }
+const std::vector<Captured_Box>& Scene_Fixture_State::Boxes() const {
+    return Boxes_Seen;
+}
 
 std::vector<int> Object_Keys() {
     std::vector<int> keys;

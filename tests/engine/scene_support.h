@@ -49,4 +49,3 @@ protected:
     Test_Device td{320, 240};
     Temp_Dir dir;
 };
-

@@ -41,7 +41,7 @@ TEST(Settings, EachSizeAndTheSwitch) {
     Expect(Apply("[rezolution]=800x600\n"), 800, 600, 1);
     Expect(Apply("[rezolution]=640x480\n[AAliasing]=false\n"), 640, 480, 0);
     Expect(Apply("[rezolution]=1024x768\r\n[AAliasing]=TRUE\r\n"), 1024, 768, 1);
-    Expect(Apply("[AAliasing]=\n"), 1024, 768, 1);  // an empty value is on
+    Expect(Apply("[AAliasing]=\n"), 1024, 768, 1);           // an empty value is on
     Expect(Apply("[rezolution]=1280x1024\n"), 640, 480, 1);  // unknown size keeps 640x480
 }
 

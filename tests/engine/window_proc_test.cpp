@@ -44,8 +44,7 @@ protected:
             DestroyWindow(Main_Window);
         }
         MSG drain;
-        while (PeekMessageA(&drain, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&drain, nullptr, 0, 0, PM_REMOVE)) {}
         UnregisterClassA(Main_Window_Class, instance);
         Main_Window = nullptr;
     }

@@ -46,7 +46,8 @@ void Check_Lists() {
             Broken("the light list is out of order");
     if (Main_Light_List && key != Main_Light_Count + 1) Broken("the light count is wrong");
     for (const Main_Object_Node* n = Main_Object_List; n; n = n->Next)
-        if (n->Object && (n->Object->Effect_Count < 0 || n->Object->Effect_Count > Scene_Max_Effects))
+        if (n->Object &&
+            (n->Object->Effect_Count < 0 || n->Object->Effect_Count > Scene_Max_Effects))
             Broken("an object holds more effects than it can");
 }
 
@@ -78,7 +79,8 @@ void Read_Level(const std::uint8_t* data, std::size_t size) {
     // the level tests; the texture decoder has a fuzzer of its own.
     IDirect3DDevice9* no_device = nullptr;
     D3DXVECTOR3 position(0.0f, 0.0f, 0.0f), look(0.0f, 0.0f, 1.0f);
-    if (Load_Level(&no_device, "level.txt", &position, &look, &Main_Object_List, &Main_Light_List) < 0)
+    if (Load_Level(&no_device, "level.txt", &position, &look, &Main_Object_List, &Main_Light_List) <
+        0)
         Broken("the level file was written but could not be read");
     Check_Lists();
     Free_Lists();
@@ -103,7 +105,8 @@ void Read_Settings(const std::uint8_t* data, std::size_t size) {
     int width = 800, height = 600;
     BYTE anti_aliasing = 0;
     Apply_Settings(&width, &height, &anti_aliasing);
-    if (width != 1024 && width != 800 && width != 640) Broken("a window width the settings do not name");
+    if (width != 1024 && width != 800 && width != 640)
+        Broken("a window width the settings do not name");
 }
 
 }  // namespace qm_fuzz

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 
 // The regular files under `folders` whose extension is `extension` (any when
 // empty, compared without case); READMEs are not inputs.
-inline std::vector<fs::path> Files(const std::vector<fs::path>& folders, const std::string& extension) {
+inline std::vector<fs::path> Files(const std::vector<fs::path>& folders,
+                                   const std::string& extension) {
     std::vector<fs::path> out;
     for (const fs::path& folder : folders) {
         std::error_code error;

@@ -51,8 +51,8 @@ void Create_Effect(IDirect3DDevice9* device, const std::uint8_t* data, std::size
     const std::uint64_t worker_failures = qm_fx::Worker_Failure_Count();
     ID3DXEffect* effect = nullptr;
     ID3DXBuffer* errors = nullptr;
-    const HRESULT hr =
-        D3DXCreateEffectFromFileA(device, "fuzz.fx", nullptr, nullptr, 0, nullptr, &effect, &errors);
+    const HRESULT hr = D3DXCreateEffectFromFileA(device, "fuzz.fx", nullptr, nullptr, 0, nullptr,
+                                                 &effect, &errors);
     std::string text;
     if (errors) {
         text.assign(static_cast<const char*>(errors->GetBufferPointer()));
@@ -70,7 +70,8 @@ void Create_Effect(IDirect3DDevice9* device, const std::uint8_t* data, std::size
     const qm_fx::Effect_Desc* desc = qm_fx::Effect_Description(effect);
     if (desc && SUCCEEDED(device->BeginScene())) {
         for (const qm_fx::Technique& technique : desc->techniques) {
-            if (FAILED(effect->SetTechnique(effect->GetTechniqueByName(technique.name.c_str())))) continue;
+            if (FAILED(effect->SetTechnique(effect->GetTechniqueByName(technique.name.c_str()))))
+                continue;
             UINT passes = 0;
             if (FAILED(effect->Begin(&passes, 0))) continue;
             for (UINT p = 0; p < passes; ++p) {
@@ -100,7 +101,8 @@ void Remove_Private_Folder() {
 }  // namespace
 
 void Enter_Private_Folder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillmoor-fuzz-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quillmoor-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data()) || chdir(pattern.c_str()) != 0) {
         std::perror("fuzz: no private folder");
         std::exit(1);

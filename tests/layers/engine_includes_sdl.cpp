@@ -5,4 +5,6 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
-int Layer_Probe() { return SDL_INIT_VIDEO + GL_TEXTURE_2D; }
+int Layer_Probe() {
+    return SDL_INIT_VIDEO + GL_TEXTURE_2D;
+}

@@ -108,7 +108,9 @@ void Running_Process::Terminate() {
     if (pid_ > 0 && !reaped_) kill(pid_, SIGTERM);
 }
 
-std::string Running_Process::Err_So_Far() const { return Slurp(err_path_); }
+std::string Running_Process::Err_So_Far() const {
+    return Slurp(err_path_);
+}
 
 Process_Result Running_Process::Wait(int timeout_seconds) {
     Process_Result result;
@@ -137,8 +139,12 @@ Process_Result Run_Process(const std::vector<std::string>& argv, const Process_O
     return process.Wait(options.Timeout_Seconds);
 }
 
-std::string Quillmoor_Binary() { return QM_BINARY; }
-std::string Source_Dir() { return QM_SOURCE_DIR; }
+std::string Quillmoor_Binary() {
+    return QM_BINARY;
+}
+std::string Source_Dir() {
+    return QM_SOURCE_DIR;
+}
 
 void Copy_Tree(const std::string& from, const std::string& to) {
     fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr int kStartTimeoutMs = 15000;
-constexpr int kStopTimeoutMs = 5000;
+constexpr int k_start_timeout_ms = 15000;
+constexpr int k_stop_timeout_ms = 5000;
 
 long Now_Ms() {
     timespec ts{};
@@ -28,7 +28,7 @@ long Now_Ms() {
 // Waits for the child, escalating to SIGKILL when it ignores SIGTERM.
 void Stop(pid_t pid) {
     kill(pid, SIGTERM);
-    const long deadline = Now_Ms() + kStopTimeoutMs;
+    const long deadline = Now_Ms() + k_stop_timeout_ms;
     while (Now_Ms() < deadline) {
         const pid_t r = waitpid(pid, nullptr, WNOHANG);
         if (r == pid || (r < 0 && errno != EINTR)) {
@@ -59,8 +59,8 @@ Xvfb_Session::Xvfb_Session(int width, int height) {
 
     const std::string fd_text = std::to_string(child_fd);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fd_text, "-screen", "0", screen,
-                                     "-nolisten", "tcp", "-noreset"};
+    std::vector<std::string> args = {"Xvfb", "-displayfd", fd_text, "-screen", "0",
+                                     screen, "-nolisten",  "tcp",   "-noreset"};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -92,7 +92,7 @@ Xvfb_Session::Xvfb_Session(int width, int height) {
 
     // Xvfb writes "N\n" once it accepts connections.
     std::string number;
-    const long deadline = Now_Ms() + kStartTimeoutMs;
+    const long deadline = Now_Ms() + k_start_timeout_ms;
     for (;;) {
         const long left = deadline - Now_Ms();
         if (left <= 0) {

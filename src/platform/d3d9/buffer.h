@@ -52,8 +52,8 @@ private:
 
 class Index_Buffer final : public IDirect3DIndexBuffer9, public Buffer_Storage {
 public:
-    static HRESULT Create(Device* device, UINT length, DWORD usage, D3DFORMAT format,
-                          D3DPOOL pool, IDirect3DIndexBuffer9** out);
+    static HRESULT Create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DIndexBuffer9** out);
 
     ULONG AddRef() override { return Add_Ref(); }
     ULONG Release() override { return Release_Ref(); }

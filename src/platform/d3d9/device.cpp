@@ -121,7 +121,8 @@ HRESULT Device::Init(const D3DPRESENT_PARAMETERS& params) {
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
     if (major * 10 + minor < 45) {
-        std::fprintf(stderr, "d3d9: OpenGL 4.5 is required, the context offers %d.%d\n", major, minor);
+        std::fprintf(stderr, "d3d9: OpenGL 4.5 is required, the context offers %d.%d\n", major,
+                     minor);
         return D3DERR_NOTAVAILABLE;
     }
     if (!epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc"))
@@ -137,10 +138,10 @@ HRESULT Device::Init(const D3DPRESENT_PARAMETERS& params) {
 
     // The back buffer: 4 samples, RGBA8, and the depth format asked for.
     GLenum depth_format = GL_DEPTH_COMPONENT16;
-    if (params.EnableAutoDepthStencil &&
-        (params.AutoDepthStencilFormat == D3DFMT_D24S8 || params.AutoDepthStencilFormat == D3DFMT_D24X8)) {
+    if (params.EnableAutoDepthStencil && (params.AutoDepthStencilFormat == D3DFMT_D24S8 ||
+                                          params.AutoDepthStencilFormat == D3DFMT_D24X8)) {
         depth_format = params.AutoDepthStencilFormat == D3DFMT_D24S8 ? GL_DEPTH24_STENCIL8
-                                                                      : GL_DEPTH_COMPONENT24;
+                                                                     : GL_DEPTH_COMPONENT24;
         has_stencil_ = params.AutoDepthStencilFormat == D3DFMT_D24S8;
         depth_bits_ = 24;
     }
@@ -340,7 +341,9 @@ Device::~Device() {
     d3d_->Release();
 }
 
-ULONG Device::AddRef() { return ++refs_; }
+ULONG Device::AddRef() {
+    return ++refs_;
+}
 
 ULONG Device::Release() {
     if (refs_ == 0) return 0;
@@ -431,13 +434,15 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     glEnable(GL_SCISSOR_TEST);
     dirty_groups_ |= Group_Color_Mask | Group_Depth | Group_Stencil | Group_Scissor;
 
-    const float color[4] = {float((Color >> 16) & 0xFF) / 255.0f, float((Color >> 8) & 0xFF) / 255.0f,
-                            float(Color & 0xFF) / 255.0f, float((Color >> 24) & 0xFF) / 255.0f};
+    const float color[4] = {float((Color >> 16) & 0xFF) / 255.0f,
+                            float((Color >> 8) & 0xFF) / 255.0f, float(Color & 0xFF) / 255.0f,
+                            float((Color >> 24) & 0xFF) / 255.0f};
     const float depth = std::clamp(std::isnan(Z) ? 1.0f : Z, 0.0f, 1.0f);
     const GLint stencil = GLint(Stencil & 0xFF);
 
     const LONG vx1 = LONG(viewport_.X), vy1 = LONG(viewport_.Y);
-    const LONG vx2 = LONG(viewport_.X + viewport_.Width), vy2 = LONG(viewport_.Y + viewport_.Height);
+    const LONG vx2 = LONG(viewport_.X + viewport_.Width),
+               vy2 = LONG(viewport_.Y + viewport_.Height);
     auto clear_rect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
         x1 = std::max(x1, vx1);
         y1 = std::max(y1, vy1);
@@ -563,7 +568,9 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
 namespace {
 // Sampler numbers of displacement-map and vertex-texture samplers: accepted
 // and ignored, as nothing here samples textures in vertex programs.
-bool Is_Ignored_Sampler(DWORD sampler) { return sampler >= 256 && sampler <= 260; }
+bool Is_Ignored_Sampler(DWORD sampler) {
+    return sampler >= 256 && sampler <= 260;
+}
 }  // namespace
 
 HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
@@ -850,8 +857,8 @@ HRESULT Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocus
     if (!pPresentationParameters || Adapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;
     if (DeviceType != D3DDEVTYPE_HAL && DeviceType != D3DDEVTYPE_REF && DeviceType != D3DDEVTYPE_SW)
         return D3DERR_INVALIDCALL;
-    HRESULT hr = Device::Create(this, hFocusWindow, *pPresentationParameters,
-                                ppReturnedDeviceInterface);
+    HRESULT hr =
+        Device::Create(this, hFocusWindow, *pPresentationParameters, ppReturnedDeviceInterface);
     if (SUCCEEDED(hr)) {
         // As Direct3D does, report the size the back buffer got.
         D3DVIEWPORT9 viewport;

@@ -77,8 +77,8 @@ State_Groups Render_State_Group(DWORD state);
 
 class Device final : public IDirect3DDevice9, public Gl_Device {
 public:
-    static HRESULT Create(Direct3D9* d3d, HWND focus_window,
-                          const D3DPRESENT_PARAMETERS& params, IDirect3DDevice9** out);
+    static HRESULT Create(Direct3D9* d3d, HWND focus_window, const D3DPRESENT_PARAMETERS& params,
+                          IDirect3DDevice9** out);
 
     // IUnknown
     ULONG AddRef() override;
@@ -100,7 +100,8 @@ public:
     HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
     HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
     HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
-    HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+    HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                 DWORD* pValue) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
     HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) override;
@@ -205,7 +206,8 @@ private:
     // D3D state
     std::array<DWORD, k_render_state_count> render_states_{};
     std::array<std::array<DWORD, k_sampler_state_count>, D3D_MAX_SAMPLERS> sampler_states_{};
-    std::array<std::array<DWORD, k_texture_stage_state_count>, k_texture_stage_count> stage_states_{};
+    std::array<std::array<DWORD, k_texture_stage_state_count>, k_texture_stage_count>
+        stage_states_{};
     std::vector<D3DMATRIX> transforms_;
     struct Light_Slot {
         D3DLIGHT9 light{};

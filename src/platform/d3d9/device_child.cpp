@@ -2,7 +2,9 @@
 
 #include "platform/d3d9/device.h"
 
-Device_Child::Device_Child(Device* device) : device_(device) { device_->AddRef(); }
+Device_Child::Device_Child(Device* device) : device_(device) {
+    device_->AddRef();
+}
 
 ULONG Device_Child::Add_Ref() {
     if (refs_++ == 0) device_->AddRef();

@@ -164,12 +164,30 @@ bool Primitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, GLsizei* ve
     std::uint64_t count;
     const std::uint64_t p = primitives;
     switch (type) {
-    case D3DPT_POINTLIST: *mode = GL_POINTS; count = p; break;
-    case D3DPT_LINELIST: *mode = GL_LINES; count = p * 2; break;
-    case D3DPT_LINESTRIP: *mode = GL_LINE_STRIP; count = p + 1; break;
-    case D3DPT_TRIANGLELIST: *mode = GL_TRIANGLES; count = p * 3; break;
-    case D3DPT_TRIANGLESTRIP: *mode = GL_TRIANGLE_STRIP; count = p + 2; break;
-    case D3DPT_TRIANGLEFAN: *mode = GL_TRIANGLE_FAN; count = p + 2; break;
+    case D3DPT_POINTLIST:
+        *mode = GL_POINTS;
+        count = p;
+        break;
+    case D3DPT_LINELIST:
+        *mode = GL_LINES;
+        count = p * 2;
+        break;
+    case D3DPT_LINESTRIP:
+        *mode = GL_LINE_STRIP;
+        count = p + 1;
+        break;
+    case D3DPT_TRIANGLELIST:
+        *mode = GL_TRIANGLES;
+        count = p * 3;
+        break;
+    case D3DPT_TRIANGLESTRIP:
+        *mode = GL_TRIANGLE_STRIP;
+        count = p + 2;
+        break;
+    case D3DPT_TRIANGLEFAN:
+        *mode = GL_TRIANGLE_FAN;
+        count = p + 2;
+        break;
     default: return false;
     }
     if (count > 0x7FFFFFFFull) return false;
@@ -180,24 +198,51 @@ bool Primitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, GLsizei* ve
 void Attribute_Format(BYTE type, GLint* size, GLenum* gl_type, GLboolean* normalized) {
     *normalized = GL_FALSE;
     switch (type) {
-    case D3DDECLTYPE_FLOAT1: *size = 1; *gl_type = GL_FLOAT; break;
-    case D3DDECLTYPE_FLOAT2: *size = 2; *gl_type = GL_FLOAT; break;
-    case D3DDECLTYPE_FLOAT3: *size = 3; *gl_type = GL_FLOAT; break;
+    case D3DDECLTYPE_FLOAT1:
+        *size = 1;
+        *gl_type = GL_FLOAT;
+        break;
+    case D3DDECLTYPE_FLOAT2:
+        *size = 2;
+        *gl_type = GL_FLOAT;
+        break;
+    case D3DDECLTYPE_FLOAT3:
+        *size = 3;
+        *gl_type = GL_FLOAT;
+        break;
     case D3DDECLTYPE_D3DCOLOR:
         // ARGB words: bytes B, G, R, A in memory.
         *size = GL_BGRA;
         *gl_type = GL_UNSIGNED_BYTE;
         *normalized = GL_TRUE;
         break;
-    case D3DDECLTYPE_UBYTE4: *size = 4; *gl_type = GL_UNSIGNED_BYTE; break;
-    case D3DDECLTYPE_SHORT2: *size = 2; *gl_type = GL_SHORT; break;
-    case D3DDECLTYPE_SHORT4: *size = 4; *gl_type = GL_SHORT; break;
-    case D3DDECLTYPE_UBYTE4N: *size = 4; *gl_type = GL_UNSIGNED_BYTE; *normalized = GL_TRUE; break;
-    default: *size = 4; *gl_type = GL_FLOAT; break;
+    case D3DDECLTYPE_UBYTE4:
+        *size = 4;
+        *gl_type = GL_UNSIGNED_BYTE;
+        break;
+    case D3DDECLTYPE_SHORT2:
+        *size = 2;
+        *gl_type = GL_SHORT;
+        break;
+    case D3DDECLTYPE_SHORT4:
+        *size = 4;
+        *gl_type = GL_SHORT;
+        break;
+    case D3DDECLTYPE_UBYTE4N:
+        *size = 4;
+        *gl_type = GL_UNSIGNED_BYTE;
+        *normalized = GL_TRUE;
+        break;
+    default:
+        *size = 4;
+        *gl_type = GL_FLOAT;
+        break;
     }
 }
 
-std::uint8_t Byte(DWORD value) { return std::uint8_t(std::min<DWORD>(value, 255)); }
+std::uint8_t Byte(DWORD value) {
+    return std::uint8_t(std::min<DWORD>(value, 255));
+}
 
 }  // namespace
 
@@ -267,7 +312,10 @@ void Device::Apply_Render_States() {
     }
 
     if (dirty & Group_Depth) {
-        if (rs[D3DRS_ZENABLE] != D3DZB_FALSE) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
+        if (rs[D3DRS_ZENABLE] != D3DZB_FALSE)
+            glEnable(GL_DEPTH_TEST);
+        else
+            glDisable(GL_DEPTH_TEST);
         glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
         glDepthFunc(Compare_Func(rs[D3DRS_ZFUNC]));
     }
@@ -276,8 +324,14 @@ void Device::Apply_Render_States() {
     // engine's D3DCULL_FORCE_DWORD) culls nothing.
     if (dirty & Group_Cull) {
         switch (rs[D3DRS_CULLMODE]) {
-        case D3DCULL_CW: glEnable(GL_CULL_FACE); glCullFace(GL_FRONT); break;
-        case D3DCULL_CCW: glEnable(GL_CULL_FACE); glCullFace(GL_BACK); break;
+        case D3DCULL_CW:
+            glEnable(GL_CULL_FACE);
+            glCullFace(GL_FRONT);
+            break;
+        case D3DCULL_CCW:
+            glEnable(GL_CULL_FACE);
+            glCullFace(GL_BACK);
+            break;
         default: glDisable(GL_CULL_FACE); break;
         }
     }
@@ -296,7 +350,8 @@ void Device::Apply_Render_States() {
         Blend_Factors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
         GLenum op = Blend_Op(rs[D3DRS_BLENDOP]), op_alpha = op;
         if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-            Blend_Factors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &src_alpha, &dst_alpha);
+            Blend_Factors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &src_alpha,
+                          &dst_alpha);
             op_alpha = Blend_Op(rs[D3DRS_BLENDOPALPHA]);
         } else {
             src_alpha = src;
@@ -332,7 +387,8 @@ void Device::Apply_Render_States() {
         } else {
             glStencilFuncSeparate(GL_BACK, Compare_Func(rs[D3DRS_STENCILFUNC]), ref, read_mask);
             glStencilOpSeparate(GL_BACK, Stencil_Op(rs[D3DRS_STENCILFAIL]),
-                                Stencil_Op(rs[D3DRS_STENCILZFAIL]), Stencil_Op(rs[D3DRS_STENCILPASS]));
+                                Stencil_Op(rs[D3DRS_STENCILZFAIL]),
+                                Stencil_Op(rs[D3DRS_STENCILPASS]));
         }
         glStencilMask(write_mask);
     } else if (dirty & Group_Stencil) {
@@ -344,7 +400,10 @@ void Device::Apply_Render_States() {
     if (dirty & Group_Scissor) glDisable(GL_SCISSOR_TEST);
 
     if (dirty & Group_Multisample) {
-        if (rs[D3DRS_MULTISAMPLEANTIALIAS]) glEnable(GL_MULTISAMPLE); else glDisable(GL_MULTISAMPLE);
+        if (rs[D3DRS_MULTISAMPLEANTIALIAS])
+            glEnable(GL_MULTISAMPLE);
+        else
+            glDisable(GL_MULTISAMPLE);
         const DWORD sample_mask = rs[D3DRS_MULTISAMPLEMASK] & 0xF;
         if (sample_mask != 0xF) {
             glEnable(GL_SAMPLE_MASK);
@@ -352,7 +411,10 @@ void Device::Apply_Render_States() {
         } else {
             glDisable(GL_SAMPLE_MASK);
         }
-        if (rs[D3DRS_ANTIALIASEDLINEENABLE]) glEnable(GL_LINE_SMOOTH); else glDisable(GL_LINE_SMOOTH);
+        if (rs[D3DRS_ANTIALIASEDLINEENABLE])
+            glEnable(GL_LINE_SMOOTH);
+        else
+            glDisable(GL_LINE_SMOOTH);
     }
 
     if (dirty & Group_Depth_Bias) {
@@ -383,10 +445,11 @@ void Device::Apply_Render_States() {
 
 GLuint Device::Sampler_For(DWORD stage) {
     const auto& s = sampler_states_[stage];
-    const std::array<DWORD, 10> key = {
-        s[D3DSAMP_ADDRESSU],  s[D3DSAMP_ADDRESSV],  s[D3DSAMP_ADDRESSW],      s[D3DSAMP_BORDERCOLOR],
-        s[D3DSAMP_MAGFILTER], s[D3DSAMP_MINFILTER], s[D3DSAMP_MIPFILTER],     s[D3DSAMP_MIPMAPLODBIAS],
-        s[D3DSAMP_MAXMIPLEVEL], s[D3DSAMP_MAXANISOTROPY]};
+    const std::array<DWORD, 10> key = {s[D3DSAMP_ADDRESSU],    s[D3DSAMP_ADDRESSV],
+                                       s[D3DSAMP_ADDRESSW],    s[D3DSAMP_BORDERCOLOR],
+                                       s[D3DSAMP_MAGFILTER],   s[D3DSAMP_MINFILTER],
+                                       s[D3DSAMP_MIPFILTER],   s[D3DSAMP_MIPMAPLODBIAS],
+                                       s[D3DSAMP_MAXMIPLEVEL], s[D3DSAMP_MAXANISOTROPY]};
     auto found = samplers_.find(key);
     if (found != samplers_.end()) return found->second;
 
@@ -401,7 +464,8 @@ GLuint Device::Sampler_For(DWORD stage) {
 
     const DWORD mag = key[4], min = key[5], mip = key[6];
     // Anisotropic filtering is linear filtering plus the anisotropy limit.
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, mag == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
+                        mag == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR);
     const bool min_linear = min != D3DTEXF_POINT && min != D3DTEXF_NONE;
     GLenum min_filter;
     if (mip == D3DTEXF_NONE)
@@ -584,11 +648,13 @@ void Device::Upload_Ff_Uniforms() {
         Copy4(l.Ambient, out.ambient);
         const D3DVECTOR& p = l.Position;
         for (int c = 0; c < 3; ++c)
-            out.position[c] = p.x * view.m[0][c] + p.y * view.m[1][c] + p.z * view.m[2][c] + view.m[3][c];
+            out.position[c] =
+                p.x * view.m[0][c] + p.y * view.m[1][c] + p.z * view.m[2][c] + view.m[3][c];
         out.position[3] = 1.0f;
         const D3DVECTOR& d = l.Direction;
         float dir[3];
-        for (int c = 0; c < 3; ++c) dir[c] = d.x * view.m[0][c] + d.y * view.m[1][c] + d.z * view.m[2][c];
+        for (int c = 0; c < 3; ++c)
+            dir[c] = d.x * view.m[0][c] + d.y * view.m[1][c] + d.z * view.m[2][c];
         const float length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
         for (int c = 0; c < 3; ++c) out.direction[c] = length > 0.0f ? dir[c] / length : 0.0f;
         out.direction[3] = 0.0f;
@@ -693,8 +759,9 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const Draw_Inp
 
     if (input.indexed) {
         const GLenum index_type = input.index_size == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
-        const GLintptr offset = input.user ? input.user_index_offset
-                                           : GLintptr(input.start_index) * GLintptr(input.index_size);
+        const GLintptr offset = input.user
+                                    ? input.user_index_offset
+                                    : GLintptr(input.start_index) * GLintptr(input.index_size);
         glDrawElementsBaseVertex(mode, count, index_type, reinterpret_cast<const void*>(offset),
                                  input.base_vertex);
     } else {
@@ -703,7 +770,8 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const Draw_Inp
     return D3D_OK;
 }
 
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
+                              UINT PrimitiveCount) {
     GLenum mode;
     GLsizei count;
     if (!Primitive(PrimitiveType, PrimitiveCount, &mode, &count)) return D3DERR_INVALIDCALL;
@@ -712,9 +780,10 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
         for (const D3DVERTEXELEMENT9& e : layout->elements) {
             const Stream_Slot& slot = streams_[e.Stream];
             if (!slot.buffer) return D3DERR_INVALIDCALL;
-            const std::uint64_t end = std::uint64_t(slot.offset) +
-                                      (std::uint64_t(StartVertex) + std::uint64_t(count) - 1) * slot.stride +
-                                      e.Offset + Decl_Type_Size(e.Type);
+            const std::uint64_t end =
+                std::uint64_t(slot.offset) +
+                (std::uint64_t(StartVertex) + std::uint64_t(count) - 1) * slot.stride + e.Offset +
+                Decl_Type_Size(e.Type);
             if (end > slot.buffer->Size()) return D3DERR_INVALIDCALL;
         }
     }
@@ -768,8 +837,9 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
 }
 
 HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex,
-                                       UINT NumVertices, UINT PrimitiveCount, const void* pIndexData,
-                                       D3DFORMAT IndexDataFormat, const void* pVertexStreamZeroData,
+                                       UINT NumVertices, UINT PrimitiveCount,
+                                       const void* pIndexData, D3DFORMAT IndexDataFormat,
+                                       const void* pVertexStreamZeroData,
                                        UINT VertexStreamZeroStride) {
     GLenum mode;
     GLsizei count;
@@ -794,9 +864,8 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
             vertex_bytes > 0 && vertex_bytes <= 0x7FFFFFFF
                 ? up_vertices_.Write(pVertexStreamZeroData, GLsizeiptr(vertex_bytes))
                 : -1;
-        input.user_index_offset = index_bytes <= 0x7FFFFFFF
-                                      ? up_indices_.Write(pIndexData, GLsizeiptr(index_bytes))
-                                      : -1;
+        input.user_index_offset =
+            index_bytes <= 0x7FFFFFFF ? up_indices_.Write(pIndexData, GLsizeiptr(index_bytes)) : -1;
         if (input.user_vertex_offset < 0 || input.user_index_offset < 0) return D3DERR_INVALIDCALL;
         hr = Draw(PrimitiveType, PrimitiveCount, input);
     }

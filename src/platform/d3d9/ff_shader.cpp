@@ -42,7 +42,9 @@ std::string Float_Literal(float value) {
     return text;
 }
 
-std::string Loc(GLuint location) { return "layout(location = " + std::to_string(location) + ") "; }
+std::string Loc(GLuint location) {
+    return "layout(location = " + std::to_string(location) + ") ";
+}
 
 const char* Material_Source(std::uint8_t source, const char* material) {
     switch (source) {
@@ -60,30 +62,43 @@ std::string Light_Source(int i, std::uint8_t kind, bool specular, bool local_vie
     if (kind == Ff_Light_Directional) {
         s += "        L = -" + l + ".direction.xyz;\n";
     } else {
-        s += "        vec3 to_light = " + l + ".position.xyz - P;\n"
+        s += "        vec3 to_light = " + l +
+             ".position.xyz - P;\n"
              "        float d = length(to_light);\n"
              "        L = d > 0.0 ? to_light / d : vec3(0.0);\n"
-             "        if (d > " + l + ".range_falloff_att01.x) {\n"
+             "        if (d > " +
+             l +
+             ".range_falloff_att01.x) {\n"
              "            k = 0.0;\n"
              "        } else {\n"
-             "            float den = " + l + ".range_falloff_att01.z + " + l +
-             ".range_falloff_att01.w * d + " + l + ".att2_cos_theta_cos_phi.x * d * d;\n"
+             "            float den = " +
+             l + ".range_falloff_att01.z + " + l + ".range_falloff_att01.w * d + " + l +
+             ".att2_cos_theta_cos_phi.x * d * d;\n"
              "            k = den > 0.0 ? 1.0 / den : 1.0;\n"
              "        }\n";
         if (kind == Ff_Light_Spot) {
-            s += "        float rho = dot(" + l + ".direction.xyz, -L);\n"
-                 "        float cos_theta = " + l + ".att2_cos_theta_cos_phi.y;\n"
-                 "        float cos_phi = " + l + ".att2_cos_theta_cos_phi.z;\n"
+            s += "        float rho = dot(" + l +
+                 ".direction.xyz, -L);\n"
+                 "        float cos_theta = " +
+                 l +
+                 ".att2_cos_theta_cos_phi.y;\n"
+                 "        float cos_phi = " +
+                 l +
+                 ".att2_cos_theta_cos_phi.z;\n"
                  "        if (rho <= cos_phi) {\n"
                  "            k = 0.0;\n"
                  "        } else if (rho <= cos_theta) {\n"
                  "            float t = (rho - cos_phi) / (cos_theta - cos_phi);\n"
-                 "            k *= pow(t, " + l + ".range_falloff_att01.y);\n"
+                 "            k *= pow(t, " +
+                 l +
+                 ".range_falloff_att01.y);\n"
                  "        }\n";
         }
     }
-    s += "        diffuse += " + l + ".diffuse.rgb * (max(dot(N, L), 0.0) * k);\n"
-         "        ambient += " + l + ".ambient.rgb * k;\n";
+    s += "        diffuse += " + l +
+         ".diffuse.rgb * (max(dot(N, L), 0.0) * k);\n"
+         "        ambient += " +
+         l + ".ambient.rgb * k;\n";
     if (specular) {
         if (local_viewer)
             s += "        vec3 H = normalize(to_eye + L);\n";
@@ -92,7 +107,8 @@ std::string Light_Source(int i, std::uint8_t kind, bool specular, bool local_vie
         s += "        float nh = max(dot(N, H), 0.0);\n"
              "        float power = ff.material_power.x;\n"
              "        float shine = nh > 0.0 ? pow(nh, power) : (power <= 0.0 ? 1.0 : 0.0);\n"
-             "        specular += " + l + ".specular.rgb * (shine * k);\n";
+             "        specular += " +
+             l + ".specular.rgb * (shine * k);\n";
     }
     s += "    }\n";
     return s;
@@ -114,8 +130,12 @@ std::string Arg(std::uint8_t arg, bool alpha) {
     return base + (alpha ? ".a" : ".rgb");
 }
 
-bool Uses_Arg1(std::uint8_t op) { return op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG2; }
-bool Uses_Arg2(std::uint8_t op) { return op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG1; }
+bool Uses_Arg1(std::uint8_t op) {
+    return op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG2;
+}
+bool Uses_Arg2(std::uint8_t op) {
+    return op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG1;
+}
 
 // Expression of one texture-stage operation on colour (rgb) or alpha.
 std::string Stage_Op(std::uint8_t op, std::uint8_t arg1, std::uint8_t arg2, bool alpha,
@@ -134,16 +154,16 @@ std::string Stage_Op(std::uint8_t op, std::uint8_t arg1, std::uint8_t arg2, bool
     case D3DTOP_MODULATE2X: return "(" + a + " * " + b + ") * 2.0";
     case D3DTOP_MODULATE4X: return "(" + a + " * " + b + ") * 4.0";
     case D3DTOP_ADD: return a + " + " + b;
-    case 8: return a + " + " + b + " - 0.5";                  // ADDSIGNED
-    case 9: return "(" + a + " + " + b + " - 0.5) * 2.0";     // ADDSIGNED2X
-    case 10: return a + " - " + b;                            // SUBTRACT
-    case 11: return a + " + " + b + " - " + a + " * " + b;    // ADDSMOOTH
-    case 12: return blend("diffuse.a");                       // BLENDDIFFUSEALPHA
+    case 8: return a + " + " + b + " - 0.5";                    // ADDSIGNED
+    case 9: return "(" + a + " + " + b + " - 0.5) * 2.0";       // ADDSIGNED2X
+    case 10: return a + " - " + b;                              // SUBTRACT
+    case 11: return a + " + " + b + " - " + a + " * " + b;      // ADDSMOOTH
+    case 12: return blend("diffuse.a");                         // BLENDDIFFUSEALPHA
     case 13: return have_texture ? blend("texel.a") : current;  // BLENDTEXTUREALPHA
-    case 14: return blend("ff.texture_factor.a");             // BLENDFACTORALPHA
+    case 14: return blend("ff.texture_factor.a");               // BLENDFACTORALPHA
     case 15: return have_texture ? a + " + " + b + " * (1.0 - texel.a)" : current;  // ...ALPHAPM
-    case 16: return blend("current.a");                       // BLENDCURRENTALPHA
-    default: return current;                                  // DISABLE and the rest
+    case 16: return blend("current.a");  // BLENDCURRENTALPHA
+    default: return current;             // DISABLE and the rest
     }
 }
 
@@ -183,8 +203,10 @@ std::string Ff_Vertex_Source(const Ff_Vertex_Key& key) {
         // Screen pixels, pixel centres on integers as in Direct3D 9; rhw
         // restores w so that interpolation stays perspective-correct.
         s += "    float w = in_position.w != 0.0 ? 1.0 / in_position.w : 1.0;\n"
-             "    vec2 ndc = vec2((in_position.x + 0.5 - ff.viewport.x) / ff.viewport.z * 2.0 - 1.0,\n"
-             "                    1.0 - (in_position.y + " + Float_Literal(0.5f - k_edge_nudge) +
+             "    vec2 ndc = vec2((in_position.x + 0.5 - ff.viewport.x) / ff.viewport.z * 2.0 - "
+             "1.0,\n"
+             "                    1.0 - (in_position.y + " +
+             Float_Literal(0.5f - k_edge_nudge) +
              " - ff.viewport.y) / ff.viewport.w * 2.0);\n"
              "    gl_Position = vec4(ndc * w, in_position.z * w, w);\n";
     } else {
@@ -201,15 +223,20 @@ std::string Ff_Vertex_Source(const Ff_Vertex_Key& key) {
             s += "    vec3 N = vec3(0.0);\n";
         }
         s += "    vec3 to_eye = dot(P, P) > 0.0 ? normalize(-P) : vec3(0.0, 0.0, -1.0);\n";
-        s += std::string("    vec4 Md = ") + Material_Source(key.diffuse_source, "ff.material_diffuse") + ";\n";
-        s += std::string("    vec4 Ma = ") + Material_Source(key.ambient_source, "ff.material_ambient") + ";\n";
-        s += std::string("    vec4 Ms = ") + Material_Source(key.specular_source, "ff.material_specular") + ";\n";
-        s += std::string("    vec4 Me = ") + Material_Source(key.emissive_source, "ff.material_emissive") + ";\n";
+        s += std::string("    vec4 Md = ") +
+             Material_Source(key.diffuse_source, "ff.material_diffuse") + ";\n";
+        s += std::string("    vec4 Ma = ") +
+             Material_Source(key.ambient_source, "ff.material_ambient") + ";\n";
+        s += std::string("    vec4 Ms = ") +
+             Material_Source(key.specular_source, "ff.material_specular") + ";\n";
+        s += std::string("    vec4 Me = ") +
+             Material_Source(key.emissive_source, "ff.material_emissive") + ";\n";
         s += "    vec3 diffuse = vec3(0.0), ambient = vec3(0.0), specular = vec3(0.0);\n";
         for (int i = 0; i < k_ff_lights; ++i)
             if (key.lights[i] != Ff_Light_None)
                 s += Light_Source(i, key.lights[i], key.specular != 0, key.local_viewer != 0);
-        s += "    out_color0 = clamp(vec4(Me.rgb + Ma.rgb * (ff.global_ambient.rgb + ambient) + Md.rgb * diffuse, Md.a), 0.0, 1.0);\n";
+        s += "    out_color0 = clamp(vec4(Me.rgb + Ma.rgb * (ff.global_ambient.rgb + ambient) + "
+             "Md.rgb * diffuse, Md.a), 0.0, 1.0);\n";
         if (key.specular)
             s += "    out_color1 = clamp(vec4(Ms.rgb * specular, Ms.a), 0.0, 1.0);\n";
         else
@@ -245,9 +272,10 @@ std::string Ff_Fragment_Source(const Ff_Fragment_Key& key) {
     const bool have_texture = key.texture != 0;
     std::string color = Stage_Op(key.color_op, key.color_arg1, key.color_arg2, false, have_texture);
     // With the colour operation disabled the whole stage is off, alpha included.
-    std::string alpha = key.color_op == D3DTOP_DISABLE
-                            ? std::string("current.a")
-                            : Stage_Op(key.alpha_op, key.alpha_arg1, key.alpha_arg2, true, have_texture);
+    std::string alpha =
+        key.color_op == D3DTOP_DISABLE
+            ? std::string("current.a")
+            : Stage_Op(key.alpha_op, key.alpha_arg1, key.alpha_arg2, true, have_texture);
     s += "    vec3 color = clamp(" + color + ", 0.0, 1.0);\n";
     s += "    float alpha = clamp(" + alpha + ", 0.0, 1.0);\n";
     if (key.specular_add) s += "    color = min(color + specular.rgb, vec3(1.0));\n";
@@ -260,7 +288,11 @@ std::string Ff_Fragment_Source(const Ff_Fragment_Key& key) {
     // declares their block: a fragment stage without one needs nothing
     // copied when the vertex data of each draw changes.
     const std::size_t at = s.find("%BLOCK%");
-    s.replace(at, 7, (s.find("ff.texture_factor") != std::string::npos || s.find("ff.alpha_ref") != std::string::npos) ? Fragment_Block_Source() : std::string());
+    s.replace(at, 7,
+              (s.find("ff.texture_factor") != std::string::npos ||
+               s.find("ff.alpha_ref") != std::string::npos)
+                  ? Fragment_Block_Source()
+                  : std::string());
     return s;
 }
 
@@ -295,7 +327,8 @@ GLuint Ff_Program_Cache::Vertex_Program(const Ff_Vertex_Key& key) {
     // A failure is not remembered: without a current context every
     // compilation fails, and the next attempt may have one.
     if (!program)
-        std::fprintf(stderr, "d3d9: fixed-function vertex program failed:\n%s\n%s\n", log.c_str(), source.c_str());
+        std::fprintf(stderr, "d3d9: fixed-function vertex program failed:\n%s\n%s\n", log.c_str(),
+                     source.c_str());
     else
         vertex_.emplace(key, program);
     return program;
@@ -308,7 +341,8 @@ GLuint Ff_Program_Cache::Fragment_Program(const Ff_Fragment_Key& key) {
     const std::string source = Ff_Fragment_Source(key);
     GLuint program = Compile_Separable_Program(GL_FRAGMENT_SHADER, source, &log);
     if (!program)
-        std::fprintf(stderr, "d3d9: fixed-function fragment program failed:\n%s\n%s\n", log.c_str(), source.c_str());
+        std::fprintf(stderr, "d3d9: fixed-function fragment program failed:\n%s\n%s\n", log.c_str(),
+                     source.c_str());
     else
         fragment_.emplace(key, program);
     return program;

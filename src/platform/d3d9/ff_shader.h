@@ -24,7 +24,12 @@ inline constexpr int k_ff_lights = D3DMAX_LIGHTS;
 inline constexpr float k_edge_nudge = 1.0f / 128.0f;
 
 // Light slot kinds in a vertex key.
-enum Ff_Light_Kind : std::uint8_t { Ff_Light_None = 0, Ff_Light_Point, Ff_Light_Spot, Ff_Light_Directional };
+enum Ff_Light_Kind : std::uint8_t {
+    Ff_Light_None = 0,
+    Ff_Light_Point,
+    Ff_Light_Spot,
+    Ff_Light_Directional
+};
 
 // Everything the vertex code depends on. Plain bytes so that a key hashes
 // and compares as memory.
@@ -79,11 +84,11 @@ struct Ff_Light_Block {
 };
 
 struct Ff_Uniform_Block {
-    float world_view[16];       // Direct3D row-major, read by GLSL as column-major: M * v = v * M_d3d
+    float world_view[16];  // Direct3D row-major, read by GLSL as column-major: M * v = v * M_d3d
     float world_view_proj[16];
-    float normal_matrix[16];    // inverse transpose of world_view's 3x3
-    float viewport[4];          // x, y, width, height in pixels
-    float pixel_offset[4];      // clip-space half-pixel shift per unit w
+    float normal_matrix[16];  // inverse transpose of world_view's 3x3
+    float viewport[4];        // x, y, width, height in pixels
+    float pixel_offset[4];    // clip-space half-pixel shift per unit w
     float material_diffuse[4];
     float material_ambient[4];
     float material_specular[4];

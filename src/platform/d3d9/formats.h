@@ -14,7 +14,7 @@ struct Format_Info {
     GLenum internal_format;
     GLenum upload_format;  // unused for compressed formats
     GLenum upload_type;
-    GLint swizzle[4];      // r, g, b, a as D3D samples them
+    GLint swizzle[4];  // r, g, b, a as D3D samples them
 };
 
 // The entry for a texture format, or null when the device does not take it.

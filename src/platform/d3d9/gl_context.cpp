@@ -56,8 +56,10 @@ Egl_State& Headless_Egl() {
             s.error = "EGL has no desktop OpenGL";
             return s;
         }
-        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 4,
-                                     EGL_CONTEXT_MINOR_VERSION, 5,
+        const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                     4,
+                                     EGL_CONTEXT_MINOR_VERSION,
+                                     5,
                                      EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                      EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                      EGL_NONE};
@@ -118,7 +120,8 @@ std::unique_ptr<Gl_Context> Gl_Context::Create_On_Window(SDL_Window* window, std
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
     g_current = nullptr;
     if (!sdl_context) {
-        if (error) *error = std::string("cannot create an OpenGL 4.5 core context: ") + SDL_GetError();
+        if (error)
+            *error = std::string("cannot create an OpenGL 4.5 core context: ") + SDL_GetError();
         return nullptr;
     }
     std::unique_ptr<Gl_Context> context(new Gl_Context());
@@ -130,7 +133,9 @@ std::unique_ptr<Gl_Context> Gl_Context::Create_On_Window(SDL_Window* window, std
     return context;
 }
 
-bool Gl_Context::Window_Objects_Alive() { return g_window_contexts > 0; }
+bool Gl_Context::Window_Objects_Alive() {
+    return g_window_contexts > 0;
+}
 
 Gl_Context::~Gl_Context() {
     if (!sdl_context_) {
@@ -145,7 +150,8 @@ Gl_Context::~Gl_Context() {
     if (g_current == this) g_current = nullptr;
     // Nothing may stay current on a window that is about to go away.
     SDL_GL_MakeCurrent(window_, nullptr);
-    if (sdl_context_ != g_share_root) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(sdl_context_));
+    if (sdl_context_ != g_share_root)
+        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(sdl_context_));
     if (--g_window_contexts == 0) {
         SDL_GL_DeleteContext(g_share_root);
         g_share_root = nullptr;

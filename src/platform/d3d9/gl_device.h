@@ -66,10 +66,8 @@ constexpr int Gl_Attribute_Location(BYTE usage, BYTE usage_index) {
         return usage_index < 8 ? int(Gl_Attribute::Texcoord0) + usage_index : -1;
     case D3DDECLUSAGE_TANGENT: return usage_index == 0 ? int(Gl_Attribute::Tangent0) : -1;
     case D3DDECLUSAGE_BINORMAL: return usage_index == 0 ? int(Gl_Attribute::Binormal0) : -1;
-    case D3DDECLUSAGE_BLENDWEIGHT:
-        return usage_index == 0 ? int(Gl_Attribute::Blendweight0) : -1;
-    case D3DDECLUSAGE_BLENDINDICES:
-        return usage_index == 0 ? int(Gl_Attribute::Blendindices0) : -1;
+    case D3DDECLUSAGE_BLENDWEIGHT: return usage_index == 0 ? int(Gl_Attribute::Blendweight0) : -1;
+    case D3DDECLUSAGE_BLENDINDICES: return usage_index == 0 ? int(Gl_Attribute::Blendindices0) : -1;
     default: return -1;
     }
 }
@@ -87,11 +85,11 @@ struct Gl_Attribute_Remap {
 // Varying locations by semantic, between vertex and fragment halves
 // ---------------------------------------------------------------------------
 namespace Gl_Varying {
-inline constexpr GLuint Color0 = 0;      // diffuse (lit)
-inline constexpr GLuint Color1 = 1;      // specular
-inline constexpr GLuint Texcoord0 = 2;   // TEXCOORDn = 2 + n, n = 0..9
+inline constexpr GLuint Color0 = 0;     // diffuse (lit)
+inline constexpr GLuint Color1 = 1;     // specular
+inline constexpr GLuint Texcoord0 = 2;  // TEXCOORDn = 2 + n, n = 0..9
 inline constexpr GLuint Fog = 12;
-inline constexpr GLuint Normal0 = 13;    // NORMALn = 13 + n, n = 0..3
+inline constexpr GLuint Normal0 = 13;  // NORMALn = 13 + n, n = 0..3
 inline constexpr GLuint Tangent0 = 17;
 inline constexpr GLuint Binormal0 = 18;
 inline constexpr GLuint Position1 = 19;  // POSITIONn = 18 + n, n = 1..3 (a position passed on)
@@ -111,7 +109,7 @@ constexpr int Gl_Varying_Location(BYTE usage, BYTE usage_index) {
     case D3DDECLUSAGE_BINORMAL: return usage_index == 0 ? int(Gl_Varying::Binormal0) : -1;
     case D3DDECLUSAGE_POSITION:
         return usage_index >= 1 && usage_index <= 3 ? int(Gl_Varying::Position1) + usage_index - 1
-                                                     : -1;
+                                                    : -1;
     default: return -1;
     }
 }

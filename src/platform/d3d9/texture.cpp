@@ -37,8 +37,8 @@ HRESULT Create_Gl_Storage(Gl_Texture_Data* data) {
 Texture_Storage::Texture_Storage(Device* device, GLenum target, UINT faces)
     : Device_Child(device), data_(std::make_shared<Gl_Texture_Data>(device, target, faces)) {}
 
-HRESULT Texture_Storage::Init(UINT width, UINT height, UINT levels, DWORD usage,
-                              D3DFORMAT format, D3DPOOL pool) {
+HRESULT Texture_Storage::Init(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool) {
     Gl_Texture_Data& d = *data_;
     d.info = Find_Texture_Format(format);
     if (!d.info || width == 0 || height == 0) return D3DERR_INVALIDCALL;
@@ -90,7 +90,8 @@ HRESULT Texture_Storage::Make_Private() {
     const HRESULT hr = Create_Gl_Storage(copy.get());
     if (FAILED(hr)) return hr;
     for (UINT level = 0; level < shared.level_count; ++level) {
-        const Level_Layout layout = Level_Layout_Of(*shared.info, shared.width, shared.height, level);
+        const Level_Layout layout =
+            Level_Layout_Of(*shared.info, shared.width, shared.height, level);
         glCopyImageSubData(shared.name, shared.target, GLint(level), 0, 0, 0, copy->name,
                            copy->target, GLint(level), 0, 0, 0, GLsizei(layout.width),
                            GLsizei(layout.height), GLsizei(shared.faces));
@@ -183,11 +184,11 @@ HRESULT Texture_Storage::Unlock(UINT face, UINT level) {
         const GLsizei size = GLsizei(std::size_t(row_count) * layout.pitch);
         if (d.target == GL_TEXTURE_CUBE_MAP)
             glCompressedTextureSubImage3D(d.name, GLint(level), 0, y, GLint(face),
-                                          GLsizei(layout.width), height, 1,
-                                          info.internal_format, size, rows);
+                                          GLsizei(layout.width), height, 1, info.internal_format,
+                                          size, rows);
         else
-            glCompressedTextureSubImage2D(d.name, GLint(level), 0, y, GLsizei(layout.width),
-                                          height, info.internal_format, size, rows);
+            glCompressedTextureSubImage2D(d.name, GLint(level), 0, y, GLsizei(layout.width), height,
+                                          info.internal_format, size, rows);
     } else {
         if (d.target == GL_TEXTURE_CUBE_MAP)
             glTextureSubImage3D(d.name, GLint(level), 0, GLint(state.first_row), GLint(face),
@@ -241,8 +242,8 @@ HRESULT Texture::GetDevice(IDirect3DDevice9** ppDevice) {
 Cube_Texture::Cube_Texture(Device* device)
     : Texture_Storage(device, GL_TEXTURE_CUBE_MAP, 6), view_(this) {}
 
-HRESULT Cube_Texture::Create(Device* device, UINT edge, UINT levels, DWORD usage,
-                             D3DFORMAT format, D3DPOOL pool, IDirect3DCubeTexture9** out) {
+HRESULT Cube_Texture::Create(Device* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format,
+                             D3DPOOL pool, IDirect3DCubeTexture9** out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     std::unique_ptr<Cube_Texture> texture(new Cube_Texture(device));
@@ -282,12 +283,18 @@ HRESULT Cube_Texture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
     return Unlock(UINT(FaceType), Level);
 }
 
-ULONG Cube_Texture_View::AddRef() { return cube_->AddRef(); }
-ULONG Cube_Texture_View::Release() { return cube_->Release(); }
+ULONG Cube_Texture_View::AddRef() {
+    return cube_->AddRef();
+}
+ULONG Cube_Texture_View::Release() {
+    return cube_->Release();
+}
 HRESULT Cube_Texture_View::GetDevice(IDirect3DDevice9** ppDevice) {
     return cube_->GetDevice(ppDevice);
 }
-DWORD Cube_Texture_View::GetLevelCount() { return cube_->GetLevelCount(); }
+DWORD Cube_Texture_View::GetLevelCount() {
+    return cube_->GetLevelCount();
+}
 HRESULT Cube_Texture_View::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
     return cube_->GetLevelDesc(Level, pDesc);
 }

@@ -19,7 +19,8 @@
 
 class Gl_Texture_Data {
 public:
-    Gl_Texture_Data(Device* device, GLenum target, UINT faces) : device(device), target(target), faces(faces) {}
+    Gl_Texture_Data(Device* device, GLenum target, UINT faces)
+        : device(device), target(target), faces(faces) {}
     ~Gl_Texture_Data();
     Gl_Texture_Data(const Gl_Texture_Data&) = delete;
     Gl_Texture_Data& operator=(const Gl_Texture_Data&) = delete;
@@ -33,7 +34,8 @@ public:
     UINT width = 0, height = 0, level_count = 0;
     DWORD usage = 0;
     D3DPOOL pool = D3DPOOL_MANAGED;
-    std::vector<std::vector<unsigned char>> levels;  // face * level_count + level; empty until locked
+    std::vector<std::vector<unsigned char>>
+        levels;  // face * level_count + level; empty until locked
     // Handed to the D3DX layer, which may give it to more texture objects
     // later: from then on it is never written, a writer gets a copy.
     bool shareable = false;
@@ -109,7 +111,9 @@ public:
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
     DWORD GetLevelCount() override;
     HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
-    HRESULT LockRect(UINT, D3DLOCKED_RECT*, const RECT*, DWORD) override { return D3DERR_INVALIDCALL; }
+    HRESULT LockRect(UINT, D3DLOCKED_RECT*, const RECT*, DWORD) override {
+        return D3DERR_INVALIDCALL;
+    }
     HRESULT UnlockRect(UINT) override { return D3DERR_INVALIDCALL; }
 
 private:

@@ -98,7 +98,11 @@ bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* str
     case D3DFVF_XYZ: add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0); break;
     case D3DFVF_XYZRHW: add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0); break;
     case D3DFVF_XYZW: add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0); break;
-    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
+    case D3DFVF_XYZB1:
+    case D3DFVF_XYZB2:
+    case D3DFVF_XYZB3:
+    case D3DFVF_XYZB4:
+    case D3DFVF_XYZB5:
         add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
         betas = int(position - D3DFVF_XYZRHW) / 2;
         break;
@@ -107,8 +111,7 @@ bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* str
     if (betas > 0) {
         const bool indexed = (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) != 0;
         int weights = indexed ? betas - 1 : std::min(betas, 4);
-        if (weights > 0)
-            add(BYTE(D3DDECLTYPE_FLOAT1 + weights - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
+        if (weights > 0) add(BYTE(D3DDECLTYPE_FLOAT1 + weights - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
         if (indexed)
             add((fvf & D3DFVF_LASTBETA_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_D3DCOLOR,
                 D3DDECLUSAGE_BLENDINDICES, 0);

@@ -15,14 +15,11 @@ namespace {
 class Buffer final : public ID3DXBuffer {
 public:
     Buffer(std::unique_ptr<unsigned char[]> bytes, std::size_t size)
-        : bytes_(std::move(bytes)), size_(size)
-    {
-    }
+        : bytes_(std::move(bytes)), size_(size) {}
 
     ULONG AddRef() override { return ++refs_; }
 
-    ULONG Release() override
-    {
+    ULONG Release() override {
         const ULONG left = --refs_;
         if (left == 0) delete this;
         return left;
@@ -41,8 +38,7 @@ private:
 
 }  // namespace
 
-HRESULT Create_Buffer(const void* data, std::size_t size, ID3DXBuffer** out)
-{
+HRESULT Create_Buffer(const void* data, std::size_t size, ID3DXBuffer** out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     if (size > 0xFFFFFFFFu) return E_OUTOFMEMORY;
@@ -58,13 +54,11 @@ HRESULT Create_Buffer(const void* data, std::size_t size, ID3DXBuffer** out)
     return D3D_OK;
 }
 
-HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer)
-{
+HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer) {
     return Create_Buffer(nullptr, NumBytes, ppBuffer);
 }
 
-HRESULT Read_File_Bytes(const char* path, std::vector<unsigned char>* out)
-{
+HRESULT Read_File_Bytes(const char* path, std::vector<unsigned char>* out) {
     if (!path || !out) return D3DERR_INVALIDCALL;
     out->clear();
     FILE* file = Open_File(path, "rb");
@@ -73,11 +67,11 @@ HRESULT Read_File_Bytes(const char* path, std::vector<unsigned char>* out)
     // the read: a file that keeps growing under us is read as it was when
     // opened. Anything beyond the limit is not a model or texture this engine
     // can use.
-    constexpr std::size_t kLimit = std::size_t{1} << 30;
+    constexpr std::size_t k_limit = std::size_t{1} << 30;
     HRESULT hr = D3D_OK;
     struct stat st {};
     if (fstat(fileno(file), &st) != 0 || st.st_size < 0 ||
-        static_cast<std::uint64_t>(st.st_size) > kLimit) {
+        static_cast<std::uint64_t>(st.st_size) > k_limit) {
         std::fclose(file);
         return D3DXERR_INVALIDDATA;
     }

@@ -21,8 +21,7 @@ constexpr DWORD kCaps2_Cube_Map = 0x200;
 constexpr DWORD kCaps2_All_Faces = 0xFC00;  // +X, -X, +Y, -Y, +Z, -Z
 constexpr DWORD kCaps2_Volume = 0x200000;
 
-DWORD Read_U32(const unsigned char* p)
-{
+DWORD Read_U32(const unsigned char* p) {
     return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
            (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
 }
@@ -41,23 +40,20 @@ struct Channel {
     int shift = 0;
     DWORD max = 0;
 
-    explicit Channel(DWORD m) : mask(m)
-    {
+    explicit Channel(DWORD m) : mask(m) {
         if (mask == 0) return;
         while (((mask >> shift) & 1u) == 0) ++shift;
         max = mask >> shift;
     }
 
-    unsigned char Widen(DWORD pixel, unsigned char absent) const
-    {
+    unsigned char Widen(DWORD pixel, unsigned char absent) const {
         if (max == 0) return absent;
         const std::uint64_t v = (pixel & mask) >> shift;
         return static_cast<unsigned char>((v * 255u + max / 2) / max);
     }
 };
 
-bool Masks_Fit(const Mask_Layout& layout)
-{
+bool Masks_Fit(const Mask_Layout& layout) {
     if (layout.bits != 8 && layout.bits != 16 && layout.bits != 24 && layout.bits != 32) {
         return false;
     }
@@ -71,8 +67,7 @@ bool Masks_Fit(const Mask_Layout& layout)
 
 // The Direct3D format codes some writers store in the four-character code
 // instead of bit masks.
-bool Layout_From_Format_Code(DWORD code, Mask_Layout* layout)
-{
+bool Layout_From_Format_Code(DWORD code, Mask_Layout* layout) {
     Mask_Layout l;
     switch (code) {
     case D3DFMT_R8G8B8: l = {24, 0xFF0000, 0xFF00, 0xFF, 0, false, false}; break;
@@ -94,8 +89,7 @@ bool Layout_From_Format_Code(DWORD code, Mask_Layout* layout)
 }
 
 // Converts one level of a mask layout into A8R8G8B8.
-void Convert_Level(const unsigned char* src, const Mask_Layout& layout, Texture_Level* level)
-{
+void Convert_Level(const unsigned char* src, const Mask_Layout& layout, Texture_Level* level) {
     const Channel r(layout.r), g(layout.g), b(layout.b), a(layout.a);
     const std::size_t pixel_bytes = layout.bits / 8;
     const std::size_t count = static_cast<std::size_t>(level->width) * level->height;
@@ -122,14 +116,12 @@ void Convert_Level(const unsigned char* src, const Mask_Layout& layout, Texture_
 
 }  // namespace
 
-bool Dds_Has_Signature(const unsigned char* data, std::size_t size)
-{
+bool Dds_Has_Signature(const unsigned char* data, std::size_t size) {
     return data && size >= 4 && std::memcmp(data, "DDS ", 4) == 0;
 }
 
 HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* out,
-                   const Texture_Limits& limits)
-{
+                   const Texture_Limits& limits) {
     if (!data || !out) return D3DERR_INVALIDCALL;
     if (!Dds_Has_Signature(data, size) || size < kHeader_Bytes) return D3DXERR_INVALIDDATA;
 

@@ -31,8 +31,7 @@ namespace {
 // ---------------------------------------------------------------------------
 class Name_Table {
 public:
-    void Build(const std::vector<const std::string*>& names)
-    {
+    void Build(const std::vector<const std::string*>& names) {
         std::size_t capacity = 8;
         while (capacity < names.size() * 2) capacity *= 2;
         slots_.assign(capacity, Slot{0, -1});
@@ -49,8 +48,7 @@ public:
         }
     }
 
-    int Find(const char* name) const
-    {
+    int Find(const char* name) const {
         if (!name || slots_.empty()) return -1;
         std::size_t length = 0;
         const std::uint32_t h = Hash(name, &length);
@@ -72,8 +70,7 @@ private:
     };
 
     // FNV-1a.
-    static std::uint32_t Hash(const char* s, std::size_t* length)
-    {
+    static std::uint32_t Hash(const char* s, std::size_t* length) {
         std::uint32_t h = 2166136261u;
         std::size_t n = 0;
         for (; s[n]; ++n) h = (h ^ static_cast<unsigned char>(s[n])) * 16777619u;
@@ -97,9 +94,9 @@ struct Copy_Op {
 struct Stage_Plan {
     std::shared_ptr<const Compiled_Stage> compiled;
     std::vector<Copy_Op> copies;
-    int pixel_offset = -1;  // byte offset of the pixel offset uniform
+    int pixel_offset = -1;                                // byte offset of the pixel offset uniform
     std::vector<std::pair<int, std::uint32_t>> samplers;  // (sampler parameter, stage)
-    std::size_t buffer_slot = 0;  // index of the instance's uniform buffer
+    std::size_t buffer_slot = 0;                          // index of the instance's uniform buffer
 };
 
 struct Pass_Plan {
@@ -141,33 +138,30 @@ struct Effect_Template {
 
 std::uint64_t g_parses = 0;
 
-std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>& Template_Cache()
-{
-    static auto* cache = new std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>();
+std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>& Template_Cache() {
+    static auto* cache =
+        new std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>();
     return *cache;
 }
 
 template <typename T>
-void Add_Unique(std::vector<T>* v, const T& x)
-{
+void Add_Unique(std::vector<T>* v, const T& x) {
     if (std::find(v->begin(), v->end(), x) == v->end()) v->push_back(x);
 }
 
-void Map_Element(const Type_Info& t, std::uint32_t word, const Block_Node& node,
-                 std::uint32_t base, std::vector<Copy_Op>* ops);
+void Map_Element(const Type_Info& t, std::uint32_t word, const Block_Node& node, std::uint32_t base,
+                 std::vector<Copy_Op>* ops);
 
 void Map_Copies(const Type_Info& t, std::uint32_t word, const Block_Node& node, std::uint32_t base,
-                std::vector<Copy_Op>* ops)
-{
-    const std::uint32_t count = std::min(t.elements ? t.elements : 1u,
-                                         node.array_size ? node.array_size : 1u);
+                std::vector<Copy_Op>* ops) {
+    const std::uint32_t count =
+        std::min(t.elements ? t.elements : 1u, node.array_size ? node.array_size : 1u);
     for (std::uint32_t e = 0; e < count; ++e)
         Map_Element(t, word + e * t.Element_Words(), node, base + e * node.array_stride, ops);
 }
 
-void Map_Element(const Type_Info& t, std::uint32_t word, const Block_Node& node,
-                 std::uint32_t base, std::vector<Copy_Op>* ops)
-{
+void Map_Element(const Type_Info& t, std::uint32_t word, const Block_Node& node, std::uint32_t base,
+                 std::vector<Copy_Op>* ops) {
     if (t.cls == Type_Class::Struct) {
         if (node.kind != Block_Node::Kind::Struct) return;
         std::uint32_t w = word;
@@ -190,14 +184,13 @@ void Map_Element(const Type_Info& t, std::uint32_t word, const Block_Node& node,
             }
         return;
     }
-    const std::uint32_t n = std::min<std::uint32_t>(t.cls == Type_Class::Vector ? t.cols : 1,
-                                                    node.components);
+    const std::uint32_t n =
+        std::min<std::uint32_t>(t.cls == Type_Class::Vector ? t.cols : 1, node.components);
     for (std::uint32_t c = 0; c < n; ++c) ops->push_back({word + c, base + c * 4});
 }
 
 bool Plan_Stage(const Effect_Desc& desc, const std::shared_ptr<const Compiled_Stage>& compiled,
-                Stage_Plan* plan, std::size_t* slots)
-{
+                Stage_Plan* plan, std::size_t* slots) {
     plan->compiled = compiled;
     for (const Block_Node& node : compiled->block) {
         if (node.name == kPixel_Offset_Uniform) {
@@ -217,16 +210,14 @@ bool Plan_Stage(const Effect_Desc& desc, const std::shared_ptr<const Compiled_St
     return true;
 }
 
-void Add_Sampler_Saves(const Parameter& sampler, DWORD stage, Save_Set* save)
-{
+void Add_Sampler_Saves(const Parameter& sampler, DWORD stage, Save_Set* save) {
     for (const State_Assignment& sa : sampler.sampler_states)
         if (sa.def->kind == State_Kind::Sampler)
             Add_Unique(&save->sampler, {stage, static_cast<D3DSAMPLERSTATETYPE>(sa.def->id)});
     if (sampler.sampler_sets_texture) Add_Unique(&save->textures, stage);
 }
 
-void Plan_Saves(const Effect_Desc& desc, const Technique& tech, Technique_Plan* plan)
-{
+void Plan_Saves(const Effect_Desc& desc, const Technique& tech, Technique_Plan* plan) {
     Save_Set& save = plan->save;
     for (std::size_t p = 0; p < tech.passes.size(); ++p) {
         for (const State_Assignment& sa : tech.passes[p].states) {
@@ -268,9 +259,8 @@ void Plan_Saves(const Effect_Desc& desc, const Technique& tech, Technique_Plan* 
 }
 
 std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc,
-                                                     std::vector<std::string> files,
-                                                     Diagnostics* diag)
-{
+                                                      std::vector<std::string> files,
+                                                      Diagnostics* diag) {
     auto tpl = std::make_shared<Effect_Template>();
     tpl->desc = std::move(desc);
     tpl->files = std::move(files);
@@ -297,9 +287,11 @@ std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc,
                     for (const Stage_Sampler& ss : shaders[static_cast<std::size_t>(ps)]->samplers)
                         if (ss.stage >= kVertex_Sampler_First_Stage) {
                             const Shader_Compile& psc = d.shaders[static_cast<std::size_t>(ps)];
-                            diag->Error(d.files[psc.file], psc.line,
-                                        "pixel sampler '" + ss.name + "' on stage " + std::to_string(ss.stage) +
-                                            " collides with the vertex shader's samplers (stages 12-15)");
+                            diag->Error(
+                                d.files[psc.file], psc.line,
+                                "pixel sampler '" + ss.name + "' on stage " +
+                                    std::to_string(ss.stage) +
+                                    " collides with the vertex shader's samplers (stages 12-15)");
                             return nullptr;
                         }
                 }
@@ -348,8 +340,7 @@ std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc,
 
 std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::string& path,
                                                      const Macro_Definitions& defines,
-                                                     Diagnostics* diag, bool* unreadable)
-{
+                                                     Diagnostics* diag, bool* unreadable) {
     Token_Stream tokens;
     if (!Preprocess(path, defines, nullptr, &tokens, diag)) {
         *unreadable = tokens.files.empty();
@@ -387,8 +378,7 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
 // ---------------------------------------------------------------------------
 // The effect instance
 // ---------------------------------------------------------------------------
-DWORD To_Dword(Value_Kind kind, const double* v, std::size_t count)
-{
+DWORD To_Dword(Value_Kind kind, const double* v, std::size_t count) {
     switch (kind) {
     case Value_Kind::Float: return std::bit_cast<DWORD>(static_cast<float>(v[0]));
     case Value_Kind::Color:
@@ -407,8 +397,7 @@ DWORD To_Dword(Value_Kind kind, const double* v, std::size_t count)
 class Effect;
 // Our effects are recognised by a registry of live instances, so that a
 // foreign ID3DXEffect is never cast.
-std::unordered_map<const ID3DXEffect*, Effect*>& Live_Effects()
-{
+std::unordered_map<const ID3DXEffect*, Effect*>& Live_Effects() {
     static auto* live = new std::unordered_map<const ID3DXEffect*, Effect*>();
     return *live;
 }
@@ -416,8 +405,7 @@ std::unordered_map<const ID3DXEffect*, Effect*>& Live_Effects()
 class Effect final : public ID3DXEffect {
 public:
     Effect(IDirect3DDevice9* device, Gl_Device* gl, std::shared_ptr<const Effect_Template> tpl)
-        : device_(device), gl_(gl), tpl_(std::move(tpl)), desc_(tpl_->desc)
-    {
+        : device_(device), gl_(gl), tpl_(std::move(tpl)), desc_(tpl_->desc) {
         device_->AddRef();
         storage_ = desc_.defaults;
         textures_.assign(desc_.parameters.size(), nullptr);
@@ -432,29 +420,25 @@ public:
 
     // --- IUnknown ----------------------------------------------------------
     ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
+    ULONG Release() override {
         const ULONG left = --refs_;
         if (left == 0) delete this;
         return left;
     }
 
     // --- handles -------------------------------------------------------------
-    D3DXHANDLE GetTechniqueByName(LPCSTR pName) override
-    {
+    D3DXHANDLE GetTechniqueByName(LPCSTR pName) override {
         const int t = tpl_->technique_names.Find(pName);
         return t < 0 ? nullptr : desc_.techniques[static_cast<std::size_t>(t)].name.c_str();
     }
 
-    D3DXHANDLE GetParameterByName(D3DXHANDLE hParameter, LPCSTR pName) override
-    {
+    D3DXHANDLE GetParameterByName(D3DXHANDLE hParameter, LPCSTR pName) override {
         if (hParameter) return nullptr;  // members of structs are not addressed separately
         const int p = tpl_->parameter_names.Find(pName);
         return p < 0 ? nullptr : desc_.parameters[static_cast<std::size_t>(p)].name.c_str();
     }
 
-    HRESULT SetTechnique(D3DXHANDLE hTechnique) override
-    {
+    HRESULT SetTechnique(D3DXHANDLE hTechnique) override {
         const int t = Technique_Index(hTechnique);
         if (t < 0) return D3DERR_INVALIDCALL;
         if (in_begin_) End();
@@ -462,14 +446,13 @@ public:
         return D3D_OK;
     }
 
-    D3DXHANDLE GetCurrentTechnique() override
-    {
-        return technique_ < 0 ? nullptr : desc_.techniques[static_cast<std::size_t>(technique_)].name.c_str();
+    D3DXHANDLE GetCurrentTechnique() override {
+        return technique_ < 0 ? nullptr
+                              : desc_.techniques[static_cast<std::size_t>(technique_)].name.c_str();
     }
 
     // --- values ----------------------------------------------------------------
-    HRESULT SetValue(D3DXHANDLE h, LPCVOID pData, UINT Bytes) override
-    {
+    HRESULT SetValue(D3DXHANDLE h, LPCVOID pData, UINT Bytes) override {
         const Parameter* p = Numeric_Or_Object(h);
         if (!p || !pData) return D3DERR_INVALIDCALL;
         if (p->type.base == Base_Type::Texture) {
@@ -485,8 +468,7 @@ public:
         return D3D_OK;
     }
 
-    HRESULT GetValue(D3DXHANDLE h, LPVOID pData, UINT Bytes) override
-    {
+    HRESULT GetValue(D3DXHANDLE h, LPVOID pData, UINT Bytes) override {
         const Parameter* p = Numeric_Or_Object(h);
         if (!p || !pData) return D3DERR_INVALIDCALL;
         if (p->type.base == Base_Type::Texture) {
@@ -509,43 +491,39 @@ public:
     }
 
     HRESULT SetBool(D3DXHANDLE h, BOOL b) override { return Set_Scalar(h, b ? 1.0 : 0.0); }
-    HRESULT GetBool(D3DXHANDLE h, BOOL* pb) override
-    {
+    HRESULT GetBool(D3DXHANDLE h, BOOL* pb) override {
         double v;
         if (!pb || Get_Scalar(h, &v) < 0) return D3DERR_INVALIDCALL;
         *pb = v != 0.0;
         return D3D_OK;
     }
     HRESULT SetInt(D3DXHANDLE h, INT n) override { return Set_Scalar(h, n); }
-    HRESULT GetInt(D3DXHANDLE h, INT* pn) override
-    {
+    HRESULT GetInt(D3DXHANDLE h, INT* pn) override {
         double v;
         if (!pn || Get_Scalar(h, &v) < 0) return D3DERR_INVALIDCALL;
         *pn = static_cast<INT>(Value_Word(Base_Type::Int, v));
         return D3D_OK;
     }
     HRESULT SetFloat(D3DXHANDLE h, FLOAT f) override { return Set_Scalar(h, f); }
-    HRESULT GetFloat(D3DXHANDLE h, FLOAT* pf) override
-    {
+    HRESULT GetFloat(D3DXHANDLE h, FLOAT* pf) override {
         double v;
         if (!pf || Get_Scalar(h, &v) < 0) return D3DERR_INVALIDCALL;
         *pf = static_cast<float>(v);
         return D3D_OK;
     }
 
-    HRESULT SetVector(D3DXHANDLE h, const D3DXVECTOR4* pVector) override
-    {
+    HRESULT SetVector(D3DXHANDLE h, const D3DXVECTOR4* pVector) override {
         const Parameter* p = Plain_Numeric(h);
         if (!p || !pVector || p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
         const float v[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
         const std::uint32_t n = std::min<std::uint32_t>(4, p->type.Element_Words());
-        for (std::uint32_t k = 0; k < n; ++k) storage_[p->offset + k] = Value_Word(p->type.base, v[k]);
+        for (std::uint32_t k = 0; k < n; ++k)
+            storage_[p->offset + k] = Value_Word(p->type.base, v[k]);
         ++version_;
         return D3D_OK;
     }
 
-    HRESULT GetVector(D3DXHANDLE h, D3DXVECTOR4* pVector) override
-    {
+    HRESULT GetVector(D3DXHANDLE h, D3DXVECTOR4* pVector) override {
         const Parameter* p = Plain_Numeric(h);
         if (!p || !pVector || p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
         float v[4] = {0, 0, 0, 0};
@@ -560,8 +538,7 @@ public:
     // storage keeps HLSL's logical rows, so M[r][c] lands on HLSL m[r][c]
     // and mul(v, M) in a shader equals D3DXVec4Transform(v, M). A smaller
     // matrix takes the leading rows and columns.
-    HRESULT SetMatrix(D3DXHANDLE h, const D3DXMATRIX* pMatrix) override
-    {
+    HRESULT SetMatrix(D3DXHANDLE h, const D3DXMATRIX* pMatrix) override {
         const Parameter* p = Plain_Numeric(h);
         if (!p || !pMatrix || !p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
         for (std::uint32_t r = 0; r < p->type.rows; ++r)
@@ -572,29 +549,26 @@ public:
         return D3D_OK;
     }
 
-    HRESULT GetMatrix(D3DXHANDLE h, D3DXMATRIX* pMatrix) override
-    {
+    HRESULT GetMatrix(D3DXHANDLE h, D3DXMATRIX* pMatrix) override {
         const Parameter* p = Plain_Numeric(h);
         if (!p || !pMatrix || !p->type.Is_Matrix()) return D3DERR_INVALIDCALL;
         for (std::uint32_t r = 0; r < 4; ++r)
             for (std::uint32_t c = 0; c < 4; ++c)
                 pMatrix->m[r][c] =
                     r < p->type.rows && c < p->type.cols
-                        ? static_cast<float>(Word_Value(p->type.base,
-                                                        storage_[p->offset + r * p->type.cols + c]))
+                        ? static_cast<float>(
+                              Word_Value(p->type.base, storage_[p->offset + r * p->type.cols + c]))
                         : (r == c ? 1.0f : 0.0f);
         return D3D_OK;
     }
 
-    HRESULT SetTexture(D3DXHANDLE h, LPDIRECT3DBASETEXTURE9 pTexture) override
-    {
+    HRESULT SetTexture(D3DXHANDLE h, LPDIRECT3DBASETEXTURE9 pTexture) override {
         const Parameter* p = Numeric_Or_Object(h);
         if (!p || p->type.base != Base_Type::Texture) return D3DERR_INVALIDCALL;
         return Store_Texture(*p, pTexture);
     }
 
-    HRESULT GetTexture(D3DXHANDLE h, LPDIRECT3DBASETEXTURE9* ppTexture) override
-    {
+    HRESULT GetTexture(D3DXHANDLE h, LPDIRECT3DBASETEXTURE9* ppTexture) override {
         const Parameter* p = Numeric_Or_Object(h);
         if (!p || !ppTexture || p->type.base != Base_Type::Texture) return D3DERR_INVALIDCALL;
         *ppTexture = Texture_Of(*p);
@@ -603,8 +577,7 @@ public:
     }
 
     // --- drawing ---------------------------------------------------------------
-    HRESULT Begin(UINT* pPasses, DWORD Flags) override
-    {
+    HRESULT Begin(UINT* pPasses, DWORD Flags) override {
         if (technique_ < 0 || in_begin_) return D3DERR_INVALIDCALL;
         const Technique_Plan& tp = tpl_->techniques[static_cast<std::size_t>(technique_)];
         saved_ = !(Flags & D3DXFX_DONOTSAVESTATE);
@@ -615,8 +588,7 @@ public:
         return D3D_OK;
     }
 
-    HRESULT BeginPass(UINT Pass) override
-    {
+    HRESULT BeginPass(UINT Pass) override {
         if (!in_begin_ || in_pass_) return D3DERR_INVALIDCALL;
         const Technique_Plan& tp = tpl_->techniques[static_cast<std::size_t>(technique_)];
         if (Pass >= tp.passes.size()) return D3DERR_INVALIDCALL;
@@ -626,23 +598,20 @@ public:
         return D3D_OK;
     }
 
-    HRESULT CommitChanges() override
-    {
+    HRESULT CommitChanges() override {
         if (!in_pass_) return D3DERR_INVALIDCALL;
         Apply_Pass(true);
         return D3D_OK;
     }
 
-    HRESULT EndPass() override
-    {
+    HRESULT EndPass() override {
         if (!in_pass_) return D3DERR_INVALIDCALL;
         gl_->Clear_Shader_Override();
         in_pass_ = false;
         return D3D_OK;
     }
 
-    HRESULT End() override
-    {
+    HRESULT End() override {
         if (!in_begin_) return D3DERR_INVALIDCALL;
         if (in_pass_) EndPass();
         if (saved_) Restore(tpl_->techniques[static_cast<std::size_t>(technique_)].save);
@@ -657,8 +626,7 @@ private:
         float offset_x = 0, offset_y = 0;
     };
 
-    ~Effect()
-    {
+    ~Effect() {
         Live_Effects().erase(this);
         if (in_begin_) End();
         for (IDirect3DBaseTexture9*& t : textures_)
@@ -671,30 +639,26 @@ private:
         device_->Release();
     }
 
-    int Technique_Index(D3DXHANDLE h) const
-    {
+    int Technique_Index(D3DXHANDLE h) const {
         if (!h) return -1;
         for (std::size_t t = 0; t < desc_.techniques.size(); ++t)
             if (h == desc_.techniques[t].name.c_str()) return static_cast<int>(t);
         return tpl_->technique_names.Find(h);
     }
 
-    const Parameter* Numeric_Or_Object(D3DXHANDLE h) const
-    {
+    const Parameter* Numeric_Or_Object(D3DXHANDLE h) const {
         const int p = tpl_->parameter_names.Find(h);
         return p < 0 ? nullptr : &desc_.parameters[static_cast<std::size_t>(p)];
     }
 
     // Numeric parameters other than structs.
-    const Parameter* Plain_Numeric(D3DXHANDLE h) const
-    {
+    const Parameter* Plain_Numeric(D3DXHANDLE h) const {
         const Parameter* p = Numeric_Or_Object(h);
         if (!p || !p->type.Numeric() || p->type.cls == Type_Class::Struct) return nullptr;
         return p;
     }
 
-    HRESULT Set_Scalar(D3DXHANDLE h, double v)
-    {
+    HRESULT Set_Scalar(D3DXHANDLE h, double v) {
         const Parameter* p = Plain_Numeric(h);
         if (!p) return D3DERR_INVALIDCALL;
         storage_[p->offset] = Value_Word(p->type.base, v);
@@ -702,21 +666,18 @@ private:
         return D3D_OK;
     }
 
-    HRESULT Get_Scalar(D3DXHANDLE h, double* v) const
-    {
+    HRESULT Get_Scalar(D3DXHANDLE h, double* v) const {
         const Parameter* p = Plain_Numeric(h);
         if (!p) return D3DERR_INVALIDCALL;
         *v = Word_Value(p->type.base, storage_[p->offset]);
         return D3D_OK;
     }
 
-    IDirect3DBaseTexture9* Texture_Of(const Parameter& p) const
-    {
+    IDirect3DBaseTexture9* Texture_Of(const Parameter& p) const {
         return textures_[static_cast<std::size_t>(&p - desc_.parameters.data())];
     }
 
-    HRESULT Store_Texture(const Parameter& p, IDirect3DBaseTexture9* tex)
-    {
+    HRESULT Store_Texture(const Parameter& p, IDirect3DBaseTexture9* tex) {
         const std::size_t i = static_cast<std::size_t>(&p - desc_.parameters.data());
         if (tex) tex->AddRef();
         if (textures_[i]) textures_[i]->Release();
@@ -725,21 +686,20 @@ private:
         return D3D_OK;
     }
 
-    IDirect3DBaseTexture9* Texture_Param(int index) const
-    {
+    IDirect3DBaseTexture9* Texture_Param(int index) const {
         return index < 0 ? nullptr : textures_[static_cast<std::size_t>(index)];
     }
 
     // --- state save and restore ----------------------------------------------------
-    void Save(const Save_Set& s)
-    {
+    void Save(const Save_Set& s) {
         saved_render_.resize(s.render.size());
         for (std::size_t k = 0; k < s.render.size(); ++k)
             device_->GetRenderState(s.render[k], &saved_render_[k]);
         saved_sampler_.resize(s.sampler.size());
         if (save_samplers_)
             for (std::size_t k = 0; k < s.sampler.size(); ++k)
-                device_->GetSamplerState(s.sampler[k].first, s.sampler[k].second, &saved_sampler_[k]);
+                device_->GetSamplerState(s.sampler[k].first, s.sampler[k].second,
+                                         &saved_sampler_[k]);
         saved_textures_.assign(s.textures.size(), nullptr);
         for (std::size_t k = 0; k < s.textures.size(); ++k)
             device_->GetTexture(s.textures[k], &saved_textures_[k]);
@@ -758,13 +718,13 @@ private:
         if (s.material) device_->GetMaterial(&saved_material_);
     }
 
-    void Restore(const Save_Set& s)
-    {
+    void Restore(const Save_Set& s) {
         for (std::size_t k = 0; k < s.render.size(); ++k)
             device_->SetRenderState(s.render[k], saved_render_[k]);
         if (save_samplers_)
             for (std::size_t k = 0; k < s.sampler.size(); ++k)
-                device_->SetSamplerState(s.sampler[k].first, s.sampler[k].second, saved_sampler_[k]);
+                device_->SetSamplerState(s.sampler[k].first, s.sampler[k].second,
+                                         saved_sampler_[k]);
         for (std::size_t k = 0; k < s.textures.size(); ++k) {
             device_->SetTexture(s.textures[k], saved_textures_[k]);
             if (saved_textures_[k]) saved_textures_[k]->Release();
@@ -784,12 +744,11 @@ private:
     // --- applying a pass -------------------------------------------------------------
     // Without `commit` everything is applied; with it (CommitChanges) only what
     // depends on values changed since the pass began.
-    void Apply_Pass(bool commit)
-    {
+    void Apply_Pass(bool commit) {
         const Technique& tech = desc_.techniques[static_cast<std::size_t>(technique_)];
         const Pass& pass = tech.passes[static_cast<std::size_t>(pass_)];
-        const Pass_Plan& plan =
-            tpl_->techniques[static_cast<std::size_t>(technique_)].passes[static_cast<std::size_t>(pass_)];
+        const Pass_Plan& plan = tpl_->techniques[static_cast<std::size_t>(technique_)]
+                                    .passes[static_cast<std::size_t>(pass_)];
         const bool values_changed = version_ != applied_version_;
 
         for (std::size_t k = 0; k < pass.states.size(); ++k) {
@@ -810,10 +769,10 @@ private:
             if (apply) Apply_State(sa, plan.constants[k]);
         }
 
-        const Stage_Plan* vs = Pick_Stage(pass, pass.vertex_choice, plan.vs_choices,
-                                          plan.has_vs ? &plan.vs : nullptr);
-        const Stage_Plan* ps = Pick_Stage(pass, pass.pixel_choice, plan.ps_choices,
-                                          plan.has_ps ? &plan.ps : nullptr);
+        const Stage_Plan* vs =
+            Pick_Stage(pass, pass.vertex_choice, plan.vs_choices, plan.has_vs ? &plan.vs : nullptr);
+        const Stage_Plan* ps =
+            Pick_Stage(pass, pass.pixel_choice, plan.ps_choices, plan.has_ps ? &plan.ps : nullptr);
         // A shader picked by a parameter may change with it: set the programs again.
         const bool picked = pass.vertex_choice >= 0 || pass.pixel_choice >= 0;
         if (vs) Bind_Samplers(*vs, commit && !picked, values_changed);
@@ -839,19 +798,18 @@ private:
     // The stage a pass draws with: its fixed shader, or the element of a
     // shader array its index expression picks now (clamped to the array).
     const Stage_Plan* Pick_Stage(const Pass& pass, int choice, const std::vector<Stage_Plan>& plans,
-                                 const Stage_Plan* fixed) const
-    {
+                                 const Stage_Plan* fixed) const {
         if (choice < 0 || plans.empty()) return fixed;
         double v = 0;
-        Evaluate(pass.states[static_cast<std::size_t>(choice)].value, desc_, storage_.data(), &v, 1);
+        Evaluate(pass.states[static_cast<std::size_t>(choice)].value, desc_, storage_.data(), &v,
+                 1);
         const double last = static_cast<double>(plans.size() - 1);
         const std::size_t k = static_cast<std::size_t>(v >= 0 ? (v <= last ? v : last) : 0);
         return plans[k].compiled ? &plans[k] : nullptr;
     }
 
     void Apply_Sampler_States(const Parameter& sampler, DWORD stage, bool commit,
-                              bool values_changed)
-    {
+                              bool values_changed) {
         for (const State_Assignment& sa : sampler.sampler_states) {
             if (sa.def->kind != State_Kind::Sampler) continue;
             const bool constant = sa.value.Constant();
@@ -867,15 +825,13 @@ private:
             device_->SetTexture(stage, Texture_Param(sampler.sampler_texture));
     }
 
-    void Bind_Samplers(const Stage_Plan& sp, bool commit, bool values_changed)
-    {
+    void Bind_Samplers(const Stage_Plan& sp, bool commit, bool values_changed) {
         for (const auto& [param, stage] : sp.samplers)
             Apply_Sampler_States(desc_.parameters[static_cast<std::size_t>(param)], stage, commit,
                                  values_changed);
     }
 
-    void Apply_State(const State_Assignment& sa, const std::array<double, 4>& constant)
-    {
+    void Apply_State(const State_Assignment& sa, const std::array<double, 4>& constant) {
         double v[4] = {constant[0], constant[1], constant[2], constant[3]};
         std::size_t count = 1;
         if (sa.value.root >= 0) {
@@ -894,14 +850,14 @@ private:
             device_->SetSamplerState(sa.index, static_cast<D3DSAMPLERSTATETYPE>(sa.def->id), word);
             break;
         case State_Kind::Texture_Stage:
-            device_->SetTextureStageState(sa.index, static_cast<D3DTEXTURESTAGESTATETYPE>(sa.def->id),
-                                          word);
+            device_->SetTextureStageState(sa.index,
+                                          static_cast<D3DTEXTURESTAGESTATETYPE>(sa.def->id), word);
             break;
         case State_Kind::Texture: device_->SetTexture(sa.index, Texture_Param(sa.object)); break;
         case State_Kind::Sampler_Object:
             if (sa.object >= 0)
-                Apply_Sampler_States(desc_.parameters[static_cast<std::size_t>(sa.object)], sa.index,
-                                     false, true);
+                Apply_Sampler_States(desc_.parameters[static_cast<std::size_t>(sa.object)],
+                                     sa.index, false, true);
             break;
         case State_Kind::Transform: {
             if (sa.object < 0) break;
@@ -957,8 +913,7 @@ private:
         }
     }
 
-    void Upload(const Stage_Plan& sp, GLuint binding, bool vertex)
-    {
+    void Upload(const Stage_Plan& sp, GLuint binding, bool vertex) {
         const std::uint32_t size = sp.compiled->block_size;
         if (size == 0) return;
         Stage_Buffer& b = buffers_[sp.buffer_slot];
@@ -1016,23 +971,20 @@ private:
     D3DMATERIAL9 saved_material_{};
 };
 
-Effect* Our_Effect(ID3DXEffect* e)
-{
+Effect* Our_Effect(ID3DXEffect* e) {
     auto it = Live_Effects().find(e);
     return it == Live_Effects().end() ? nullptr : it->second;
 }
 
 }  // namespace
 
-const Effect_Desc* Effect_Description(ID3DXEffect* effect)
-{
+const Effect_Desc* Effect_Description(ID3DXEffect* effect) {
     Effect* e = Our_Effect(effect);
     return e ? &e->Desc() : nullptr;
 }
 
 bool Effect_Pass_Samplers(ID3DXEffect* effect, unsigned technique, unsigned pass,
-                          std::vector<std::pair<int, std::uint32_t>>* samplers)
-{
+                          std::vector<std::pair<int, std::uint32_t>>* samplers) {
     Effect* e = Our_Effect(effect);
     if (!e || technique >= e->Template().techniques.size() ||
         pass >= e->Template().techniques[technique].passes.size())
@@ -1044,12 +996,13 @@ bool Effect_Pass_Samplers(ID3DXEffect* effect, unsigned technique, unsigned pass
     return true;
 }
 
-std::uint64_t Effect_Parse_Count() { return g_parses; }
+std::uint64_t Effect_Parse_Count() {
+    return g_parses;
+}
 
 }  // namespace qm_fx
 
-bool D3DXEffectSourceFile(ID3DXEffect* pEffect, UINT Index, LPSTR pName, UINT Size)
-{
+bool D3DXEffectSourceFile(ID3DXEffect* pEffect, UINT Index, LPSTR pName, UINT Size) {
     using namespace qm_fx;
     Effect* e = Our_Effect(pEffect);
     if (!e || !pName || Size == 0 || Index >= e->Template().files.size()) return false;
@@ -1062,8 +1015,8 @@ bool D3DXEffectSourceFile(ID3DXEffect* pEffect, UINT Index, LPSTR pName, UINT Si
 HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
                                          const D3DXMACRO* pDefines, LPD3DXINCLUDE /*pInclude*/,
                                          DWORD /*Flags*/, LPD3DXEFFECTPOOL /*pPool*/,
-                                         LPD3DXEFFECT* ppEffect, LPD3DXBUFFER* ppCompilationErrors)
-{
+                                         LPD3DXEFFECT* ppEffect,
+                                         LPD3DXBUFFER* ppCompilationErrors) {
     using namespace qm_fx;
     if (ppCompilationErrors) *ppCompilationErrors = nullptr;
     if (ppEffect) *ppEffect = nullptr;

@@ -24,9 +24,9 @@ std::uint64_t g_translations = 0;
 
 // The shader cache lives as long as the process: GL programs are shared by
 // every device (one GL object namespace), and effect instances come and go.
-std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>& Cache()
-{
-    static auto* cache = new std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>();
+std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>& Cache() {
+    static auto* cache =
+        new std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>();
     return *cache;
 }
 
@@ -34,8 +34,7 @@ std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>& Cache()
 // with the line taken back to the effect source.
 void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
                          const std::vector<std::pair<std::uint16_t, std::uint32_t>>& origins,
-                         const Shader_Compile& shader, Diagnostics* diag)
-{
+                         const Shader_Compile& shader, Diagnostics* diag) {
     bool any = false;
     std::size_t start = 0;
     while (start < log.size()) {
@@ -49,7 +48,8 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
         std::uint32_t at = shader.line;
         // "0:12: 'x' : undeclared identifier"
         const std::size_t colon1 = line.find(':');
-        const std::size_t colon2 = colon1 == std::string::npos ? colon1 : line.find(':', colon1 + 1);
+        const std::size_t colon2 =
+            colon1 == std::string::npos ? colon1 : line.find(':', colon1 + 1);
         if (colon1 != std::string::npos && colon2 != std::string::npos && colon1 > 0 &&
             line.find_first_not_of("0123456789") == colon1) {
             const long n = std::strtol(line.c_str() + colon1 + 1, nullptr, 10);
@@ -68,8 +68,9 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
         // Direct3D 9 shaders may write only static globals; glslang words
         // the attempt in terms of its own uniform block.
         if (line.find("can't modify a uniform") != std::string::npos) {
-            line = "the shader assigns to a global that is not static (parameters are read-only "
-                   "in shaders; declare it 'static' for a shader-local variable)";
+            line =
+                "the shader assigns to a global that is not static (parameters are read-only "
+                "in shaders; declare it 'static' for a shader-local variable)";
             if (any && diag->Text().find(line) != std::string::npos) continue;
         }
         diag->Error(desc.files[file], at, line);
@@ -83,8 +84,7 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
 }
 
 void Reflect_Members(const spirv_cross::CompilerGLSL& glsl, const spirv_cross::SPIRType& type,
-                     std::vector<Block_Node>* out, bool* doubles)
-{
+                     std::vector<Block_Node>* out, bool* doubles) {
     for (std::uint32_t i = 0; i < type.member_types.size(); ++i) {
         const spirv_cross::SPIRType& mt = glsl.get_type(type.member_types[i]);
         Block_Node n;
@@ -96,8 +96,9 @@ void Reflect_Members(const spirv_cross::CompilerGLSL& glsl, const spirv_cross::S
             std::uint32_t count = 1;
             for (const std::uint32_t d : mt.array) count *= d;
             n.array_size = count;
-            n.array_stride = glsl.type_struct_member_array_stride(type, i) /
-                             std::max<std::uint32_t>(1, count / std::max<std::uint32_t>(1, mt.array.back()));
+            n.array_stride =
+                glsl.type_struct_member_array_stride(type, i) /
+                std::max<std::uint32_t>(1, count / std::max<std::uint32_t>(1, mt.array.back()));
         }
         if (mt.basetype == spirv_cross::SPIRType::Struct) {
             n.kind = Block_Node::Kind::Struct;
@@ -142,8 +143,7 @@ struct Translation_Request {
 // Runs in the compile worker: its messages are collected as plain texts that
 // the parent reports at the shader's `compile` line.
 bool Translate(const Translation_Request& request, std::vector<std::uint32_t> spirv,
-               Compiled_Stage* out, std::vector<std::string>* errors)
-{
+               Compiled_Stage* out, std::vector<std::string>* errors) {
     const bool vertex = request.stage == Shader_Stage::Vertex;
     try {
         spirv_cross::CompilerGLSL glsl(std::move(spirv));
@@ -163,7 +163,8 @@ bool Translate(const Translation_Request& request, std::vector<std::uint32_t> sp
 
         if (!res.separate_images.empty() || !res.separate_samplers.empty() ||
             !res.storage_buffers.empty() || !res.storage_images.empty()) {
-            errors->push_back("'" + request.entry + "' uses resources Direct3D 9 effects do not have");
+            errors->push_back("'" + request.entry +
+                              "' uses resources Direct3D 9 effects do not have");
             return false;
         }
         if (res.uniform_buffers.size() > 1) {
@@ -199,15 +200,17 @@ bool Translate(const Translation_Request& request, std::vector<std::uint32_t> sp
             samplers.push_back(s);
         }
         std::sort(samplers.begin(), samplers.end(),
-                  [](const Sampler_Order& a, const Sampler_Order& b) { return a.declaration < b.declaration; });
+                  [](const Sampler_Order& a, const Sampler_Order& b) {
+                      return a.declaration < b.declaration;
+                  });
         const std::uint32_t first = vertex ? kVertex_Sampler_First_Stage : 0;
         const std::uint32_t limit = vertex ? 4 : kPixel_Sampler_Count;
         std::vector<bool> used(limit, false);
         for (Sampler_Order& s : samplers)
             if (s.reg >= 0) {
                 if (static_cast<std::uint32_t>(s.reg) >= limit) {
-                    errors->push_back("sampler '" + s.name + "': register s" + std::to_string(s.reg) +
-                                      " is out of range");
+                    errors->push_back("sampler '" + s.name + "': register s" +
+                                      std::to_string(s.reg) + " is out of range");
                     return false;
                 }
                 used[static_cast<std::size_t>(s.reg)] = true;
@@ -261,13 +264,11 @@ struct Translation {
 class Writer {
 public:
     void U32(std::uint32_t v) { bytes_.append(reinterpret_cast<const char*>(&v), sizeof v); }
-    void Str(const std::string& s)
-    {
+    void Str(const std::string& s) {
         U32(static_cast<std::uint32_t>(s.size()));
         bytes_ += s;
     }
-    void Nodes(const std::vector<Block_Node>& nodes)
-    {
+    void Nodes(const std::vector<Block_Node>& nodes) {
         U32(static_cast<std::uint32_t>(nodes.size()));
         for (const Block_Node& n : nodes) {
             Str(n.name);
@@ -293,8 +294,7 @@ class Reader {
 public:
     explicit Reader(const std::string& bytes) : bytes_(bytes) {}
     bool Ok() const { return ok_; }
-    std::uint32_t U32()
-    {
+    std::uint32_t U32() {
         std::uint32_t v = 0;
         if (!ok_ || bytes_.size() - at_ < sizeof v) {
             ok_ = false;
@@ -304,8 +304,7 @@ public:
         at_ += sizeof v;
         return v;
     }
-    std::string Str()
-    {
+    std::string Str() {
         const std::uint32_t n = U32();
         if (!ok_ || bytes_.size() - at_ < n) {
             ok_ = false;
@@ -315,8 +314,7 @@ public:
         at_ += n;
         return s;
     }
-    void Nodes(std::vector<Block_Node>* nodes, int depth)
-    {
+    void Nodes(std::vector<Block_Node>* nodes, int depth) {
         const std::uint32_t count = U32();
         if (!ok_ || depth > 64 || count > bytes_.size()) {
             ok_ = false;
@@ -344,8 +342,7 @@ private:
     bool ok_ = true;
 };
 
-std::string Serialize(const Translation& t)
-{
+std::string Serialize(const Translation& t) {
     Writer w;
     w.U32(t.hlsl_ok ? 1 : 0);
     w.Str(t.log);
@@ -362,8 +359,7 @@ std::string Serialize(const Translation& t)
     return w.Take();
 }
 
-bool Deserialize(const std::string& bytes, Translation* t)
-{
+bool Deserialize(const std::string& bytes, Translation* t) {
     Reader r(bytes);
     t->hlsl_ok = r.U32() != 0;
     t->log = r.Str();
@@ -382,8 +378,7 @@ bool Deserialize(const std::string& bytes, Translation* t)
     return r.Ok();
 }
 
-std::string Serialize(const Translation_Request& q)
-{
+std::string Serialize(const Translation_Request& q) {
     Writer w;
     w.U32(q.stage == Shader_Stage::Vertex ? 0 : 1);
     w.Str(q.entry);
@@ -398,8 +393,7 @@ std::string Serialize(const Translation_Request& q)
 
 // The pure part of a compile: HLSL to SPIR-V to GLSL, no GL. This is what
 // runs in the worker.
-std::string Translate_Request_Bytes(const std::string& bytes)
-{
+std::string Translate_Request_Bytes(const std::string& bytes) {
     Reader r(bytes);
     Translation_Request q;
     q.stage = r.U32() == 0 ? Shader_Stage::Vertex : Shader_Stage::Pixel;
@@ -422,15 +416,13 @@ std::string Translate_Request_Bytes(const std::string& bytes)
 
 // Translation results of every source seen that did not end as a cached GL
 // program, keyed like the shader cache.
-std::unordered_map<std::string, Translation>& Translations()
-{
+std::unordered_map<std::string, Translation>& Translations() {
     static auto* cache = new std::unordered_map<std::string, Translation>();
     return *cache;
 }
 
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
-                  Diagnostics* diag)
-{
+                  Diagnostics* diag) {
     if (out->glsl.size() > kMax_Glsl_Bytes) {
         diag->Error(desc.files[shader.file], shader.line,
                     "'" + shader.entry + "': the generated GLSL is longer than " +
@@ -486,8 +478,7 @@ constexpr const char* kAny_All_Overloads =
 // target of an assignment (the parser rewrites "float4(a, b) = v;" as
 // Qm_Fx_Split4((v), a, b)): one overload per way to cut the vector, chosen
 // by the sizes of the out parameters.
-const std::string& Split_Overloads()
-{
+const std::string& Split_Overloads() {
     static const std::string text = [] {
         static const char* const swizzle = "xyzw";
         std::string s;
@@ -501,7 +492,8 @@ const std::string& Split_Overloads()
                     const int size = i - from;
                     const std::string name = "p" + std::to_string(part++);
                     params += ", out float" + (size > 1 ? std::to_string(size) : "") + " " + name;
-                    body += " " + name + " = v." + std::string(swizzle + from, static_cast<std::size_t>(size)) + ";";
+                    body += " " + name + " = v." +
+                            std::string(swizzle + from, static_cast<std::size_t>(size)) + ";";
                     from = i;
                 }
                 s += "void Qm_Fx_Split" + std::to_string(n) + "(float" + std::to_string(n) + " v" +
@@ -514,8 +506,7 @@ const std::string& Split_Overloads()
 }
 
 // any() and all() of float matrices, row by row.
-const std::string& Matrix_Any_All_Overloads()
-{
+const std::string& Matrix_Any_All_Overloads() {
     static const std::string text = [] {
         std::string s;
         for (const char* f : {"any", "all"})
@@ -524,8 +515,8 @@ const std::string& Matrix_Any_All_Overloads()
                     if (r == 1 && c == 1) continue;
                     std::string body;
                     for (int k = 0; k < r; ++k)
-                        body += std::string(k ? (f[1] == 'n' ? " || " : " && ") : "") + "Qm_Fx_" + f +
-                                "(x[" + std::to_string(k) + "])";
+                        body += std::string(k ? (f[1] == 'n' ? " || " : " && ") : "") + "Qm_Fx_" +
+                                f + "(x[" + std::to_string(k) + "])";
                     s += std::string("bool Qm_Fx_") + f + "(float" + std::to_string(r) + "x" +
                          std::to_string(c) + " x) { return " + body + "; }\n";
                 }
@@ -534,12 +525,15 @@ const std::string& Matrix_Any_All_Overloads()
     return text;
 }
 
-std::uint64_t Shader_Compile_Count() { return g_compiles; }
-std::uint64_t Shader_Translation_Count() { return g_translations; }
+std::uint64_t Shader_Compile_Count() {
+    return g_compiles;
+}
+std::uint64_t Shader_Translation_Count() {
+    return g_translations;
+}
 
 std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, std::size_t index,
-                                                     Diagnostics* diagnostics)
-{
+                                                     Diagnostics* diagnostics) {
     const Shader_Compile& shader = desc.shaders[index];
     std::string wrapper;
     std::vector<Gl_Attribute_Remap> remap;
@@ -588,8 +582,10 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
         q.stage = shader.stage;
         q.entry = shader.entry;
         q.source = source;
-        for (const Parameter& p : desc.parameters) q.parameters.emplace_back(p.name, p.sampler_register);
-        const Isolated_Result r = Run_In_Worker(Translate_Request_Bytes, Serialize(q), Compile_Limits());
+        for (const Parameter& p : desc.parameters)
+            q.parameters.emplace_back(p.name, p.sampler_register);
+        const Isolated_Result r =
+            Run_In_Worker(Translate_Request_Bytes, Serialize(q), Compile_Limits());
         ++g_translations;
         if (!r.ok)
             t.failure = r.failure;
@@ -599,7 +595,8 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     }
     const Translation& t = known->second;
     if (!t.failure.empty()) {
-        diagnostics->Error(desc.files[shader.file], shader.line, "'" + shader.entry + "': " + t.failure);
+        diagnostics->Error(desc.files[shader.file], shader.line,
+                           "'" + shader.entry + "': " + t.failure);
         return nullptr;
     }
     if (!t.hlsl_ok) {
@@ -607,7 +604,8 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
         return nullptr;
     }
     if (!t.errors.empty()) {
-        for (const std::string& e : t.errors) diagnostics->Error(desc.files[shader.file], shader.line, e);
+        for (const std::string& e : t.errors)
+            diagnostics->Error(desc.files[shader.file], shader.line, e);
         return nullptr;
     }
     auto stage = std::make_shared<Compiled_Stage>(t.stage);

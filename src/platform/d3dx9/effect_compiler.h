@@ -39,14 +39,14 @@ struct Block_Node {
     enum class Kind : std::uint8_t { Scalar, Vector, Matrix, Struct, Other };
     std::string name;
     Kind kind = Kind::Other;
-    std::uint32_t offset = 0;        // bytes from the start of the parent
-    std::uint32_t components = 1;    // vector size (matrices: of one SPIR-V column)
-    std::uint32_t columns = 1;       // matrices: SPIR-V columns (= HLSL rows)
+    std::uint32_t offset = 0;      // bytes from the start of the parent
+    std::uint32_t components = 1;  // vector size (matrices: of one SPIR-V column)
+    std::uint32_t columns = 1;     // matrices: SPIR-V columns (= HLSL rows)
     std::uint32_t matrix_stride = 0;
-    bool row_major = false;          // SPIR-V RowMajor decoration
-    std::uint32_t array_size = 0;    // 0 when not an array
+    bool row_major = false;        // SPIR-V RowMajor decoration
+    std::uint32_t array_size = 0;  // 0 when not an array
     std::uint32_t array_stride = 0;
-    std::vector<Block_Node> members; // structs
+    std::vector<Block_Node> members;  // structs
 };
 
 struct Stage_Sampler {
@@ -56,11 +56,11 @@ struct Stage_Sampler {
 
 struct Compiled_Stage {
     Shader_Stage stage = Shader_Stage::Vertex;
-    GLuint program = 0;                  // separable GL program
-    std::string glsl;                    // the generated GLSL
-    std::uint32_t block_size = 0;        // bytes of the uniform block, 0 when none
-    std::vector<Block_Node> block;       // its members
-    std::vector<Stage_Sampler> samplers; // samplers the shader reads
+    GLuint program = 0;                   // separable GL program
+    std::string glsl;                     // the generated GLSL
+    std::uint32_t block_size = 0;         // bytes of the uniform block, 0 when none
+    std::vector<Block_Node> block;        // its members
+    std::vector<Stage_Sampler> samplers;  // samplers the shader reads
     // Vertex inputs at locations other than their semantic's own.
     std::vector<Gl_Attribute_Remap> attribute_remap;
 };
@@ -82,14 +82,13 @@ std::uint64_t Shader_Translation_Count();
 // The HLSL of the wrapped entry point (appended to desc.hlsl). False with a
 // message when the entry's signature cannot be mapped.
 // `remap` receives the vertex inputs placed at locations not their own.
-bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader,
-                         std::string* text, std::vector<Gl_Attribute_Remap>* remap,
-                         Diagnostics* diagnostics);
+bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, std::string* text,
+                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics);
 
 // HLSL (DX9 compatibility rules) to SPIR-V for entry "Qm_Fx_Entry". On failure
 // `log` holds the compiler's messages ("ERROR: 0:line: text" lines).
-bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage,
-                   std::vector<std::uint32_t>* spirv, std::string* log);
+bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<std::uint32_t>* spirv,
+                   std::string* log);
 
 // Initialises glslang and builds its built-in tables in this process, so that
 // the forked compile children inherit them. Hlsl_To_Spirv calls it too.

@@ -13,12 +13,11 @@ namespace qm_fx {
 namespace {
 
 const char* const kDecl_Modifiers[] = {
-    "uniform", "static", "shared", "extern", "const", "volatile", "row_major", "column_major",
-    "inline", "precise", "nointerpolation", "linear", "centroid", "noperspective", "sample",
-    "snorm", "unorm", "groupshared", "in", "out", "inout"};
+    "uniform",      "static", "shared",  "extern",          "const",  "volatile", "row_major",
+    "column_major", "inline", "precise", "nointerpolation", "linear", "centroid", "noperspective",
+    "sample",       "snorm",  "unorm",   "groupshared",     "in",     "out",      "inout"};
 
-bool Is_Modifier(const std::string& s)
-{
+bool Is_Modifier(const std::string& s) {
     for (const char* m : kDecl_Modifiers)
         if (s == m) return true;
     return false;
@@ -26,13 +25,14 @@ bool Is_Modifier(const std::string& s)
 
 }  // namespace
 
-bool Effect_Parser::Scalar_Base(const std::string& s, Base_Type* base)
-{
-    if (s == "bool") *base = Base_Type::Bool;
-    else if (s == "int") *base = Base_Type::Int;
-    else if (s == "uint" || s == "dword") *base = Base_Type::Uint;
-    else if (s == "half" || s == "float" || s == "double" || s == "min16float" ||
-             s == "min10float")
+bool Effect_Parser::Scalar_Base(const std::string& s, Base_Type* base) {
+    if (s == "bool")
+        *base = Base_Type::Bool;
+    else if (s == "int")
+        *base = Base_Type::Int;
+    else if (s == "uint" || s == "dword")
+        *base = Base_Type::Uint;
+    else if (s == "half" || s == "float" || s == "double" || s == "min16float" || s == "min10float")
         *base = Base_Type::Float;
     else
         return false;
@@ -40,9 +40,8 @@ bool Effect_Parser::Scalar_Base(const std::string& s, Base_Type* base)
 }
 
 // A built-in type name, without templates.
-bool Effect_Parser::Builtin_Type(const std::string& s, Type_Info* t) const
-{
-    static const char* const scalars[] = {"bool", "int", "uint", "dword", "half",
+bool Effect_Parser::Builtin_Type(const std::string& s, Type_Info* t) const {
+    static const char* const scalars[] = {"bool",  "int",    "uint",       "dword",     "half",
                                           "float", "double", "min16float", "min10float"};
     for (const char* sc : scalars) {
         const std::size_t n = std::strlen(sc);
@@ -99,8 +98,7 @@ bool Effect_Parser::Builtin_Type(const std::string& s, Type_Info* t) const
 }
 
 // Parses a type at the cursor. False (no error) when no type starts here.
-bool Effect_Parser::Parse_Type(Type_Info* t, bool matrix_row_major, bool matrix_column_major)
-{
+bool Effect_Parser::Parse_Type(Type_Info* t, bool matrix_row_major, bool matrix_column_major) {
     const Token& tok = Cur();
     if (tok.kind != Token_Kind::Identifier) return false;
     if ((tok.text == "vector" || tok.text == "matrix") && Is_Punct("<", 1)) {
@@ -163,26 +161,36 @@ bool Effect_Parser::Parse_Type(Type_Info* t, bool matrix_row_major, bool matrix_
         return false;
     }
     if (t->Is_Matrix()) {
-        if (matrix_row_major) t->cls = Type_Class::Matrix_Rows;
-        else if (matrix_column_major) t->cls = Type_Class::Matrix_Columns;
-        else t->cls = row_major_ ? Type_Class::Matrix_Rows : Type_Class::Matrix_Columns;
+        if (matrix_row_major)
+            t->cls = Type_Class::Matrix_Rows;
+        else if (matrix_column_major)
+            t->cls = Type_Class::Matrix_Columns;
+        else
+            t->cls = row_major_ ? Type_Class::Matrix_Rows : Type_Class::Matrix_Columns;
     }
     return true;
 }
 
-Modifiers Effect_Parser::Parse_Modifiers()
-{
+Modifiers Effect_Parser::Parse_Modifiers() {
     Modifiers m;
     while (Cur().kind == Token_Kind::Identifier && Is_Modifier(Cur().text)) {
         const std::string& s = Cur().text;
-        if (s == "static") m.is_static = true;
-        else if (s == "const") m.is_const = true;
-        else if (s == "uniform") m.is_uniform = true;
-        else if (s == "row_major") m.row_major = true;
-        else if (s == "column_major") m.column_major = true;
-        else if (s == "in") m.is_in = true;
-        else if (s == "out") m.is_out = true;
-        else if (s == "inout") m.is_in = m.is_out = true;
+        if (s == "static")
+            m.is_static = true;
+        else if (s == "const")
+            m.is_const = true;
+        else if (s == "uniform")
+            m.is_uniform = true;
+        else if (s == "row_major")
+            m.row_major = true;
+        else if (s == "column_major")
+            m.column_major = true;
+        else if (s == "in")
+            m.is_in = true;
+        else if (s == "out")
+            m.is_out = true;
+        else if (s == "inout")
+            m.is_in = m.is_out = true;
         ++pos_;
     }
     return m;
@@ -191,8 +199,7 @@ Modifiers Effect_Parser::Parse_Modifiers()
 // [N] suffixes; returns the element count (0 when none), the product of
 // the lengths for a multi-dimensional array, whose lengths are left in
 // last_dims_ (empty for one dimension).
-std::uint32_t Effect_Parser::Parse_Array_Suffix()
-{
+std::uint32_t Effect_Parser::Parse_Array_Suffix() {
     std::uint64_t elements = 0;
     last_dims_.clear();
     while (Is_Punct("[")) {
@@ -200,7 +207,8 @@ std::uint32_t Effect_Parser::Parse_Array_Suffix()
         ++pos_;
         const std::int64_t n = Parse_Constant_Int();
         if (!Expect("]")) return 0;
-        if (n < 1 || n > 65536 || (elements ? elements : 1) * static_cast<std::uint64_t>(n) > 65536) {
+        if (n < 1 || n > 65536 ||
+            (elements ? elements : 1) * static_cast<std::uint64_t>(n) > 65536) {
             Error(at, "array size must be 1 to 65536");
             return 0;
         }
@@ -212,15 +220,13 @@ std::uint32_t Effect_Parser::Parse_Array_Suffix()
 }
 
 // --- structs and typedefs ------------------------------------------------
-const Type_Info* Effect_Parser::Find_Struct(const std::string& name) const
-{
+const Type_Info* Effect_Parser::Find_Struct(const std::string& name) const {
     if (auto s = local_structs_.find(name); s != local_structs_.end()) return s->second.get();
     if (auto s = desc_->structs.find(name); s != desc_->structs.end()) return s->second.get();
     return nullptr;
 }
 
-void Effect_Parser::Parse_Struct(bool local)
-{
+void Effect_Parser::Parse_Struct(bool local) {
     const std::size_t start = pos_;
     ++pos_;
     const std::string name = toks_[pos_++].text;
@@ -294,8 +300,7 @@ void Effect_Parser::Parse_Struct(bool local)
     Parse_Declarators(pos_, Modifiers{}, *type);
 }
 
-void Effect_Parser::Parse_Typedef()
-{
+void Effect_Parser::Parse_Typedef() {
     const std::size_t start = pos_;
     ++pos_;
     const Modifiers m = Parse_Modifiers();
@@ -314,8 +319,7 @@ void Effect_Parser::Parse_Typedef()
 }
 
 // --- declarations ----------------------------------------------------------
-void Effect_Parser::Parse_Declaration()
-{
+void Effect_Parser::Parse_Declaration() {
     const std::size_t start = pos_;
     const Modifiers m = Parse_Modifiers();
     Type_Info type;
@@ -351,8 +355,8 @@ void Effect_Parser::Parse_Declaration()
 
 // name [N] [: semantic] [<annotations>] [= value] {, ...} ;
 // Statics go to the compiler as written (less annotations).
-void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m, const Type_Info& type)
-{
+void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m,
+                                      const Type_Info& type) {
     std::vector<std::pair<std::size_t, std::size_t>> skipped;
     const std::size_t first_name = pos_;
     const std::size_t deferred = desc_->static_inits.size();
@@ -382,8 +386,7 @@ void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m, con
 }
 
 void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_type,
-                      std::vector<std::pair<std::size_t, std::size_t>>* skipped)
-{
+                                     std::vector<std::pair<std::size_t, std::size_t>>* skipped) {
     const Token& name_tok = Cur();
     const std::string name = Expect_Identifier("a name");
     if (diag_->Failed()) return;
@@ -392,10 +395,12 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     if (elements) {
         if (type.elements) {
             // An array of a typedef'd array: the name's lengths come first.
-            std::vector<std::uint32_t> dims = last_dims_.empty() ? std::vector<std::uint32_t>{elements}
-                                                                 : last_dims_;
-            if (type.dims.empty()) dims.push_back(type.elements);
-            else dims.insert(dims.end(), type.dims.begin(), type.dims.end());
+            std::vector<std::uint32_t> dims =
+                last_dims_.empty() ? std::vector<std::uint32_t>{elements} : last_dims_;
+            if (type.dims.empty())
+                dims.push_back(type.elements);
+            else
+                dims.insert(dims.end(), type.dims.begin(), type.dims.end());
             if (static_cast<std::uint64_t>(elements) * type.elements > 65536) {
                 Error(name_tok, "array size must be 1 to 65536");
                 return;
@@ -485,8 +490,7 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
 
 void Effect_Parser::Parse_Static_Initializer(
     const std::string& name, const Type_Info& type, std::size_t equals,
-    std::vector<std::pair<std::size_t, std::size_t>>* skipped)
-{
+    std::vector<std::pair<std::size_t, std::size_t>>* skipped) {
     // Statics are compiled by the shader compiler, which judges their
     // initializers; the value is kept here only when it is a constant we
     // can evaluate (array sizes and defaults of parameters may use it).
@@ -545,10 +549,9 @@ void Effect_Parser::Parse_Static_Initializer(
 // arrays as one flat list of scalars ("float4 v[2] = {1, 0, 0, 1, 0, 1, 0,
 // 1};"); glslang wants a brace per element. Such a list goes to it nested,
 // in place of the tokens from `begin` to `end`.
-void Effect_Parser::Nest_Flat_Initializer(const Type_Info& type, std::size_t begin,
-                                          std::size_t end,
-                                          std::vector<std::pair<std::size_t, std::size_t>>* skipped)
-{
+void Effect_Parser::Nest_Flat_Initializer(
+    const Type_Info& type, std::size_t begin, std::size_t end,
+    std::vector<std::pair<std::size_t, std::size_t>>* skipped) {
     if (!type.elements || type.cls == Type_Class::Struct || type.cls == Type_Class::Object ||
         !Is_Punct_At(begin, "{") || end < begin + 2 || !Is_Punct_At(end - 1, "}"))
         return;
@@ -569,9 +572,10 @@ void Effect_Parser::Nest_Flat_Initializer(const Type_Info& type, std::size_t beg
     }
     if (item < end - 1) items.emplace_back(item, end - 1);
     const std::uint32_t per = type.cls == Type_Class::Vector ? type.cols
-                            : type.Is_Matrix()             ? type.rows * type.cols
-                                                           : 1;
-    if (items.size() != static_cast<std::size_t>(type.elements) * per || (per == 1 && type.dims.empty()))
+                              : type.Is_Matrix()             ? type.rows * type.cols
+                                                             : 1;
+    if (items.size() != static_cast<std::size_t>(type.elements) * per ||
+        (per == 1 && type.dims.empty()))
         return;
     // Group sizes from the innermost: the element's components, then each
     // inner array length.
@@ -605,8 +609,7 @@ void Effect_Parser::Nest_Flat_Initializer(const Type_Info& type, std::size_t beg
     skipped->emplace_back(begin, end);
 }
 
-void Effect_Parser::Parse_Parameter_Initializer(int index)
-{
+void Effect_Parser::Parse_Parameter_Initializer(int index) {
     Parameter& p = desc_->parameters[static_cast<std::size_t>(index)];
     const Token& at = Cur();
     if (p.type.base == Base_Type::Sampler) {
@@ -619,10 +622,8 @@ void Effect_Parser::Parse_Parameter_Initializer(int index)
         return;
     }
     if (p.type.base == Base_Type::Vertex_Shader || p.type.base == Base_Type::Pixel_Shader) {
-        const State_Def* def = Find_State(p.type.base == Base_Type::Vertex_Shader
-                                              ? "VertexShader"
-                                              : "PixelShader",
-                                          false);
+        const State_Def* def = Find_State(
+            p.type.base == Base_Type::Vertex_Shader ? "VertexShader" : "PixelShader", false);
         const std::uint32_t elements = p.type.elements;
         if (elements == 0) {
             State_Assignment sa;
@@ -685,8 +686,7 @@ void Effect_Parser::Parse_Parameter_Initializer(int index)
     Flatten_Bases(param.type, &bases);
     if (v.size() != bases.size() && v.size() != 1) {
         Error(at, "initializer of '" + param.name + "' has " + std::to_string(v.size()) +
-                      " values, " + param.type.Name() + " needs " +
-                      std::to_string(bases.size()));
+                      " values, " + param.type.Name() + " needs " + std::to_string(bases.size()));
         return;
     }
     for (std::size_t k = 0; k < bases.size(); ++k)

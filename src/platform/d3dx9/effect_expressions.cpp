@@ -13,15 +13,13 @@ namespace qm_fx {
 // ---------------------------------------------------------------------------
 // Expressions
 // ---------------------------------------------------------------------------
-bool Expr::Constant() const
-{
+bool Expr::Constant() const {
     for (const Expr_Node& n : nodes)
         if (n.op == Expr_Node::Op::Parameter) return false;
     return true;
 }
 
-void Flatten_Bases(const Type_Info& t, std::vector<Base_Type>* out)
-{
+void Flatten_Bases(const Type_Info& t, std::vector<Base_Type>* out) {
     const std::uint32_t count = t.elements ? t.elements : 1;
     for (std::uint32_t e = 0; e < count; ++e) {
         if (t.cls == Type_Class::Struct) {
@@ -36,8 +34,7 @@ namespace {
 
 constexpr std::size_t kMax_Components = 4096;
 
-double Apply_Unary(const std::string& op, double a)
-{
+double Apply_Unary(const std::string& op, double a) {
     if (op == "-") return -a;
     if (op == "+") return a;
     if (op == "!") return a == 0.0 ? 1.0 : 0.0;
@@ -58,8 +55,7 @@ double Apply_Unary(const std::string& op, double a)
     return a;
 }
 
-double Apply_Binary(const std::string& op, double a, double b)
-{
+double Apply_Binary(const std::string& op, double a, double b) {
     auto bits = [](double v) { return Value_Word(Base_Type::Uint, v); };
     if (op == "+") return a + b;
     if (op == "-") return a - b;
@@ -86,13 +82,16 @@ double Apply_Binary(const std::string& op, double a, double b)
     return a;
 }
 
-int Swizzle_Index(char c)
-{
+int Swizzle_Index(char c) {
     switch (c) {
-    case 'x': case 'r': return 0;
-    case 'y': case 'g': return 1;
-    case 'z': case 'b': return 2;
-    case 'w': case 'a': return 3;
+    case 'x':
+    case 'r': return 0;
+    case 'y':
+    case 'g': return 1;
+    case 'z':
+    case 'b': return 2;
+    case 'w':
+    case 'a': return 3;
     default: return -1;
     }
 }
@@ -100,8 +99,7 @@ int Swizzle_Index(char c)
 }  // namespace
 
 std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
-                              const std::uint32_t* storage)
-{
+                              const std::uint32_t* storage) {
     if (index < 0 || static_cast<std::size_t>(index) >= e.nodes.size()) return {0.0};
     const Expr_Node& n = e.nodes[static_cast<std::size_t>(index)];
     switch (n.op) {
@@ -122,7 +120,9 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
             std::vector<double> r;
             for (std::size_t k = 1; k < n.oper.size(); ++k) {
                 const int s = Swizzle_Index(n.oper[k]);
-                r.push_back(s >= 0 && static_cast<std::size_t>(s) < a.size() ? a[static_cast<std::size_t>(s)] : 0.0);
+                r.push_back(s >= 0 && static_cast<std::size_t>(s) < a.size()
+                                ? a[static_cast<std::size_t>(s)]
+                                : 0.0);
             }
             return r;
         }
@@ -174,9 +174,8 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
     return {0.0};
 }
 
-void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage,
-              double* out, std::size_t count)
-{
+void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage, double* out,
+              std::size_t count) {
     const std::vector<double> v = Eval_Node(expr, expr.root, desc, storage);
     for (std::size_t k = 0; k < count; ++k) out[k] = k < v.size() ? v[k] : 0.0;
 }
@@ -184,8 +183,7 @@ void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* st
 // ---------------------------------------------------------------------------
 // The expression parser
 // ---------------------------------------------------------------------------
-std::int64_t Effect_Parser::Parse_Constant_Int()
-{
+std::int64_t Effect_Parser::Parse_Constant_Int() {
     Expr e;
     const Token& at = Cur();
     e.root = Parse_Expression(&e, nullptr, false);
@@ -204,8 +202,7 @@ std::int64_t Effect_Parser::Parse_Constant_Int()
 }
 
 // `state` resolves value names of that state; `lists` allows { a, b } lists.
-int Effect_Parser::Parse_Expression(Expr* e, const State_Def* state, bool lists)
-{
+int Effect_Parser::Parse_Expression(Expr* e, const State_Def* state, bool lists) {
     const Nesting_Level level(&depth_);
     if (level.Too_Deep()) {
         Error_Here("expression too deeply nested");
@@ -216,8 +213,7 @@ int Effect_Parser::Parse_Expression(Expr* e, const State_Def* state, bool lists)
 
 // Evaluation recurses over the tree, so its height is bounded as well: chains
 // like a+b+c+... or v.x.x.x... nest without any recursion of the parser.
-int Effect_Parser::Add(Expr* e, Expr_Node n)
-{
+int Effect_Parser::Add(Expr* e, Expr_Node n) {
     for (const int k : n.kids)
         if (k >= 0) n.height = std::max(n.height, e->nodes[static_cast<std::size_t>(k)].height + 1);
     if (n.height > static_cast<std::uint32_t>(kMax_Nesting_Depth))
@@ -226,8 +222,7 @@ int Effect_Parser::Add(Expr* e, Expr_Node n)
     return static_cast<int>(e->nodes.size() - 1);
 }
 
-int Effect_Parser::Parse_Ternary(Expr* e, const State_Def* state, bool lists)
-{
+int Effect_Parser::Parse_Ternary(Expr* e, const State_Def* state, bool lists) {
     const int c = Parse_Binary(e, state, lists, 1);
     if (!Accept("?")) return c;
     const int a = Parse_Expression(e, state, lists);
@@ -239,20 +234,18 @@ int Effect_Parser::Parse_Ternary(Expr* e, const State_Def* state, bool lists)
     return Add(e, std::move(n));
 }
 
-int Effect_Parser::Binary_Precedence(const Token& t)
-{
+int Effect_Parser::Binary_Precedence(const Token& t) {
     if (t.kind != Token_Kind::Punct) return -1;
     static const std::pair<const char*, int> table[] = {
-        {"||", 1}, {"&&", 2}, {"|", 3},  {"^", 4},  {"&", 5},  {"==", 6}, {"!=", 6},
-        {"<", 7},  {">", 7},  {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9},
-        {"-", 9},  {"*", 10}, {"/", 10}, {"%", 10}};
+        {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4},  {"&", 5},  {"==", 6},
+        {"!=", 6}, {"<", 7},  {">", 7}, {"<=", 7}, {">=", 7}, {"<<", 8},
+        {">>", 8}, {"+", 9},  {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10}};
     for (const auto& [op, prec] : table)
         if (t.text == op) return prec;
     return -1;
 }
 
-int Effect_Parser::Parse_Binary(Expr* e, const State_Def* state, bool lists, int min_prec)
-{
+int Effect_Parser::Parse_Binary(Expr* e, const State_Def* state, bool lists, int min_prec) {
     int lhs = Parse_Unary(e, state, lists);
     while (!diag_->Failed()) {
         if (in_angles_ > 0 && Cur().kind == Token_Kind::Punct && Cur().text[0] == '>') return lhs;
@@ -269,8 +262,7 @@ int Effect_Parser::Parse_Binary(Expr* e, const State_Def* state, bool lists, int
     return lhs;
 }
 
-int Effect_Parser::Parse_Unary(Expr* e, const State_Def* state, bool lists)
-{
+int Effect_Parser::Parse_Unary(Expr* e, const State_Def* state, bool lists) {
     for (const char* op : {"-", "+", "!", "~"}) {
         if (Is_Punct(op)) {
             ++pos_;
@@ -316,8 +308,7 @@ int Effect_Parser::Parse_Unary(Expr* e, const State_Def* state, bool lists)
     return Parse_Postfix(e, state, lists);
 }
 
-int Effect_Parser::Parse_Postfix(Expr* e, const State_Def* state, bool lists)
-{
+int Effect_Parser::Parse_Postfix(Expr* e, const State_Def* state, bool lists) {
     int r = Parse_Primary(e, state, lists);
     while (!diag_->Failed() && Is_Punct(".") && Peek(1).kind == Token_Kind::Identifier) {
         const std::string sw = Peek(1).text;
@@ -337,8 +328,7 @@ int Effect_Parser::Parse_Postfix(Expr* e, const State_Def* state, bool lists)
     return r;
 }
 
-int Effect_Parser::Constant(Expr* e, std::vector<double> v)
-{
+int Effect_Parser::Constant(Expr* e, std::vector<double> v) {
     Expr_Node n;
     n.op = Expr_Node::Op::Constant;
     n.value = std::move(v);
@@ -346,8 +336,7 @@ int Effect_Parser::Constant(Expr* e, std::vector<double> v)
 }
 
 // Arguments of a call or constructor, up to ')'.
-std::vector<int> Effect_Parser::Parse_Call_Args(Expr* e, const State_Def* state, bool lists)
-{
+std::vector<int> Effect_Parser::Parse_Call_Args(Expr* e, const State_Def* state, bool lists) {
     std::vector<int> args;
     ++pos_;  // (
     if (Accept(")")) return args;
@@ -359,8 +348,7 @@ std::vector<int> Effect_Parser::Parse_Call_Args(Expr* e, const State_Def* state,
     return args;
 }
 
-int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists)
-{
+int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
     const Token& t = Cur();
     if (At_End()) {
         Error_Here("expected a value");
@@ -432,9 +420,9 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists)
         return Add(e, std::move(n));
     }
     if (Is_Punct("(", 1)) {
-        static const char* const unary[] = {"sqrt", "sin", "cos", "tan", "abs", "exp",
-                                            "log", "floor", "ceil", "frac", "radians",
-                                            "degrees", "saturate", "length", "normalize"};
+        static const char* const unary[] = {
+            "sqrt", "sin",  "cos",     "tan",     "abs",      "exp",    "log",      "floor",
+            "ceil", "frac", "radians", "degrees", "saturate", "length", "normalize"};
         static const char* const binary[] = {"pow", "min", "max", "fmod", "dot"};
         ++pos_;
         std::vector<int> args = Parse_Call_Args(e, state, lists);
@@ -469,8 +457,7 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists)
     return -1;
 }
 
-bool Effect_Parser::Parse_Number(std::string s, double* v)
-{
+bool Effect_Parser::Parse_Number(std::string s, double* v) {
     const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
     while (!s.empty() && std::strchr(hex ? "lLuU" : "fFhHlLuU", s.back())) s.pop_back();
     if (s.empty() || (hex && s.size() == 2)) return false;

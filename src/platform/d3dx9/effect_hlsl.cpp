@@ -30,8 +30,7 @@ struct Io_Leaf {
     std::uint32_t index = 0;
 };
 
-std::string Upper(std::string s)
-{
+std::string Upper(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return s;
@@ -40,28 +39,33 @@ std::string Upper(std::string s)
 // "TEXCOORD3" -> ("TEXCOORD", 3). "TEXCOORD3_centroid" is the same register
 // sampled at the centroid; GL interpolates it at the pixel centre, which
 // differs only at the edges of a multisampled triangle.
-void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_t* index)
-{
-    static const std::string kCentroid = "_CENTROID";
+void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_t* index) {
+    static const std::string k_centroid = "_CENTROID";
     std::size_t end = semantic.size();
-    if (end > kCentroid.size() && Upper(semantic.substr(end - kCentroid.size())) == kCentroid)
-        end -= kCentroid.size();
+    if (end > k_centroid.size() && Upper(semantic.substr(end - k_centroid.size())) == k_centroid)
+        end -= k_centroid.size();
     const std::size_t last = end;
     while (end > 0 && semantic[end - 1] >= '0' && semantic[end - 1] <= '9') --end;
     *name = Upper(semantic.substr(0, end));
     *index = end < last ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
 }
 
-bool Usage_Of(const std::string& name, BYTE* usage)
-{
+bool Usage_Of(const std::string& name, BYTE* usage) {
     static const std::pair<const char*, BYTE> table[] = {
-        {"POSITION", D3DDECLUSAGE_POSITION},     {"SV_POSITION", D3DDECLUSAGE_POSITION},
-        {"BLENDWEIGHT", D3DDECLUSAGE_BLENDWEIGHT}, {"BLENDINDICES", D3DDECLUSAGE_BLENDINDICES},
-        {"NORMAL", D3DDECLUSAGE_NORMAL},         {"PSIZE", D3DDECLUSAGE_PSIZE},
-        {"TEXCOORD", D3DDECLUSAGE_TEXCOORD},     {"TANGENT", D3DDECLUSAGE_TANGENT},
-        {"BINORMAL", D3DDECLUSAGE_BINORMAL},     {"TESSFACTOR", D3DDECLUSAGE_TESSFACTOR},
-        {"POSITIONT", D3DDECLUSAGE_POSITIONT},   {"COLOR", D3DDECLUSAGE_COLOR},
-        {"FOG", D3DDECLUSAGE_FOG},               {"DEPTH", D3DDECLUSAGE_DEPTH},
+        {"POSITION", D3DDECLUSAGE_POSITION},
+        {"SV_POSITION", D3DDECLUSAGE_POSITION},
+        {"BLENDWEIGHT", D3DDECLUSAGE_BLENDWEIGHT},
+        {"BLENDINDICES", D3DDECLUSAGE_BLENDINDICES},
+        {"NORMAL", D3DDECLUSAGE_NORMAL},
+        {"PSIZE", D3DDECLUSAGE_PSIZE},
+        {"TEXCOORD", D3DDECLUSAGE_TEXCOORD},
+        {"TANGENT", D3DDECLUSAGE_TANGENT},
+        {"BINORMAL", D3DDECLUSAGE_BINORMAL},
+        {"TESSFACTOR", D3DDECLUSAGE_TESSFACTOR},
+        {"POSITIONT", D3DDECLUSAGE_POSITIONT},
+        {"COLOR", D3DDECLUSAGE_COLOR},
+        {"FOG", D3DDECLUSAGE_FOG},
+        {"DEPTH", D3DDECLUSAGE_DEPTH},
         {"SAMPLE", D3DDECLUSAGE_SAMPLE}};
     for (const auto& [n, u] : table)
         if (name == n) {
@@ -74,12 +78,9 @@ bool Usage_Of(const std::string& name, BYTE* usage)
 class Wrapper_Builder {
 public:
     Wrapper_Builder(const Effect_Desc& desc, const Shader_Compile& shader, Diagnostics* diag)
-        : desc_(desc), shader_(shader), diag_(diag)
-    {
-    }
+        : desc_(desc), shader_(shader), diag_(diag) {}
 
-    bool Build(std::string* text)
-    {
+    bool Build(std::string* text) {
         const Function_Info* f = desc_.Find_Function(shader_.entry, shader_.args.size());
         if (!f) return Fail("undefined function '" + shader_.entry + "'");
         const bool vertex = shader_.stage == Shader_Stage::Vertex;
@@ -124,21 +125,16 @@ public:
     }
 
 private:
-    bool Fail(const std::string& text)
-    {
+    bool Fail(const std::string& text) {
         diag_->Error(desc_.files[shader_.file], shader_.line, text);
         return false;
     }
 
     static std::string Local_Type(const Type_Info& t) { return t.Element_Name(); }
-    static std::string Array_Suffix(const Type_Info& t)
-    {
-        return t.Array_Suffix();
-    }
+    static std::string Array_Suffix(const Type_Info& t) { return t.Array_Suffix(); }
 
     bool Flatten(const Type_Info& type, const std::string& access, const std::string& semantic,
-                 const std::string& what, std::vector<Io_Leaf>* out)
-    {
+                 const std::string& what, std::vector<Io_Leaf>* out) {
         const std::uint32_t count = type.elements ? type.elements : 1;
         std::string name;
         std::uint32_t index = 0;
@@ -187,14 +183,12 @@ private:
         return true;
     }
 
-    static std::uint32_t Components(const Type_Info& t)
-    {
+    static std::uint32_t Components(const Type_Info& t) {
         return t.cls == Type_Class::Vector ? t.cols : 1;
     }
 
     // A float4 source narrowed to the leaf's type.
-    static std::string From4(const std::string& src, const Type_Info& t)
-    {
+    static std::string From4(const std::string& src, const Type_Info& t) {
         static const char* const swizzles[] = {".x", ".xy", ".xyz", ""};
         // Appended piece by piece: GCC 12 at -O3 misreads the inlined
         // insert of "(" + std::string&& as an overlapping copy (-Wrestrict).
@@ -208,8 +202,7 @@ private:
     }
 
     // A leaf widened to a float4; missing components read 0 (w reads 1).
-    static std::string To4(const std::string& value, const Type_Info& t)
-    {
+    static std::string To4(const std::string& value, const Type_Info& t) {
         const std::uint32_t n = Components(t);
         const std::string as_float = n == 1 ? "float" : "float" + std::to_string(n);
         static const char* const pads[] = {", 0, 0, 1", ", 0, 1", ", 1", ""};
@@ -217,8 +210,7 @@ private:
         return "float4((" + as_float + ")(" + value + ")" + pads[n - 1] + ")";
     }
 
-    static void Add_Param(std::string* params, const std::string& decl)
-    {
+    static void Add_Param(std::string* params, const std::string& decl) {
         if (!params->empty()) *params += ", ";
         *params += decl;
     }
@@ -227,8 +219,7 @@ private:
     // or for a semantic without one (BLENDWEIGHT1, TEXCOORD8 ...) a location
     // that no input of this shader has, which the device is told to feed
     // from that semantic (Gl_Attribute_Remap).
-    bool Input_Locations(std::vector<int>* locations)
-    {
+    bool Input_Locations(std::vector<int>* locations) {
         bool used[Gl_Attribute::Count] = {};
         std::vector<BYTE> usages(inputs_.size(), 0);
         locations->assign(inputs_.size(), -1);
@@ -246,7 +237,8 @@ private:
             const BYTE index = static_cast<BYTE>(inputs_[k].index);
             int loc = -1;
             for (const Gl_Attribute_Remap& r : remap_)
-                if (r.usage == usages[k] && r.usage_index == index) loc = static_cast<int>(r.location);
+                if (r.usage == usages[k] && r.usage_index == index)
+                    loc = static_cast<int>(r.location);
             for (GLuint l = 0; loc < 0 && l < Gl_Attribute::Count; ++l)
                 if (!used[l]) loc = static_cast<int>(l);
             if (loc < 0)
@@ -259,8 +251,7 @@ private:
         return true;
     }
 
-    bool Vertex_Io(std::string* params, std::string* reads, std::string* writes)
-    {
+    bool Vertex_Io(std::string* params, std::string* reads, std::string* writes) {
         std::map<int, bool> declared;
         std::vector<int> locations;
         if (!Input_Locations(&locations)) return false;
@@ -277,7 +268,8 @@ private:
         bool position = false;
         std::map<int, bool> written;
         for (const Io_Leaf& leaf : outputs_) {
-            if ((leaf.semantic == "POSITION" || leaf.semantic == "SV_POSITION") && leaf.index == 0) {
+            if ((leaf.semantic == "POSITION" || leaf.semantic == "SV_POSITION") &&
+                leaf.index == 0) {
                 if (!position) Add_Param(params, "out float4 qm_position : SV_Position");
                 position = true;
                 *writes += "    qm_position = " + To4(leaf.access, leaf.type) + ";\n";
@@ -292,19 +284,18 @@ private:
                 return Fail("'" + shader_.entry + "': vertex output semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
             const std::string var = Io_Name(Io_Name_Kind::Output, static_cast<std::uint32_t>(loc));
-            if (!written[loc]) Add_Param(params, "out float4 " + var + " : QM_V" + std::to_string(loc));
+            if (!written[loc])
+                Add_Param(params, "out float4 " + var + " : QM_V" + std::to_string(loc));
             written[loc] = true;
             *writes += "    " + var + " = " + To4(leaf.access, leaf.type) + ";\n";
         }
-        if (!position)
-            return Fail("'" + shader_.entry + "': a vertex shader must write POSITION");
+        if (!position) return Fail("'" + shader_.entry + "': a vertex shader must write POSITION");
         *writes += "    qm_position.xy += " + std::string(kPixel_Offset_Uniform) +
                    ".xy * qm_position.w;\n";
         return true;
     }
 
-    bool Pixel_Io(std::string* params, std::string* reads, std::string* writes)
-    {
+    bool Pixel_Io(std::string* params, std::string* reads, std::string* writes) {
         std::map<int, bool> declared;
         bool frag_coord = false, face = false;
         for (const Io_Leaf& leaf : inputs_) {
@@ -334,7 +325,8 @@ private:
                 return Fail("'" + shader_.entry + "': pixel input semantic '" + leaf.semantic +
                             std::to_string(leaf.index) + "' is not supported");
             const std::string var = Io_Name(Io_Name_Kind::Input, static_cast<std::uint32_t>(loc));
-            if (!declared[loc]) Add_Param(params, "in float4 " + var + " : QM_V" + std::to_string(loc));
+            if (!declared[loc])
+                Add_Param(params, "in float4 " + var + " : QM_V" + std::to_string(loc));
             declared[loc] = true;
             *reads += "    " + leaf.access + " = " + From4(var, leaf.type) + ";\n";
         }
@@ -347,7 +339,8 @@ private:
                                 std::to_string(leaf.index) + " is not supported");
                 const std::string var = Io_Name(Io_Name_Kind::Target, leaf.index);
                 if (!targets[leaf.index])
-                    Add_Param(params, "out float4 " + var + " : SV_Target" + std::to_string(leaf.index));
+                    Add_Param(params,
+                              "out float4 " + var + " : SV_Target" + std::to_string(leaf.index));
                 targets[leaf.index] = true;
                 *writes += "    " + var + " = " + To4(leaf.access, leaf.type) + ";\n";
                 continue;
@@ -379,16 +372,14 @@ public:
 }  // namespace
 
 bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, std::string* text,
-                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics)
-{
+                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics) {
     Wrapper_Builder builder(desc, shader, diagnostics);
     if (!builder.Build(text)) return false;
     if (remap) *remap = std::move(builder.remap_);
     return true;
 }
 
-void Warm_Up_Hlsl_Compiler()
-{
+void Warm_Up_Hlsl_Compiler() {
     static std::once_flag once;
     std::call_once(once, [] {
         glslang::InitializeProcess();
@@ -405,16 +396,15 @@ void Warm_Up_Hlsl_Compiler()
             shader.setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientVulkan, 100);
             shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
             shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-            const auto messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules |
-                                                           EShMsgReadHlsl | EShMsgHlslDX9Compatible);
+            const auto messages = static_cast<EShMessages>(
+                EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
             (void)shader.parse(GetDefaultResources(), 100, false, messages);
         }
     });
 }
 
 bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<std::uint32_t>* spirv,
-                   std::string* log)
-{
+                   std::string* log) {
     Warm_Up_Hlsl_Compiler();
 
     const EShLanguage lang = stage == Shader_Stage::Vertex ? EShLangVertex : EShLangFragment;

@@ -17,8 +17,7 @@ enum class Io_Name_Kind : std::uint8_t {
     Target,  // pixel shader colour output: "qm_target<index>"
 };
 
-inline constexpr std::string_view Io_Name_Prefix(Io_Name_Kind kind)
-{
+inline constexpr std::string_view Io_Name_Prefix(Io_Name_Kind kind) {
     switch (kind) {
     case Io_Name_Kind::Input: return "qm_in";
     case Io_Name_Kind::Output: return "qm_out";
@@ -27,15 +26,13 @@ inline constexpr std::string_view Io_Name_Prefix(Io_Name_Kind kind)
     return "";
 }
 
-inline std::string Io_Name(Io_Name_Kind kind, std::uint32_t location)
-{
+inline std::string Io_Name(Io_Name_Kind kind, std::uint32_t location) {
     return std::string(Io_Name_Prefix(kind)) + std::to_string(location);
 }
 
 // The location in a name made by Io_Name of that kind; false for any other
 // name (the wrapper's position, depth and face variables among them).
-inline bool Parse_Io_Name(std::string_view name, Io_Name_Kind kind, std::uint32_t* location)
-{
+inline bool Parse_Io_Name(std::string_view name, Io_Name_Kind kind, std::uint32_t* location) {
     const std::string_view prefix = Io_Name_Prefix(kind);
     if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) return false;
     std::uint32_t value = 0;

@@ -35,8 +35,7 @@ constexpr char kResult_Tag = 'R';
 constexpr char kException_Tag = 'X';
 
 // Bytes of address space this process has mapped now (from /proc).
-std::uint64_t Mapped_Bytes()
-{
+std::uint64_t Mapped_Bytes() {
     std::FILE* f = std::fopen("/proc/self/statm", "r");
     if (!f) return 0;
     unsigned long long pages = 0;
@@ -45,8 +44,7 @@ std::uint64_t Mapped_Bytes()
     return got == 1 ? pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) : 0;
 }
 
-bool Send_All(int fd, const char* data, std::size_t size)
-{
+bool Send_All(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         // MSG_NOSIGNAL: a dead peer is an error result, not SIGPIPE.
         const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
@@ -59,8 +57,7 @@ bool Send_All(int fd, const char* data, std::size_t size)
 }
 
 // One frame on the socket: a tag byte, a 32-bit length, the bytes.
-bool Send_Frame(int fd, char tag, const std::string& bytes)
-{
+bool Send_Frame(int fd, char tag, const std::string& bytes) {
     char head[5];
     head[0] = tag;
     const std::uint32_t n = static_cast<std::uint32_t>(bytes.size());
@@ -69,8 +66,7 @@ bool Send_Frame(int fd, char tag, const std::string& bytes)
 }
 
 // The worker's side: blocking reads, no time limit (the parent keeps time).
-bool Receive_All(int fd, char* data, std::size_t size)
-{
+bool Receive_All(int fd, char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = recv(fd, data, size, 0);
         if (n < 0 && errno == EINTR) continue;
@@ -82,8 +78,7 @@ bool Receive_All(int fd, char* data, std::size_t size)
 }
 
 [[noreturn]] void Worker_Main(int fd, Worker_Handler handler, const Isolation_Limits& limits,
-                              std::uint64_t mapped)
-{
+                              std::uint64_t mapped) {
     // A crash here must end this process quietly, not run the parent's
     // handlers or write a core file the size of the engine. It ends when
     // the engine closes its end of the socket (or exits).
@@ -126,8 +121,7 @@ bool Receive_All(int fd, char* data, std::size_t size)
     _exit(0);
 }
 
-Isolated_Result In_Process(Worker_Handler handler, const std::string& request)
-{
+Isolated_Result In_Process(Worker_Handler handler, const std::string& request) {
     Isolated_Result r;
     try {
         r.bytes = handler(request);
@@ -148,8 +142,7 @@ Worker g_worker;
 std::uint64_t g_starts = 0;
 std::uint64_t g_failures = 0;
 
-bool Start_Worker(Worker_Handler handler, const Isolation_Limits& limits)
-{
+bool Start_Worker(Worker_Handler handler, const Isolation_Limits& limits) {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
     const std::uint64_t mapped = Mapped_Bytes();
@@ -170,12 +163,12 @@ bool Start_Worker(Worker_Handler handler, const Isolation_Limits& limits)
 }
 
 // Reads exactly `size` bytes by the deadline; false on time-out or end.
-bool Receive_By(int fd, char* data, std::size_t size, std::chrono::steady_clock::time_point deadline,
-                bool* timed_out)
-{
+bool Receive_By(int fd, char* data, std::size_t size,
+                std::chrono::steady_clock::time_point deadline, bool* timed_out) {
     using Clock = std::chrono::steady_clock;
     while (size > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             *timed_out = true;
             return false;
@@ -194,14 +187,12 @@ bool Receive_By(int fd, char* data, std::size_t size, std::chrono::steady_clock:
 }
 
 // Ends the worker and says how it ended (for the message).
-std::string End_Worker(bool kill_it)
-{
+std::string End_Worker(bool kill_it) {
     if (g_worker.pid < 0) return {};
     close(g_worker.fd);
     if (kill_it) kill(g_worker.pid, SIGKILL);
     int status = 0;
-    while (waitpid(g_worker.pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(g_worker.pid, &status, 0) < 0 && errno == EINTR) {}
     g_worker = Worker{};
     if (WIFSIGNALED(status) && !kill_it) {
         const int sig = WTERMSIG(status);
@@ -213,10 +204,11 @@ std::string End_Worker(bool kill_it)
 
 }  // namespace
 
-Compile_Child_Hook Get_Compile_Child_Hook() { return g_hook; }
+Compile_Child_Hook Get_Compile_Child_Hook() {
+    return g_hook;
+}
 
-Isolation_Limits& Compile_Limits()
-{
+Isolation_Limits& Compile_Limits() {
     static Isolation_Limits limits = [] {
         Isolation_Limits l;
         if (const char* ms = std::getenv("QM_FX_COMPILE_TIMEOUT_MS")) {
@@ -228,15 +220,20 @@ Isolation_Limits& Compile_Limits()
     return limits;
 }
 
-void Stop_Worker() { End_Worker(true); }
+void Stop_Worker() {
+    End_Worker(true);
+}
 
-std::uint64_t Worker_Start_Count() { return g_starts; }
+std::uint64_t Worker_Start_Count() {
+    return g_starts;
+}
 
-std::uint64_t Worker_Failure_Count() { return g_failures; }
+std::uint64_t Worker_Failure_Count() {
+    return g_failures;
+}
 
 Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request,
-                              const Isolation_Limits& limits)
-{
+                              const Isolation_Limits& limits) {
     if (g_worker.pid >= 0 && g_worker.handler != handler) End_Worker(true);
     // A worker that ended between requests (killed from outside) is replaced
     // quietly; only a death during a request fails that request.
@@ -269,8 +266,8 @@ Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request
     ++g_failures;
     if (timed_out) {
         End_Worker(true);
-        r.failure = "the shader compiler did not finish within " + std::to_string(limits.time.count()) +
-                    " ms";
+        r.failure = "the shader compiler did not finish within " +
+                    std::to_string(limits.time.count()) + " ms";
         return r;
     }
     const std::string how = End_Worker(false);
@@ -279,8 +276,7 @@ Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request
     return r;
 }
 
-void Set_Compile_Child_Hook(Compile_Child_Hook hook)
-{
+void Set_Compile_Child_Hook(Compile_Child_Hook hook) {
     g_hook = hook;
     Stop_Worker();
 }

@@ -24,9 +24,9 @@ struct Isolation_Limits {
 };
 
 struct Isolated_Result {
-    bool ok = false;       // the child finished and handed back `bytes`
-    std::string bytes;     // what the work returned
-    std::string failure;   // when !ok: what happened, for an error message
+    bool ok = false;      // the child finished and handed back `bytes`
+    std::string bytes;    // what the work returned
+    std::string failure;  // when !ok: what happened, for an error message
 };
 
 // What a worker does with one request: pure work, no GL, no threads of the

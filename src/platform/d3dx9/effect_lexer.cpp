@@ -11,26 +11,27 @@ namespace qm_fx {
 
 namespace {
 
-bool Is_Ident_Start(char c)
-{
+bool Is_Ident_Start(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
-bool Is_Ident_Char(char c) { return Is_Ident_Start(c) || (c >= '0' && c <= '9'); }
-bool Is_Digit(char c) { return c >= '0' && c <= '9'; }
+bool Is_Ident_Char(char c) {
+    return Is_Ident_Start(c) || (c >= '0' && c <= '9');
+}
+bool Is_Digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-const char* const kPuncts3[] = {">>=", "<<=", "..."};
-const char* const kPuncts2[] = {"##", "::", "->", "++", "--", "<<", ">>", "<=", ">=", "==",
-                                "!=", "&&", "||", "+=", "-=", "*=", "/=", "%=", "&=", "|=",
-                                "^="};
-const char kPuncts1[] = "{}[]();:,.?~!+-*/%<>=&|^#";
+const char* const k_puncts3[] = {">>=", "<<=", "..."};
+const char* const k_puncts2[] = {"##", "::", "->", "++", "--", "<<", ">>", "<=", ">=", "==", "!=",
+                                 "&&", "||", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^="};
+const char k_puncts1[] = "{}[]();:,.?~!+-*/%<>=&|^#";
 
 class Lexer {
 public:
     Lexer(const std::string& text, std::uint16_t file) : s_(text), file_(file) {}
 
     // Appends every token of the text.
-    void Run(std::vector<Token>* out)
-    {
+    void Run(std::vector<Token>* out) {
         while (true) {
             Skip_Space();
             if (i_ >= s_.size()) break;
@@ -50,8 +51,7 @@ private:
     char At(std::size_t k) const { return k < s_.size() ? s_[k] : '\0'; }
 
     // Skips white space, comments and line continuations.
-    void Skip_Space()
-    {
+    void Skip_Space() {
         while (i_ < s_.size()) {
             const char c = s_[i_];
             if (c == '\n') {
@@ -62,7 +62,8 @@ private:
             } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
                 ++i_;
                 space_ = true;
-            } else if (c == '\\' && (At(i_ + 1) == '\n' || (At(i_ + 1) == '\r' && At(i_ + 2) == '\n'))) {
+            } else if (c == '\\' &&
+                       (At(i_ + 1) == '\n' || (At(i_ + 1) == '\r' && At(i_ + 2) == '\n'))) {
                 i_ += At(i_ + 1) == '\n' ? 2 : 3;
                 ++line_;
                 space_ = true;
@@ -83,8 +84,7 @@ private:
         }
     }
 
-    void Lex_One(Token* t)
-    {
+    void Lex_One(Token* t) {
         const char c = s_[i_];
         const std::size_t start = i_;
         if (Is_Ident_Start(c)) {
@@ -94,8 +94,8 @@ private:
             ++i_;
             while (i_ < s_.size()) {
                 const char d = s_[i_];
-                if ((d == '+' || d == '-') &&
-                    (s_[i_ - 1] == 'e' || s_[i_ - 1] == 'E') && !Is_Hex_Prefixed(start)) {
+                if ((d == '+' || d == '-') && (s_[i_ - 1] == 'e' || s_[i_ - 1] == 'E') &&
+                    !Is_Hex_Prefixed(start)) {
                     ++i_;
                 } else if (Is_Ident_Char(d) || d == '.') {
                     ++i_;
@@ -123,26 +123,25 @@ private:
                              : Token_Kind::Invalid;
         } else {
             t->kind = Token_Kind::Punct;
-            for (const char* p : kPuncts3)
+            for (const char* p : k_puncts3)
                 if (s_.compare(i_, 3, p) == 0) {
                     i_ += 3;
                     t->text = p;
                     return;
                 }
-            for (const char* p : kPuncts2)
+            for (const char* p : k_puncts2)
                 if (s_.compare(i_, 2, p) == 0) {
                     i_ += 2;
                     t->text = p;
                     return;
                 }
             ++i_;
-            if (!std::strchr(kPuncts1, c) || c == '\0') t->kind = Token_Kind::Invalid;
+            if (!std::strchr(k_puncts1, c) || c == '\0') t->kind = Token_Kind::Invalid;
         }
         t->text.assign(s_, start, i_ - start);
     }
 
-    bool Is_Hex_Prefixed(std::size_t start) const
-    {
+    bool Is_Hex_Prefixed(std::size_t start) const {
         return s_[start] == '0' && (At(start + 1) == 'x' || At(start + 1) == 'X');
     }
 
@@ -156,8 +155,7 @@ private:
 
 }  // namespace
 
-bool Tokenize_Text(const std::string& text, std::uint16_t file, std::vector<Token>* out)
-{
+bool Tokenize_Text(const std::string& text, std::uint16_t file, std::vector<Token>* out) {
     const std::size_t first = out->size();
     Lexer(text, file).Run(out);
     for (std::size_t k = first; k < out->size(); ++k)

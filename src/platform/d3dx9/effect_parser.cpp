@@ -17,8 +17,7 @@ namespace qm_fx {
 // ---------------------------------------------------------------------------
 // Types
 // ---------------------------------------------------------------------------
-std::uint32_t Type_Info::Element_Words() const
-{
+std::uint32_t Type_Info::Element_Words() const {
     switch (cls) {
     case Type_Class::Object: return 0;
     case Type_Class::Struct: {
@@ -30,8 +29,7 @@ std::uint32_t Type_Info::Element_Words() const
     }
 }
 
-std::string Type_Info::Element_Name() const
-{
+std::string Type_Info::Element_Name() const {
     auto scalar = [this]() -> std::string {
         switch (base) {
         case Base_Type::Bool: return "bool";
@@ -70,13 +68,11 @@ std::string Type_Info::Element_Name() const
     return "?";
 }
 
-std::string Type_Info::Name() const
-{
+std::string Type_Info::Name() const {
     return Element_Name() + Array_Suffix();
 }
 
-std::string Type_Info::Array_Suffix() const
-{
+std::string Type_Info::Array_Suffix() const {
     if (!elements) return "";
     if (dims.empty()) return "[" + std::to_string(elements) + "]";
     std::string s;
@@ -84,8 +80,7 @@ std::string Type_Info::Array_Suffix() const
     return s;
 }
 
-double Word_Value(Base_Type base, std::uint32_t word)
-{
+double Word_Value(Base_Type base, std::uint32_t word) {
     switch (base) {
     case Base_Type::Float: return static_cast<double>(std::bit_cast<float>(word));
     case Base_Type::Int: return static_cast<double>(static_cast<std::int32_t>(word));
@@ -95,8 +90,7 @@ double Word_Value(Base_Type base, std::uint32_t word)
     }
 }
 
-std::uint32_t Value_Word(Base_Type base, double v)
-{
+std::uint32_t Value_Word(Base_Type base, double v) {
     switch (base) {
     case Base_Type::Float: return std::bit_cast<std::uint32_t>(static_cast<float>(v));
     case Base_Type::Int: {
@@ -116,16 +110,14 @@ std::uint32_t Value_Word(Base_Type base, double v)
     }
 }
 
-int Effect_Desc::Find_Parameter(const std::string& name) const
-{
+int Effect_Desc::Find_Parameter(const std::string& name) const {
     for (std::size_t i = 0; i < parameters.size(); ++i)
         if (parameters[i].name == name) return static_cast<int>(i);
     return -1;
 }
 
 const Function_Info* Effect_Desc::Find_Function(const std::string& name,
-                                                std::size_t uniform_args) const
-{
+                                                std::size_t uniform_args) const {
     const Function_Info* any = nullptr;
     for (const Function_Info& f : functions) {
         if (f.name != name || !f.defined) continue;
@@ -148,8 +140,7 @@ const Function_Info* Effect_Desc::Find_Function(const std::string& name,
 // ("Matrix World;", "Float4(...)"); glslang wants them in lower case. Only a
 // name in type position (before a name, '<' or '(') is rewritten, so a
 // variable called "Vector" keeps its name.
-void Effect_Parser::Normalize_Type_Keywords()
-{
+void Effect_Parser::Normalize_Type_Keywords() {
     for (std::size_t k = 0; k + 1 < toks_.size(); ++k) {
         Token& t = toks_[k];
         if (t.kind != Token_Kind::Identifier) continue;
@@ -165,13 +156,13 @@ void Effect_Parser::Normalize_Type_Keywords()
         if (lower == t.text) continue;
         if (next.kind != Token_Kind::Identifier && next.text != "<" && next.text != "(") continue;
         Type_Info type;
-        if (lower == "matrix" || lower == "vector" || (Builtin_Type(lower, &type) && type.Numeric()))
+        if (lower == "matrix" || lower == "vector" ||
+            (Builtin_Type(lower, &type) && type.Numeric()))
             t.text = lower;
     }
 }
 
-bool Effect_Parser::Run()
-{
+bool Effect_Parser::Run() {
     Normalize_Type_Keywords();
     while (!At_End() && !diag_->Failed()) Top_Level();
     if (!diag_->Failed()) Check_Shader_Entries();
@@ -181,8 +172,7 @@ bool Effect_Parser::Run()
 }
 
 // --- top level ---------------------------------------------------------
-void Effect_Parser::Top_Level()
-{
+void Effect_Parser::Top_Level() {
     const Token& t = Cur();
     if (t.kind == Token_Kind::Pragma) {
         const std::string p = Lower(t.text);
@@ -226,8 +216,7 @@ void Effect_Parser::Top_Level()
 }
 
 // --- functions -------------------------------------------------------------------
-void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_type)
-{
+void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_type) {
     Function_Info f;
     const Token& name_tok = Cur();
     f.name = name_tok.text;
@@ -321,8 +310,7 @@ namespace {
 
 // The number of elements of a matrix swizzle such as "_11_21_31_41" or
 // "_m00_m10", 0 for anything else.
-int Matrix_Swizzle_Size(const std::string& s)
-{
+int Matrix_Swizzle_Size(const std::string& s) {
     int n = 0;
     std::size_t k = 0;
     while (k < s.size()) {
@@ -331,26 +319,23 @@ int Matrix_Swizzle_Size(const std::string& s)
         const std::size_t d = k + (zero_based ? 2 : 1);
         const char lo = zero_based ? '0' : '1';
         const char hi = zero_based ? '3' : '4';
-        if (d + 1 >= s.size() || s[d] < lo || s[d] > hi || s[d + 1] < lo || s[d + 1] > hi)
-            return 0;
+        if (d + 1 >= s.size() || s[d] < lo || s[d] > hi || s[d + 1] < lo || s[d + 1] > hi) return 0;
         k = d + 2;
         ++n;
     }
     return n;
 }
 
-bool Is_Punct_Token(const Token& t, const char* p)
-{
+bool Is_Punct_Token(const Token& t, const char* p) {
     return t.kind == Token_Kind::Punct && t.text == p;
 }
 
 // Where the postfix expression that ends `out` starts: a name, a call, a
 // parenthesized expression, with any member accesses and indexing after
 // them. out.size() when there is none.
-std::size_t Postfix_Start(const std::vector<Token>& out)
-{
-    static const char* const statements[] = {"return", "if", "else", "while", "for", "do",
-                                             "switch", "case"};
+std::size_t Postfix_Start(const std::vector<Token>& out) {
+    static const char* const statements[] = {"return", "if", "else",   "while",
+                                             "for",    "do", "switch", "case"};
     std::size_t b = out.size();
     while (b > 0) {
         const Token& t = out[b - 1];
@@ -395,13 +380,11 @@ std::size_t Postfix_Start(const std::vector<Token>& out)
 // opened at; a comma, a statement's end or a block's end goes back to the
 // level of the enclosing bracket, except before an 'else', which continues
 // its if. The first token past the limit, or `end` when there is none.
-std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin,
-                               std::size_t end)
-{
+std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin, std::size_t end) {
     static const char* const control[] = {"if", "else", "for", "while", "do", "switch"};
     struct Level {
-        int at_open;   // the depth where the bracket opened
-        int control;   // the depth of the last control keyword inside it
+        int at_open;  // the depth where the bracket opened
+        int control;  // the depth of the last control keyword inside it
     };
     std::vector<Level> levels;
     int depth = 0;
@@ -424,8 +407,8 @@ std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin
             last_control = levels.back().control;
             levels.pop_back();
             // A block that ends a statement, unless an else follows.
-            const bool continues = next_is_else(k) ||
-                                   (k + 1 < end && toks[k + 1].kind == Token_Kind::Punct &&
+            const bool continues =
+                next_is_else(k) || (k + 1 < end && toks[k + 1].kind == Token_Kind::Punct &&
                                     std::strchr(";,)]", toks[k + 1].text[0]));
             if (t.text == "}" && !continues) depth = last_control = base();
             continue;
@@ -456,8 +439,7 @@ std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin
 
 namespace {
 
-Token Made_Token(const Token& like, Token_Kind kind, std::string text)
-{
+Token Made_Token(const Token& like, Token_Kind kind, std::string text) {
     Token t = like;
     t.kind = kind;
     t.text = std::move(text);
@@ -465,8 +447,7 @@ Token Made_Token(const Token& like, Token_Kind kind, std::string text)
 }
 
 // Past the bracket that opens at `k`, or `end` when it does not close.
-std::size_t Skip_Brackets(const std::vector<Token>& toks, std::size_t k, std::size_t end)
-{
+std::size_t Skip_Brackets(const std::vector<Token>& toks, std::size_t k, std::size_t end) {
     int level = 0;
     for (; k < end; ++k) {
         const Token& t = toks[k];
@@ -480,8 +461,7 @@ std::size_t Skip_Brackets(const std::vector<Token>& toks, std::size_t k, std::si
 // Past the postfix expression that starts at `k` (a name, a call or a
 // parenthesized expression, then member accesses, indexing and method
 // calls); `k` itself when none starts there.
-std::size_t Postfix_End(const std::vector<Token>& toks, std::size_t k, std::size_t end)
-{
+std::size_t Postfix_End(const std::vector<Token>& toks, std::size_t k, std::size_t end) {
     if (k >= end) return k;
     std::size_t e = k;
     if (toks[k].kind == Token_Kind::Identifier || toks[k].kind == Token_Kind::Number) {
@@ -512,8 +492,7 @@ std::size_t Postfix_End(const std::vector<Token>& toks, std::size_t k, std::size
 // has no such cast, so the value goes to it as the list of its components,
 // { (float)(v)[0], ..., (float)(v)[3] }. False when the tokens at `k` are
 // not such a cast.
-bool Effect_Parser::Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector<Token>* out)
-{
+bool Effect_Parser::Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector<Token>* out) {
     const std::size_t c = *k;
     Base_Type base;
     if (!Is_Punct_At(c, "(") || c + 6 > end || toks_[c + 1].kind != Token_Kind::Identifier ||
@@ -550,8 +529,8 @@ bool Effect_Parser::Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector
 // parameters, Qm_Fx_Split4((value), a, b), whose overloads (see
 // Compile_Shader) split by the arguments' sizes. False when the tokens at
 // `k` do not start such a statement.
-bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std::vector<Token>* out)
-{
+bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end,
+                                            std::vector<Token>* out) {
     const std::size_t c = *k;
     const Token& t = toks_[c];
     const bool is_float = t.text.size() == 6 && t.text.compare(0, 5, "float") == 0;
@@ -564,7 +543,8 @@ bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std
         // A statement starts here: after a statement, a block's brace, the
         // condition of an if, for or while, or an else.
         if (!(Is_Punct_Token(prev, ";") || Is_Punct_Token(prev, "{") || Is_Punct_Token(prev, "}") ||
-              Is_Punct_Token(prev, ")") || (prev.kind == Token_Kind::Identifier && prev.text == "else")))
+              Is_Punct_Token(prev, ")") ||
+              (prev.kind == Token_Kind::Identifier && prev.text == "else")))
             return false;
     }
     const std::size_t close = Skip_Brackets(toks_, c + 1, end);
@@ -579,7 +559,9 @@ bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std
         if (level == 0 && s.text == ";") break;
     }
     if (semi >= end || semi == close + 1) return false;
-    auto made = [&t](Token_Kind kind, std::string text) { return Made_Token(t, kind, std::move(text)); };
+    auto made = [&t](Token_Kind kind, std::string text) {
+        return Made_Token(t, kind, std::move(text));
+    };
     out->push_back(made(Token_Kind::Identifier, std::string("Qm_Fx_Split") + t.text.back()));
     out->push_back(made(Token_Kind::Punct, "("));
     out->push_back(made(Token_Kind::Punct, "("));
@@ -598,17 +580,16 @@ bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end, std
 // glslang cannot translate swizzles of several matrix elements ("Missing
 // functionality: matrix swizzle", then a crash in the SPIR-V optimiser), so
 // m._11_21 goes to it as float2(m._11, m._21).
-void Effect_Parser::Emit(std::size_t begin, std::size_t end)
-{
+void Effect_Parser::Emit(std::size_t begin, std::size_t end) {
     std::vector<Token> out;
     for (std::size_t k = begin; k < end && k < toks_.size(); ++k) {
         const Token& t = toks_[k];
         if (Emit_Array_Cast(&k, std::min(end, toks_.size()), &out)) continue;
         if (Emit_Constructor_Target(&k, std::min(end, toks_.size()), &out)) continue;
-        const int n = Is_Punct_At(k, ".") && k + 1 < end &&
-                              toks_[k + 1].kind == Token_Kind::Identifier
-                          ? Matrix_Swizzle_Size(toks_[k + 1].text)
-                          : 0;
+        const int n =
+            Is_Punct_At(k, ".") && k + 1 < end && toks_[k + 1].kind == Token_Kind::Identifier
+                ? Matrix_Swizzle_Size(toks_[k + 1].text)
+                : 0;
         const std::size_t b = n >= 2 && n <= 4 ? Postfix_Start(out) : out.size();
         if (b == out.size()) {
             out.push_back(t);
@@ -642,8 +623,7 @@ void Effect_Parser::Emit(std::size_t begin, std::size_t end)
     }
 }
 
-void Effect_Parser::Emit_Token(const Token& t)
-{
+void Effect_Parser::Emit_Token(const Token& t) {
     if (t.kind == Token_Kind::Punct && t.text.size() == 1) {
         const char c = t.text[0];
         if (c == '(' || c == '[' || c == '{') {
@@ -667,19 +647,16 @@ void Effect_Parser::Emit_Token(const Token& t)
     if (desc_->hlsl.text.size() > kMax_Shader_Source_Bytes) Shader_Too_Large(t);
 }
 
-void Effect_Parser::Emit_Line(const std::string& text, const Token& at)
-{
+void Effect_Parser::Emit_Line(const std::string& text, const Token& at) {
     hlsl_.Line(text, at.file, at.line);
     if (desc_->hlsl.text.size() > kMax_Shader_Source_Bytes) Shader_Too_Large(at);
 }
 
-void Effect_Parser::Shader_Too_Large(const Token& at)
-{
+void Effect_Parser::Shader_Too_Large(const Token& at) {
     Error(at, "shader code longer than " + std::to_string(kMax_Shader_Source_Bytes) + " bytes");
 }
 
-bool Parse_Effect(const Token_Stream& tokens, Effect_Desc* out, Diagnostics* diagnostics)
-{
+bool Parse_Effect(const Token_Stream& tokens, Effect_Desc* out, Diagnostics* diagnostics) {
     *out = Effect_Desc{};
     Effect_Parser p(tokens, out, diagnostics);
     return p.Run();

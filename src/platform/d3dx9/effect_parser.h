@@ -21,10 +21,27 @@ namespace qm_fx {
 // Types
 // ---------------------------------------------------------------------------
 enum class Base_Type : std::uint8_t {
-    Void, Bool, Int, Uint, Float, String, Texture, Sampler, Vertex_Shader, Pixel_Shader, Struct
+    Void,
+    Bool,
+    Int,
+    Uint,
+    Float,
+    String,
+    Texture,
+    Sampler,
+    Vertex_Shader,
+    Pixel_Shader,
+    Struct
 };
 enum class Object_Dim : std::uint8_t { Any, Dim1, Dim2, Dim3, Cube };
-enum class Type_Class : std::uint8_t { Scalar, Vector, Matrix_Rows, Matrix_Columns, Object, Struct };
+enum class Type_Class : std::uint8_t {
+    Scalar,
+    Vector,
+    Matrix_Rows,
+    Matrix_Columns,
+    Object,
+    Struct
+};
 
 struct Type_Info;
 struct Struct_Member {
@@ -37,9 +54,9 @@ struct Type_Info {
     Base_Type base = Base_Type::Float;
     Type_Class cls = Type_Class::Scalar;
     Object_Dim dim = Object_Dim::Any;
-    std::uint8_t rows = 1;        // matrices: rows; vectors and scalars: 1
-    std::uint8_t cols = 1;        // components of a vector; matrix columns
-    std::uint32_t elements = 0;   // array length, 0 when not an array
+    std::uint8_t rows = 1;       // matrices: rows; vectors and scalars: 1
+    std::uint8_t cols = 1;       // components of a vector; matrix columns
+    std::uint32_t elements = 0;  // array length, 0 when not an array
     // The lengths of a multi-dimensional array, outermost first; `elements`
     // is then their product (the array counts as that many elements, stored
     // in order). Empty for other types.
@@ -49,7 +66,9 @@ struct Type_Info {
     std::vector<Struct_Member> members;
 
     bool Numeric() const { return cls != Type_Class::Object && base != Base_Type::Void; }
-    bool Is_Matrix() const { return cls == Type_Class::Matrix_Rows || cls == Type_Class::Matrix_Columns; }
+    bool Is_Matrix() const {
+        return cls == Type_Class::Matrix_Rows || cls == Type_Class::Matrix_Columns;
+    }
     // 32-bit words of one element in the tightly packed parameter storage.
     std::uint32_t Element_Words() const;
     std::uint32_t Words() const { return Element_Words() * (elements ? elements : 1); }
@@ -68,11 +87,11 @@ struct Type_Info {
 struct Expr_Node {
     enum class Op : std::uint8_t { Constant, Parameter, Unary, Binary, Ternary, Vector };
     Op op = Op::Constant;
-    std::string oper;            // "-", "+", "!", "~", "*", "|", ... for Unary/Binary
-    std::vector<double> value;   // Constant
-    int parameter = -1;          // Parameter: index into Effect_Desc::parameters
-    std::vector<int> kids;       // operand node indices
-    std::uint32_t height = 1;    // of the subtree this node heads
+    std::string oper;           // "-", "+", "!", "~", "*", "|", ... for Unary/Binary
+    std::vector<double> value;  // Constant
+    int parameter = -1;         // Parameter: index into Effect_Desc::parameters
+    std::vector<int> kids;      // operand node indices
+    std::uint32_t height = 1;   // of the subtree this node heads
 };
 
 struct Expr {
@@ -84,9 +103,9 @@ struct Expr {
 struct Annotation {
     std::string name;
     Type_Info type;
-    std::vector<double> values;   // numeric annotations
-    std::string string_value;     // string annotations
-    std::string text;             // the value as written, for listings
+    std::vector<double> values;  // numeric annotations
+    std::string string_value;    // string annotations
+    std::string text;            // the value as written, for listings
 };
 
 // ---------------------------------------------------------------------------
@@ -94,16 +113,16 @@ struct Annotation {
 // ---------------------------------------------------------------------------
 struct State_Assignment {
     const State_Def* def = nullptr;
-    std::string name;            // as written
-    std::uint32_t index = 0;     // the [n] of indexed states
-    Expr value;                  // numeric states
-    int object = -1;             // parameter index (texture, sampler, matrix), or -1 for NULL
-    int shader = -1;             // Effect_Desc::shaders index; -1 for NULL
+    std::string name;         // as written
+    std::uint32_t index = 0;  // the [n] of indexed states
+    Expr value;               // numeric states
+    int object = -1;          // parameter index (texture, sampler, matrix), or -1 for NULL
+    int shader = -1;          // Effect_Desc::shaders index; -1 for NULL
     // "VertexShader = (vs[i]);" with an index that is not constant: the
     // shaders of the array's elements, of which `value` picks one when the
     // pass is applied (clamped to the array). Empty otherwise.
     std::vector<int> shader_choices;
-    std::string value_text;      // as written, for listings
+    std::string value_text;  // as written, for listings
     std::uint16_t file = 0;
     std::uint32_t line = 0;
 };
@@ -145,15 +164,15 @@ struct Parameter {
     std::string semantic;
     Type_Info type;
     std::vector<Annotation> annotations;
-    std::uint32_t offset = 0;             // first word in the parameter storage
-    std::string string_value;             // default of a string parameter
+    std::uint32_t offset = 0;                      // first word in the parameter storage
+    std::string string_value;                      // default of a string parameter
     std::vector<State_Assignment> sampler_states;  // sampler_state { ... } without Texture
-    int sampler_texture = -1;             // the texture parameter of "Texture = <t>"
-    bool sampler_sets_texture = false;    // the block assigns Texture (possibly NULL)
-    int sampler_register = -1;            // register(sN)
-    int shader = -1;                      // shader-typed parameters: Effect_Desc::shaders index
-    std::vector<int> shader_elements;     // arrays of shaders: the same, one per element
-    bool in_shader_source = false;        // declared to the shader compiler
+    int sampler_texture = -1;                      // the texture parameter of "Texture = <t>"
+    bool sampler_sets_texture = false;             // the block assigns Texture (possibly NULL)
+    int sampler_register = -1;                     // register(sN)
+    int shader = -1;                   // shader-typed parameters: Effect_Desc::shaders index
+    std::vector<int> shader_elements;  // arrays of shaders: the same, one per element
+    bool in_shader_source = false;     // declared to the shader compiler
     std::uint16_t file = 0;
     std::uint32_t line = 0;
 };
@@ -221,8 +240,8 @@ bool Parse_Effect(const Token_Stream& tokens, Effect_Desc* out, Diagnostics* dia
 
 // Evaluates a state value expression over the current parameter storage.
 // Components beyond those the expression yields are 0.
-void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage,
-              double* out, std::size_t count);
+void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage, double* out,
+              std::size_t count);
 
 // The storage word of a scalar as a double, by its base type.
 double Word_Value(Base_Type base, std::uint32_t word);

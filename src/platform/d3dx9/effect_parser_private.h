@@ -29,19 +29,16 @@ void Flatten_Bases(const Type_Info& t, std::vector<Base_Type>* out);
 
 // The first token in [begin, end) where the expressions and statements of
 // shader code nest deeper than kMax_Nesting_Depth, or `end`.
-std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin,
-                               std::size_t end);
+std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin, std::size_t end);
 
-inline std::string Lower(std::string s)
-{
+inline std::string Lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
 }
 
 // The text of a string literal token without its quotes, escapes resolved.
-inline std::string Unquote(const std::string& s)
-{
+inline std::string Unquote(const std::string& s) {
     std::string r;
     for (std::size_t k = 1; k + 1 < s.size(); ++k) {
         if (s[k] == '\\' && k + 2 < s.size()) {
@@ -64,8 +61,7 @@ class Hlsl_Writer {
 public:
     explicit Hlsl_Writer(Hlsl_Source* out) : out_(out) {}
 
-    void Token_Text(const std::string& text, std::uint16_t file, std::uint32_t line)
-    {
+    void Token_Text(const std::string& text, std::uint16_t file, std::uint32_t line) {
         if (!open_ || file != file_ || line != line_) {
             New_Line(file, line);
         } else {
@@ -74,16 +70,14 @@ public:
         out_->text += text;
     }
 
-    void Line(const std::string& text, std::uint16_t file, std::uint32_t line)
-    {
+    void Line(const std::string& text, std::uint16_t file, std::uint32_t line) {
         New_Line(file, line);
         out_->text += text;
         open_ = false;
     }
 
 private:
-    void New_Line(std::uint16_t file, std::uint32_t line)
-    {
+    void New_Line(std::uint16_t file, std::uint32_t line) {
         if (!out_->line_origins.empty()) out_->text += '\n';
         out_->line_origins.emplace_back(file, line);
         file_ = file;
@@ -110,8 +104,7 @@ struct Modifiers {
 class Effect_Parser {
 public:
     Effect_Parser(const Token_Stream& in, Effect_Desc* desc, Diagnostics* diag)
-        : toks_(in.tokens), desc_(desc), diag_(diag), hlsl_(&desc->hlsl)
-    {
+        : toks_(in.tokens), desc_(desc), diag_(diag), hlsl_(&desc->hlsl) {
         desc_->files = in.files;
     }
 
@@ -122,36 +115,29 @@ private:
     // --- token access ------------------------------------------------------
     bool At_End() const { return pos_ >= toks_.size(); }
     const Token& Cur() const { return pos_ < toks_.size() ? toks_[pos_] : eof_; }
-    const Token& Peek(std::size_t k) const
-    {
+    const Token& Peek(std::size_t k) const {
         return pos_ + k < toks_.size() ? toks_[pos_ + k] : eof_;
     }
-    bool Is_Punct(const char* p, std::size_t k = 0) const
-    {
+    bool Is_Punct(const char* p, std::size_t k = 0) const {
         const Token& t = Peek(k);
         return t.kind == Token_Kind::Punct && t.text == p;
     }
-    bool Is_Ident(const char* s, std::size_t k = 0) const
-    {
+    bool Is_Ident(const char* s, std::size_t k = 0) const {
         const Token& t = Peek(k);
         return t.kind == Token_Kind::Identifier && t.text == s;
     }
     // The same at an absolute position.
-    bool Is_Punct_At(std::size_t at, const char* p) const
-    {
+    bool Is_Punct_At(std::size_t at, const char* p) const {
         return at < toks_.size() && toks_[at].kind == Token_Kind::Punct && toks_[at].text == p;
     }
-    bool Is_Ident_At(std::size_t at, const char* s) const
-    {
+    bool Is_Ident_At(std::size_t at, const char* s) const {
         return at < toks_.size() && toks_[at].kind == Token_Kind::Identifier && toks_[at].text == s;
     }
-    bool Is_Ident_No_Case(const char* s, std::size_t k = 0) const
-    {
+    bool Is_Ident_No_Case(const char* s, std::size_t k = 0) const {
         const Token& t = Peek(k);
         return t.kind == Token_Kind::Identifier && Equal_No_Case(t.text, s);
     }
-    bool Accept(const char* p)
-    {
+    bool Accept(const char* p) {
         if (Is_Punct(p)) {
             ++pos_;
             return true;
@@ -159,8 +145,7 @@ private:
         return false;
     }
 
-    void Error(const Token& at, const std::string& text)
-    {
+    void Error(const Token& at, const std::string& text) {
         if (soft_) {
             soft_failed_ = true;
             pos_ = toks_.size();
@@ -172,24 +157,21 @@ private:
         diag_->Error(file, t.line, text);
         pos_ = toks_.size();
     }
-    void Error_Here(const std::string& text)
-    {
+    void Error_Here(const std::string& text) {
         if (At_End())
             Error(eof_, text + " at end of file");
         else
             Error(Cur(), text + " near '" + Cur().text + "'");
     }
 
-    bool Expect(const char* p)
-    {
+    bool Expect(const char* p) {
         if (Accept(p)) return true;
         Error_Here(std::string("expected '") + p + "'");
         return false;
     }
 
     // '>' that closes annotations or <name> may be glued to what follows.
-    bool Expect_Close_Angle()
-    {
+    bool Expect_Close_Angle() {
         if (Accept(">")) return true;
         if (!At_End() && Cur().kind == Token_Kind::Punct && Cur().text.size() > 1 &&
             Cur().text[0] == '>') {
@@ -200,8 +182,7 @@ private:
         return false;
     }
 
-    std::string Expect_Identifier(const char* what)
-    {
+    std::string Expect_Identifier(const char* what) {
         if (Cur().kind == Token_Kind::Identifier) return toks_[pos_++].text;
         Error_Here(std::string("expected ") + what);
         return {};
@@ -286,10 +267,10 @@ private:
     Hlsl_Writer hlsl_;
     Token eof_;
     bool row_major_ = false;
-    bool soft_ = false;         // errors only mark soft_failed_ (trial parses)
+    bool soft_ = false;  // errors only mark soft_failed_ (trial parses)
     bool soft_failed_ = false;
-    int depth_ = 0;             // recursion of the expression parser
-    int code_depth_ = 0;        // open ( [ { in the shader code emitted so far
+    int depth_ = 0;       // recursion of the expression parser
+    int code_depth_ = 0;  // open ( [ { in the shader code emitted so far
     int in_angles_ = 0;
     std::uint32_t storage_words_ = 0;
     std::vector<std::uint32_t> last_dims_;  // of the last Parse_Array_Suffix

@@ -21,19 +21,16 @@ namespace qm_fx {
 // ---------------------------------------------------------------------------
 // Diagnostics
 // ---------------------------------------------------------------------------
-void Diagnostics::Error(const std::string& file, std::uint32_t line, const std::string& text)
-{
+void Diagnostics::Error(const std::string& file, std::uint32_t line, const std::string& text) {
     text_ += file + "(" + std::to_string(line) + "): error: " + text + "\n";
     failed_ = true;
 }
 
-void Diagnostics::Warning(const std::string& file, std::uint32_t line, const std::string& text)
-{
+void Diagnostics::Warning(const std::string& file, std::uint32_t line, const std::string& text) {
     text_ += file + "(" + std::to_string(line) + "): warning: " + text + "\n";
 }
 
-void Diagnostics::Error_No_Location(const std::string& text)
-{
+void Diagnostics::Error_No_Location(const std::string& text) {
     text_ += "error: " + text + "\n";
     failed_ = true;
 }
@@ -48,8 +45,7 @@ constexpr long kMax_File_Bytes = 16L << 20;
 
 }  // namespace
 
-bool Read_Effect_File(const std::string& path, std::string* contents)
-{
+bool Read_Effect_File(const std::string& path, std::string* contents) {
     FILE* f = Open_File(path.c_str(), "rb");
     if (!f) return false;
     bool ok = false;
@@ -81,21 +77,18 @@ struct PToken {
     std::vector<std::uint32_t> hide;  // macros that must not expand this token (sorted)
 };
 
-bool Hidden(const PToken& t, std::uint32_t id)
-{
+bool Hidden(const PToken& t, std::uint32_t id) {
     return std::binary_search(t.hide.begin(), t.hide.end(), id);
 }
 
-void Add_Hide(std::vector<std::uint32_t>* hide, const std::vector<std::uint32_t>& more)
-{
+void Add_Hide(std::vector<std::uint32_t>* hide, const std::vector<std::uint32_t>& more) {
     for (std::uint32_t id : more) {
         auto it = std::lower_bound(hide->begin(), hide->end(), id);
         if (it == hide->end() || *it != id) hide->insert(it, id);
     }
 }
 
-bool Is(const Token& t, const char* text)
-{
+bool Is(const Token& t, const char* text) {
     return (t.kind == Token_Kind::Punct || t.kind == Token_Kind::Identifier) && t.text == text;
 }
 
@@ -118,12 +111,9 @@ struct Conditional {
 class Preprocessor {
 public:
     Preprocessor(File_Reader reader, Token_Stream* out, Diagnostics* diag)
-        : reader_(std::move(reader)), out_(out), diag_(diag)
-    {
-    }
+        : reader_(std::move(reader)), out_(out), diag_(diag) {}
 
-    void Predefine(const std::string& name, const std::string& value)
-    {
+    void Predefine(const std::string& name, const std::string& value) {
         Macro m;
         m.id = Macro_Id(name);
         Tokenize_Text(value, 0, &m.body);
@@ -133,8 +123,7 @@ public:
 
     // `shown` names the file in messages about it (the #include spelling).
     bool Run(const std::string& path, const std::string* text, int depth, std::uint32_t from_file,
-             std::uint32_t from_line, const std::string& shown = {})
-    {
+             std::uint32_t from_line, const std::string& shown = {}) {
         std::string contents;
         if (text) {
             contents = *text;
@@ -153,7 +142,8 @@ public:
         source_bytes_ += contents.size();
         if (source_bytes_ > kMax_Effect_Source_Bytes) {
             const std::string text = "effect source longer than " +
-                                     std::to_string(kMax_Effect_Source_Bytes) + " bytes with its includes";
+                                     std::to_string(kMax_Effect_Source_Bytes) +
+                                     " bytes with its includes";
             if (depth == 0)
                 diag_->Error(path, 1, text);
             else
@@ -172,10 +162,11 @@ public:
 private:
     const std::string& File_Name(std::uint16_t file) const { return out_->files[file]; }
 
-    void Error_At(const Token& t, const std::string& text) { diag_->Error(File_Name(t.file), t.line, text); }
+    void Error_At(const Token& t, const std::string& text) {
+        diag_->Error(File_Name(t.file), t.line, text);
+    }
 
-    std::uint32_t Macro_Id(const std::string& name)
-    {
+    std::uint32_t Macro_Id(const std::string& name) {
         auto it = ids_.find(name);
         if (it != ids_.end()) return it->second;
         const auto id = static_cast<std::uint32_t>(ids_.size() + 1);
@@ -183,13 +174,11 @@ private:
         return id;
     }
 
-    bool Active(const std::vector<Conditional>& conds) const
-    {
+    bool Active(const std::vector<Conditional>& conds) const {
         return conds.empty() || (conds.back().parent_active && conds.back().taking);
     }
 
-    bool Process(const std::vector<Token>& toks, std::uint16_t file, int depth)
-    {
+    bool Process(const std::vector<Token>& toks, std::uint16_t file, int depth) {
         std::vector<Conditional> conds;
         std::size_t i = 0;
         const std::size_t n = toks.size();
@@ -215,8 +204,7 @@ private:
         return !diag_->Failed();
     }
 
-    void Emit_Text(const std::vector<Token>& toks, std::size_t begin, std::size_t end)
-    {
+    void Emit_Text(const std::vector<Token>& toks, std::size_t begin, std::size_t end) {
         std::deque<PToken> in;
         for (std::size_t k = begin; k < end; ++k) {
             if (toks[k].kind == Token_Kind::Invalid) {
@@ -239,8 +227,7 @@ private:
         }
     }
 
-    static std::string Printable(const std::string& s)
-    {
+    static std::string Printable(const std::string& s) {
         char buf[8];
         if (!s.empty() && static_cast<unsigned char>(s[0]) >= 0x20 &&
             static_cast<unsigned char>(s[0]) < 0x7F)
@@ -250,8 +237,7 @@ private:
     }
 
     // Macro expansion of a token list (rescanning included).
-    void Expand(std::deque<PToken> in, std::vector<PToken>* out)
-    {
+    void Expand(std::deque<PToken> in, std::vector<PToken>* out) {
         // Arguments of a macro call are expanded by a nested Expand, so
         // F(F(F(...))) recurses once per level.
         const Nesting_Level level(&expand_depth_);
@@ -294,7 +280,8 @@ private:
             // keeps a chain of macros each naming the one before from copying
             // ever longer sets into every token (quadratic time and memory).
             if (t.hide.size() >= static_cast<std::size_t>(kMax_Nesting_Depth)) {
-                Error_At(t.tok, "macros nested too deeply in the expansion of '" + t.tok.text + "'");
+                Error_At(t.tok,
+                         "macros nested too deeply in the expansion of '" + t.tok.text + "'");
                 return;
             }
             std::vector<std::uint32_t> hide = t.hide;
@@ -348,8 +335,7 @@ private:
         }
     }
 
-    static std::string Escape(const std::string& s)
-    {
+    static std::string Escape(const std::string& s) {
         std::string r;
         for (char c : s) {
             if (c == '"' || c == '\\') r += '\\';
@@ -358,16 +344,14 @@ private:
         return r;
     }
 
-    int Param_Index(const Macro& m, const Token& t) const
-    {
+    int Param_Index(const Macro& m, const Token& t) const {
         if (t.kind != Token_Kind::Identifier) return -1;
         for (std::size_t k = 0; k < m.params.size(); ++k)
             if (m.params[k] == t.text) return static_cast<int>(k);
         return -1;
     }
 
-    void Append_Pasted(std::vector<PToken>* result, PToken tok, bool* paste, const Token& at)
-    {
+    void Append_Pasted(std::vector<PToken>* result, PToken tok, bool* paste, const Token& at) {
         if (*paste && !result->empty()) {
             PToken& last = result->back();
             std::vector<Token> joined;
@@ -386,16 +370,14 @@ private:
     }
 
     // How often parameter `p` appears in the body of `m`.
-    int Param_Uses(const Macro& m, int p) const
-    {
+    int Param_Uses(const Macro& m, int p) const {
         int uses = 0;
         for (const Token& b : m.body) uses += Param_Index(m, b) == p ? 1 : 0;
         return uses;
     }
 
     std::vector<PToken> Substitute(const Macro& m, std::vector<std::vector<PToken>> args,
-                                   const std::vector<std::uint32_t>& hide, const Token& at)
-    {
+                                   const std::vector<std::uint32_t>& hide, const Token& at) {
         std::vector<PToken> result;
         bool paste = false;
         const std::size_t n = m.body.size();
@@ -425,8 +407,8 @@ private:
             const int p = Param_Index(m, b);
             if (p >= 0) {
                 auto& arg = args[static_cast<std::size_t>(p)];
-                const bool raw = (k > 0 && Is(m.body[k - 1], "##")) ||
-                                 (k + 1 < n && Is(m.body[k + 1], "##"));
+                const bool raw =
+                    (k > 0 && Is(m.body[k - 1], "##")) || (k + 1 < n && Is(m.body[k + 1], "##"));
                 std::vector<PToken> expanded;
                 if (raw) {
                     expanded = arg;
@@ -462,8 +444,7 @@ private:
 
     // --- directives --------------------------------------------------------
     void Directive(const std::vector<Token>& toks, std::size_t hash, std::size_t end,
-                   std::vector<Conditional>* conds, std::uint16_t file, int depth)
-    {
+                   std::vector<Conditional>* conds, std::uint16_t file, int depth) {
         const Token& at = toks[hash];
         if (hash + 1 >= end) return;  // the null directive
         const Token& name_tok = toks[hash + 1];
@@ -560,8 +541,7 @@ private:
         }
     }
 
-    void Define(const std::vector<Token>& toks, std::size_t k, std::size_t end, const Token& at)
-    {
+    void Define(const std::vector<Token>& toks, std::size_t k, std::size_t end, const Token& at) {
         if (k >= end || toks[k].kind != Token_Kind::Identifier) {
             Error_At(at, "#define needs a macro name");
             return;
@@ -587,7 +567,8 @@ private:
                 if (Is(p, ")") && (!expect_name || m.params.empty())) break;
                 if (expect_name && p.kind == Token_Kind::Identifier) {
                     if (std::find(m.params.begin(), m.params.end(), p.text) != m.params.end()) {
-                        Error_At(at, "duplicate parameter '" + p.text + "' of macro '" + name + "'");
+                        Error_At(at,
+                                 "duplicate parameter '" + p.text + "' of macro '" + name + "'");
                         return;
                     }
                     m.params.push_back(p.text);
@@ -619,8 +600,7 @@ private:
     }
 
     void Include(const std::vector<Token>& toks, std::size_t k, std::size_t end, const Token& at,
-                 std::uint16_t file, int depth)
-    {
+                 std::uint16_t file, int depth) {
         std::string name;
         std::vector<Token> line(toks.begin() + static_cast<std::ptrdiff_t>(k),
                                 toks.begin() + static_cast<std::ptrdiff_t>(end));
@@ -653,15 +633,16 @@ private:
             Error_At(at, "#include nested too deeply");
             return;
         }
-        const bool absolute = name[0] == '/' || name[0] == '\\' ||
-                              (name.size() > 1 && name[1] == ':');
+        const bool absolute =
+            name[0] == '/' || name[0] == '\\' || (name.size() > 1 && name[1] == ':');
         // Search order: the including file's folder, the root effect file's
         // folder, the working directory (both forms of #include alike).
         std::vector<std::string> candidates;
         if (!absolute) {
             for (const std::string& from : {File_Name(file), File_Name(0)}) {
                 const std::size_t slash = from.find_last_of("/\\");
-                if (slash != std::string::npos) candidates.push_back(from.substr(0, slash + 1) + name);
+                if (slash != std::string::npos)
+                    candidates.push_back(from.substr(0, slash + 1) + name);
             }
         }
         candidates.push_back(name);
@@ -675,16 +656,14 @@ private:
         Error_At(at, "cannot open include file '" + name + "'");
     }
 
-    static std::string Canonical(const std::string& path)
-    {
+    static std::string Canonical(const std::string& path) {
         char resolved[4096];
         if (Platform_Resolve_Path(path.c_str(), resolved, sizeof resolved)) return resolved;
         return path;
     }
 
     void Pragma(const std::vector<Token>& toks, std::size_t k, std::size_t end, const Token& at,
-                std::uint16_t file)
-    {
+                std::uint16_t file) {
         if (k >= end) return;
         if (toks[k].text == "once") {
             once_.insert(Canonical(File_Name(file)));
@@ -701,8 +680,8 @@ private:
     }
 
     // --- #if expressions -----------------------------------------------------
-    bool Evaluate_If(const std::vector<Token>& toks, std::size_t k, std::size_t end, const Token& at)
-    {
+    bool Evaluate_If(const std::vector<Token>& toks, std::size_t k, std::size_t end,
+                     const Token& at) {
         std::deque<PToken> in;
         for (std::size_t a = k; a < end; ++a) {
             if (toks[a].kind == Token_Kind::Identifier && toks[a].text == "defined") {
@@ -744,16 +723,14 @@ private:
     }
 
     const Token* Peek() const { return pos_ < expr_.size() ? &expr_[pos_] : nullptr; }
-    bool Accept(const char* p)
-    {
+    bool Accept(const char* p) {
         if (pos_ < expr_.size() && expr_[pos_].kind == Token_Kind::Punct && expr_[pos_].text == p) {
             ++pos_;
             return true;
         }
         return false;
     }
-    void Fail(const std::string& text)
-    {
+    void Fail(const std::string& text) {
         if (expr_error_.empty()) expr_error_ = text;
         pos_ = expr_.size();
     }
@@ -762,8 +739,7 @@ private:
     static std::int64_t W(std::uint64_t v) { return static_cast<std::int64_t>(v); }
     static std::uint64_t U(std::int64_t v) { return static_cast<std::uint64_t>(v); }
 
-    std::int64_t Parse_Conditional()
-    {
+    std::int64_t Parse_Conditional() {
         const Nesting_Level level(&if_depth_);
         if (level.Too_Deep()) {
             Fail("#if expression too deeply nested");
@@ -779,19 +755,17 @@ private:
         return c;
     }
 
-    static int Precedence(const std::string& op)
-    {
+    static int Precedence(const std::string& op) {
         static const std::pair<const char*, int> table[] = {
-            {"||", 1}, {"&&", 2}, {"|", 3},  {"^", 4},  {"&", 5},  {"==", 6}, {"!=", 6},
-            {"<", 7},  {">", 7},  {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9},
-            {"-", 9},  {"*", 10}, {"/", 10}, {"%", 10}};
+            {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4},  {"&", 5},  {"==", 6},
+            {"!=", 6}, {"<", 7},  {">", 7}, {"<=", 7}, {">=", 7}, {"<<", 8},
+            {">>", 8}, {"+", 9},  {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10}};
         for (const auto& e : table)
             if (op == e.first) return e.second;
         return -1;
     }
 
-    std::int64_t Parse_Binary(int min_prec)
-    {
+    std::int64_t Parse_Binary(int min_prec) {
         std::int64_t lhs = Parse_Unary();
         while (true) {
             const Token* t = Peek();
@@ -805,8 +779,7 @@ private:
         }
     }
 
-    std::int64_t Apply(const std::string& op, std::int64_t a, std::int64_t b)
-    {
+    std::int64_t Apply(const std::string& op, std::int64_t a, std::int64_t b) {
         if (op == "||") return (a || b) ? 1 : 0;
         if (op == "&&") return (a && b) ? 1 : 0;
         if (op == "|") return a | b;
@@ -831,8 +804,7 @@ private:
         return op == "/" ? a / b : a % b;
     }
 
-    std::int64_t Parse_Unary()
-    {
+    std::int64_t Parse_Unary() {
         for (const char* op : {"-", "+", "!", "~"}) {
             if (!Accept(op)) continue;
             const Nesting_Level level(&if_depth_);
@@ -865,8 +837,7 @@ private:
         return 0;
     }
 
-    std::int64_t Parse_Int(const std::string& text)
-    {
+    std::int64_t Parse_Int(const std::string& text) {
         std::size_t k = 0;
         int base = 10;
         if (text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -922,8 +893,7 @@ private:
 
 bool Run_Preprocessor(const std::string& path, const std::string* text,
                       const Macro_Definitions& defines, const File_Reader& reader,
-                      Token_Stream* out, Diagnostics* diagnostics)
-{
+                      Token_Stream* out, Diagnostics* diagnostics) {
     out->tokens.clear();
     out->files.clear();
     Preprocessor pp(reader ? reader : File_Reader(Read_Effect_File), out, diagnostics);
@@ -942,15 +912,13 @@ bool Run_Preprocessor(const std::string& path, const std::string* text,
 }  // namespace
 
 bool Preprocess(const std::string& path, const Macro_Definitions& defines,
-                const File_Reader& reader, Token_Stream* out, Diagnostics* diagnostics)
-{
+                const File_Reader& reader, Token_Stream* out, Diagnostics* diagnostics) {
     return Run_Preprocessor(path, nullptr, defines, reader, out, diagnostics);
 }
 
 bool Preprocess_Text(const std::string& path, const std::string& text,
-                     const Macro_Definitions& defines, const File_Reader& reader,
-                     Token_Stream* out, Diagnostics* diagnostics)
-{
+                     const Macro_Definitions& defines, const File_Reader& reader, Token_Stream* out,
+                     Diagnostics* diagnostics) {
     return Run_Preprocessor(path, &text, defines, reader, out, diagnostics);
 }
 

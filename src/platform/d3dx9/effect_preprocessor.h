@@ -18,17 +18,17 @@ enum class Token_Kind : std::uint8_t {
     String,     // text keeps its quotes
     Character,  // text keeps its quotes
     Punct,
-    Pragma,     // a "#pragma pack_matrix(...)" line, passed on as one token
-    Invalid,    // a stray character or an unterminated literal (an error where it is used)
+    Pragma,   // a "#pragma pack_matrix(...)" line, passed on as one token
+    Invalid,  // a stray character or an unterminated literal (an error where it is used)
 };
 
 struct Token {
     Token_Kind kind = Token_Kind::Punct;
     std::string text;
-    std::uint16_t file = 0;  // index into Token_Stream::files
-    std::uint32_t line = 0;  // 1-based
-    bool line_start = false;   // first token of a source line (used while preprocessing)
-    bool space_before = false; // white space or a comment precedes it
+    std::uint16_t file = 0;     // index into Token_Stream::files
+    std::uint32_t line = 0;     // 1-based
+    bool line_start = false;    // first token of a source line (used while preprocessing)
+    bool space_before = false;  // white space or a comment precedes it
 };
 
 struct Token_Stream {
@@ -68,8 +68,8 @@ bool Preprocess(const std::string& path, const Macro_Definitions& defines,
 // Same for text already in memory, named `path` in messages and as the base
 // of relative #includes.
 bool Preprocess_Text(const std::string& path, const std::string& text,
-                     const Macro_Definitions& defines, const File_Reader& reader,
-                     Token_Stream* out, Diagnostics* diagnostics);
+                     const Macro_Definitions& defines, const File_Reader& reader, Token_Stream* out,
+                     Diagnostics* diagnostics);
 
 // Splits text into tokens (no directives, no macros) and appends them all;
 // characters that start no token (and unterminated literals) become Invalid

@@ -10,32 +10,43 @@
 namespace qm_fx {
 
 enum class State_Kind : std::uint8_t {
-    Render,         // SetRenderState(id, value)
-    Sampler,        // SetSamplerState(index, id, value)
-    Texture_Stage,  // SetTextureStageState(index, id, value)
-    Texture,        // SetTexture(index, texture parameter)
-    Sampler_Object, // a sampler parameter bound to stage `index`
+    Render,          // SetRenderState(id, value)
+    Sampler,         // SetSamplerState(index, id, value)
+    Texture_Stage,   // SetTextureStageState(index, id, value)
+    Texture,         // SetTexture(index, texture parameter)
+    Sampler_Object,  // a sampler parameter bound to stage `index`
     Vertex_Shader,
     Pixel_Shader,
-    Transform,      // SetTransform(id (+ index), matrix parameter)
-    Light_Enable,   // LightEnable(index, value)
-    Light,          // one member of light `index`; id = Light_Field
-    Material,       // one member of the material; id = Material_Field
-    Ignored,        // a Direct3D 9 state this device does not model: parsed, not applied
+    Transform,     // SetTransform(id (+ index), matrix parameter)
+    Light_Enable,  // LightEnable(index, value)
+    Light,         // one member of light `index`; id = Light_Field
+    Material,      // one member of the material; id = Material_Field
+    Ignored,       // a Direct3D 9 state this device does not model: parsed, not applied
 };
 
 enum class Value_Kind : std::uint8_t {
-    Dword,  // integer or enumeration value
-    Float,  // passed as the bits of a float
-    Color,  // a D3DCOLOR word, or four floats r, g, b, a packed to one
-    Object, // a texture, sampler, shader or NULL
-    Matrix, // a matrix parameter
-    Vector, // up to four floats (light and material members)
+    Dword,   // integer or enumeration value
+    Float,   // passed as the bits of a float
+    Color,   // a D3DCOLOR word, or four floats r, g, b, a packed to one
+    Object,  // a texture, sampler, shader or NULL
+    Matrix,  // a matrix parameter
+    Vector,  // up to four floats (light and material members)
 };
 
 enum class Light_Field : std::uint32_t {
-    Type, Diffuse, Specular, Ambient, Position, Direction, Range, Falloff,
-    Attenuation0, Attenuation1, Attenuation2, Theta, Phi
+    Type,
+    Diffuse,
+    Specular,
+    Ambient,
+    Position,
+    Direction,
+    Range,
+    Falloff,
+    Attenuation0,
+    Attenuation1,
+    Attenuation2,
+    Theta,
+    Phi
 };
 enum class Material_Field : std::uint32_t { Diffuse, Ambient, Specular, Emissive, Power };
 
@@ -45,13 +56,13 @@ struct Enum_Value {
 };
 
 struct State_Def {
-    const char* name;       // upper case
+    const char* name;  // upper case
     State_Kind kind;
     std::uint32_t id;
     Value_Kind value;
-    const Enum_Value* enums; // value names beside TRUE/FALSE; may be null
+    const Enum_Value* enums;  // value names beside TRUE/FALSE; may be null
     std::size_t enum_count;
-    bool indexed;            // takes "[n]" (stage, light or matrix index)
+    bool indexed;  // takes "[n]" (stage, light or matrix index)
 };
 
 // A state of a pass block, or of a sampler_state block when `sampler_block`.

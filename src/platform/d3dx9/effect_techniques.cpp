@@ -7,15 +7,14 @@ namespace qm_fx {
 
 namespace {
 
-const char* const kProfiles[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw",
-                                 "ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_a",
-                                 "ps_2_b", "ps_2_sw", "ps_3_0", "ps_3_sw"};
+const char* const k_profiles[] = {"vs_1_1", "vs_2_0",  "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw",
+                                  "ps_1_1", "ps_1_2",  "ps_1_3", "ps_1_4",  "ps_2_0", "ps_2_a",
+                                  "ps_2_b", "ps_2_sw", "ps_3_0", "ps_3_sw"};
 
 }  // namespace
 
 // --- annotations -------------------------------------------------------------
-void Effect_Parser::Parse_Annotations(std::vector<Annotation>* out)
-{
+void Effect_Parser::Parse_Annotations(std::vector<Annotation>* out) {
     ++pos_;  // <
     while (true) {
         if (At_End()) {
@@ -61,8 +60,7 @@ void Effect_Parser::Parse_Annotations(std::vector<Annotation>* out)
     Expect_Close_Angle();
 }
 
-std::string Effect_Parser::Join(std::size_t begin, std::size_t end) const
-{
+std::string Effect_Parser::Join(std::size_t begin, std::size_t end) const {
     std::string s;
     for (std::size_t k = begin; k < end && k < toks_.size(); ++k) {
         if (k > begin && toks_[k].space_before) s += ' ';
@@ -72,8 +70,7 @@ std::string Effect_Parser::Join(std::size_t begin, std::size_t end) const
 }
 
 // --- sampler_state -------------------------------------------------------------
-void Effect_Parser::Parse_Sampler_State(int index)
-{
+void Effect_Parser::Parse_Sampler_State(int index) {
     if (!Expect("{")) return;
     while (!Accept("}")) {
         if (At_End() || diag_->Failed()) {
@@ -127,15 +124,16 @@ void Effect_Parser::Parse_Sampler_State(int index)
 
 // NULL, <name>, (name) or name of a parameter of the given base type.
 // Returns the parameter index, -1 for NULL.
-int Effect_Parser::Parse_Object_Ref(Base_Type base, const char* what)
-{
+int Effect_Parser::Parse_Object_Ref(Base_Type base, const char* what) {
     if (Is_Ident_No_Case("NULL")) {
         ++pos_;
         return -1;
     }
     bool angle = false, paren = false;
-    if (Accept("<")) angle = true;
-    else if (Accept("(")) paren = true;
+    if (Accept("<"))
+        angle = true;
+    else if (Accept("("))
+        paren = true;
     const Token& name_tok = Cur();
     const std::string name = Expect_Identifier(what);
     if (diag_->Failed()) return -1;
@@ -156,8 +154,7 @@ int Effect_Parser::Parse_Object_Ref(Base_Type base, const char* what)
 }
 
 // --- techniques ----------------------------------------------------------------
-void Effect_Parser::Parse_Technique()
-{
+void Effect_Parser::Parse_Technique() {
     ++pos_;
     Technique tech;
     if (Cur().kind == Token_Kind::Identifier) tech.name = toks_[pos_++].text;
@@ -194,8 +191,7 @@ void Effect_Parser::Parse_Technique()
     desc_->techniques.push_back(std::move(tech));
 }
 
-void Effect_Parser::Parse_Pass_State(Pass* pass)
-{
+void Effect_Parser::Parse_Pass_State(Pass* pass) {
     const Token& name_tok = Cur();
     const std::string name = Expect_Identifier("a state name");
     if (diag_->Failed()) return;
@@ -255,8 +251,7 @@ void Effect_Parser::Parse_Pass_State(Pass* pass)
 
 // A numeric state value: an expression, or "<expression>" as effect files
 // write a reference to a parameter ("MinFilter = <g_Filter>;").
-void Effect_Parser::Parse_State_Value(Expr* value, const State_Def* def)
-{
+void Effect_Parser::Parse_State_Value(Expr* value, const State_Def* def) {
     if (!Accept("<")) {
         value->root = Parse_Expression(value, def, true);
         return;
@@ -270,8 +265,7 @@ void Effect_Parser::Parse_State_Value(Expr* value, const State_Def* def)
 // A shader parameter: name, (name), <name>, or an element of a shader
 // array, name[index] in the same brackets. A constant index picks the
 // element here; any other the pass picks when it is applied.
-void Effect_Parser::Parse_Shader_Ref(State_Assignment* sa, bool vertex)
-{
+void Effect_Parser::Parse_Shader_Ref(State_Assignment* sa, bool vertex) {
     const Base_Type base = vertex ? Base_Type::Vertex_Shader : Base_Type::Pixel_Shader;
     const char* what = vertex ? "vertex shader" : "pixel shader";
     const bool angle = Is_Punct("<") && Is_Punct("[", 2);
@@ -318,8 +312,7 @@ void Effect_Parser::Parse_Shader_Ref(State_Assignment* sa, bool vertex)
     sa->shader = elements[static_cast<std::size_t>(at)];
 }
 
-void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
-{
+void Effect_Parser::Parse_Shader_Value(State_Assignment* sa) {
     const bool vertex = sa->def->kind == State_Kind::Vertex_Shader;
     if (Is_Ident("asm")) {
         Error(Cur(), "assembly shaders are not supported");
@@ -340,7 +333,7 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
     const std::string profile = Expect_Identifier("a shader profile");
     if (diag_->Failed()) return;
     bool known = false;
-    for (const char* pr : kProfiles) known = known || profile == pr;
+    for (const char* pr : k_profiles) known = known || profile == pr;
     if (!known) {
         Error(profile_tok, "unsupported shader profile '" + profile + "'");
         return;
@@ -410,8 +403,7 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa)
     sa->shader = static_cast<int>(desc_->shaders.size() - 1);
 }
 
-void Effect_Parser::Check_Shader_Entries()
-{
+void Effect_Parser::Check_Shader_Entries() {
     for (const Shader_Compile& sc : desc_->shaders) {
         const Function_Info* f = desc_->Find_Function(sc.entry, sc.args.size());
         const std::string& file = desc_->files[sc.file];
@@ -428,8 +420,7 @@ void Effect_Parser::Check_Shader_Entries()
         if (sc.args.size() < required || sc.args.size() > uniforms) {
             diag_->Error(file, sc.line,
                          "'" + sc.entry + "' takes " + std::to_string(uniforms) +
-                             " uniform arguments, " + std::to_string(sc.args.size()) +
-                             " given");
+                             " uniform arguments, " + std::to_string(sc.args.size()) + " given");
             return;
         }
     }

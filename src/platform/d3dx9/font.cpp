@@ -39,8 +39,8 @@ static_assert(sizeof(Text_Vertex) == 28, "matches the vertex format");
 
 struct Glyph {
     bool present = false;
-    int left = 0;     // from the pen position to the bitmap's left edge
-    int top = 0;      // from the baseline up to the bitmap's top edge
+    int left = 0;  // from the pen position to the bitmap's left edge
+    int top = 0;   // from the baseline up to the bitmap's top edge
     int width = 0;
     int height = 0;
     int advance = 0;
@@ -49,8 +49,7 @@ struct Glyph {
 };
 
 // The Unicode code point of a Windows-1251 byte, 0 for the unassigned one.
-char32_t Cp1251_Code_Point(unsigned char byte)
-{
+char32_t Cp1251_Code_Point(unsigned char byte) {
     const char in[2] = {static_cast<char>(byte), 0};
     char out[8] = {};
     Platform_Cp1251_To_Utf8(in, out, sizeof out);
@@ -97,16 +96,11 @@ struct Stage_State_Value {
     DWORD value;
 };
 constexpr Stage_State_Value kStage_States[] = {
-    {0, D3DTSS_COLOROP, D3DTOP_MODULATE},
-    {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
-    {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE},
-    {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE},
-    {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE},
-    {0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE},
-    {0, D3DTSS_TEXCOORDINDEX, 0},
-    {0, D3DTSS_TEXTURETRANSFORMFLAGS, 0},
-    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-    {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+    {0, D3DTSS_COLOROP, D3DTOP_MODULATE}, {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+    {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE}, {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE},
+    {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE}, {0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE},
+    {0, D3DTSS_TEXCOORDINDEX, 0},         {0, D3DTSS_TEXTURETRANSFORMFLAGS, 0},
+    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},  {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
 };
 
 struct Sampler_State_Value {
@@ -127,8 +121,7 @@ constexpr Sampler_State_Value kSampler_States[] = {
 // destruction.
 class State_Guard {
 public:
-    State_Guard(IDirect3DDevice9* device, IDirect3DBaseTexture9* atlas) : device_(device)
-    {
+    State_Guard(IDirect3DDevice9* device, IDirect3DBaseTexture9* atlas) : device_(device) {
         for (std::size_t i = 0; i < std::size(kRender_States); ++i) {
             device_->GetRenderState(kRender_States[i].state, &render_[i]);
             device_->SetRenderState(kRender_States[i].state, kRender_States[i].value);
@@ -149,8 +142,7 @@ public:
         device_->SetTexture(0, atlas);
     }
 
-    ~State_Guard()
-    {
+    ~State_Guard() {
         device_->SetTexture(0, texture_);
         if (texture_) texture_->Release();
         // A format set with SetFVF also reads back as a declaration of its
@@ -205,8 +197,7 @@ struct Rendered_Face {
     std::vector<unsigned char> coverage;
 };
 
-HRESULT Render_Face(const Font_Face_Match& match, INT height, Rendered_Face* out)
-{
+HRESULT Render_Face(const Font_Face_Match& match, INT height, Rendered_Face* out) {
     FT_Library raw_library = nullptr;
     if (FT_Init_FreeType(&raw_library) != 0) return E_FAIL;
     Ft_Library library(raw_library);
@@ -301,8 +292,7 @@ HRESULT Render_Face(const Font_Face_Match& match, INT height, Rendered_Face* out
 
 class Font final : public ID3DXFont {
 public:
-    Font(IDirect3DDevice9* device, const Rendered_Face& face) : device_(device)
-    {
+    Font(IDirect3DDevice9* device, const Rendered_Face& face) : device_(device) {
         device_->AddRef();
         ascent_ = face.ascent;
         line_height_ = face.ascent + face.descent;
@@ -312,8 +302,7 @@ public:
     }
 
     // The atlas: white, with the glyph coverage in alpha.
-    HRESULT Create_Atlas(const Rendered_Face& face)
-    {
+    HRESULT Create_Atlas(const Rendered_Face& face) {
         HRESULT hr = device_->CreateTexture(atlas_width_, atlas_height_, 1, 0, D3DFMT_A8R8G8B8,
                                             D3DPOOL_MANAGED, &atlas_, nullptr);
         if (FAILED(hr) || !atlas_) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
@@ -336,16 +325,14 @@ public:
 
     ULONG AddRef() override { return ++refs_; }
 
-    ULONG Release() override
-    {
+    ULONG Release() override {
         const ULONG left = --refs_;
         if (left == 0) delete this;
         return left;
     }
 
-    INT DrawTextA(LPD3DXSPRITE /*pSprite*/, LPCSTR pString, INT Count, LPRECT pRect,
-                  DWORD Format, D3DCOLOR Color) override
-    {
+    INT DrawTextA(LPD3DXSPRITE /*pSprite*/, LPCSTR pString, INT Count, LPRECT pRect, DWORD Format,
+                  D3DCOLOR Color) override {
         if (!pString || !pRect) return 0;
         const std::size_t length =
             Count < 0 ? std::strlen(pString) : strnlen(pString, static_cast<std::size_t>(Count));
@@ -414,21 +401,18 @@ public:
     }
 
 private:
-    ~Font()
-    {
+    ~Font() {
         if (atlas_) atlas_->Release();
         device_->Release();
     }
 
-    const Glyph* Glyph_Of(unsigned char code) const
-    {
+    const Glyph* Glyph_Of(unsigned char code) const {
         if (code < kFirst_Code) return nullptr;
         const Glyph& g = glyphs_[code - kFirst_Code];
         return g.present ? &g : nullptr;
     }
 
-    int Line_Width(const unsigned char* text, std::size_t length) const
-    {
+    int Line_Width(const unsigned char* text, std::size_t length) const {
         int width = 0;
         for (std::size_t i = 0; i < length; ++i) {
             if (const Glyph* g = Glyph_Of(text[i])) width += g->advance;
@@ -439,8 +423,7 @@ private:
     // Two triangles covering the glyph's pixels exactly: Direct3D 9 puts
     // pixel centres on integers, so the quad's edges sit half a pixel off.
     void Add_Quad(std::vector<Text_Vertex>* out, const Glyph& g, int x, int y, D3DCOLOR color,
-                  const RECT* clip) const
-    {
+                  const RECT* clip) const {
         float x0 = static_cast<float>(x), y0 = static_cast<float>(y);
         float x1 = x0 + g.width, y1 = y0 + g.height;
         float u0 = static_cast<float>(g.atlas_x), v0 = static_cast<float>(g.atlas_y);
@@ -450,15 +433,33 @@ private:
             const float cy0 = static_cast<float>(clip->top);
             const float cx1 = static_cast<float>(clip->right);
             const float cy1 = static_cast<float>(clip->bottom);
-            if (x0 < cx0) { u0 += cx0 - x0; x0 = cx0; }
-            if (y0 < cy0) { v0 += cy0 - y0; y0 = cy0; }
-            if (x1 > cx1) { u1 -= x1 - cx1; x1 = cx1; }
-            if (y1 > cy1) { v1 -= y1 - cy1; y1 = cy1; }
+            if (x0 < cx0) {
+                u0 += cx0 - x0;
+                x0 = cx0;
+            }
+            if (y0 < cy0) {
+                v0 += cy0 - y0;
+                y0 = cy0;
+            }
+            if (x1 > cx1) {
+                u1 -= x1 - cx1;
+                x1 = cx1;
+            }
+            if (y1 > cy1) {
+                v1 -= y1 - cy1;
+                y1 = cy1;
+            }
             if (x0 >= x1 || y0 >= y1) return;
         }
         const float su = 1.0f / atlas_width_, sv = 1.0f / atlas_height_;
-        x0 -= 0.5f; y0 -= 0.5f; x1 -= 0.5f; y1 -= 0.5f;
-        u0 *= su; u1 *= su; v0 *= sv; v1 *= sv;
+        x0 -= 0.5f;
+        y0 -= 0.5f;
+        x1 -= 0.5f;
+        y1 -= 0.5f;
+        u0 *= su;
+        u1 *= su;
+        v0 *= sv;
+        v1 *= sv;
         const Text_Vertex a{x0, y0, 0.0f, 1.0f, color, u0, v0};
         const Text_Vertex b{x1, y0, 0.0f, 1.0f, color, u1, v0};
         const Text_Vertex c{x0, y1, 0.0f, 1.0f, color, u0, v1};
@@ -478,8 +479,7 @@ private:
 
 }  // namespace
 
-bool Font_Match(const char* face_name, UINT weight, bool italic, Font_Face_Match* out)
-{
+bool Font_Match(const char* face_name, UINT weight, bool italic, Font_Face_Match* out) {
     if (!out) return false;
     char family[512] = {};
     Platform_Cp1251_To_Utf8(face_name ? face_name : "", family, sizeof family);
@@ -519,8 +519,7 @@ bool Font_Match(const char* face_name, UINT weight, bool italic, Font_Face_Match
     return found;
 }
 
-int Font_Em_Pixels(INT height, int cell_units, int em_units)
-{
+int Font_Em_Pixels(INT height, int cell_units, int em_units) {
     if (height < 0) return height == std::numeric_limits<INT>::min() ? 0 : -height;
     if (height == 0) height = kDefault_Cell_Height;
     if (cell_units <= 0 || em_units <= 0) return height;
@@ -530,8 +529,7 @@ int Font_Em_Pixels(INT height, int cell_units, int em_units)
 HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT /*Width*/, UINT Weight,
                                UINT /*MipLevels*/, BOOL Italic, DWORD /*CharSet*/,
                                DWORD /*OutputPrecision*/, DWORD /*Quality*/,
-                               DWORD /*PitchAndFamily*/, LPCSTR pFaceName, LPD3DXFONT* ppFont)
-{
+                               DWORD /*PitchAndFamily*/, LPCSTR pFaceName, LPD3DXFONT* ppFont) {
     if (ppFont) *ppFont = nullptr;
     if (!pDevice || !ppFont) return D3DERR_INVALIDCALL;
     Font_Face_Match match;

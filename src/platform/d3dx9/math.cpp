@@ -7,8 +7,7 @@
 
 namespace {
 
-void Store_Product(D3DXMATRIX* out, const D3DXMATRIX& a, const D3DXMATRIX& b)
-{
+void Store_Product(D3DXMATRIX* out, const D3DXMATRIX& a, const D3DXMATRIX& b) {
     // Computed into a temporary first: the output may alias either input.
     D3DXMATRIX r;
     for (int i = 0; i < 4; ++i) {
@@ -20,13 +19,11 @@ void Store_Product(D3DXMATRIX* out, const D3DXMATRIX& a, const D3DXMATRIX& b)
     *out = r;
 }
 
-D3DXMATRIX Identity()
-{
+D3DXMATRIX Identity() {
     return D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 }
 
-float Channel_To_Byte(float value)
-{
+float Channel_To_Byte(float value) {
     const float clamped = std::clamp(value, 0.0f, 1.0f);
     return clamped * 255.0f + 0.5f;
 }
@@ -35,23 +32,32 @@ float Channel_To_Byte(float value)
 
 D3DXMATRIX::D3DXMATRIX(float f11, float f12, float f13, float f14, float f21, float f22, float f23,
                        float f24, float f31, float f32, float f33, float f34, float f41, float f42,
-                       float f43, float f44)
-{
-    _11 = f11; _12 = f12; _13 = f13; _14 = f14;
-    _21 = f21; _22 = f22; _23 = f23; _24 = f24;
-    _31 = f31; _32 = f32; _33 = f33; _34 = f34;
-    _41 = f41; _42 = f42; _43 = f43; _44 = f44;
+                       float f43, float f44) {
+    _11 = f11;
+    _12 = f12;
+    _13 = f13;
+    _14 = f14;
+    _21 = f21;
+    _22 = f22;
+    _23 = f23;
+    _24 = f24;
+    _31 = f31;
+    _32 = f32;
+    _33 = f33;
+    _34 = f34;
+    _41 = f41;
+    _42 = f42;
+    _43 = f43;
+    _44 = f44;
 }
 
-D3DXMATRIX D3DXMATRIX::operator*(const D3DXMATRIX& other) const
-{
+D3DXMATRIX D3DXMATRIX::operator*(const D3DXMATRIX& other) const {
     D3DXMATRIX r;
     Store_Product(&r, *this, other);
     return r;
 }
 
-bool D3DXMATRIX::operator==(const D3DXMATRIX& other) const
-{
+bool D3DXMATRIX::operator==(const D3DXMATRIX& other) const {
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
             if (m[i][j] != other.m[i][j]) return false;
@@ -60,8 +66,7 @@ bool D3DXMATRIX::operator==(const D3DXMATRIX& other) const
     return true;
 }
 
-D3DXCOLOR::D3DXCOLOR(DWORD argb)
-{
+D3DXCOLOR::D3DXCOLOR(DWORD argb) {
     const float scale = 1.0f / 255.0f;
     a = scale * static_cast<float>((argb >> 24) & 0xff);
     r = scale * static_cast<float>((argb >> 16) & 0xff);
@@ -69,8 +74,7 @@ D3DXCOLOR::D3DXCOLOR(DWORD argb)
     b = scale * static_cast<float>(argb & 0xff);
 }
 
-D3DXCOLOR::operator DWORD() const
-{
+D3DXCOLOR::operator DWORD() const {
     const DWORD da = static_cast<DWORD>(Channel_To_Byte(a));
     const DWORD dr = static_cast<DWORD>(Channel_To_Byte(r));
     const DWORD dg = static_cast<DWORD>(Channel_To_Byte(g));
@@ -78,23 +82,20 @@ D3DXCOLOR::operator DWORD() const
     return (da << 24) | (dr << 16) | (dg << 8) | db;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* pOut)
-{
+D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* pOut) {
     if (!pOut) return nullptr;
     *pOut = Identity();
     return pOut;
 }
 
 D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1,
-                                      const D3DXMATRIX* pM2)
-{
+                                      const D3DXMATRIX* pM2) {
     if (!pOut || !pM1 || !pM2) return nullptr;
     Store_Product(pOut, *pM1, *pM2);
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* pOut, float* pDeterminant, const D3DXMATRIX* pM)
-{
+D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* pOut, float* pDeterminant, const D3DXMATRIX* pM) {
     if (!pOut || !pM) return nullptr;
     // Cofactor expansion through 2x2 sub-determinants, in double so that
     // well-conditioned matrices come back to float without visible error.
@@ -143,8 +144,7 @@ D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* pOut, float* pDeterminant, cons
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM)
-{
+D3DXMATRIX* WINAPI D3DXMatrixTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM) {
     if (!pOut || !pM) return nullptr;
     D3DXMATRIX r;
     for (int i = 0; i < 4; ++i)
@@ -153,8 +153,7 @@ D3DXMATRIX* WINAPI D3DXMatrixTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM)
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixTranslation(D3DXMATRIX* pOut, float x, float y, float z)
-{
+D3DXMATRIX* WINAPI D3DXMatrixTranslation(D3DXMATRIX* pOut, float x, float y, float z) {
     if (!pOut) return nullptr;
     *pOut = Identity();
     pOut->_41 = x;
@@ -163,8 +162,7 @@ D3DXMATRIX* WINAPI D3DXMatrixTranslation(D3DXMATRIX* pOut, float x, float y, flo
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixScaling(D3DXMATRIX* pOut, float sx, float sy, float sz)
-{
+D3DXMATRIX* WINAPI D3DXMatrixScaling(D3DXMATRIX* pOut, float sx, float sy, float sz) {
     if (!pOut) return nullptr;
     *pOut = Identity();
     pOut->_11 = sx;
@@ -173,8 +171,7 @@ D3DXMATRIX* WINAPI D3DXMatrixScaling(D3DXMATRIX* pOut, float sx, float sy, float
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixRotationX(D3DXMATRIX* pOut, float Angle)
-{
+D3DXMATRIX* WINAPI D3DXMatrixRotationX(D3DXMATRIX* pOut, float Angle) {
     if (!pOut) return nullptr;
     const float c = std::cos(Angle), s = std::sin(Angle);
     *pOut = Identity();
@@ -185,8 +182,7 @@ D3DXMATRIX* WINAPI D3DXMatrixRotationX(D3DXMATRIX* pOut, float Angle)
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixRotationY(D3DXMATRIX* pOut, float Angle)
-{
+D3DXMATRIX* WINAPI D3DXMatrixRotationY(D3DXMATRIX* pOut, float Angle) {
     if (!pOut) return nullptr;
     const float c = std::cos(Angle), s = std::sin(Angle);
     *pOut = Identity();
@@ -197,8 +193,7 @@ D3DXMATRIX* WINAPI D3DXMatrixRotationY(D3DXMATRIX* pOut, float Angle)
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixRotationZ(D3DXMATRIX* pOut, float Angle)
-{
+D3DXMATRIX* WINAPI D3DXMatrixRotationZ(D3DXMATRIX* pOut, float Angle) {
     if (!pOut) return nullptr;
     const float c = std::cos(Angle), s = std::sin(Angle);
     *pOut = Identity();
@@ -209,8 +204,7 @@ D3DXMATRIX* WINAPI D3DXMatrixRotationZ(D3DXMATRIX* pOut, float Angle)
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixRotationAxis(D3DXMATRIX* pOut, const D3DXVECTOR3* pV, float Angle)
-{
+D3DXMATRIX* WINAPI D3DXMatrixRotationAxis(D3DXMATRIX* pOut, const D3DXVECTOR3* pV, float Angle) {
     if (!pOut || !pV) return nullptr;
     D3DXVECTOR3 axis;
     D3DXVec3Normalize(&axis, pV);
@@ -218,29 +212,24 @@ D3DXMATRIX* WINAPI D3DXMatrixRotationAxis(D3DXMATRIX* pOut, const D3DXVECTOR3* p
     const float c = std::cos(Angle), s = std::sin(Angle), t = 1.0f - c;
     // Left-handed: a positive angle turns clockwise when looking from the
     // tip of the axis toward the origin (the same sense as RotationX/Y/Z).
-    *pOut = D3DXMATRIX(t * x * x + c, t * x * y + s * z, t * x * z - s * y, 0,
-                       t * x * y - s * z, t * y * y + c, t * y * z + s * x, 0,
-                       t * x * z + s * y, t * y * z - s * x, t * z * z + c, 0,
-                       0, 0, 0, 1);
+    *pOut = D3DXMATRIX(t * x * x + c, t * x * y + s * z, t * x * z - s * y, 0, t * x * y - s * z,
+                       t * y * y + c, t * y * z + s * x, 0, t * x * z + s * y, t * y * z - s * x,
+                       t * z * z + c, 0, 0, 0, 0, 1);
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, float fovy, float Aspect,
-                                              float zn, float zf)
-{
+D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, float fovy, float Aspect, float zn,
+                                              float zf) {
     if (!pOut) return nullptr;
     const float y_scale = 1.0f / std::tan(fovy / 2.0f);
     const float x_scale = y_scale / Aspect;
-    *pOut = D3DXMATRIX(x_scale, 0, 0, 0,
-                       0, y_scale, 0, 0,
-                       0, 0, zf / (zf - zn), 1,
-                       0, 0, -zn * zf / (zf - zn), 0);
+    *pOut = D3DXMATRIX(x_scale, 0, 0, 0, 0, y_scale, 0, 0, 0, 0, zf / (zf - zn), 1, 0, 0,
+                       -zn * zf / (zf - zn), 0);
     return pOut;
 }
 
 D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye,
-                                      const D3DXVECTOR3* pAt, const D3DXVECTOR3* pUp)
-{
+                                      const D3DXVECTOR3* pAt, const D3DXVECTOR3* pUp) {
     if (!pOut || !pEye || !pAt || !pUp) return nullptr;
     D3DXVECTOR3 zaxis = *pAt - *pEye;
     D3DXVec3Normalize(&zaxis, &zaxis);
@@ -249,27 +238,21 @@ D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye,
     D3DXVec3Normalize(&xaxis, &xaxis);
     D3DXVECTOR3 yaxis;
     D3DXVec3Cross(&yaxis, &zaxis, &xaxis);
-    *pOut = D3DXMATRIX(xaxis.x, yaxis.x, zaxis.x, 0,
-                       xaxis.y, yaxis.y, zaxis.y, 0,
-                       xaxis.z, yaxis.z, zaxis.z, 0,
-                       -D3DXVec3Dot(&xaxis, pEye), -D3DXVec3Dot(&yaxis, pEye),
+    *pOut = D3DXMATRIX(xaxis.x, yaxis.x, zaxis.x, 0, xaxis.y, yaxis.y, zaxis.y, 0, xaxis.z, yaxis.z,
+                       zaxis.z, 0, -D3DXVec3Dot(&xaxis, pEye), -D3DXVec3Dot(&yaxis, pEye),
                        -D3DXVec3Dot(&zaxis, pEye), 1);
     return pOut;
 }
 
-D3DXMATRIX* WINAPI D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* pOut, float l, float r, float b,
-                                              float t, float zn, float zf)
-{
+D3DXMATRIX* WINAPI D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* pOut, float l, float r, float b, float t,
+                                              float zn, float zf) {
     if (!pOut) return nullptr;
-    *pOut = D3DXMATRIX(2.0f / (r - l), 0, 0, 0,
-                       0, 2.0f / (t - b), 0, 0,
-                       0, 0, 1.0f / (zf - zn), 0,
+    *pOut = D3DXMATRIX(2.0f / (r - l), 0, 0, 0, 0, 2.0f / (t - b), 0, 0, 0, 0, 1.0f / (zf - zn), 0,
                        (l + r) / (l - r), (t + b) / (b - t), zn / (zn - zf), 1);
     return pOut;
 }
 
-D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV)
-{
+D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV) {
     if (!pOut || !pV) return nullptr;
     const float length = D3DXVec3Length(pV);
     if (length == 0.0f) {
@@ -282,8 +265,7 @@ D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV)
 }
 
 D3DXVECTOR3* WINAPI D3DXVec3Cross(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV1,
-                                  const D3DXVECTOR3* pV2)
-{
+                                  const D3DXVECTOR3* pV2) {
     if (!pOut || !pV1 || !pV2) return nullptr;
     const D3DXVECTOR3 r(pV1->y * pV2->z - pV1->z * pV2->y, pV1->z * pV2->x - pV1->x * pV2->z,
                         pV1->x * pV2->y - pV1->y * pV2->x);
@@ -291,21 +273,18 @@ D3DXVECTOR3* WINAPI D3DXVec3Cross(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV1,
     return pOut;
 }
 
-float WINAPI D3DXVec3Dot(const D3DXVECTOR3* pV1, const D3DXVECTOR3* pV2)
-{
+float WINAPI D3DXVec3Dot(const D3DXVECTOR3* pV1, const D3DXVECTOR3* pV2) {
     if (!pV1 || !pV2) return 0.0f;
     return pV1->x * pV2->x + pV1->y * pV2->y + pV1->z * pV2->z;
 }
 
-float WINAPI D3DXVec3Length(const D3DXVECTOR3* pV)
-{
+float WINAPI D3DXVec3Length(const D3DXVECTOR3* pV) {
     if (!pV) return 0.0f;
     return std::sqrt(pV->x * pV->x + pV->y * pV->y + pV->z * pV->z);
 }
 
 D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV,
-                                           const D3DXMATRIX* pM)
-{
+                                           const D3DXMATRIX* pM) {
     if (!pOut || !pV || !pM) return nullptr;
     const D3DXMATRIX& m = *pM;
     const float x = pV->x, y = pV->y, z = pV->z;
@@ -317,8 +296,7 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3*
 }
 
 D3DXVECTOR3* WINAPI D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV,
-                                            const D3DXMATRIX* pM)
-{
+                                            const D3DXMATRIX* pM) {
     if (!pOut || !pV || !pM) return nullptr;
     const D3DXMATRIX& m = *pM;
     const float x = pV->x, y = pV->y, z = pV->z;
@@ -328,8 +306,7 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3
 }
 
 D3DXVECTOR4* WINAPI D3DXVec4Transform(D3DXVECTOR4* pOut, const D3DXVECTOR4* pV,
-                                      const D3DXMATRIX* pM)
-{
+                                      const D3DXMATRIX* pM) {
     if (!pOut || !pV || !pM) return nullptr;
     const D3DXMATRIX& m = *pM;
     const float x = pV->x, y = pV->y, z = pV->z, w = pV->w;

@@ -19,8 +19,7 @@ constexpr DWORD kNo_Neighbour = 0xFFFFFFFFu;
 HRESULT Create_Device_Buffers(Mesh_Storage* s);
 
 template <typename Buffer>
-HRESULT Upload(Buffer* buffer, const std::vector<unsigned char>& bytes)
-{
+HRESULT Upload(Buffer* buffer, const std::vector<unsigned char>& bytes) {
     if (bytes.empty()) return D3D_OK;
     void* data = nullptr;
     const HRESULT hr = buffer->Lock(0, 0, &data, 0);
@@ -32,26 +31,22 @@ HRESULT Upload(Buffer* buffer, const std::vector<unsigned char>& bytes)
 
 class Mesh final : public ID3DXMesh {
 public:
-    explicit Mesh(std::shared_ptr<Mesh_Storage> storage) : storage_(std::move(storage))
-    {
+    explicit Mesh(std::shared_ptr<Mesh_Storage> storage) : storage_(std::move(storage)) {
         storage_->device->AddRef();
     }
 
     ULONG AddRef() override { return ++refs_; }
 
-    ULONG Release() override
-    {
+    ULONG Release() override {
         const ULONG left = --refs_;
         if (left == 0) delete this;
         return left;
     }
 
-    HRESULT DrawSubset(DWORD AttribId) override
-    {
+    HRESULT DrawSubset(DWORD AttribId) override {
         const Mesh_Storage& s = *storage_;
-        const auto range = std::find_if(s.table.begin(), s.table.end(), [&](const auto& r) {
-            return r.AttribId == AttribId;
-        });
+        const auto range = std::find_if(s.table.begin(), s.table.end(),
+                                        [&](const auto& r) { return r.AttribId == AttribId; });
         // A subset without faces draws nothing and is not an error.
         if (range == s.table.end() || range->FaceCount == 0) return D3D_OK;
         s.device->SetFVF(s.fvf);
@@ -66,49 +61,42 @@ public:
     DWORD GetNumVertices() override { return storage_->vertex_count; }
     DWORD GetFVF() override { return storage_->fvf; }
 
-    HRESULT GetDeclaration(D3DVERTEXELEMENT9 Declaration[MAXD3DDECLLENGTH]) override
-    {
+    HRESULT GetDeclaration(D3DVERTEXELEMENT9 Declaration[MAXD3DDECLLENGTH]) override {
         return D3DXDeclaratorFromFVF(storage_->fvf, Declaration);
     }
 
     DWORD GetNumBytesPerVertex() override { return storage_->stride; }
     DWORD GetOptions() override { return storage_->options; }
 
-    HRESULT GetDevice(LPDIRECT3DDEVICE9* ppDevice) override
-    {
+    HRESULT GetDevice(LPDIRECT3DDEVICE9* ppDevice) override {
         if (!ppDevice) return D3DERR_INVALIDCALL;
         storage_->device->AddRef();
         *ppDevice = storage_->device;
         return D3D_OK;
     }
 
-    HRESULT LockVertexBuffer(DWORD Flags, LPVOID* ppData) override
-    {
+    HRESULT LockVertexBuffer(DWORD Flags, LPVOID* ppData) override {
         return Lock(&vertex_lock_, &Mesh_Storage::vertices, Flags, ppData);
     }
 
-    HRESULT UnlockVertexBuffer() override
-    {
+    HRESULT UnlockVertexBuffer() override {
         if (!Close(&vertex_lock_)) return D3DERR_INVALIDCALL;
         // What the caller may have written reaches the device copy now.
         if (vertex_lock_.flags & D3DLOCK_READONLY) return D3D_OK;
         return Upload(storage_->vertex_buffer, storage_->vertices);
     }
 
-    HRESULT LockIndexBuffer(DWORD Flags, LPVOID* ppData) override
-    {
+    HRESULT LockIndexBuffer(DWORD Flags, LPVOID* ppData) override {
         return Lock(&index_lock_, &Mesh_Storage::indices, Flags, ppData);
     }
 
-    HRESULT UnlockIndexBuffer() override
-    {
+    HRESULT UnlockIndexBuffer() override {
         if (!Close(&index_lock_)) return D3DERR_INVALIDCALL;
         if (index_lock_.flags & D3DLOCK_READONLY) return D3D_OK;
         return Upload(storage_->index_buffer, storage_->indices);
     }
 
-    HRESULT GetAttributeTable(D3DXATTRIBUTERANGE* pAttribTable, DWORD* pAttribTableSize) override
-    {
+    HRESULT GetAttributeTable(D3DXATTRIBUTERANGE* pAttribTable, DWORD* pAttribTableSize) override {
         const std::vector<D3DXATTRIBUTERANGE>& table = storage_->table;
         if (!pAttribTable && !pAttribTableSize) return D3DERR_INVALIDCALL;
         if (pAttribTableSize) *pAttribTableSize = static_cast<DWORD>(table.size());
@@ -128,8 +116,7 @@ private:
     ~Mesh() { storage_->device->Release(); }
 
     HRESULT Lock(Lock_State* state, std::vector<unsigned char> Mesh_Storage::*bytes, DWORD flags,
-                 LPVOID* out)
-    {
+                 LPVOID* out) {
         if (!out) return D3DERR_INVALIDCALL;
         if (state->open) return D3DERR_INVALIDCALL;
         if (!(flags & D3DLOCK_READONLY)) {
@@ -143,8 +130,7 @@ private:
     }
 
     // True when a lock was open; whether to upload is in its flags.
-    static bool Close(Lock_State* state)
-    {
+    static bool Close(Lock_State* state) {
         if (!state->open) return false;
         state->open = false;
         return true;
@@ -152,8 +138,7 @@ private:
 
     // Gives this mesh storage of its own before it is written, when other
     // meshes may share it.
-    HRESULT Make_Private()
-    {
+    HRESULT Make_Private() {
         if (!storage_->shareable && storage_.use_count() <= 1) return D3D_OK;
         const Mesh_Storage& shared = *storage_;
         try {
@@ -184,8 +169,7 @@ private:
 
 }  // namespace
 
-HRESULT Create_Mesh(IDirect3DDevice9* device, DWORD options, Mesh_Data data, ID3DXMesh** out)
-{
+HRESULT Create_Mesh(IDirect3DDevice9* device, DWORD options, Mesh_Data data, ID3DXMesh** out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     const UINT stride = D3DXGetFVFVertexSize(data.fvf);
@@ -256,12 +240,11 @@ HRESULT Create_Mesh(IDirect3DDevice9* device, DWORD options, Mesh_Data data, ID3
 
 namespace {
 
-HRESULT Create_Device_Buffers(Mesh_Storage* s)
-{
+HRESULT Create_Device_Buffers(Mesh_Storage* s) {
     const bool index32 = (s->options & D3DXMESH_32BIT) != 0;
-    HRESULT hr = s->device->CreateVertexBuffer(static_cast<UINT>(s->vertices.size()),
-                                               D3DUSAGE_WRITEONLY, s->fvf, D3DPOOL_MANAGED,
-                                               &s->vertex_buffer, nullptr);
+    HRESULT hr =
+        s->device->CreateVertexBuffer(static_cast<UINT>(s->vertices.size()), D3DUSAGE_WRITEONLY,
+                                      s->fvf, D3DPOOL_MANAGED, &s->vertex_buffer, nullptr);
     if (FAILED(hr) || !s->vertex_buffer) return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
     hr = s->device->CreateIndexBuffer(static_cast<UINT>(s->indices.size()), D3DUSAGE_WRITEONLY,
                                       index32 ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED,
@@ -274,22 +257,19 @@ HRESULT Create_Device_Buffers(Mesh_Storage* s)
 
 }  // namespace
 
-Mesh_Storage::~Mesh_Storage()
-{
+Mesh_Storage::~Mesh_Storage() {
     if (index_buffer) index_buffer->Release();
     if (vertex_buffer) vertex_buffer->Release();
 }
 
-std::shared_ptr<Mesh_Storage> Mesh_Storage_Of(ID3DXMesh* mesh)
-{
+std::shared_ptr<Mesh_Storage> Mesh_Storage_Of(ID3DXMesh* mesh) {
     auto* ours = dynamic_cast<Mesh*>(mesh);
     if (!ours) return nullptr;
     ours->Storage()->shareable = true;
     return ours->Storage();
 }
 
-HRESULT Create_Shared_Mesh(std::shared_ptr<Mesh_Storage> storage, ID3DXMesh** out)
-{
+HRESULT Create_Shared_Mesh(std::shared_ptr<Mesh_Storage> storage, ID3DXMesh** out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     if (!storage || !storage->device) return D3DERR_INVALIDCALL;
@@ -301,8 +281,7 @@ HRESULT Create_Shared_Mesh(std::shared_ptr<Mesh_Storage> storage, ID3DXMesh** ou
     return D3D_OK;
 }
 
-std::vector<DWORD> Build_Adjacency(const std::vector<std::uint32_t>& indices)
-{
+std::vector<DWORD> Build_Adjacency(const std::vector<std::uint32_t>& indices) {
     const std::size_t faces = indices.size() / 3;
     std::vector<DWORD> adjacency(faces * 3, kNo_Neighbour);
     // Each undirected edge remembers the first face edge that used it; the
@@ -327,8 +306,7 @@ std::vector<DWORD> Build_Adjacency(const std::vector<std::uint32_t>& indices)
     return adjacency;
 }
 
-HRESULT Create_Adjacency_Buffer(ID3DXMesh* mesh, ID3DXBuffer** out)
-{
+HRESULT Create_Adjacency_Buffer(ID3DXMesh* mesh, ID3DXBuffer** out) {
     if (!mesh || !out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     try {

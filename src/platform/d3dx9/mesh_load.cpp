@@ -13,8 +13,7 @@ namespace {
 
 // Material_Count D3DXMATERIAL records followed by the texture names their
 // pTextureFilename members point to, all in one buffer.
-HRESULT Create_Material_Buffer(const std::vector<X_Material>& materials, ID3DXBuffer** out)
-{
+HRESULT Create_Material_Buffer(const std::vector<X_Material>& materials, ID3DXBuffer** out) {
     std::size_t size = materials.size() * sizeof(D3DXMATERIAL);
     for (const X_Material& m : materials) {
         if (m.has_texture) size += m.texture.size() + 1;
@@ -39,8 +38,7 @@ HRESULT Create_Material_Buffer(const std::vector<X_Material>& materials, ID3DXBu
 
 // Meshes loaded from files, by device, file and options; each storage keeps
 // the file's materials as its origin.
-File_Share_Cache<Mesh_Storage>& Loaded_Meshes()
-{
+File_Share_Cache<Mesh_Storage>& Loaded_Meshes() {
     static File_Share_Cache<Mesh_Storage> cache;
     return cache;
 }
@@ -52,8 +50,7 @@ using Material_List = std::vector<X_Material>;
 HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice,
                                   LPD3DXBUFFER* ppAdjacency, LPD3DXBUFFER* ppMaterials,
                                   LPD3DXBUFFER* ppEffectInstances, DWORD* pNumMaterials,
-                                  LPD3DXMESH* ppMesh)
-{
+                                  LPD3DXMESH* ppMesh) {
     if (ppMesh) *ppMesh = nullptr;
     if (ppAdjacency) *ppAdjacency = nullptr;
     if (ppMaterials) *ppMaterials = nullptr;

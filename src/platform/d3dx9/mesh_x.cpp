@@ -19,7 +19,7 @@ using x_file::Value;
 
 struct Bad_Mesh {};
 
-constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
+constexpr std::uint32_t k_unset = 0xFFFFFFFFu;
 
 // Reads an object's member values in order, checking kinds and ranges.
 class Cursor {
@@ -28,8 +28,7 @@ public:
 
     std::size_t Left() const { return object_.values.size() - at_; }
 
-    std::uint32_t Count()
-    {
+    std::uint32_t Count() {
         const Value& v = Take();
         if (v.kind != Value::Kind::Integer || v.number < 0 || v.number > 4294967295.0) {
             throw Bad_Mesh{};
@@ -38,15 +37,13 @@ public:
     }
 
     // A count of items of `per_item` values each that must all be present.
-    std::uint32_t Count_Of(std::size_t per_item)
-    {
+    std::uint32_t Count_Of(std::size_t per_item) {
         const std::uint32_t n = Count();
         if (n > Left() / per_item) throw Bad_Mesh{};
         return n;
     }
 
-    float Float()
-    {
+    float Float() {
         const Value& v = Take();
         if (v.kind == Value::Kind::String) throw Bad_Mesh{};
         if (std::isfinite(v.number) && std::fabs(v.number) > FLT_MAX) throw Bad_Mesh{};
@@ -54,8 +51,7 @@ public:
     }
 
 private:
-    const Value& Take()
-    {
+    const Value& Take() {
         if (at_ >= object_.values.size()) throw Bad_Mesh{};
         return object_.values[at_++];
     }
@@ -64,8 +60,7 @@ private:
     std::size_t at_ = 0;
 };
 
-const Object* First_Child(const Object& object, const char* type)
-{
+const Object* First_Child(const Object& object, const char* type) {
     for (const Object& child : object.children) {
         if (!child.reference && strcasecmp(child.type.c_str(), type) == 0) return &child;
     }
@@ -76,8 +71,7 @@ const Object* First_Child(const Object& object, const char* type)
 // named material met inside a mesh.
 using Material_Names = std::map<std::string, const Object*>;
 
-void Collect_Materials(const Object& object, Material_Names* names)
-{
+void Collect_Materials(const Object& object, Material_Names* names) {
     for (const Object& child : object.children) {
         if (child.reference) continue;
         if (child.type == "Material" && !child.name.empty()) names->emplace(child.name, &child);
@@ -85,8 +79,7 @@ void Collect_Materials(const Object& object, Material_Names* names)
     }
 }
 
-X_Material Read_Material(const Object& object)
-{
+X_Material Read_Material(const Object& object) {
     X_Material m;
     m.name = object.name;
     Cursor c(object);
@@ -114,20 +107,19 @@ X_Material Read_Material(const Object& object)
 // One Mesh object as read, before merging.
 struct Mesh_Parts {
     D3DXMATRIX world;
-    std::vector<float> positions;         // 3 per vertex
+    std::vector<float> positions;          // 3 per vertex
     std::vector<std::uint32_t> face_size;  // corners per face
     std::vector<std::uint32_t> corners;    // position index per corner
     bool has_normals = false;
-    std::vector<float> normals;            // 3 per normal
+    std::vector<float> normals;                 // 3 per normal
     std::vector<std::uint32_t> normal_corners;  // normal index per corner
     bool has_texcoords = false;
-    std::vector<float> texcoords;          // 2 per vertex
+    std::vector<float> texcoords;              // 2 per vertex
     std::vector<std::uint32_t> face_material;  // list index per face
     std::vector<X_Material> materials;
 };
 
-void Read_Normals(const Object& object, Mesh_Parts* mesh)
-{
+void Read_Normals(const Object& object, Mesh_Parts* mesh) {
     Cursor c(object);
     const std::uint32_t count = c.Count_Of(3);
     mesh->normals.resize(std::size_t{count} * 3);
@@ -148,8 +140,7 @@ void Read_Normals(const Object& object, Mesh_Parts* mesh)
     mesh->has_normals = true;
 }
 
-void Read_Texcoords(const Object& object, Mesh_Parts* mesh)
-{
+void Read_Texcoords(const Object& object, Mesh_Parts* mesh) {
     Cursor c(object);
     const std::uint32_t count = c.Count_Of(2);
     const std::size_t vertices = mesh->positions.size() / 3;
@@ -159,8 +150,7 @@ void Read_Texcoords(const Object& object, Mesh_Parts* mesh)
     mesh->has_texcoords = true;
 }
 
-void Read_Material_List(const Object& object, const Material_Names& names, Mesh_Parts* mesh)
-{
+void Read_Material_List(const Object& object, const Material_Names& names, Mesh_Parts* mesh) {
     Cursor c(object);
     const std::uint32_t material_count = c.Count();
     const std::uint32_t index_count = c.Count_Of(1);
@@ -191,8 +181,7 @@ void Read_Material_List(const Object& object, const Material_Names& names, Mesh_
     if (mesh->materials.size() < material_count) throw Bad_Mesh{};
 }
 
-Mesh_Parts Read_Mesh(const Object& object, const D3DXMATRIX& world, const Material_Names& names)
-{
+Mesh_Parts Read_Mesh(const Object& object, const D3DXMATRIX& world, const Material_Names& names) {
     Mesh_Parts mesh;
     mesh.world = world;
     Cursor c(object);
@@ -219,16 +208,14 @@ Mesh_Parts Read_Mesh(const Object& object, const D3DXMATRIX& world, const Materi
     return mesh;
 }
 
-D3DXMATRIX Identity()
-{
+D3DXMATRIX Identity() {
     D3DXMATRIX m;
     D3DXMatrixIdentity(&m);
     return m;
 }
 
 void Walk_Frame(const Object& frame, const D3DXMATRIX& parent, const Material_Names& names,
-                std::vector<Mesh_Parts>* meshes)
-{
+                std::vector<Mesh_Parts>* meshes) {
     D3DXMATRIX local = Identity();
     if (const Object* transform = First_Child(frame, "FrameTransformMatrix")) {
         Cursor c(*transform);
@@ -244,18 +231,16 @@ void Walk_Frame(const Object& frame, const D3DXMATRIX& parent, const Material_Na
     }
 }
 
-void Put_Floats(unsigned char* at, const float* values, int count)
-{
+void Put_Floats(unsigned char* at, const float* values, int count) {
     std::memcpy(at, values, sizeof(float) * count);
 }
 
 struct Merged : X_Mesh {
-    DWORD shared_default = kUnset;
+    DWORD shared_default = k_unset;
 };
 
 // Appends one mesh's vertices, faces and materials to the merged mesh.
-void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
-{
+void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out) {
     Mesh_Data& data = out->mesh;
     const UINT stride = D3DXGetFVFVertexSize(fvf);
     const std::uint32_t base = data.vertex_count;
@@ -263,7 +248,7 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
     // Meshes without materials share one default material.
     DWORD first_material = static_cast<DWORD>(out->materials.size());
     if (parts.materials.empty()) {
-        if (out->shared_default == kUnset) {
+        if (out->shared_default == k_unset) {
             out->shared_default = first_material;
             out->materials.push_back(X_Default_Material());
         }
@@ -272,7 +257,7 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
 
     // Vertex i is position i with the normal its first corner uses; a
     // position met again with another normal gets a copy after the others.
-    std::vector<std::uint32_t> normal_of(positions, kUnset);
+    std::vector<std::uint32_t> normal_of(positions, k_unset);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> extra;  // (position, normal)
     std::unordered_map<std::uint64_t, std::uint32_t> extra_index;
     std::vector<std::uint32_t> corner_vertex(parts.corners.size());
@@ -283,7 +268,7 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
             continue;
         }
         const std::uint32_t n = parts.normal_corners[k];
-        if (normal_of[p] == kUnset) normal_of[p] = n;
+        if (normal_of[p] == k_unset) normal_of[p] = n;
         if (normal_of[p] == n) {
             corner_vertex[k] = p;
             continue;
@@ -315,7 +300,7 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
         at += 12;
         if (fvf & D3DFVF_NORMAL) {
             D3DXVECTOR3 normal(0, 0, 0);
-            if (parts.has_normals && n != kUnset) {
+            if (parts.has_normals && n != k_unset) {
                 const float* given = &parts.normals[std::size_t{n} * 3];
                 normal = D3DXVECTOR3(given[0], given[1], given[2]);
                 const float length = D3DXVec3Length(&normal);
@@ -359,15 +344,13 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out)
 
 }  // namespace
 
-X_Material X_Default_Material()
-{
+X_Material X_Default_Material() {
     X_Material m;
     m.material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
     return m;
 }
 
-HRESULT X_Load_Mesh(const unsigned char* data, std::size_t size, X_Mesh* out)
-{
+HRESULT X_Load_Mesh(const unsigned char* data, std::size_t size, X_Mesh* out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = X_Mesh{};
     std::vector<Object> objects;

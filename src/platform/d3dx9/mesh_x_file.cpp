@@ -23,7 +23,7 @@ struct Bad_Data {};
 
 enum class Tok {
     End,
-    Name,      // identifier (text: also any word that is not a number)
+    Name,  // identifier (text: also any word that is not a number)
     Integer,
     Float,
     String,
@@ -53,8 +53,7 @@ class Text_Tokenizer final : public Tokenizer {
 public:
     Text_Tokenizer(const char* begin, const char* end) : p_(begin), end_(end) {}
 
-    Token Next() override
-    {
+    Token Next() override {
         Token t;
         for (;;) {
             while (p_ < end_ && Is_Space(*p_)) ++p_;
@@ -99,8 +98,8 @@ public:
             return t;
         }
         const char* start = p_;
-        while (p_ < end_ && !Is_Space(*p_) && !Is_Punctuation(*p_) && *p_ != ',' &&
-               *p_ != ';' && *p_ != '{' && *p_ != '}' && *p_ != '<' && *p_ != '"') {
+        while (p_ < end_ && !Is_Space(*p_) && !Is_Punctuation(*p_) && *p_ != ',' && *p_ != ';' &&
+               *p_ != '{' && *p_ != '}' && *p_ != '<' && *p_ != '"') {
             ++p_;
         }
         t.text.assign(start, p_);
@@ -109,18 +108,15 @@ public:
     }
 
 private:
-    static bool Is_Space(char c)
-    {
+    static bool Is_Space(char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
     }
 
-    static bool Is_Punctuation(char c)
-    {
+    static bool Is_Punctuation(char c) {
         return c == '[' || c == ']' || c == '(' || c == ')' || c == '>';
     }
 
-    static void Classify_Word(Token* t)
-    {
+    static void Classify_Word(Token* t) {
         const std::string& w = t->text;
         if (w == "template") {
             t->kind = Tok::Template;
@@ -163,12 +159,9 @@ private:
 class Binary_Tokenizer final : public Tokenizer {
 public:
     Binary_Tokenizer(const unsigned char* begin, const unsigned char* end, std::size_t float_bytes)
-        : p_(begin), end_(end), float_bytes_(float_bytes)
-    {
-    }
+        : p_(begin), end_(end), float_bytes_(float_bytes) {}
 
-    Token Next() override
-    {
+    Token Next() override {
         Token t;
         if (list_left_ > 0) {
             Next_List_Element(&t);
@@ -232,21 +225,18 @@ public:
 private:
     std::size_t Remaining() const { return static_cast<std::size_t>(end_ - p_); }
 
-    void Need(std::size_t bytes) const
-    {
+    void Need(std::size_t bytes) const {
         if (Remaining() < bytes) throw Bad_Data{};
     }
 
-    unsigned Read_Word()
-    {
+    unsigned Read_Word() {
         Need(2);
         const unsigned v = p_[0] | (p_[1] << 8);
         p_ += 2;
         return v;
     }
 
-    std::uint32_t Read_Dword()
-    {
+    std::uint32_t Read_Dword() {
         Need(4);
         std::uint32_t v;
         std::memcpy(&v, p_, 4);
@@ -254,16 +244,14 @@ private:
         return v;
     }
 
-    std::string Read_Text(std::uint32_t count)
-    {
+    std::string Read_Text(std::uint32_t count) {
         Need(count);
         std::string s(reinterpret_cast<const char*>(p_), count);
         p_ += count;
         return s;
     }
 
-    void Next_List_Element(Token* t)
-    {
+    void Next_List_Element(Token* t) {
         --list_left_;
         if (!list_floats_) {
             t->kind = Tok::Integer;
@@ -299,8 +287,7 @@ class Parser {
 public:
     explicit Parser(Tokenizer& tokens) : tokens_(tokens) {}
 
-    void Parse_File(std::vector<Object>* objects)
-    {
+    void Parse_File(std::vector<Object>* objects) {
         for (;;) {
             Token t = tokens_.Next();
             switch (t.kind) {
@@ -320,8 +307,7 @@ public:
 
 private:
     // After the template name: an optional object name, then { members }.
-    void Parse_Body(Object* object, int depth)
-    {
+    void Parse_Body(Object* object, int depth) {
         if (depth > kMax_Depth) throw Bad_Data{};
         Token t = tokens_.Next();
         if (t.kind == Tok::Name || t.kind == Tok::Integer || t.kind == Tok::Float) {
@@ -364,8 +350,7 @@ private:
     }
 
     // After "{": a name and/or a GUID, then "}".
-    Object Parse_Reference()
-    {
+    Object Parse_Reference() {
         Object reference;
         reference.reference = true;
         for (;;) {
@@ -383,8 +368,7 @@ private:
     }
 
     // template Name { <GUID> members [restrictions] }
-    void Skip_Template()
-    {
+    void Skip_Template() {
         if (tokens_.Next().kind != Tok::Name) throw Bad_Data{};
         if (tokens_.Next().kind != Tok::Open) throw Bad_Data{};
         int depth = 1;
@@ -402,8 +386,7 @@ private:
 // MSZIP: after the header, the uncompressed size (header included), then
 // blocks of [uncompressed size, compressed size, "CK", deflate data]; each
 // block may refer back into the previous block's output.
-std::vector<unsigned char> Inflate_Mszip(const unsigned char* p, const unsigned char* end)
-{
+std::vector<unsigned char> Inflate_Mszip(const unsigned char* p, const unsigned char* end) {
     auto remaining = [&] { return static_cast<std::size_t>(end - p); };
     if (remaining() < 4) throw Bad_Data{};
     std::uint32_t total;
@@ -459,8 +442,7 @@ std::vector<unsigned char> Inflate_Mszip(const unsigned char* p, const unsigned 
 
 }  // namespace
 
-HRESULT Parse(const unsigned char* data, std::size_t size, std::vector<Object>* objects)
-{
+HRESULT Parse(const unsigned char* data, std::size_t size, std::vector<Object>* objects) {
     if (!objects) return D3DERR_INVALIDCALL;
     objects->clear();
     if (!data || size < kHeader_Bytes || size > kMax_File_Bytes ||

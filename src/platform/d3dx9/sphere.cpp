@@ -21,8 +21,7 @@ constexpr std::uint64_t kMax_Sphere_Vertices = 1u << 24;
 }  // namespace
 
 HRESULT WINAPI D3DXCreateSphere(LPDIRECT3DDEVICE9 pDevice, FLOAT Radius, UINT Slices, UINT Stacks,
-                                LPD3DXMESH* ppMesh, LPD3DXBUFFER* ppAdjacency)
-{
+                                LPD3DXMESH* ppMesh, LPD3DXBUFFER* ppAdjacency) {
     if (ppMesh) *ppMesh = nullptr;
     if (ppAdjacency) *ppAdjacency = nullptr;
     if (!pDevice || !ppMesh || !(Radius >= 0.0f) || Slices < 2 || Stacks < 2) {

@@ -14,12 +14,10 @@ namespace {
 
 // Copies one stored level into a locked surface, row by row, since the
 // device's pitch may exceed the tightly packed rows.
-void Copy_Level(const Texture_Level& level, D3DFORMAT format, const D3DLOCKED_RECT& locked)
-{
+void Copy_Level(const Texture_Level& level, D3DFORMAT format, const D3DLOCKED_RECT& locked) {
     const std::size_t row_bytes = Texture_Row_Bytes(format, level.width);
     const UINT rows = Texture_Row_Count(format, level.height);
-    const std::size_t pitch =
-        locked.Pitch > 0 ? static_cast<std::size_t>(locked.Pitch) : row_bytes;
+    const std::size_t pitch = locked.Pitch > 0 ? static_cast<std::size_t>(locked.Pitch) : row_bytes;
     auto* dst = static_cast<unsigned char*>(locked.pBits);
     for (UINT row = 0; row < rows; ++row) {
         std::memcpy(dst + row * pitch, level.bytes.data() + row * row_bytes,
@@ -28,8 +26,7 @@ void Copy_Level(const Texture_Level& level, D3DFORMAT format, const D3DLOCKED_RE
 }
 
 HRESULT Upload_Plain(IDirect3DDevice9* device, const Texture_Image& image,
-                     IDirect3DTexture9** out)
-{
+                     IDirect3DTexture9** out) {
     IDirect3DTexture9* texture = nullptr;
     HRESULT hr = device->CreateTexture(image.Width(), image.Height(), image.Level_Count(), 0,
                                        image.format, D3DPOOL_MANAGED, &texture, nullptr);
@@ -48,9 +45,7 @@ HRESULT Upload_Plain(IDirect3DDevice9* device, const Texture_Image& image,
     return D3D_OK;
 }
 
-HRESULT Upload_Cube(IDirect3DDevice9* device, const Texture_Image& image,
-                    IDirect3DTexture9** out)
-{
+HRESULT Upload_Cube(IDirect3DDevice9* device, const Texture_Image& image, IDirect3DTexture9** out) {
     IDirect3DCubeTexture9* cube = nullptr;
     HRESULT hr = device->CreateCubeTexture(image.Width(), image.Level_Count(), 0, image.format,
                                            D3DPOOL_MANAGED, &cube, nullptr);
@@ -81,8 +76,7 @@ HRESULT Upload_Cube(IDirect3DDevice9* device, const Texture_Image& image,
 }
 
 // Textures loaded from files, by device and file.
-File_Share_Cache<Gl_Texture_Data>& Loaded_Textures()
-{
+File_Share_Cache<Gl_Texture_Data>& Loaded_Textures() {
     static File_Share_Cache<Gl_Texture_Data> cache;
     return cache;
 }
@@ -90,8 +84,7 @@ File_Share_Cache<Gl_Texture_Data>& Loaded_Textures()
 }  // namespace
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
-                                          LPDIRECT3DTEXTURE9* ppTexture)
-{
+                                          LPDIRECT3DTEXTURE9* ppTexture) {
     if (ppTexture) *ppTexture = nullptr;
     if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
 
@@ -123,7 +116,6 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
     return hr;
 }
 
-IDirect3DCubeTexture9* D3DXTextureAsCube(IDirect3DBaseTexture9* pTexture)
-{
+IDirect3DCubeTexture9* D3DXTextureAsCube(IDirect3DBaseTexture9* pTexture) {
     return Gl_Cube_Texture_Of(pTexture);
 }

@@ -51,14 +51,12 @@
 
 static_assert(STBI_MAX_DIMENSIONS == kMax_Texture_Edge, "one limit for every texture file");
 
-bool Is_Block_Compressed(D3DFORMAT format)
-{
+bool Is_Block_Compressed(D3DFORMAT format) {
     return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
            format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
 }
 
-std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width)
-{
+std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width) {
     if (Is_Block_Compressed(format)) {
         const std::size_t block_bytes = format == D3DFMT_DXT1 ? 8 : 16;
         return std::max<std::size_t>(1, (static_cast<std::size_t>(width) + 3) / 4) * block_bytes;
@@ -66,19 +64,16 @@ std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width)
     return static_cast<std::size_t>(width) * 4;
 }
 
-UINT Texture_Row_Count(D3DFORMAT format, UINT height)
-{
+UINT Texture_Row_Count(D3DFORMAT format, UINT height) {
     if (Is_Block_Compressed(format)) return std::max(1u, (height + 3) / 4);
     return height;
 }
 
-std::size_t Texture_Level_Bytes(D3DFORMAT format, UINT width, UINT height)
-{
+std::size_t Texture_Level_Bytes(D3DFORMAT format, UINT width, UINT height) {
     return Texture_Row_Bytes(format, width) * Texture_Row_Count(format, height);
 }
 
-UINT Full_Chain_Levels(UINT width, UINT height)
-{
+UINT Full_Chain_Levels(UINT width, UINT height) {
     UINT edge = std::max(width, height);
     UINT count = 1;
     while (edge > 1) {
@@ -98,8 +93,7 @@ struct Footprint {
     int count = 0;
 };
 
-std::vector<Footprint> Footprints(UINT src, UINT dst)
-{
+std::vector<Footprint> Footprints(UINT src, UINT dst) {
     std::vector<Footprint> result(dst);
     const double ratio = static_cast<double>(src) / dst;
     for (UINT i = 0; i < dst; ++i) {
@@ -114,8 +108,7 @@ std::vector<Footprint> Footprints(UINT src, UINT dst)
     return result;
 }
 
-Texture_Level Half_Level(const Texture_Level& src)
-{
+Texture_Level Half_Level(const Texture_Level& src) {
     Texture_Level dst;
     dst.width = std::max(1u, src.width / 2);
     dst.height = std::max(1u, src.height / 2);
@@ -151,8 +144,7 @@ Texture_Level Half_Level(const Texture_Level& src)
 // it could read: segments are stepped over by their length, as the decoder
 // does, and all other bytes (padding, entropy-coded data) are scanned for
 // markers, as the decoder scans them.
-bool Jpeg_Tables_Usable(const unsigned char* d, std::size_t n)
-{
+bool Jpeg_Tables_Usable(const unsigned char* d, std::size_t n) {
     auto byte = [&](std::size_t at) -> unsigned { return at < n ? d[at] : 0u; };
     bool defined[2][4] = {};  // [DC, AC][table id]
     bool frame_seen = false, progressive = false;
@@ -221,8 +213,7 @@ const unsigned char kPng_Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, 
 // The PNG decoder grows its buffer for the compressed data to whatever an
 // IDAT chunk declares before it finds the bytes missing: a small file can
 // make it reserve gigabytes. Every chunk up to IEND must lie within the file.
-bool Png_Chunks_Within_File(const unsigned char* d, std::size_t n)
-{
+bool Png_Chunks_Within_File(const unsigned char* d, std::size_t n) {
     if (n < 8 || std::memcmp(d, kPng_Signature, 8) != 0) return true;
     for (std::size_t at = 8; at + 8 <= n;) {
         const std::size_t length = (std::size_t{d[at]} << 24) | (std::size_t{d[at + 1]} << 16) |
@@ -239,8 +230,7 @@ bool Png_Chunks_Within_File(const unsigned char* d, std::size_t n)
 // Empty IDAT chunks carry nothing, so a copy of the file without them is
 // decoded instead. Returns false when there are none.
 bool Without_Empty_Png_Data_Chunks(const unsigned char* d, std::size_t n,
-                                   std::vector<unsigned char>* out)
-{
+                                   std::vector<unsigned char>* out) {
     if (n < 8 || std::memcmp(d, kPng_Signature, 8) != 0) return false;
     bool found = false;
     std::size_t at = 8, copied = 0;
@@ -260,8 +250,7 @@ bool Without_Empty_Png_Data_Chunks(const unsigned char* d, std::size_t n,
 }
 
 HRESULT Decode_Picture(const unsigned char* data, std::size_t size, const Texture_Limits& limits,
-                       Texture_Image* out)
-{
+                       Texture_Image* out) {
     if (size == 0 || size > static_cast<std::size_t>(INT_MAX)) return D3DXERR_INVALIDDATA;
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && !Jpeg_Tables_Usable(data, size)) {
         return D3DXERR_INVALIDDATA;
@@ -287,8 +276,8 @@ HRESULT Decode_Picture(const unsigned char* data, std::size_t size, const Textur
     }
     // The header's size alone says whether the device could hold the
     // picture; a small file can declare gigabytes of pixels.
-    if (!Texture_Fits(limits, D3DFMT_A8R8G8B8, static_cast<UINT>(width),
-                      static_cast<UINT>(height), 1)) {
+    if (!Texture_Fits(limits, D3DFMT_A8R8G8B8, static_cast<UINT>(width), static_cast<UINT>(height),
+                      1)) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     stbi_uc* rgba = stbi_load_from_memory(data, length, &width, &height, &channels, 4);
@@ -323,8 +312,7 @@ HRESULT Decode_Picture(const unsigned char* data, std::size_t size, const Textur
 
 }  // namespace
 
-void Complete_Mip_Chain(std::vector<Texture_Level>* levels)
-{
+void Complete_Mip_Chain(std::vector<Texture_Level>* levels) {
     if (!levels || levels->empty()) return;
     const UINT full = Full_Chain_Levels((*levels)[0].width, (*levels)[0].height);
     while (levels->size() < full) {
@@ -334,8 +322,7 @@ void Complete_Mip_Chain(std::vector<Texture_Level>* levels)
 }
 
 HRESULT Decode_Texture(const unsigned char* data, std::size_t size, Texture_Image* out,
-                       const Texture_Limits& limits)
-{
+                       const Texture_Limits& limits) {
     if (!data || !out) return D3DERR_INVALIDCALL;
     if (Dds_Has_Signature(data, size)) return Dds_Decode(data, size, out, limits);
     return Decode_Picture(data, size, limits, out);

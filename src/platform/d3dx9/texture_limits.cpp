@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
-Texture_Limits Device_Texture_Limits(IDirect3DDevice9* device)
-{
+Texture_Limits Device_Texture_Limits(IDirect3DDevice9* device) {
     Texture_Limits limits;
     Gl_Device* gl = Gl_Device_From(device);
     if (!gl) return limits;
@@ -20,8 +19,7 @@ Texture_Limits Device_Texture_Limits(IDirect3DDevice9* device)
 }
 
 bool Texture_Fits(const Texture_Limits& limits, D3DFORMAT format, UINT width, UINT height,
-                  UINT faces)
-{
+                  UINT faces) {
     if (width == 0 || height == 0 || width > limits.max_edge || height > limits.max_edge) {
         return false;
     }

@@ -10,7 +10,7 @@
 namespace {
 
 // Unicode code points of bytes 0x80..0xFF; 0 marks the one unassigned byte.
-constexpr std::array<char32_t, 128> kHighHalf = {
+constexpr std::array<char32_t, 128> k_high_half = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
@@ -30,7 +30,7 @@ constexpr std::array<char32_t, 128> kHighHalf = {
 };
 
 char32_t To_Unicode(unsigned char c) {
-    return c < 0x80 ? c : kHighHalf[c - 0x80];
+    return c < 0x80 ? c : k_high_half[c - 0x80];
 }
 
 // Code point -> 1251 byte for the high half, sorted by code point.
@@ -41,8 +41,8 @@ const Reverse_Table& Reverse() {
         Reverse_Table t{};
         std::size_t n = 0;
         for (unsigned c = 0x80; c <= 0xFF; ++c) {
-            if (kHighHalf[c - 0x80] != 0) {
-                t[n++] = {kHighHalf[c - 0x80], static_cast<unsigned char>(c)};
+            if (k_high_half[c - 0x80] != 0) {
+                t[n++] = {k_high_half[c - 0x80], static_cast<unsigned char>(c)};
             }
         }
         std::sort(t.begin(), t.end());
@@ -56,7 +56,8 @@ int From_Unicode(char32_t cp) {
         return static_cast<int>(cp);
     }
     const Reverse_Table& t = Reverse();
-    auto it = std::lower_bound(t.begin(), t.end(), std::make_pair(cp, static_cast<unsigned char>(0)));
+    auto it =
+        std::lower_bound(t.begin(), t.end(), std::make_pair(cp, static_cast<unsigned char>(0)));
     if (it != t.end() && it->first == cp) {
         return it->second;
     }
@@ -102,11 +103,17 @@ std::size_t Decode_Utf8(const unsigned char* s, std::size_t n, char32_t* cp) {
         *cp = b;
         return 1;
     } else if ((b & 0xE0) == 0xC0) {
-        len = 2; value = b & 0x1F; min = 0x80;
+        len = 2;
+        value = b & 0x1F;
+        min = 0x80;
     } else if ((b & 0xF0) == 0xE0) {
-        len = 3; value = b & 0x0F; min = 0x800;
+        len = 3;
+        value = b & 0x0F;
+        min = 0x800;
     } else if ((b & 0xF8) == 0xF0) {
-        len = 4; value = b & 0x07; min = 0x10000;
+        len = 4;
+        value = b & 0x07;
+        min = 0x10000;
     } else {
         *cp = 0xFFFD;
         return 1;

@@ -79,7 +79,8 @@ std::string Resolve(const char* path) {
         }
         const std::string as_given = Win32_To_Utf8(component.c_str());
         std::string chosen = as_given;
-        if (searching && component != "." && component != ".." && !Exists(Join(resolved, as_given))) {
+        if (searching && component != "." && component != ".." &&
+            !Exists(Join(resolved, as_given))) {
             const std::string found = Find_Entry(resolved, component);
             if (found.empty()) {
                 searching = false;
@@ -110,28 +111,36 @@ bool Parse_Mode(const char* mode, Mode* out) {
     bool seen_b = false;
     for (const char* p = mode + 1; *p; ++p) {
         switch (*p) {
-            case '+': if (plus) return false; plus = true; break;
-            case 't': if (seen_t || seen_b) return false; seen_t = true; break;
-            case 'b': if (seen_t || seen_b) return false; seen_b = true; break;
-            default: return false;
+        case '+':
+            if (plus) return false;
+            plus = true;
+            break;
+        case 't':
+            if (seen_t || seen_b) return false;
+            seen_t = true;
+            break;
+        case 'b':
+            if (seen_t || seen_b) return false;
+            seen_b = true;
+            break;
+        default: return false;
         }
     }
     out->text = !seen_b;
     switch (mode[0]) {
-        case 'r':
-            out->flags = plus ? O_RDWR : O_RDONLY;
-            out->stdio = plus ? "r+" : "r";
-            break;
-        case 'w':
-            out->flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-            out->stdio = plus ? "w+" : "w";
-            break;
-        case 'a':
-            out->flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
-            out->stdio = plus ? "a+" : "a";
-            break;
-        default:
-            return false;
+    case 'r':
+        out->flags = plus ? O_RDWR : O_RDONLY;
+        out->stdio = plus ? "r+" : "r";
+        break;
+    case 'w':
+        out->flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        out->stdio = plus ? "w+" : "w";
+        break;
+    case 'a':
+        out->flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+        out->stdio = plus ? "a+" : "a";
+        break;
+    default: return false;
     }
     return true;
 }
@@ -247,7 +256,8 @@ int Text_Seek(void* cookie, off64_t* offset, int whence) {
     auto* file = static_cast<Text_File*>(cookie);
     // The descriptor is one byte ahead while a byte is held back.
     const off64_t ahead = file->pending >= 0 ? 1 : 0;
-    const off64_t result = lseek64(file->fd, whence == SEEK_CUR ? *offset - ahead : *offset, whence);
+    const off64_t result =
+        lseek64(file->fd, whence == SEEK_CUR ? *offset - ahead : *offset, whence);
     if (result < 0) {
         return -1;
     }
@@ -261,7 +271,6 @@ int Text_Close(void* cookie) {
     std::unique_ptr<Text_File> file(static_cast<Text_File*>(cookie));
     return close(file->fd);
 }
-
 
 }  // namespace
 

@@ -14,67 +14,69 @@ POINT g_last_cursor{};                     // last pointer position seen
 POINT g_synthetic_cursor{};
 bool g_has_synthetic_cursor = false;
 
-constexpr BYTE kHeld = 0x80;
+constexpr BYTE k_held = 0x80;
 
 // Keys whose virtual-key code does not depend on the keyboard layout.
 int Virtual_Key_From_Scancode(SDL_Scancode sc) {
     if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
-    if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24) return VK_F12 + 1 + (sc - SDL_SCANCODE_F13);
+    if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24)
+        return VK_F12 + 1 + (sc - SDL_SCANCODE_F13);
     // Keypad keys by position, whatever NumLock makes of them.
-    if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return VK_NUMPAD1 + (sc - SDL_SCANCODE_KP_1);
+    if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9)
+        return VK_NUMPAD1 + (sc - SDL_SCANCODE_KP_1);
     switch (sc) {
-        case SDL_SCANCODE_0: return '0';
-        case SDL_SCANCODE_KP_0: return VK_NUMPAD0;
-        case SDL_SCANCODE_KP_PERIOD: return VK_DECIMAL;
-        case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
-        case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
-        case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
-        case SDL_SCANCODE_KP_PLUS: return VK_ADD;
-        case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
-        case SDL_SCANCODE_RETURN: return VK_RETURN;
-        case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
-        case SDL_SCANCODE_BACKSPACE: return VK_BACK;
-        case SDL_SCANCODE_TAB: return VK_TAB;
-        case SDL_SCANCODE_SPACE: return VK_SPACE;
-        case SDL_SCANCODE_PAUSE: return VK_PAUSE;
-        case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
-        case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
-        case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
-        case SDL_SCANCODE_END: return VK_END;
-        case SDL_SCANCODE_HOME: return VK_HOME;
-        case SDL_SCANCODE_LEFT: return VK_LEFT;
-        case SDL_SCANCODE_UP: return VK_UP;
-        case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-        case SDL_SCANCODE_DOWN: return VK_DOWN;
-        case SDL_SCANCODE_INSERT: return VK_INSERT;
-        case SDL_SCANCODE_DELETE: return VK_DELETE;
-        case SDL_SCANCODE_PRINTSCREEN: return kVkSnapshot;
-        case SDL_SCANCODE_NUMLOCKCLEAR: return kVkNumLock;
-        case SDL_SCANCODE_SCROLLLOCK: return kVkScroll;
-        case SDL_SCANCODE_APPLICATION: return kVkApps;
-        case SDL_SCANCODE_LSHIFT: return VK_LSHIFT;
-        case SDL_SCANCODE_RSHIFT: return VK_RSHIFT;
-        case SDL_SCANCODE_LCTRL: return VK_LCONTROL;
-        case SDL_SCANCODE_RCTRL: return VK_RCONTROL;
-        case SDL_SCANCODE_LALT: return VK_LMENU;
-        case SDL_SCANCODE_RALT: return VK_RMENU;
-        case SDL_SCANCODE_LGUI: return kVkLWin;
-        case SDL_SCANCODE_RGUI: return kVkRWin;
-        case SDL_SCANCODE_MINUS: return kVkOemMinus;
-        case SDL_SCANCODE_EQUALS: return kVkOemPlus;
-        case SDL_SCANCODE_LEFTBRACKET: return kVkOem4;
-        case SDL_SCANCODE_RIGHTBRACKET: return kVkOem6;
-        case SDL_SCANCODE_BACKSLASH: return kVkOem5;
-        case SDL_SCANCODE_SEMICOLON: return kVkOem1;
-        case SDL_SCANCODE_APOSTROPHE: return kVkOem7;
-        case SDL_SCANCODE_GRAVE: return kVkOem3;
-        case SDL_SCANCODE_COMMA: return kVkOemComma;
-        case SDL_SCANCODE_PERIOD: return kVkOemPeriod;
-        case SDL_SCANCODE_SLASH: return kVkOem2;
-        case SDL_SCANCODE_NONUSBACKSLASH: return kVkOem102;
-        default: return 0;
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_KP_0: return VK_NUMPAD0;
+    case SDL_SCANCODE_KP_PERIOD: return VK_DECIMAL;
+    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
+    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
+    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
+    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
+    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_RETURN: return VK_RETURN;
+    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
+    case SDL_SCANCODE_TAB: return VK_TAB;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
+    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
+    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_HOME: return VK_HOME;
+    case SDL_SCANCODE_LEFT: return VK_LEFT;
+    case SDL_SCANCODE_UP: return VK_UP;
+    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
+    case SDL_SCANCODE_DOWN: return VK_DOWN;
+    case SDL_SCANCODE_INSERT: return VK_INSERT;
+    case SDL_SCANCODE_DELETE: return VK_DELETE;
+    case SDL_SCANCODE_PRINTSCREEN: return k_vk_snapshot;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return k_vk_num_lock;
+    case SDL_SCANCODE_SCROLLLOCK: return k_vk_scroll;
+    case SDL_SCANCODE_APPLICATION: return k_vk_apps;
+    case SDL_SCANCODE_LSHIFT: return VK_LSHIFT;
+    case SDL_SCANCODE_RSHIFT: return VK_RSHIFT;
+    case SDL_SCANCODE_LCTRL: return VK_LCONTROL;
+    case SDL_SCANCODE_RCTRL: return VK_RCONTROL;
+    case SDL_SCANCODE_LALT: return VK_LMENU;
+    case SDL_SCANCODE_RALT: return VK_RMENU;
+    case SDL_SCANCODE_LGUI: return k_vk_l_win;
+    case SDL_SCANCODE_RGUI: return k_vk_r_win;
+    case SDL_SCANCODE_MINUS: return k_vk_oem_minus;
+    case SDL_SCANCODE_EQUALS: return k_vk_oem_plus;
+    case SDL_SCANCODE_LEFTBRACKET: return k_vk_oem4;
+    case SDL_SCANCODE_RIGHTBRACKET: return k_vk_oem6;
+    case SDL_SCANCODE_BACKSLASH: return k_vk_oem5;
+    case SDL_SCANCODE_SEMICOLON: return k_vk_oem1;
+    case SDL_SCANCODE_APOSTROPHE: return k_vk_oem7;
+    case SDL_SCANCODE_GRAVE: return k_vk_oem3;
+    case SDL_SCANCODE_COMMA: return k_vk_oem_comma;
+    case SDL_SCANCODE_PERIOD: return k_vk_oem_period;
+    case SDL_SCANCODE_SLASH: return k_vk_oem2;
+    case SDL_SCANCODE_NONUSBACKSLASH: return k_vk_oem102;
+    default: return 0;
     }
 }
 
@@ -95,17 +97,13 @@ int Win32_Virtual_Key(SDL_Keycode key, SDL_Scancode scancode) {
 
 int Win32_Generic_Virtual_Key(int virtual_key) {
     switch (virtual_key) {
-        case VK_LSHIFT:
-        case VK_RSHIFT:
-            return VK_SHIFT;
-        case VK_LCONTROL:
-        case VK_RCONTROL:
-            return VK_CONTROL;
-        case VK_LMENU:
-        case VK_RMENU:
-            return VK_MENU;
-        default:
-            return virtual_key;
+    case VK_LSHIFT:
+    case VK_RSHIFT: return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL: return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU: return VK_MENU;
+    default: return virtual_key;
     }
 }
 
@@ -113,7 +111,7 @@ void Win32_Note_Key(int virtual_key, bool held) {
     if (virtual_key <= 0 || virtual_key > 0xFF) {
         return;
     }
-    g_event_keys[virtual_key] = held ? kHeld : 0;
+    g_event_keys[virtual_key] = held ? k_held : 0;
 }
 
 void Win32_Note_Cursor(int screen_x, int screen_y) {
@@ -141,7 +139,7 @@ BOOL WINAPI GetKeyboardState(PBYTE lpKeyState) {
     }
     // The generic modifier codes are held while either side is.
     auto either = [&](int left, int right) {
-        return static_cast<BYTE>((lpKeyState[left] | lpKeyState[right]) & kHeld);
+        return static_cast<BYTE>((lpKeyState[left] | lpKeyState[right]) & k_held);
     };
     lpKeyState[VK_SHIFT] |= either(VK_LSHIFT, VK_RSHIFT);
     lpKeyState[VK_CONTROL] |= either(VK_LCONTROL, VK_RCONTROL);
@@ -182,7 +180,7 @@ void Platform_Set_Key_State(int virtual_key, bool held) {
     if (virtual_key <= 0 || virtual_key > 0xFF) {
         return;
     }
-    g_synthetic_keys[virtual_key] = held ? kHeld : 0;
+    g_synthetic_keys[virtual_key] = held ? k_held : 0;
 }
 
 void Platform_Set_Cursor_Pos(int screen_x, int screen_y) {

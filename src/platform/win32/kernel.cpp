@@ -12,10 +12,10 @@
 namespace {
 
 // Stand-ins for handles the engine only passes around.
-HINSTANCE const kModule = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x00400000));
-HDC const kScreenDc = reinterpret_cast<HDC>(static_cast<std::uintptr_t>(0x0001D0C0));
+HINSTANCE const k_module = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x00400000));
+HDC const k_screen_dc = reinterpret_cast<HDC>(static_cast<std::uintptr_t>(0x0001D0C0));
 
-constexpr int kScreenDpi = 96;
+constexpr int k_screen_dpi = 96;
 
 bool g_time_frozen = false;
 DWORD g_frozen_time = 0;
@@ -24,7 +24,7 @@ DWORD g_frozen_time = 0;
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     // Only the program itself is a loaded module here.
-    return lpModuleName == nullptr ? kModule : nullptr;
+    return lpModuleName == nullptr ? k_module : nullptr;
 }
 
 void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime) {
@@ -55,7 +55,8 @@ int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
     const std::int64_t remainder = product % nDenominator;
     // Halves round away from zero.
     const std::int64_t twice = remainder < 0 ? -2 * remainder : 2 * remainder;
-    const std::int64_t divisor = nDenominator < 0 ? -static_cast<std::int64_t>(nDenominator) : nDenominator;
+    const std::int64_t divisor =
+        nDenominator < 0 ? -static_cast<std::int64_t>(nDenominator) : nDenominator;
     if (twice >= divisor) {
         quotient += ((product < 0) != (nDenominator < 0)) ? -1 : 1;
     }
@@ -93,23 +94,21 @@ HDC WINAPI GetDC(HWND hWnd) {
     if (hWnd != nullptr && !IsWindow(hWnd)) {
         return nullptr;
     }
-    return kScreenDc;
+    return k_screen_dc;
 }
 
 int WINAPI ReleaseDC(HWND /*hWnd*/, HDC hDC) {
-    return hDC == kScreenDc ? 1 : 0;
+    return hDC == k_screen_dc ? 1 : 0;
 }
 
 int WINAPI GetDeviceCaps(HDC hdc, int index) {
-    if (hdc != kScreenDc) {
+    if (hdc != k_screen_dc) {
         return 0;
     }
     switch (index) {
-        case LOGPIXELSX:
-        case LOGPIXELSY:
-            return kScreenDpi;
-        default:
-            return 0;
+    case LOGPIXELSX:
+    case LOGPIXELSY: return k_screen_dpi;
+    default: return 0;
     }
 }
 

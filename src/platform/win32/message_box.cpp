@@ -10,8 +10,8 @@ namespace {
 
 Platform_Message_Box_Hook g_hook = nullptr;
 
-constexpr UINT kIconMask = 0x000000F0;
-constexpr UINT kButtonMask = 0x0000000F;
+constexpr UINT k_icon_mask = 0x000000F0;
+constexpr UINT k_button_mask = 0x0000000F;
 
 // One box, one line: line breaks inside the text become blanks.
 int Print_Line(const std::string& caption, std::string text) {
@@ -33,23 +33,25 @@ Platform_Message_Box_Hook Platform_Set_Message_Box_Hook(Platform_Message_Box_Hoo
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     if (g_hook != nullptr) {
-        return g_hook(lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "Error", uType);
+        return g_hook(lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "Error",
+                      uType);
     }
     const std::string text = Win32_To_Utf8(lpText);
     // Windows titles an uncaptioned box "Error".
-    const std::string caption = lpCaption != nullptr ? Win32_To_Utf8(lpCaption) : std::string("Error");
+    const std::string caption =
+        lpCaption != nullptr ? Win32_To_Utf8(lpCaption) : std::string("Error");
     Win32_Ensure_Init();
     if (!Win32_Sdl_Video_Ready()) {
         return Print_Line(caption, text);
     }
 
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
-    switch (uType & kIconMask) {
-        case MB_ICONERROR: flags = SDL_MESSAGEBOX_ERROR; break;
-        case MB_ICONWARNING: flags = SDL_MESSAGEBOX_WARNING; break;
-        default: break;
+    switch (uType & k_icon_mask) {
+    case MB_ICONERROR: flags = SDL_MESSAGEBOX_ERROR; break;
+    case MB_ICONWARNING: flags = SDL_MESSAGEBOX_WARNING; break;
+    default: break;
     }
-    const bool ok_cancel = (uType & kButtonMask) == MB_OKCANCEL;
+    const bool ok_cancel = (uType & k_button_mask) == MB_OKCANCEL;
     SDL_MessageBoxButtonData buttons[2] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDOK, "OK"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDCANCEL, "Cancel"},

@@ -19,10 +19,10 @@ Thread_Queue& Queue() {
 }
 
 // PeekMessageA's hwnd value that selects messages posted without a window.
-const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+const HWND k_thread_messages_only = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
 
 bool Matches(const MSG& msg, HWND hwnd, UINT min, UINT max) {
-    if (hwnd == kThreadMessagesOnly) {
+    if (hwnd == k_thread_messages_only) {
         if (msg.hwnd != nullptr) return false;
     } else if (hwnd != nullptr && msg.hwnd != hwnd) {
         return false;
@@ -48,8 +48,8 @@ bool Inside_Client(HWND hwnd, int x, int y) {
 
 WPARAM Mouse_Flags(Uint32 buttons) {
     WPARAM flags = 0;
-    if (buttons & SDL_BUTTON_LMASK) flags |= kMkLButton;
-    if (buttons & SDL_BUTTON_RMASK) flags |= kMkRButton;
+    if (buttons & SDL_BUTTON_LMASK) flags |= k_mk_l_button;
+    if (buttons & SDL_BUTTON_RMASK) flags |= k_mk_r_button;
     return flags;
 }
 
@@ -74,8 +74,8 @@ void Translate_Key(const SDL_KeyboardEvent& key) {
     } else if (key.repeat != 0) {
         flags |= 0x40000000u;
     }
-    Win32_Post(hwnd, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(Win32_Generic_Virtual_Key(vk)),
-               static_cast<LPARAM>(flags));
+    Win32_Post(hwnd, down ? WM_KEYDOWN : WM_KEYUP,
+               static_cast<WPARAM>(Win32_Generic_Virtual_Key(vk)), static_cast<LPARAM>(flags));
 }
 
 void Translate_Button(const SDL_MouseButtonEvent& button) {
@@ -122,32 +122,25 @@ void Translate_Motion(const SDL_MouseMotionEvent& motion) {
 
 void Translate(const SDL_Event& event) {
     switch (event.type) {
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            Translate_Key(event.key);
-            break;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            Translate_Button(event.button);
-            break;
-        case SDL_MOUSEMOTION:
-            Translate_Motion(event.motion);
-            break;
-        case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-                if (HWND hwnd = Win32_Window_From_Sdl_Id(event.window.windowID)) {
-                    Win32_Post(hwnd, WM_CLOSE, 0, 0);
-                }
-            }
-            break;
-        case SDL_QUIT:
-            // A quit request from outside (a signal): close like the close box.
-            if (HWND hwnd = Win32_Fallback_Input_Window()) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: Translate_Key(event.key); break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: Translate_Button(event.button); break;
+    case SDL_MOUSEMOTION: Translate_Motion(event.motion); break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+            if (HWND hwnd = Win32_Window_From_Sdl_Id(event.window.windowID)) {
                 Win32_Post(hwnd, WM_CLOSE, 0, 0);
             }
-            break;
-        default:
-            break;
+        }
+        break;
+    case SDL_QUIT:
+        // A quit request from outside (a signal): close like the close box.
+        if (HWND hwnd = Win32_Fallback_Input_Window()) {
+            Win32_Post(hwnd, WM_CLOSE, 0, 0);
+        }
+        break;
+    default: break;
     }
 }
 
@@ -178,7 +171,8 @@ void Win32_Clear_Queue() {
     Queue() = Thread_Queue{};
 }
 
-BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg) {
     if (lpMsg == nullptr) {
         return FALSE;
     }
@@ -200,7 +194,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     }
     // WM_QUIT is not a queued message: it is made up from the quit flag once
     // nothing else that the caller asked for is pending.
-    const bool window_filter = hWnd != nullptr && hWnd != kThreadMessagesOnly;
+    const bool window_filter = hWnd != nullptr && hWnd != k_thread_messages_only;
     MSG quit{};
     quit.message = WM_QUIT;
     if (queue.quit && !window_filter && Matches(quit, nullptr, wMsgFilterMin, wMsgFilterMax)) {
@@ -221,13 +215,11 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
         return FALSE;
     }
     switch (lpMsg->message) {
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP:
-            return TRUE;
-        default:
-            return FALSE;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP: return TRUE;
+    default: return FALSE;
     }
 }
 

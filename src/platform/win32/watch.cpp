@@ -27,8 +27,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t kDir_Events = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_CREATE |
-                                      IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR;
+constexpr std::uint32_t kDir_Events =
+    IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_CREATE | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR;
 // A tree deeper than this is not followed further (a link loop, a mistake).
 constexpr int kMax_Depth = 16;
 
@@ -139,13 +139,15 @@ private:
 
     std::string root_;
     int fd_ = -1;
-    std::map<int, std::string> folders_;     // watch descriptor -> folder below the root
+    std::map<int, std::string> folders_;      // watch descriptor -> folder below the root
     std::map<std::string, Pending> pending_;  // file below the root -> its last event
 };
 
 volatile sig_atomic_t g_close_requested = 0;
 
-void On_Close_Signal(int) { g_close_requested = 1; }
+void On_Close_Signal(int) {
+    g_close_requested = 1;
+}
 
 }  // namespace
 

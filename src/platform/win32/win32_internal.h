@@ -11,35 +11,35 @@
 
 // Frame of a Windows-10 style window: the outer size passed to CreateWindowExA
 // includes it, the client area (and the SDL window) does not.
-inline constexpr int kFrameLeft = 8;
-inline constexpr int kFrameRight = 8;
-inline constexpr int kFrameTop = 31;
-inline constexpr int kFrameBottom = 8;
+inline constexpr int k_frame_left = 8;
+inline constexpr int k_frame_right = 8;
+inline constexpr int k_frame_top = 31;
+inline constexpr int k_frame_bottom = 8;
 
 // Virtual-key codes the layer produces beyond those the engine names.
-inline constexpr int kVkF24 = 0x87;
-inline constexpr int kVkLWin = 0x5B;
-inline constexpr int kVkRWin = 0x5C;
-inline constexpr int kVkApps = 0x5D;
-inline constexpr int kVkSnapshot = 0x2C;
-inline constexpr int kVkNumLock = 0x90;
-inline constexpr int kVkScroll = 0x91;
-inline constexpr int kVkOemPlus = 0xBB;
-inline constexpr int kVkOemComma = 0xBC;
-inline constexpr int kVkOemMinus = 0xBD;
-inline constexpr int kVkOemPeriod = 0xBE;
-inline constexpr int kVkOem1 = 0xBA;  // ;:
-inline constexpr int kVkOem2 = 0xBF;  // /?
-inline constexpr int kVkOem3 = 0xC0;  // `~
-inline constexpr int kVkOem4 = 0xDB;  // [{
-inline constexpr int kVkOem5 = 0xDC;  // \|
-inline constexpr int kVkOem6 = 0xDD;  // ]}
-inline constexpr int kVkOem7 = 0xDE;  // '"
-inline constexpr int kVkOem102 = 0xE2;
+inline constexpr int k_vk_f24 = 0x87;
+inline constexpr int k_vk_l_win = 0x5B;
+inline constexpr int k_vk_r_win = 0x5C;
+inline constexpr int k_vk_apps = 0x5D;
+inline constexpr int k_vk_snapshot = 0x2C;
+inline constexpr int k_vk_num_lock = 0x90;
+inline constexpr int k_vk_scroll = 0x91;
+inline constexpr int k_vk_oem_plus = 0xBB;
+inline constexpr int k_vk_oem_comma = 0xBC;
+inline constexpr int k_vk_oem_minus = 0xBD;
+inline constexpr int k_vk_oem_period = 0xBE;
+inline constexpr int k_vk_oem1 = 0xBA;  // ;:
+inline constexpr int k_vk_oem2 = 0xBF;  // /?
+inline constexpr int k_vk_oem3 = 0xC0;  // `~
+inline constexpr int k_vk_oem4 = 0xDB;  // [{
+inline constexpr int k_vk_oem5 = 0xDC;  // \|
+inline constexpr int k_vk_oem6 = 0xDD;  // ]}
+inline constexpr int k_vk_oem7 = 0xDE;  // '"
+inline constexpr int k_vk_oem102 = 0xE2;
 
 // Mouse-key flags carried in wParam of mouse messages.
-inline constexpr WPARAM kMkLButton = 0x0001;
-inline constexpr WPARAM kMkRButton = 0x0002;
+inline constexpr WPARAM k_mk_l_button = 0x0001;
+inline constexpr WPARAM k_mk_r_button = 0x0002;
 
 // The record WM_CREATE points to, laid out as CREATESTRUCTA.
 struct Win32_Create_Struct {

@@ -88,7 +88,8 @@ const Window_Class* Find_Class(LPCSTR name) {
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
     if (lpwcx == nullptr || lpwcx->cbSize != sizeof(WNDCLASSEXA) || lpwcx->lpfnWndProc == nullptr ||
-        lpwcx->lpszClassName == nullptr || reinterpret_cast<std::uintptr_t>(lpwcx->lpszClassName) < 0x10000 ||
+        lpwcx->lpszClassName == nullptr ||
+        reinterpret_cast<std::uintptr_t>(lpwcx->lpszClassName) < 0x10000 ||
         lpwcx->lpszClassName[0] == '\0') {
         return 0;
     }
@@ -134,16 +135,16 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     window.x = X;
     window.y = Y;
     // Outer sizes smaller than the frame leave an empty client area.
-    window.client_width = std::max(0, nWidth - kFrameLeft - kFrameRight);
-    window.client_height = std::max(0, nHeight - kFrameTop - kFrameBottom);
+    window.client_width = std::max(0, nWidth - k_frame_left - k_frame_right);
+    window.client_height = std::max(0, nHeight - k_frame_top - k_frame_bottom);
     window.visible = (dwStyle & WS_VISIBLE) != 0;
 
     if (Win32_Sdl_Video_Ready()) {
         const std::string title = Win32_To_Utf8(lpWindowName);
         Uint32 flags = SDL_WINDOW_OPENGL | (window.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
-        std::unique_ptr<SDL_Window, Sdl_Window_Deleter> sdl(
-            SDL_CreateWindow(title.c_str(), X + kFrameLeft, Y + kFrameTop, std::max(1, window.client_width),
-                             std::max(1, window.client_height), flags));
+        std::unique_ptr<SDL_Window, Sdl_Window_Deleter> sdl(SDL_CreateWindow(
+            title.c_str(), X + k_frame_left, Y + k_frame_top, std::max(1, window.client_width),
+            std::max(1, window.client_height), flags));
         if (!sdl) {
             return nullptr;
         }
@@ -160,9 +161,18 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     Windows().emplace(handle_value, window);
 
     // WM_CREATE runs before CreateWindowExA returns; -1 refuses the window.
-    Win32_Create_Struct create{lpParam,     hInstance, hMenu, hWndParent, nHeight,     nWidth,
-                               Y,           X,         static_cast<LONG>(dwStyle), lpWindowName,
-                               lpClassName, dwExStyle};
+    Win32_Create_Struct create{lpParam,
+                               hInstance,
+                               hMenu,
+                               hWndParent,
+                               nHeight,
+                               nWidth,
+                               Y,
+                               X,
+                               static_cast<LONG>(dwStyle),
+                               lpWindowName,
+                               lpClassName,
+                               dwExStyle};
     if (proc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         DestroyWindow(hwnd);
         return nullptr;
@@ -221,10 +231,10 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu) {
     if (lpRect == nullptr) {
         return FALSE;
     }
-    lpRect->left -= kFrameLeft;
-    lpRect->top -= kFrameTop;
-    lpRect->right += kFrameRight;
-    lpRect->bottom += kFrameBottom;
+    lpRect->left -= k_frame_left;
+    lpRect->top -= k_frame_top;
+    lpRect->right += k_frame_right;
+    lpRect->bottom += k_frame_bottom;
     return TRUE;
 }
 
@@ -269,8 +279,8 @@ bool Win32_Client_Origin(HWND hwnd, int* x, int* y) {
     if (window->sdl != nullptr) {
         SDL_GetWindowPosition(window->sdl, x, y);
     } else {
-        *x = window->x + kFrameLeft;
-        *y = window->y + kFrameTop;
+        *x = window->x + k_frame_left;
+        *y = window->y + k_frame_top;
     }
     return true;
 }

@@ -16,7 +16,9 @@ protected:
     template <class T>
     IDirect3DVertexBuffer9* Vertex_Buffer_With(const T* data, UINT count, DWORD fvf) {
         IDirect3DVertexBuffer9* vb = nullptr;
-        EXPECT_EQ(d->CreateVertexBuffer(UINT(sizeof(T)) * count, 0, fvf, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
+        EXPECT_EQ(
+            d->CreateVertexBuffer(UINT(sizeof(T)) * count, 0, fvf, D3DPOOL_DEFAULT, &vb, nullptr),
+            D3D_OK);
         if (!vb) return nullptr;
         owned.push_back(vb);
         void* p = nullptr;
@@ -30,10 +32,11 @@ protected:
         for (int x = 0; x < t.width; ++x) lit += t.Pixel(x, y) != 0xFF000000u;
         return lit;
     }
-
 };
 
-Screen_Vertex Sv(float x, float y, D3DCOLOR c) { return {x, y, 0.5f, 1.0f, c}; }
+Screen_Vertex Sv(float x, float y, D3DCOLOR c) {
+    return {x, y, 0.5f, 1.0f, c};
+}
 
 TEST_F(Draws, IndexedDrawsFromBuffersWithBaseVertex) {
     // Two quads in one buffer; the indices describe one quad and the base
@@ -82,9 +85,9 @@ TEST_F(Draws, IndexedDrawsFromBuffersWithBaseVertex) {
 }
 
 TEST_F(Draws, DrawPrimitiveFromAnOffsetAndItsBounds) {
-    const Screen_Vertex v[7] = {Sv(99, 99, 0), Sv(0, 10, 0xFF0000FF), Sv(0, 0, 0xFF0000FF),
-                                Sv(10, 10, 0xFF0000FF), Sv(10, 0, 0xFF0000FF), Sv(20, 10, 0xFF0000FF),
-                                Sv(20, 0, 0xFF0000FF)};
+    const Screen_Vertex v[7] = {
+        Sv(99, 99, 0),         Sv(0, 10, 0xFF0000FF),  Sv(0, 0, 0xFF0000FF), Sv(10, 10, 0xFF0000FF),
+        Sv(10, 0, 0xFF0000FF), Sv(20, 10, 0xFF0000FF), Sv(20, 0, 0xFF0000FF)};
     IDirect3DVertexBuffer9* vb = Vertex_Buffer_With(v, 7, k_screen_fvf);
     D3DVERTEXBUFFER_DESC desc{};
     ASSERT_EQ(vb->GetDesc(&desc), D3D_OK);
@@ -129,11 +132,13 @@ TEST_F(Draws, BufferLocking) {
     EXPECT_EQ(none, nullptr);
     EXPECT_LT(d->CreateVertexBuffer(0xFFFFFFF0u, 0, 0, D3DPOOL_DEFAULT, &none, nullptr), 0);
     IDirect3DIndexBuffer9* bad = nullptr;
-    EXPECT_EQ(d->CreateIndexBuffer(12, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &bad, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d->CreateIndexBuffer(12, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &bad, nullptr),
+              D3DERR_INVALIDCALL);
 }
 
 TEST_F(Draws, UserPointerDrawsUnsetTheirStreamAndIndices) {
-    IDirect3DVertexBuffer9* vb = Vertex_Buffer_With(std::vector<Screen_Vertex>(4).data(), 4, k_screen_fvf);
+    IDirect3DVertexBuffer9* vb =
+        Vertex_Buffer_With(std::vector<Screen_Vertex>(4).data(), 4, k_screen_fvf);
     IDirect3DIndexBuffer9* ib = nullptr;
     ASSERT_EQ(d->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
     owned.push_back(ib);
@@ -153,8 +158,8 @@ TEST_F(Draws, UserPointerDrawsUnsetTheirStreamAndIndices) {
     d->SetStreamSource(0, vb, 0, sizeof(Screen_Vertex));
     EXPECT_EQ(d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
     const DWORD indices32[3] = {0, 3, 2};
-    const Screen_Vertex far[4] = {Sv(20, 0, 0xFF0000FF), Sv(28, 0, 0xFF0000FF), Sv(20, 8, 0xFF0000FF),
-                                  Sv(28, 8, 0xFF0000FF)};
+    const Screen_Vertex far[4] = {Sv(20, 0, 0xFF0000FF), Sv(28, 0, 0xFF0000FF),
+                                  Sv(20, 8, 0xFF0000FF), Sv(28, 8, 0xFF0000FF)};
     ASSERT_EQ(d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, indices32, D3DFMT_INDEX32, far,
                                         sizeof(Screen_Vertex)),
               D3D_OK);
@@ -163,7 +168,7 @@ TEST_F(Draws, UserPointerDrawsUnsetTheirStreamAndIndices) {
     Finish();
     EXPECT_EQ(t.Pixel(4, 4), 0xFFFFFFFFu);
     EXPECT_EQ(t.Pixel(14, 4), 0xFF00FF00u);
-    EXPECT_EQ(t.Pixel(25, 6), 0xFF0000FFu);   // below the diagonal of triangle 0, 3, 2
+    EXPECT_EQ(t.Pixel(25, 6), 0xFF0000FFu);  // below the diagonal of triangle 0, 3, 2
     EXPECT_EQ(t.Pixel(22, 1), 0xFF000000u);
 }
 
@@ -175,15 +180,17 @@ TEST_F(Draws, PrimitiveTypes) {
     // A line list along row 6 and a line strip of two segments along row 10.
     const Screen_Vertex line[2] = {Sv(2, 6, 0xFF00FF00), Sv(30, 6, 0xFF00FF00)};
     ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(Screen_Vertex)), D3D_OK);
-    const Screen_Vertex strip[3] = {Sv(2, 10, 0xFF0000FF), Sv(16, 10, 0xFF0000FF), Sv(30, 10, 0xFF0000FF)};
+    const Screen_Vertex strip[3] = {Sv(2, 10, 0xFF0000FF), Sv(16, 10, 0xFF0000FF),
+                                    Sv(30, 10, 0xFF0000FF)};
     ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_LINESTRIP, 2, strip, sizeof(Screen_Vertex)), D3D_OK);
     // A fan of two triangles making the square 4..12 x 14..22.
-    const Screen_Vertex fan[4] = {Sv(4, 14, 0xFFFFFF00), Sv(12, 14, 0xFFFFFF00), Sv(12, 22, 0xFFFFFF00),
-                                  Sv(4, 22, 0xFFFFFF00)};
+    const Screen_Vertex fan[4] = {Sv(4, 14, 0xFFFFFF00), Sv(12, 14, 0xFFFFFF00),
+                                  Sv(12, 22, 0xFFFFFF00), Sv(4, 22, 0xFFFFFF00)};
     ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(Screen_Vertex)), D3D_OK);
     // A list of two separate triangles.
-    const Screen_Vertex list[6] = {Sv(16, 14, 0xFF00FFFF), Sv(24, 14, 0xFF00FFFF), Sv(16, 22, 0xFF00FFFF),
-                                   Sv(24, 24, 0xFFFF00FF), Sv(30, 24, 0xFFFF00FF), Sv(30, 30, 0xFFFF00FF)};
+    const Screen_Vertex list[6] = {Sv(16, 14, 0xFF00FFFF), Sv(24, 14, 0xFF00FFFF),
+                                   Sv(16, 22, 0xFF00FFFF), Sv(24, 24, 0xFFFF00FF),
+                                   Sv(30, 24, 0xFFFF00FF), Sv(30, 30, 0xFFFF00FF)};
     ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, list, sizeof(Screen_Vertex)), D3D_OK);
     Finish();
     EXPECT_EQ(t.Pixel(3, 2), 0xFFFF0000u);
@@ -231,8 +238,10 @@ TEST_F(Draws, VertexDeclarationsFeedTheSameInputsAsFormats) {
     ASSERT_EQ(d->GetVertexDeclaration(&current), D3D_OK);
     EXPECT_EQ(current, decl);
     current->Release();
-    const Line_Vertex v[4] = {{0, 8, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1}, {0, 0, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1},
-                              {8, 8, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1}, {8, 0, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1}};
+    const Line_Vertex v[4] = {{0, 8, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1},
+                              {0, 0, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1},
+                              {8, 8, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1},
+                              {8, 0, 0.5f, 1, 0.4f, 0.6f, 0.8f, 1}};
     ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Line_Vertex)), D3D_OK);
 
     // SetFVF replaces the declaration; GetVertexDeclaration then describes the FVF.
@@ -265,7 +274,8 @@ TEST_F(Draws, FvfLayoutOrderAndTextureCoordinateSizes) {
     // XYZRHW, DIFFUSE, SPECULAR, two texture sets (float1 then float3): the
     // specular colour lands after the diffuse one; checked through the
     // declaration Direct3D derives, and by drawing with SPECULARENABLE.
-    const DWORD fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 | (3u << 16) | (1u << 18);
+    const DWORD fvf =
+        D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 | (3u << 16) | (1u << 18);
     ASSERT_EQ(d->SetFVF(fvf), D3D_OK);
     IDirect3DVertexDeclaration9* decl = nullptr;
     ASSERT_EQ(d->GetVertexDeclaration(&decl), D3D_OK);
@@ -288,7 +298,8 @@ TEST_F(Draws, FvfLayoutOrderAndTextureCoordinateSizes) {
         float u0, u1, v1, w1;
     };
     auto at = [](float x, float y) {
-        return Vertex{x, y, 0.5f, 1, D3DCOLOR_ARGB(255, 100, 0, 0), D3DCOLOR_ARGB(255, 0, 0, 90), 0, 0, 0, 0};
+        return Vertex{x, y, 0.5f, 1, D3DCOLOR_ARGB(255, 100, 0, 0), D3DCOLOR_ARGB(255, 0, 0, 90),
+                      0, 0, 0,    0};
     };
     const Vertex v[4] = {at(0, 8), at(0, 0), at(8, 8), at(8, 0)};
     d->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
@@ -300,7 +311,8 @@ TEST_F(Draws, FvfLayoutOrderAndTextureCoordinateSizes) {
 TEST_F(Draws, MissingInputsAreRefused) {
     // No vertex format at all.
     const Screen_Vertex v[3] = {Sv(0, 0, 0), Sv(4, 0, 0), Sv(0, 4, 0)};
-    EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(Screen_Vertex)), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(Screen_Vertex)),
+              D3DERR_INVALIDCALL);
     d->SetFVF(k_screen_fvf);
     // No stream source, no indices.
     EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);

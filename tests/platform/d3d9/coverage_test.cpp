@@ -9,7 +9,8 @@ TEST(Coverage, ScreenQuadCoversExactlyItsPixelsWithoutMultisampling) {
     Test_Device t(320, 40);
     ASSERT_TRUE(t.Ok()) << t.Error();
     IDirect3DDevice9* d = t.device;
-    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0),
+              D3D_OK);
     d->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
     ASSERT_EQ(d->BeginScene(), D3D_OK);
     ASSERT_EQ(Draw_Screen_Quad(d, 5, 5, 305, 20, 0xFF0000FF), D3D_OK);
@@ -18,7 +19,8 @@ TEST(Coverage, ScreenQuadCoversExactlyItsPixelsWithoutMultisampling) {
     for (int y = 0; y < t.height; ++y) {
         for (int x = 0; x < t.width; ++x) {
             const bool inside = x >= 5 && x <= 304 && y >= 5 && y <= 19;
-            ASSERT_EQ(t.Pixel(x, y), inside ? 0xFF0000FFu : 0xFF000000u) << "pixel " << x << "," << y;
+            ASSERT_EQ(t.Pixel(x, y), inside ? 0xFF0000FFu : 0xFF000000u)
+                << "pixel " << x << "," << y;
         }
     }
 }
@@ -120,8 +122,10 @@ TEST(Coverage, TransformedGeometryLandsOnDirect3DPixels) {
     d->SetRenderState(D3DRS_LIGHTING, FALSE);
     d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     d->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, FALSE);
-    const Color_Vertex v[4] = {{-0.5f, -0.5f, 0.5f, 0xFFFFFFFF}, {-0.5f, 0.5f, 0.5f, 0xFFFFFFFF},
-                               {0.5f, -0.5f, 0.5f, 0xFFFFFFFF}, {0.5f, 0.5f, 0.5f, 0xFFFFFFFF}};
+    const Color_Vertex v[4] = {{-0.5f, -0.5f, 0.5f, 0xFFFFFFFF},
+                               {-0.5f, 0.5f, 0.5f, 0xFFFFFFFF},
+                               {0.5f, -0.5f, 0.5f, 0xFFFFFFFF},
+                               {0.5f, 0.5f, 0.5f, 0xFFFFFFFF}};
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     d->BeginScene();
     d->SetFVF(k_color_fvf);
@@ -135,8 +139,8 @@ TEST(Coverage, TransformedGeometryLandsOnDirect3DPixels) {
         }
 
     // +y in clip space is up: a triangle above the centre lands in the top rows.
-    const Color_Vertex top[3] = {{-1, 1, 0.5f, 0xFF00FF00}, {1, 1, 0.5f, 0xFF00FF00},
-                                 {0, 0.2f, 0.5f, 0xFF00FF00}};
+    const Color_Vertex top[3] = {
+        {-1, 1, 0.5f, 0xFF00FF00}, {1, 1, 0.5f, 0xFF00FF00}, {0, 0.2f, 0.5f, 0xFF00FF00}};
     d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     d->BeginScene();
     d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, top, sizeof(Color_Vertex));
@@ -170,7 +174,7 @@ TEST(Coverage, FillModesPointWireframeSolid) {
     draw(D3DFILL_WIREFRAME);
     EXPECT_EQ(t.Pixel(10, 20), 0xFF000000u);  // the inside stays empty
     EXPECT_EQ(t.Pixel(20, 10), 0xFF000000u);
-    EXPECT_GT(lit(), 60);                     // the outline and the diagonal
+    EXPECT_GT(lit(), 60);  // the outline and the diagonal
     EXPECT_LT(lit(), 24 * 24 / 2);
     draw(D3DFILL_POINT);
     EXPECT_GE(lit(), 1);

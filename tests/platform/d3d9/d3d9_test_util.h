@@ -40,8 +40,8 @@ inline constexpr DWORD k_color_fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 // triangle strip (x1,y2) (x1,y1) (x2,y2) (x2,y1), clockwise on screen.
 inline HRESULT Draw_Screen_Quad(IDirect3DDevice9* device, float x1, float y1, float x2, float y2,
                                 D3DCOLOR color, float z = 0.5f) {
-    const Screen_Vertex v[4] = {{x1, y2, z, 1, color}, {x1, y1, z, 1, color},
-                                {x2, y2, z, 1, color}, {x2, y1, z, 1, color}};
+    const Screen_Vertex v[4] = {
+        {x1, y2, z, 1, color}, {x1, y1, z, 1, color}, {x2, y2, z, 1, color}, {x2, y1, z, 1, color}};
     device->SetFVF(k_screen_fvf);
     return device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Screen_Vertex));
 }
@@ -66,8 +66,8 @@ inline void Set_Identity_Transforms(IDirect3DDevice9* device) {
 // Every corner lies at the same distance and angle from a light on the z
 // axis, so per-vertex lighting gives one flat colour across the square.
 inline void Draw_Facing_Square(IDirect3DDevice9* device, float s, float z) {
-    const Lit_Vertex v[4] = {{-s, -s, z, 0, 0, -1}, {-s, s, z, 0, 0, -1},
-                             {s, -s, z, 0, 0, -1}, {s, s, z, 0, 0, -1}};
+    const Lit_Vertex v[4] = {
+        {-s, -s, z, 0, 0, -1}, {-s, s, z, 0, 0, -1}, {s, -s, z, 0, 0, -1}, {s, s, z, 0, 0, -1}};
     device->SetFVF(k_lit_fvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Lit_Vertex));
 }
@@ -81,12 +81,12 @@ inline int To_Byte(float value) {
 }
 
 // Expects the pixel to be the colour within the given tolerance (in 1/255).
-#define EXPECT_PIXEL_NEAR(t, x, y, rgb, tolerance)                                            \
-    do {                                                                                      \
-        const Rgb expected_ = (rgb);                                                          \
-        EXPECT_NEAR((t).Channel((x), (y), 0), To_Byte(expected_.r), (tolerance)) << "red";    \
-        EXPECT_NEAR((t).Channel((x), (y), 1), To_Byte(expected_.g), (tolerance)) << "green";  \
-        EXPECT_NEAR((t).Channel((x), (y), 2), To_Byte(expected_.b), (tolerance)) << "blue";   \
+#define EXPECT_PIXEL_NEAR(t, x, y, rgb, tolerance)                                           \
+    do {                                                                                     \
+        const Rgb expected_ = (rgb);                                                         \
+        EXPECT_NEAR((t).Channel((x), (y), 0), To_Byte(expected_.r), (tolerance)) << "red";   \
+        EXPECT_NEAR((t).Channel((x), (y), 1), To_Byte(expected_.g), (tolerance)) << "green"; \
+        EXPECT_NEAR((t).Channel((x), (y), 2), To_Byte(expected_.b), (tolerance)) << "blue";  \
     } while (0)
 
 inline D3DLIGHT9 Make_Light(D3DLIGHTTYPE type) {
@@ -122,4 +122,3 @@ protected:
     IDirect3DDevice9* d = nullptr;
     std::vector<IUnknown*> owned;
 };
-

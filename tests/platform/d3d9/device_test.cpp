@@ -25,8 +25,8 @@ TEST(Creation, DeviceNeedsARealWindow) {
               D3DERR_INVALIDCALL);
     EXPECT_EQ(device, nullptr);
 
-    HWND gone = CreateWindowExA(0, "Quillmoor_Device_Window", "gone", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                nullptr, nullptr, nullptr, nullptr);
+    HWND gone = CreateWindowExA(0, "Quillmoor_Device_Window", "gone", WS_OVERLAPPEDWINDOW, 0, 0,
+                                100, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(gone, nullptr);
     DestroyWindow(gone);
     EXPECT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, gone,
@@ -94,7 +94,8 @@ TEST(References, ResourcesKeepTheDeviceAlive) {
     EXPECT_EQ(d->Release(), 1u);
 
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(d->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(d->CreateVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
     EXPECT_EQ(d->AddRef(), 4u);  // the application's, the texture's, the buffer's, this one
@@ -120,7 +121,8 @@ TEST(References, BoundTextureOutlivesItsLastReference) {
     ASSERT_TRUE(t.Ok()) << t.Error();
     IDirect3DDevice9* d = t.device;
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(d->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     D3DLOCKED_RECT locked{};
     texture->LockRect(0, &locked, nullptr, 0);
     *static_cast<DWORD*>(locked.pBits) = 0xFF00FF00;
@@ -152,7 +154,9 @@ TEST(References, ObjectsOfAnotherDeviceAreRefused) {
     Test_Device a(8, 8), b(8, 8);
     ASSERT_TRUE(a.Ok() && b.Ok());
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(a.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(
+        a.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
     EXPECT_EQ(b.device->SetTexture(0, texture), D3DERR_INVALIDCALL);
     EXPECT_EQ(a.device->SetTexture(16, texture), D3DERR_INVALIDCALL);
     texture->Release();
@@ -169,7 +173,8 @@ TEST(States, ANewDeviceDrawsWithDirect3DsDefaults) {
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     ASSERT_EQ(d->BeginScene(), D3D_OK);
     d->SetFVF(k_screen_fvf);
-    auto triangle = [&](float x1, float y1, float x2, float y2, float x3, float y3, float z, D3DCOLOR c) {
+    auto triangle = [&](float x1, float y1, float x2, float y2, float x3, float y3, float z,
+                        D3DCOLOR c) {
         const Screen_Vertex v[3] = {{x1, y1, z, 1, c}, {x2, y2, z, 1, c}, {x3, y3, z, 1, c}};
         d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(Screen_Vertex));
     };
@@ -182,14 +187,16 @@ TEST(States, ANewDeviceDrawsWithDirect3DsDefaults) {
     triangle(0, 0, 32, 0, 0, 32, 0.6f, 0xFFFFFFFF);
     // Top-right quarter: red and green corners shade into each other.
     {
-        const Screen_Vertex v[3] = {{32, 0, 0.5f, 1, 0xFFFF0000}, {64, 0, 0.5f, 1, 0xFF00FF00},
+        const Screen_Vertex v[3] = {{32, 0, 0.5f, 1, 0xFFFF0000},
+                                    {64, 0, 0.5f, 1, 0xFF00FF00},
                                     {32, 32, 0.5f, 1, 0xFFFF0000}};
         d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(Screen_Vertex));
     }
     // Bottom half: a 2x2 texture (white, black / black, white) over u, v in
     // 0..2, modulated by a yellow vertex colour.
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(d->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
     auto* rows = static_cast<unsigned char*>(locked.pBits);
@@ -199,8 +206,10 @@ TEST(States, ANewDeviceDrawsWithDirect3DsDefaults) {
     reinterpret_cast<DWORD*>(rows + locked.Pitch)[1] = 0xFFFFFFFF;
     texture->UnlockRect(0);
     d->SetTexture(0, texture);
-    const Screen_Tex_Vertex quad[4] = {{0, 64, 0.5f, 1, 0xFFFFFF00, 0, 2}, {0, 32, 0.5f, 1, 0xFFFFFF00, 0, 0},
-                                       {64, 64, 0.5f, 1, 0xFFFFFF00, 4, 2}, {64, 32, 0.5f, 1, 0xFFFFFF00, 4, 0}};
+    const Screen_Tex_Vertex quad[4] = {{0, 64, 0.5f, 1, 0xFFFFFF00, 0, 2},
+                                       {0, 32, 0.5f, 1, 0xFFFFFF00, 0, 0},
+                                       {64, 64, 0.5f, 1, 0xFFFFFF00, 4, 2},
+                                       {64, 32, 0.5f, 1, 0xFFFFFF00, 4, 0}};
     d->SetFVF(k_screen_tex_fvf);
     d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Screen_Tex_Vertex));
     d->SetTexture(0, nullptr);
@@ -270,11 +279,11 @@ TEST(States, SamplerAndTextureStageDefaults) {
         D3DTEXTURESTAGESTATETYPE type;
         DWORD value;
     } stages[] = {
-        {0, D3DTSS_COLOROP, D3DTOP_MODULATE},   {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
-        {0, D3DTSS_COLORARG2, D3DTA_CURRENT},   {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
-        {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE},   {0, D3DTSS_ALPHAARG2, D3DTA_CURRENT},
-        {1, D3DTSS_COLOROP, D3DTOP_DISABLE},    {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-        {3, D3DTSS_TEXCOORDINDEX, 3},           {7, D3DTSS_COLOROP, D3DTOP_DISABLE},
+        {0, D3DTSS_COLOROP, D3DTOP_MODULATE}, {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+        {0, D3DTSS_COLORARG2, D3DTA_CURRENT}, {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+        {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE}, {0, D3DTSS_ALPHAARG2, D3DTA_CURRENT},
+        {1, D3DTSS_COLOROP, D3DTOP_DISABLE},  {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+        {3, D3DTSS_TEXCOORDINDEX, 3},         {7, D3DTSS_COLOROP, D3DTOP_DISABLE},
     };
     for (const auto& entry : stages) {
         DWORD value = 0xDEADBEEF;
@@ -292,7 +301,8 @@ TEST(States, TransformsLightsAndMaterial) {
     EXPECT_EQ(std::memcmp(&m, &static_cast<const D3DMATRIX&>(Identity_Matrix()), sizeof m), 0);
     D3DMATRIX set = Identity_Matrix();
     set._42 = 7.0f;
-    for (D3DTRANSFORMSTATETYPE state : {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION, D3DTS_TEXTURE3}) {
+    for (D3DTRANSFORMSTATETYPE state :
+         {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION, D3DTS_TEXTURE3}) {
         ASSERT_EQ(d->SetTransform(state, &set), D3D_OK);
         ASSERT_EQ(d->GetTransform(state, &m), D3D_OK);
         EXPECT_EQ(m._42, 7.0f);

@@ -24,7 +24,8 @@ TEST(Frame, BackBufferTakesTheClientSizeAndClearSetsEveryPixel) {
     EXPECT_EQ(viewport.MinZ, 0.0f);
     EXPECT_EQ(viewport.MaxZ, 1.0f);
 
-    ASSERT_EQ(t.device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 12, 34, 56), 1.0f, 0), D3D_OK);
+    ASSERT_EQ(t.device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(255, 12, 34, 56), 1.0f, 0),
+              D3D_OK);
     ASSERT_TRUE(t.Capture());
     ASSERT_EQ(t.width, 1008);
     ASSERT_EQ(t.height, 729);
@@ -62,7 +63,8 @@ TEST(Frame, ClearHonoursRectanglesAndTheViewport) {
 
     // Bad calls.
     EXPECT_EQ(d->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);  // D16 has no stencil
+    EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0),
+              D3DERR_INVALIDCALL);  // D16 has no stencil
 }
 
 TEST(Frame, ClearOfTheDepthBufferDecidesWhatDrawsAfterIt) {
@@ -70,7 +72,8 @@ TEST(Frame, ClearOfTheDepthBufferDecidesWhatDrawsAfterIt) {
     ASSERT_TRUE(t.Ok()) << t.Error();
     IDirect3DDevice9* d = t.device;
     // Depth cleared to 0.3: a quad at 0.5 fails LESSEQUAL, one at 0.2 passes.
-    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.3f, 0), D3D_OK);
+    ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.3f, 0),
+              D3D_OK);
     ASSERT_EQ(d->BeginScene(), D3D_OK);
     Draw_Screen_Quad(d, 0, 0, 8, 16, 0xFFFF0000, 0.5f);
     Draw_Screen_Quad(d, 8, 0, 16, 16, 0xFF00FF00, 0.2f);
@@ -118,8 +121,10 @@ TEST(Frame, ViewportMapsClipSpaceAndIsChecked) {
     EXPECT_EQ(back.X, 16u);
     EXPECT_EQ(back.Width, 16u);
     // A full-screen square fills the top-right quarter only.
-    const Color_Vertex v[4] = {{-1, -1, 0.5f, 0xFFFFFF00}, {-1, 1, 0.5f, 0xFFFFFF00},
-                               {1, -1, 0.5f, 0xFFFFFF00}, {1, 1, 0.5f, 0xFFFFFF00}};
+    const Color_Vertex v[4] = {{-1, -1, 0.5f, 0xFFFFFF00},
+                               {-1, 1, 0.5f, 0xFFFFFF00},
+                               {1, -1, 0.5f, 0xFFFFFF00},
+                               {1, 1, 0.5f, 0xFFFFFF00}};
     d->BeginScene();
     d->SetFVF(k_color_fvf);
     d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Color_Vertex));

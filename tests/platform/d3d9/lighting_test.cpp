@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr float k_side = 0.5f;    // the square spans -0.5..0.5 in x and y
-constexpr float k_depth = 0.5f;   // at z = 0.5
-constexpr int k_size = 32;        // back buffer; the square covers pixels 8..23
+constexpr float k_side = 0.5f;   // the square spans -0.5..0.5 in x and y
+constexpr float k_depth = 0.5f;  // at z = 0.5
+constexpr int k_size = 32;       // back buffer; the square covers pixels 8..23
 
 class Lighting : public ::testing::Test {
 protected:
@@ -22,7 +22,8 @@ protected:
 
     // Draws the facing square and returns the colour at its centre.
     void Render() {
-        ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0),
+                  D3D_OK);
         ASSERT_EQ(d->BeginScene(), D3D_OK);
         Draw_Facing_Square(d, k_side, k_depth);
         ASSERT_EQ(d->EndScene(), D3D_OK);
@@ -141,14 +142,17 @@ TEST_F(Lighting, SpotLightInsideBetweenAndOutsideItsCones) {
     const float spot = std::pow((cos_a - cos_phi) / (cos_theta - cos_phi), 2.0f);
     ASSERT_GT(spot, 0.05f);
     ASSERT_LT(spot, 0.95f);
-    EXPECT_PIXEL_NEAR(t, 16, 16, (Rgb{0.9f * n_dot_l * spot, 0.6f * n_dot_l * spot, 0.3f * n_dot_l * spot}), 2);
+    EXPECT_PIXEL_NEAR(
+        t, 16, 16, (Rgb{0.9f * n_dot_l * spot, 0.6f * n_dot_l * spot, 0.3f * n_dot_l * spot}), 2);
 
     // Falloff 1 makes the same band linear.
     light.Falloff = 1.0f;
     ASSERT_EQ(d->SetLight(0, &light), D3D_OK);
     Render();
     const float linear = (cos_a - cos_phi) / (cos_theta - cos_phi);
-    EXPECT_PIXEL_NEAR(t, 16, 16, (Rgb{0.9f * n_dot_l * linear, 0.6f * n_dot_l * linear, 0.3f * n_dot_l * linear}), 2);
+    EXPECT_PIXEL_NEAR(
+        t, 16, 16, (Rgb{0.9f * n_dot_l * linear, 0.6f * n_dot_l * linear, 0.3f * n_dot_l * linear}),
+        2);
 
     // Outside Phi/2: no light at all.
     light.Theta = 2.0f * a * 0.3f;
@@ -247,8 +251,10 @@ TEST_F(Lighting, VertexColourFeedsTheDiffuseMaterialByDefault) {
         D3DCOLOR color;
     };
     const D3DCOLOR c = D3DCOLOR_ARGB(255, 200, 100, 50);
-    const Vertex v[4] = {{-1, -1, 0.5f, 0, 0, -1, c}, {-1, 1, 0.5f, 0, 0, -1, c},
-                         {1, -1, 0.5f, 0, 0, -1, c},  {1, 1, 0.5f, 0, 0, -1, c}};
+    const Vertex v[4] = {{-1, -1, 0.5f, 0, 0, -1, c},
+                         {-1, 1, 0.5f, 0, 0, -1, c},
+                         {1, -1, 0.5f, 0, 0, -1, c},
+                         {1, 1, 0.5f, 0, 0, -1, c}};
     auto draw = [&] {
         d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         d->BeginScene();

@@ -20,18 +20,19 @@ GLuint Program(GLenum stage, const std::string& source) {
     return program;
 }
 
-std::string Loc(int location) { return "layout(location = " + std::to_string(location) + ") "; }
+std::string Loc(int location) {
+    return "layout(location = " + std::to_string(location) + ") ";
+}
 
 // Positions are clip coordinates already; COLOR0 comes from a uniform and
 // TEXCOORD0 carries whatever attribute TEXCOORD5 holds.
 std::string Vertex_Source() {
     return "#version 450\n"
            "out gl_PerVertex { vec4 gl_Position; };\n" +
-           Loc(Gl_Attribute::Position0) + "in vec4 position;\n" +
-           Loc(Gl_Attribute::Texcoord0 + 5) + "in vec4 absent;\n" +
-           Loc(Gl_Varying::Color0) + "out vec4 color0;\n" +
-           Loc(Gl_Varying::Color1) + "out vec4 color1;\n" +
-           Loc(Gl_Varying::Texcoord0) + "out vec4 texcoord0;\n"
+           Loc(Gl_Attribute::Position0) + "in vec4 position;\n" + Loc(Gl_Attribute::Texcoord0 + 5) +
+           "in vec4 absent;\n" + Loc(Gl_Varying::Color0) + "out vec4 color0;\n" +
+           Loc(Gl_Varying::Color1) + "out vec4 color1;\n" + Loc(Gl_Varying::Texcoord0) +
+           "out vec4 texcoord0;\n"
            "uniform vec4 tint;\n"
            "void main() {\n"
            "    gl_Position = position;\n"
@@ -44,12 +45,14 @@ std::string Vertex_Source() {
 // Shows stage 0's texture with its green halved, or TEXCOORD0 itself.
 std::string Fragment_Source(bool show_texcoord) {
     return "#version 450\n" + Loc(Gl_Varying::Color0) + "in vec4 color0;\n" +
-           Loc(Gl_Varying::Texcoord0) + "in vec4 texcoord0;\n"
+           Loc(Gl_Varying::Texcoord0) +
+           "in vec4 texcoord0;\n"
            "layout(binding = 0) uniform sampler2D stage0;\n"
            "layout(location = 0) out vec4 result;\n"
            "void main() {\n" +
-           (show_texcoord ? "    result = texcoord0;\n"
-                          : "    result = texture(stage0, texcoord0.xy) * vec4(1.0, 0.5, 1.0, 1.0);\n") +
+           (show_texcoord
+                ? "    result = texcoord0;\n"
+                : "    result = texture(stage0, texcoord0.xy) * vec4(1.0, 0.5, 1.0, 1.0);\n") +
            "}\n";
 }
 
@@ -88,8 +91,10 @@ protected:
             D3DCOLOR color;
             float u, v;
         };
-        const Vertex v[4] = {{-1, 0, 0.5f, 0xFF0000FF, 0, 1}, {-1, 1, 0.5f, 0xFF0000FF, 0, 0},
-                             {0, 0, 0.5f, 0xFF0000FF, 1, 1}, {0, 1, 0.5f, 0xFF0000FF, 1, 0}};
+        const Vertex v[4] = {{-1, 0, 0.5f, 0xFF0000FF, 0, 1},
+                             {-1, 1, 0.5f, 0xFF0000FF, 0, 0},
+                             {0, 0, 0.5f, 0xFF0000FF, 1, 1},
+                             {0, 1, 0.5f, 0xFF0000FF, 1, 0}};
         d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
         ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex)), D3D_OK);
     }
@@ -118,8 +123,10 @@ TEST_F(Override, VertexProgramWithTheFixedFunctionFragmentHalf) {
         float x, y, z;
         D3DCOLOR color;
     };
-    const Vertex v[4] = {{0, -1, 0.5f, 0xFF0000FF}, {0, 0, 0.5f, 0xFF0000FF},
-                         {1, -1, 0.5f, 0xFF0000FF}, {1, 0, 0.5f, 0xFF0000FF}};
+    const Vertex v[4] = {{0, -1, 0.5f, 0xFF0000FF},
+                         {0, 0, 0.5f, 0xFF0000FF},
+                         {1, -1, 0.5f, 0xFF0000FF},
+                         {1, 0, 0.5f, 0xFF0000FF}};
     d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex));
     Finish();
@@ -130,7 +137,8 @@ TEST_F(Override, VertexProgramWithTheFixedFunctionFragmentHalf) {
 }
 
 TEST_F(Override, FragmentProgramSamplesTheStageZeroTexture) {
-    ASSERT_EQ(d->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     D3DLOCKED_RECT locked{};
     texture->LockRect(0, &locked, nullptr, 0);
     for (int i = 0; i < 4; ++i) static_cast<DWORD*>(locked.pBits)[i] = 0xFFFFFFFF;

@@ -109,8 +109,8 @@ TEST(Multisample, EdgesAreSmoothedOnlyWithTheRenderStateOn) {
     ASSERT_TRUE(t.Ok()) << t.Error();
     IDirect3DDevice9* d = t.device;
     // A white triangle with a long diagonal edge over black.
-    const Screen_Vertex v[3] = {{4, 4, 0.5f, 1, 0xFFFFFFFF}, {60, 4, 0.5f, 1, 0xFFFFFFFF},
-                                {4, 45, 0.5f, 1, 0xFFFFFFFF}};
+    const Screen_Vertex v[3] = {
+        {4, 4, 0.5f, 1, 0xFFFFFFFF}, {60, 4, 0.5f, 1, 0xFFFFFFFF}, {4, 45, 0.5f, 1, 0xFFFFFFFF}};
     auto count_intermediate = [&](BOOL antialias) {
         d->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, antialias);
         d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
@@ -129,9 +129,9 @@ TEST(Multisample, EdgesAreSmoothedOnlyWithTheRenderStateOn) {
         EXPECT_GT(white, 900);
         return intermediate;
     };
-    EXPECT_GT(count_intermediate(TRUE), 30);   // about one per row of the edge
+    EXPECT_GT(count_intermediate(TRUE), 30);  // about one per row of the edge
     EXPECT_EQ(count_intermediate(FALSE), 0);
-    EXPECT_GT(count_intermediate(TRUE), 30);   // and back on
+    EXPECT_GT(count_intermediate(TRUE), 30);  // and back on
 }
 
 }  // namespace
@@ -140,12 +140,13 @@ namespace {
 
 TEST_F(Raster, FlatShadingTakesTheFirstVertexColour) {
     d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
-    const Screen_Vertex flat[3] = {{0, 0, 0.5f, 1, 0xFF336699}, {16, 0, 0.5f, 1, 0xFFFF0000},
-                                   {0, 16, 0.5f, 1, 0xFF00FF00}};
+    const Screen_Vertex flat[3] = {
+        {0, 0, 0.5f, 1, 0xFF336699}, {16, 0, 0.5f, 1, 0xFFFF0000}, {0, 16, 0.5f, 1, 0xFF00FF00}};
     d->SetFVF(k_screen_fvf);
     d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, flat, sizeof(Screen_Vertex));
     d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
-    const Screen_Vertex smooth[3] = {{16, 16, 0.5f, 1, 0xFF000000}, {32, 16, 0.5f, 1, 0xFFFF0000},
+    const Screen_Vertex smooth[3] = {{16, 16, 0.5f, 1, 0xFF000000},
+                                     {32, 16, 0.5f, 1, 0xFFFF0000},
                                      {16, 32, 0.5f, 1, 0xFF00FF00}};
     d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, smooth, sizeof(Screen_Vertex));
     Finish();
@@ -161,7 +162,8 @@ TEST_F(Raster, ReciprocalWMakesScreenVerticesPerspectiveCorrect) {
     // farther). Halfway across the screen u is (0.5 * 0 * 1 + 0.5 * 1 * 0.25) /
     // (0.5 * 1 + 0.5 * 0.25) = 0.2, not 0.5. A 256-texel ramp shows u.
     IDirect3DTexture9* ramp = nullptr;
-    ASSERT_EQ(d->CreateTexture(256, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &ramp, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateTexture(256, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &ramp, nullptr),
+              D3D_OK);
     D3DLOCKED_RECT locked{};
     ramp->LockRect(0, &locked, nullptr, 0);
     for (DWORD i = 0; i < 256; ++i) static_cast<DWORD*>(locked.pBits)[i] = 0xFF000000u | (i << 16);

@@ -31,7 +31,8 @@ const std::vector<State_Choice>& Choices() {
         {D3DRS_CULLMODE, {D3DCULL_NONE, D3DCULL_CW, D3DCULL_CCW}},
         {D3DRS_FILLMODE, {D3DFILL_SOLID, D3DFILL_WIREFRAME, D3DFILL_POINT}},
         {D3DRS_ALPHABLENDENABLE, {FALSE, TRUE}},
-        {D3DRS_SRCBLEND, {D3DBLEND_ONE, D3DBLEND_SRCALPHA, D3DBLEND_DESTCOLOR, D3DBLEND_BLENDFACTOR}},
+        {D3DRS_SRCBLEND,
+         {D3DBLEND_ONE, D3DBLEND_SRCALPHA, D3DBLEND_DESTCOLOR, D3DBLEND_BLENDFACTOR}},
         {D3DRS_DESTBLEND, {D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA, D3DBLEND_ONE}},
         {D3DRS_BLENDOP, {D3DBLENDOP_ADD, D3DBLENDOP_REVSUBTRACT, D3DBLENDOP_MAX}},
         {D3DRS_BLENDFACTOR, {0xFFFFFFFFu, 0x80402010u}},
@@ -72,8 +73,12 @@ std::vector<unsigned char> Draw_Sequence(Test_Device& td, bool untracked) {
             d->SetRenderState(c.state, c.values[pick(c.values.size())]);
         }
         if (pick(8) == 0) {
-            const D3DVIEWPORT9 part = {DWORD(pick(20)), DWORD(pick(20)), DWORD(40 + pick(50)),
-                                       DWORD(30 + pick(30)), 0.0f, pick(2) ? 1.0f : 0.5f};
+            const D3DVIEWPORT9 part = {DWORD(pick(20)),
+                                       DWORD(pick(20)),
+                                       DWORD(40 + pick(50)),
+                                       DWORD(30 + pick(30)),
+                                       0.0f,
+                                       pick(2) ? 1.0f : 0.5f};
             d->SetViewport(&part);
         }
         if (pick(10) == 0) {

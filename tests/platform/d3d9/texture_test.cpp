@@ -22,7 +22,8 @@ protected:
     IDirect3DTexture9* Make(UINT w, UINT h, UINT levels, D3DFORMAT format,
                             const std::function<void(UINT, const D3DLOCKED_RECT&)>& fill) {
         IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(d->CreateTexture(w, h, levels, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+        EXPECT_EQ(d->CreateTexture(w, h, levels, 0, format, D3DPOOL_MANAGED, &texture, nullptr),
+                  D3D_OK);
         if (!texture) return nullptr;
         owned.push_back(texture);
         for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
@@ -38,7 +39,10 @@ protected:
     // texture laid over it 1:1 (Direct3D's half-pixel rule).
     void Draw_Textured(float x1, float y1, float x2, float y2, float u1 = 0, float v1 = 0,
                        float u2 = 1, float v2 = 1, D3DCOLOR color = 0xFFFFFFFF) {
-        x1 -= 0.5f; y1 -= 0.5f; x2 -= 0.5f; y2 -= 0.5f;
+        x1 -= 0.5f;
+        y1 -= 0.5f;
+        x2 -= 0.5f;
+        y2 -= 0.5f;
         const Screen_Tex_Vertex v[4] = {{x1, y2, 0.5f, 1, color, u1, v2},
                                         {x1, y1, 0.5f, 1, color, u1, v1},
                                         {x2, y2, 0.5f, 1, color, u2, v2},
@@ -46,23 +50,24 @@ protected:
         d->SetFVF(k_screen_tex_fvf);
         ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Screen_Tex_Vertex)), D3D_OK);
     }
-
 };
 
 void Fill_Argb(const D3DLOCKED_RECT& locked, UINT w, UINT h, DWORD argb) {
     for (UINT y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<DWORD*>(static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch);
+        auto* row =
+            reinterpret_cast<DWORD*>(static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch);
         for (UINT x = 0; x < w; ++x) row[x] = argb;
     }
 }
 
 TEST_F(Textures, MipLevelsAreChosenBySize) {
     const DWORD colors[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
-    IDirect3DTexture9* texture = Make(8, 8, 0, D3DFMT_A8R8G8B8, [&](UINT level, const D3DLOCKED_RECT& r) {
-        const UINT size = 8 >> level;
-        EXPECT_EQ(r.Pitch, INT(size * 4));
-        Fill_Argb(r, size, size, colors[level]);
-    });
+    IDirect3DTexture9* texture =
+        Make(8, 8, 0, D3DFMT_A8R8G8B8, [&](UINT level, const D3DLOCKED_RECT& r) {
+            const UINT size = 8 >> level;
+            EXPECT_EQ(r.Pitch, INT(size * 4));
+            Fill_Argb(r, size, size, colors[level]);
+        });
     ASSERT_NE(texture, nullptr);
     ASSERT_EQ(texture->GetLevelCount(), 4u);
     D3DSURFACE_DESC desc{};
@@ -74,10 +79,10 @@ TEST_F(Textures, MipLevelsAreChosenBySize) {
 
     d->SetTexture(0, texture);
     d->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
-    Draw_Textured(0, 0, 8, 8);     // 1:1 -> level 0
-    Draw_Textured(10, 0, 14, 4);   // half size -> level 1
-    Draw_Textured(20, 0, 22, 2);   // quarter -> level 2
-    Draw_Textured(30, 0, 31, 1);   // one pixel -> level 3
+    Draw_Textured(0, 0, 8, 8);    // 1:1 -> level 0
+    Draw_Textured(10, 0, 14, 4);  // half size -> level 1
+    Draw_Textured(20, 0, 22, 2);  // quarter -> level 2
+    Draw_Textured(30, 0, 31, 1);  // one pixel -> level 3
     // Without a mip filter only the top level is used.
     d->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
     Draw_Textured(40, 0, 42, 2);
@@ -91,7 +96,8 @@ TEST_F(Textures, MipLevelsAreChosenBySize) {
 
 TEST_F(Textures, LevelCountsAndBadCreation) {
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(d->CreateTexture(16, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateTexture(16, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     EXPECT_EQ(texture->GetLevelCount(), 5u);  // 16x4, 8x2, 4x1, 2x1, 1x1
     D3DSURFACE_DESC desc{};
     ASSERT_EQ(texture->GetLevelDesc(3, &desc), D3D_OK);
@@ -107,10 +113,12 @@ TEST_F(Textures, LevelCountsAndBadCreation) {
               D3DERR_INVALIDCALL);
     EXPECT_EQ(d->CreateTexture(4, 4, 1, 0, D3DFMT_D16, D3DPOOL_MANAGED, &texture, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_LT(d->CreateTexture(0x40000000, 0x40000000, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+    EXPECT_LT(d->CreateTexture(0x40000000, 0x40000000, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                               &texture, nullptr),
               0);
     // Within GL's size limit but four gigabytes: refused before anything is allocated.
-    EXPECT_EQ(d->CreateTexture(16384, 16384, 1, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, &texture, nullptr),
+    EXPECT_EQ(d->CreateTexture(16384, 16384, 1, 0, D3DFMT_A32B32G32R32F, D3DPOOL_MANAGED, &texture,
+                               nullptr),
               D3DERR_OUTOFVIDEOMEMORY);
     EXPECT_EQ(texture, nullptr);
 }
@@ -149,7 +157,8 @@ TEST_F(Textures, Dxt5AlphaAndCompressedLocking) {
     // 8x8 DXT5: four blocks; the bottom-right one gets alpha 255 -> 0 ramp
     // index 1 (alpha 0) everywhere and colour white; the others stay zero.
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(d->CreateTexture(8, 8, 1, 0, D3DFMT_DXT5, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateTexture(8, 8, 1, 0, D3DFMT_DXT5, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     owned.push_back(texture);
     D3DLOCKED_RECT locked{};
     const RECT misaligned = {2, 4, 8, 8};
@@ -158,8 +167,9 @@ TEST_F(Textures, Dxt5AlphaAndCompressedLocking) {
     ASSERT_EQ(texture->LockRect(0, &locked, &block, 0), D3D_OK);
     EXPECT_EQ(locked.Pitch, 32);  // two blocks of 16 bytes per block row
     EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);  // already locked
-    const unsigned char data[16] = {0xFF, 0x00, 0x49, 0x92, 0x24, 0x49, 0x92, 0x24,   // alpha: index 1 = 0
-                                    0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00};  // white
+    const unsigned char data[16] = {
+        0xFF, 0x00, 0x49, 0x92, 0x24, 0x49, 0x92, 0x24,   // alpha: index 1 = 0
+        0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00};  // white
     std::memcpy(locked.pBits, data, 16);
     ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
     EXPECT_EQ(texture->UnlockRect(0), D3DERR_INVALIDCALL);
@@ -182,10 +192,10 @@ TEST_F(Textures, UncompressedFormatsSampleAsDirect3DDefinesThem) {
         {D3DFMT_L8, {0x40}, 0xFF404040},
         {D3DFMT_A8, {0x70}, 0x70000000},
         {D3DFMT_A8L8, {0x60, 0x90}, 0x90606060},
-        {D3DFMT_R5G6B5, {0xE0, 0x07}, 0xFF00FF00},        // green 0x07E0
-        {D3DFMT_A1R5G5B5, {0x1F, 0x80}, 0xFF0000FF},      // alpha bit + blue
-        {D3DFMT_A1R5G5B5, {0x00, 0x7C}, 0x00FF0000},      // red without alpha
-        {D3DFMT_A4R4G4B4, {0x3C, 0x9F}, 0x99FF33CC},      // a=9 r=F g=3 b=C
+        {D3DFMT_R5G6B5, {0xE0, 0x07}, 0xFF00FF00},    // green 0x07E0
+        {D3DFMT_A1R5G5B5, {0x1F, 0x80}, 0xFF0000FF},  // alpha bit + blue
+        {D3DFMT_A1R5G5B5, {0x00, 0x7C}, 0x00FF0000},  // red without alpha
+        {D3DFMT_A4R4G4B4, {0x3C, 0x9F}, 0x99FF33CC},  // a=9 r=F g=3 b=C
         {D3DFMT_A8B8G8R8, {0x10, 0x20, 0x30, 0x40}, 0x40102030},
     };
     int x = 0;
@@ -208,10 +218,11 @@ TEST_F(Textures, UncompressedFormatsSampleAsDirect3DDefinesThem) {
 
 TEST_F(Textures, FloatFormats) {
     const float rgba[4] = {0.25f, 0.5f, 0.75f, 1.0f};
-    IDirect3DTexture9* wide = Make(1, 1, 1, D3DFMT_A32B32G32R32F, [&](UINT, const D3DLOCKED_RECT& r) {
-        EXPECT_EQ(r.Pitch, 16);
-        std::memcpy(r.pBits, rgba, 16);
-    });
+    IDirect3DTexture9* wide =
+        Make(1, 1, 1, D3DFMT_A32B32G32R32F, [&](UINT, const D3DLOCKED_RECT& r) {
+            EXPECT_EQ(r.Pitch, 16);
+            std::memcpy(r.pBits, rgba, 16);
+        });
     IDirect3DTexture9* single = Make(1, 1, 1, D3DFMT_R32F, [&](UINT, const D3DLOCKED_RECT& r) {
         std::memcpy(r.pBits, rgba + 1, 4);
     });
@@ -243,14 +254,17 @@ TEST_F(Textures, LockingARectangleChangesOnlyThatPart) {
     Finish();
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(t.Pixel(x, y), (y == 2 && (x == 1 || x == 2)) ? 0xFFFFFFFFu : 0xFF0000FFu) << x << "," << y;
+            EXPECT_EQ(t.Pixel(x, y), (y == 2 && (x == 1 || x == 2)) ? 0xFFFFFFFFu : 0xFF0000FFu)
+                << x << "," << y;
 }
 
 TEST_F(Textures, CubeMapFacesByDirection) {
     IDirect3DCubeTexture9* cube = nullptr;
-    ASSERT_EQ(d->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    ASSERT_EQ(d->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr),
+              D3D_OK);
     owned.push_back(cube);
-    const DWORD colors[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
+    const DWORD colors[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
+                             0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
     for (int face = 0; face < 6; ++face) {
         D3DLOCKED_RECT locked{};
         ASSERT_EQ(cube->LockRect(D3DCUBEMAP_FACES(face), 0, &locked, nullptr, 0), D3D_OK);
@@ -259,8 +273,8 @@ TEST_F(Textures, CubeMapFacesByDirection) {
     }
     EXPECT_EQ(cube->GetType(), D3DRTYPE_CUBETEXTURE);
     ASSERT_EQ(d->SetTexture(0, cube), D3D_OK);
-    const float directions[6][3] = {{1, 0.1f, 0.1f}, {-1, 0.1f, 0.1f}, {0.1f, 1, 0.1f},
-                                    {0.1f, -1, 0.1f}, {0.1f, 0.1f, 1}, {0.1f, 0.1f, -1}};
+    const float directions[6][3] = {{1, 0.1f, 0.1f},  {-1, 0.1f, 0.1f}, {0.1f, 1, 0.1f},
+                                    {0.1f, -1, 0.1f}, {0.1f, 0.1f, 1},  {0.1f, 0.1f, -1}};
     d->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0));
     for (int face = 0; face < 6; ++face) {
         const float* dir = directions[face];
@@ -284,7 +298,8 @@ TEST_F(Textures, CubeMapFacesByDirection) {
                               {43, 0, 0.5f, 1, 0xFFFFFFFF, dir[0], dir[1], dir[2]}};
     ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Cube_Vertex)), D3D_OK);
     Finish();
-    for (int face = 0; face < 6; ++face) EXPECT_EQ(t.Pixel(face * 4 + 1, 1), colors[face]) << "face " << face;
+    for (int face = 0; face < 6; ++face)
+        EXPECT_EQ(t.Pixel(face * 4 + 1, 1), colors[face]) << "face " << face;
     EXPECT_EQ(t.Pixel(41, 1), colors[2]);
     GLenum target = 0;
     EXPECT_NE(Gl_Texture_Name(view, &target), 0u);
@@ -300,7 +315,8 @@ TEST_F(Textures, AddressModes) {
     });
     ASSERT_NE(texture, nullptr);
     d->SetTexture(0, texture);
-    const DWORD modes[4] = {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_BORDER, D3DTADDRESS_MIRROR};
+    const DWORD modes[4] = {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_BORDER,
+                            D3DTADDRESS_MIRROR};
     d->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xFF0000FF);
     for (int i = 0; i < 4; ++i) {
         d->SetSamplerState(0, D3DSAMP_ADDRESSU, modes[i]);
@@ -310,7 +326,8 @@ TEST_F(Textures, AddressModes) {
     const DWORD R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF;
     const DWORD expected[4][4] = {{R, G, R, G}, {R, G, G, G}, {R, G, B, B}, {R, G, G, R}};
     for (int i = 0; i < 4; ++i)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(t.Pixel(x, i * 2), expected[i][x]) << "mode " << modes[i] << " x " << x;
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(t.Pixel(x, i * 2), expected[i][x]) << "mode " << modes[i] << " x " << x;
 }
 
 TEST_F(Textures, LinearFilteringBlendsNeighboursPointDoesNot) {
@@ -353,7 +370,9 @@ TEST_F(Textures, StageOperationsAndArguments) {
     ASSERT_NE(texture, nullptr);
     d->SetTexture(0, texture);
     const D3DCOLOR diffuse = D3DCOLOR_ARGB(200, 128, 255, 64);
-    auto draw = [&](int slot) { Draw_Textured(float(slot * 3), 0, float(slot * 3 + 2), 2, 0, 0, 1, 1, diffuse); };
+    auto draw = [&](int slot) {
+        Draw_Textured(float(slot * 3), 0, float(slot * 3 + 2), 2, 0, 0, 1, 1, diffuse);
+    };
     draw(0);  // defaults: colour = texture * diffuse, alpha = texture alpha
     d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
     d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
@@ -411,8 +430,10 @@ TEST_F(Textures, TextureCoordinateIndexPicksTheSet) {
     };
     auto quad = [&](float x1) {
         const float x2 = x1 + 2;
-        const Vertex v[4] = {{x1, 2, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f}, {x1, 0, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f},
-                             {x2, 2, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f}, {x2, 0, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f}};
+        const Vertex v[4] = {{x1, 2, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f},
+                             {x1, 0, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f},
+                             {x2, 2, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f},
+                             {x2, 0, 0.5f, 1, 0.25f, 0.5f, 0.75f, 0.5f}};
         d->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2);
         d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Vertex));
     };

@@ -29,9 +29,9 @@ TEST(Window, PresentStretchesTheFrameOverTheResizedClientArea) {
     const int w = 64, h = 48;
     RECT outer = {0, 0, w, h};
     AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND window = CreateWindowExA(0, "Quillmoor_Window_Test", "present", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  10, 10, outer.right - outer.left, outer.bottom - outer.top, nullptr,
-                                  nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(
+        0, "Quillmoor_Window_Test", "present", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     SDL_Window* sdl = Win32_Sdl_Window(window);
     ASSERT_NE(sdl, nullptr);
@@ -101,8 +101,9 @@ TEST(Window, DeviceOutlivingItsWindowKeepsWorkingOffscreen) {
     wc.lpfnWndProc = Window_Proc;
     wc.lpszClassName = "Quillmoor_Window_Test";
     ASSERT_NE(RegisterClassExA(&wc), 0);
-    HWND window = CreateWindowExA(0, "Quillmoor_Window_Test", "gone", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                  100, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND window =
+        CreateWindowExA(0, "Quillmoor_Window_Test", "gone", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                        100, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
     D3DPRESENT_PARAMETERS pp = Engine_Present_Parameters();

@@ -12,8 +12,8 @@ std::vector<std::uint32_t> X11_Window_Pixels(SDL_Window* window, int width, int 
     if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return argb;
     Display* display = info.info.x11.display;
     XSync(display, False);
-    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, unsigned(width), unsigned(height),
-                              AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, unsigned(width),
+                              unsigned(height), AllPlanes, ZPixmap);
     if (!image) return argb;
     argb.resize(std::size_t(width) * std::size_t(height));
     for (int y = 0; y < height; ++y)

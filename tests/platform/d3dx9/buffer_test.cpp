@@ -5,8 +5,7 @@
 
 #include "platform/d3dx9.h"
 
-TEST(D3dxBuffer, HoldsTheRequestedBytesUntilTheLastRelease)
-{
+TEST(D3dx_Buffer, HoldsTheRequestedBytesUntilTheLastRelease) {
     ID3DXBuffer* buffer = nullptr;
     ASSERT_EQ(D3DXCreateBuffer(64, &buffer), D3D_OK);
     ASSERT_NE(buffer, nullptr);

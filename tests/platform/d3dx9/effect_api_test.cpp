@@ -24,8 +24,7 @@ std::atomic<long> g_allocations{0};
 }  // namespace
 
 namespace {
-void* Counted_Allocation(std::size_t size) noexcept
-{
+void* Counted_Allocation(std::size_t size) noexcept {
     if (g_count_allocations) ++g_allocations;
     return std::malloc(size ? size : 1);
 }
@@ -33,36 +32,48 @@ void* Counted_Allocation(std::size_t size) noexcept
 
 // Every plain form is replaced so that allocation and release always meet in
 // malloc and free (a library may allocate with one form and free with another).
-void* operator new(std::size_t size)
-{
+void* operator new(std::size_t size) {
     if (void* p = Counted_Allocation(size)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size)
-{
+void* operator new[](std::size_t size) {
     if (void* p = Counted_Allocation(size)) return p;
     throw std::bad_alloc();
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Counted_Allocation(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Counted_Allocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Counted_Allocation(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Counted_Allocation(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
 
 namespace {
 
 class Effect_Api : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dev.Ok()) << dev.Error(); }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (fx) fx->Release();
     }
-    void Load(const std::string& path)
-    {
+    void Load(const std::string& path) {
         std::string errors;
         fx = Load_Effect(dev.device, path, &errors);
         ASSERT_NE(fx, nullptr) << errors;
@@ -72,20 +83,21 @@ protected:
 };
 
 // The names the engine offers to every effect on every draw.
-const char* const k_matrix_names[] = {"World", "WorldXf", "View", "ViewProjection", "Projection",
-                                      "WorldViewProjection", "WorldViewProj", "WorldView",
-                                      "WorldViewInverse", "WorldITXf", "ViewIXf"};
-const char* const k_texture_names[] = {"g_txEnvMap", "Tex0", "EnvironmentMap", "envTexture",
-                                       "MaterialTexture", "ModelTex", "ColorTexture",
-                                       "__Normals_Relief_1_color_tex", "NormalMapTexture",
-                                       "NormalTexture", "GlossTexture", "HeightTexture"};
-const char* const k_value12_names[] = {"g_CamPos", "CameraPos", "g_LightDir", "DirFromLight",
-                                       "LightDir", "g_vLight", "LightPosition", "__light0_position"};
+const char* const k_matrix_names[] = {"World",          "WorldXf",    "View",
+                                      "ViewProjection", "Projection", "WorldViewProjection",
+                                      "WorldViewProj",  "WorldView",  "WorldViewInverse",
+                                      "WorldITXf",      "ViewIXf"};
+const char* const k_texture_names[] = {
+    "g_txEnvMap",       "Tex0",          "EnvironmentMap", "envTexture",
+    "MaterialTexture",  "ModelTex",      "ColorTexture",   "__Normals_Relief_1_color_tex",
+    "NormalMapTexture", "NormalTexture", "GlossTexture",   "HeightTexture"};
+const char* const k_value12_names[] = {"g_CamPos",      "CameraPos",        "g_LightDir",
+                                       "DirFromLight",  "LightDir",         "g_vLight",
+                                       "LightPosition", "__light0_position"};
 const char* const k_light_names[] = {"LIGHT", "DirectionalLight", "PointLight"};
 
 // Offers the whole standard set; returns how many calls succeeded.
-int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex)
-{
+int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex) {
     D3DXMATRIX m;
     D3DXMatrixIdentity(&m);
     const D3DXVECTOR4 eye(1, 2, 3, 0.5f);
@@ -100,12 +112,12 @@ int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex)
     return ok;
 }
 
-TEST_F(Effect_Api, Names_The_Effect_Lacks_Fail_Without_Allocating)
-{
+TEST_F(Effect_Api, NamesTheEffectLacksFailWithoutAllocating) {
     Load(Fx_Corpus("passes.fx"));  // declares none of the standard names
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr),
+        D3D_OK);
     g_allocations = 0;
     g_count_allocations = true;
     const int ok = Offer_Standard_Set(fx, tex);
@@ -120,12 +132,12 @@ TEST_F(Effect_Api, Names_The_Effect_Lacks_Fail_Without_Allocating)
     tex->Release();
 }
 
-TEST_F(Effect_Api, Declared_Standard_Names_Take_Their_Values_Without_Allocating)
-{
+TEST_F(Effect_Api, DeclaredStandardNamesTakeTheirValuesWithoutAllocating) {
     Load(Fx_Corpus("probe.fx"));  // declares LIGHT and DirectionalLight
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr),
+        D3D_OK);
     g_allocations = 0;
     g_count_allocations = true;
     const int ok = Offer_Standard_Set(fx, tex);
@@ -136,21 +148,24 @@ TEST_F(Effect_Api, Declared_Standard_Names_Take_Their_Values_Without_Allocating)
 }
 
 // A fresh effect file, so that no earlier test has compiled it.
-std::string Unique_Effect(const Temp_Dir& dir, const std::string& name)
-{
+std::string Unique_Effect(const Temp_Dir& dir, const std::string& name) {
     static int serial = 0;
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     const std::string tag = std::to_string(stamp) + "_" + std::to_string(++serial);
-    dir.Write(name, "float4 Color_" + tag + " = {1, 0, 0, 1};\n"
-                    "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
-                    "float4 PS() : COLOR { return Color_" + tag + "; }\n"
-                    "technique A { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n"
-                    "technique B { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+    dir.Write(name, "float4 Color_" + tag +
+                        " = {1, 0, 0, 1};\n"
+                        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                        "float4 PS() : COLOR { return Color_" +
+                        tag +
+                        "; }\n"
+                        "technique A { pass { VertexShader = compile vs_2_0 VS(); PixelShader = "
+                        "compile ps_2_0 PS(); } }\n"
+                        "technique B { pass { VertexShader = compile vs_2_0 VS(); PixelShader = "
+                        "compile ps_2_0 PS(); } }\n");
     return dir.Path() + "/" + name;
 }
 
-TEST_F(Effect_Api, Instances_Of_One_File_Compile_It_Once)
-{
+TEST_F(Effect_Api, InstancesOfOneFileCompileItOnce) {
     Temp_Dir dir(false);
     const std::string path = Unique_Effect(dir, "fx/once.fx");
     const std::uint64_t compiles = qm_fx::Shader_Compile_Count();
@@ -165,7 +180,8 @@ TEST_F(Effect_Api, Instances_Of_One_File_Compile_It_Once)
     ID3DXEffect* third = Load_Effect(dev.device, dir.Path() + "/FX\\ONCE.fx");
     ASSERT_NE(third, nullptr);
     EXPECT_EQ(qm_fx::Shader_Compile_Count() - compiles, 2u);
-    EXPECT_EQ(qm_fx::Effect_Parse_Count() - parses, 2u);  // another spelling parses, compiles nothing
+    EXPECT_EQ(qm_fx::Effect_Parse_Count() - parses,
+              2u);  // another spelling parses, compiles nothing
 
     // Instances share the compiled programs, not their values.
     const D3DXVECTOR4 v(0, 1, 0, 1);
@@ -178,8 +194,7 @@ TEST_F(Effect_Api, Instances_Of_One_File_Compile_It_Once)
     third->Release();
 }
 
-TEST_F(Effect_Api, Techniques_By_Name_And_Handle)
-{
+TEST_F(Effect_Api, TechniquesByNameAndHandle) {
     Load(Fx_Corpus("techniques.fx"));
     // The first technique is current after creation.
     ASSERT_NE(fx->GetCurrentTechnique(), nullptr);
@@ -208,8 +223,7 @@ TEST_F(Effect_Api, Techniques_By_Name_And_Handle)
     EXPECT_EQ(passes, 3u);
 }
 
-TEST_F(Effect_Api, Parameter_Handles_And_Type_Checks)
-{
+TEST_F(Effect_Api, ParameterHandlesAndTypeChecks) {
     Load(Fx_Corpus("probe.fx"));
     const D3DXHANDLE m = fx->GetParameterByName(nullptr, "M");
     ASSERT_NE(m, nullptr);
@@ -267,8 +281,7 @@ TEST_F(Effect_Api, Parameter_Handles_And_Type_Checks)
     EXPECT_EQ(fx->GetParameterByName(m, "x"), nullptr);
 }
 
-TEST_F(Effect_Api, Begin_And_Pass_Calls_In_The_Wrong_Order_Fail)
-{
+TEST_F(Effect_Api, BeginAndPassCallsInTheWrongOrderFail) {
     Load(Fx_Corpus("techniques.fx"));
     UINT passes = 0;
     EXPECT_EQ(fx->BeginPass(0), D3DERR_INVALIDCALL);
@@ -288,25 +301,28 @@ TEST_F(Effect_Api, Begin_And_Pass_Calls_In_The_Wrong_Order_Fail)
     ASSERT_EQ(fx->BeginPass(1), D3D_OK);
 }
 
-TEST_F(Effect_Api, Creation_Fails_Cleanly)
-{
+TEST_F(Effect_Api, CreationFailsCleanly) {
     ID3DXEffect* out = reinterpret_cast<ID3DXEffect*>(1);
-    EXPECT_EQ(D3DXCreateEffectFromFileA(nullptr, "x.fx", nullptr, nullptr, 0, nullptr, &out, nullptr),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        D3DXCreateEffectFromFileA(nullptr, "x.fx", nullptr, nullptr, 0, nullptr, &out, nullptr),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(D3DXCreateEffectFromFileA(dev.device, nullptr, nullptr, nullptr, 0, nullptr, &out, nullptr),
-              D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffectFromFileA(dev.device, "x.fx", nullptr, nullptr, 0, nullptr, nullptr, nullptr),
+    EXPECT_EQ(
+        D3DXCreateEffectFromFileA(dev.device, nullptr, nullptr, nullptr, 0, nullptr, &out, nullptr),
+        D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateEffectFromFileA(dev.device, "x.fx", nullptr, nullptr, 0, nullptr, nullptr,
+                                        nullptr),
               D3DERR_INVALIDCALL);
 
     // A missing file: a negative result and one line on stderr.
     ::testing::internal::CaptureStderr();
-    const HRESULT hr = D3DXCreateEffectFromFileA(dev.device, "fx\\shadow\\nothing.fx", nullptr, nullptr,
-                                                 0, nullptr, &out, nullptr);
+    const HRESULT hr = D3DXCreateEffectFromFileA(dev.device, "fx\\shadow\\nothing.fx", nullptr,
+                                                 nullptr, 0, nullptr, &out, nullptr);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_LT(hr, 0);
     EXPECT_EQ(out, nullptr);
-    EXPECT_NE(err.find("cannot open effect file 'fx\\shadow\\nothing.fx'"), std::string::npos) << err;
+    EXPECT_NE(err.find("cannot open effect file 'fx\\shadow\\nothing.fx'"), std::string::npos)
+        << err;
 
     // Bytes that are not an effect at all.
     Temp_Dir dir(false);
@@ -315,24 +331,26 @@ TEST_F(Effect_Api, Creation_Fails_Cleanly)
     dir.Write("junk.fx", junk);
     ID3DXBuffer* errors = nullptr;
     ::testing::internal::CaptureStderr();
-    EXPECT_LT(D3DXCreateEffectFromFileA(dev.device, (dir.Path() + "/junk.fx").c_str(), nullptr, nullptr,
-                                        0, nullptr, &out, &errors),
+    EXPECT_LT(D3DXCreateEffectFromFileA(dev.device, (dir.Path() + "/junk.fx").c_str(), nullptr,
+                                        nullptr, 0, nullptr, &out, &errors),
               0);
     ::testing::internal::GetCapturedStderr();
     ASSERT_NE(errors, nullptr);
-    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("junk.fx(1): error"),
-              std::string::npos);
+    EXPECT_NE(
+        std::string(static_cast<const char*>(errors->GetBufferPointer())).find("junk.fx(1): error"),
+        std::string::npos);
     errors->Release();
 }
 
-TEST_F(Effect_Api, Macros_From_The_Caller_Reach_The_Preprocessor)
-{
+TEST_F(Effect_Api, MacrosFromTheCallerReachThePreprocessor) {
     Temp_Dir dir(false);
-    dir.Write("m.fx", "#ifdef RED\ntechnique Red_Tech { pass { } }\n#else\ntechnique Other { pass { } }\n#endif\n"
-                      "float Level = LEVEL;\n");
+    dir.Write(
+        "m.fx",
+        "#ifdef RED\ntechnique Red_Tech { pass { } }\n#else\ntechnique Other { pass { } }\n#endif\n"
+        "float Level = LEVEL;\n");
     const D3DXMACRO macros[] = {{"RED", nullptr}, {"LEVEL", "4"}, {nullptr, nullptr}};
-    ASSERT_EQ(D3DXCreateEffectFromFileA(dev.device, (dir.Path() + "/m.fx").c_str(), macros, nullptr, 0,
-                                        nullptr, &fx, nullptr),
+    ASSERT_EQ(D3DXCreateEffectFromFileA(dev.device, (dir.Path() + "/m.fx").c_str(), macros, nullptr,
+                                        0, nullptr, &fx, nullptr),
               D3D_OK);
     EXPECT_NE(fx->GetTechniqueByName("Red_Tech"), nullptr);
     FLOAT level = 0;

@@ -41,24 +41,31 @@ const Corpus_File k_corpus[] = {
     {"main_function.fx", nullptr},
     {"glslang_gaps.fx", nullptr},
     {"err_syntax.fx", "err_syntax.fx(3): error: expected ';' near 'float'"},
-    {"err_missing_include.fx", "err_missing_include.fx(4): error: cannot open include file 'not_there.fxh'"},
+    {"err_missing_include.fx",
+     "err_missing_include.fx(4): error: cannot open include file 'not_there.fxh'"},
     {"err_asm.fx", "err_asm.fx(6): error: assembly shaders are not supported"},
-    {"err_undefined_function.fx", "err_undefined_function.fx(9): error: undefined function 'Nowhere_PS'"},
+    {"err_undefined_function.fx",
+     "err_undefined_function.fx(9): error: undefined function 'Nowhere_PS'"},
     {"err_hlsl.fx", "err_hlsl.fx(11): error: 'undeclared_thing' : unknown variable"},
-    {"err_hlsl_include.fx", "include/broken.fxh(5): error: 'wzyx' : vector swizzle selection out of range"},
+    {"err_hlsl_include.fx",
+     "include/broken.fxh(5): error: 'wzyx' : vector swizzle selection out of range"},
     {"err_unknown_state.fx", "err_unknown_state.fx(6): error: unknown state 'AlphaBlendEnabled'"},
-    {"err_state_value.fx", "err_state_value.fx(5): error: unknown value 'SourceAlpha' for state 'SRCBLEND'"},
-    {"err_no_position.fx", "err_no_position.fx(6): error: 'Main_VS': a vertex shader must write POSITION"},
-    {"err_semantic.fx", "err_semantic.fx(17): error: 'Main_VS': vertex output semantic 'BLENDWEIGHT0' is not supported"},
+    {"err_state_value.fx",
+     "err_state_value.fx(5): error: unknown value 'SourceAlpha' for state 'SRCBLEND'"},
+    {"err_no_position.fx",
+     "err_no_position.fx(6): error: 'Main_VS': a vertex shader must write POSITION"},
+    {"err_semantic.fx",
+     "err_semantic.fx(17): error: 'Main_VS': vertex output semantic 'BLENDWEIGHT0' is not "
+     "supported"},
     {"err_profile.fx", "err_profile.fx(5): error: unsupported shader profile 'ps_4_0'"},
-    {"err_arguments.fx", "err_arguments.fx(7): error: 'Tint_PS' takes 1 uniform arguments, 0 given"},
+    {"err_arguments.fx",
+     "err_arguments.fx(7): error: 'Tint_PS' takes 1 uniform arguments, 0 given"},
     {"err_directive.fx", "err_directive.fx(3): error: #error this effect needs version 2"},
 };
 
 class Effect_Corpus : public ::testing::TestWithParam<Corpus_File> {};
 
-TEST_P(Effect_Corpus, Compiles_Or_Fails_With_Its_Message)
-{
+TEST_P(Effect_Corpus, CompilesOrFailsWithItsMessage) {
     const Corpus_File& c = GetParam();
     Test_Device dev(32, 32);
     ASSERT_TRUE(dev.Ok()) << dev.Error();
@@ -100,8 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Files, Effect_Corpus, ::testing::ValuesIn(k_corpus),
                          });
 
 // The tool is built beside the tests: <build>/tools/quillmoor-fx.
-std::string Tool_Path()
-{
+std::string Tool_Path() {
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n <= 0) return {};
@@ -110,8 +116,7 @@ std::string Tool_Path()
     return dir + "/../tools/quillmoor-fx";
 }
 
-Process_Result Run_Tool(const std::vector<std::string>& args)
-{
+Process_Result Run_Tool(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {Tool_Path()};
     argv.insert(argv.end(), args.begin(), args.end());
     Process_Options options;
@@ -119,8 +124,7 @@ Process_Result Run_Tool(const std::vector<std::string>& args)
     return Run_Process(argv, options);
 }
 
-TEST(Effect_Tool, Lists_Or_Reports_Every_Corpus_File)
-{
+TEST(Effect_Tool, ListsOrReportsEveryCorpusFile) {
     ASSERT_EQ(access(Tool_Path().c_str(), X_OK), 0) << "quillmoor-fx not built at " << Tool_Path();
     for (const Corpus_File& c : k_corpus) {
         const Process_Result r = Run_Tool({Fx_Corpus(c.name)});
@@ -135,8 +139,7 @@ TEST(Effect_Tool, Lists_Or_Reports_Every_Corpus_File)
     }
 }
 
-TEST(Effect_Tool, Lists_Techniques_Passes_States_And_Parameters)
-{
+TEST(Effect_Tool, ListsTechniquesPassesStatesAndParameters) {
     const Process_Result r = Run_Tool({Fx_Corpus("annotations.fx")});
     ASSERT_EQ(r.Exit_Code, 0) << r.Err;
     const char* expected[] = {
@@ -149,19 +152,22 @@ TEST(Effect_Tool, Lists_Techniques_Passes_States_And_Parameters)
         "    PixelShader = compile ps_2_a std_PS()",
         "    sampler Color_Sampler -> stage 0",
         "  float Script : STANDARDSGLOBAL < string UIWidget = \"none\";",
-        "  float4 Lamp_Pos : POSITION < string Object = \"PointLight0\"; string UIName = \"Lamp 0 Position\"; "
+        "  float4 Lamp_Pos : POSITION < string Object = \"PointLight0\"; string UIName = \"Lamp 0 "
+        "Position\"; "
         "string Space = (\"World\"); > = {-0.5, 2, 1.25, 1}",
-        "  float3 Lamp_Color : SPECULAR < string UIName = \"Lamp Color\"; string UIWidget = \"Color\"; > = {1, 1, 1}",
+        "  float3 Lamp_Color : SPECULAR < string UIName = \"Lamp Color\"; string UIWidget = "
+        "\"Color\"; > = {1, 1, 1}",
         "  float Spec_Power < string UIWidget = \"slider\"; float UIMin = 1.0;",
         "> = 55",
         "  texture Color_Texture : DIFFUSE < string ResourceName = \"default_color.dds\";",
-        "  sampler2D Color_Sampler = sampler_state { Texture = <Color_Texture>; MinFilter = Linear;",
+        "  sampler2D Color_Sampler = sampler_state { Texture = <Color_Texture>; MinFilter = "
+        "Linear;",
     };
-    for (const char* line : expected) EXPECT_NE(r.Out.find(line), std::string::npos) << line << "\n" << r.Out;
+    for (const char* line : expected)
+        EXPECT_NE(r.Out.find(line), std::string::npos) << line << "\n" << r.Out;
 }
 
-TEST(Effect_Tool, Options_Help_Macros_And_Unknown_Technique)
-{
+TEST(Effect_Tool, OptionsHelpMacrosAndUnknownTechnique) {
     Process_Result r = Run_Tool({"--help"});
     EXPECT_EQ(r.Exit_Code, 0);
     EXPECT_NE(r.Out.find("usage: quillmoor-fx"), std::string::npos);
@@ -184,7 +190,8 @@ TEST(Effect_Tool, Options_Help_Macros_And_Unknown_Technique)
     // -D defines a macro as D3DXMACRO would: here it switches an #error on.
     r = Run_Tool({"-D", "FORCE_ERROR", Fx_Corpus("pp_macros.fx")});
     EXPECT_EQ(r.Exit_Code, 1);
-    EXPECT_NE(r.Err.find("pp_macros.fx(20): error: #error forced by a macro definition"), std::string::npos)
+    EXPECT_NE(r.Err.find("pp_macros.fx(20): error: #error forced by a macro definition"),
+              std::string::npos)
         << r.Err;
     r = Run_Tool({"-DNO_SPECULAR=1", Fx_Corpus("pp_macros.fx")});
     EXPECT_EQ(r.Exit_Code, 0) << r.Err;
@@ -196,12 +203,12 @@ namespace {
 
 // Damaged copies of corpus files through the whole creation path (parser,
 // wrapper, HLSL compiler, GLSL): a result either way, never a crash.
-TEST(Effect_Corpus_Damage, Damaged_Files_Compile_Or_Fail_With_A_Message)
-{
+TEST(Effect_Corpus_Damage, DamagedFilesCompileOrFailWithAMessage) {
     Test_Device dev(16, 16);
     ASSERT_TRUE(dev.Ok()) << dev.Error();
     Temp_Dir dir(false);
-    const char* files[] = {"passes.fx", "shader_io.fx", "textures.fx", "types.fx", "shader_args.fx"};
+    const char* files[] = {"passes.fx", "shader_io.fx", "textures.fx", "types.fx",
+                           "shader_args.fx"};
     std::uint32_t seed = 777;
     auto next = [&seed] {
         seed = seed * 1664525u + 1013904223u;
@@ -218,7 +225,9 @@ TEST(Effect_Corpus_Damage, Damaged_Files_Compile_Or_Fail_With_A_Message)
                 const std::size_t at = next() % damaged.size();
                 switch (next() % 3) {
                 case 0: damaged.erase(at, 1 + next() % 8); break;
-                case 1: damaged.insert(at, damaged.substr(next() % damaged.size(), 1 + next() % 6)); break;
+                case 1:
+                    damaged.insert(at, damaged.substr(next() % damaged.size(), 1 + next() % 6));
+                    break;
                 default: damaged[at] = "+-*/.,;(){}[]xyzw01"[next() % 19];
                 }
             }

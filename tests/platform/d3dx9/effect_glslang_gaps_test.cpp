@@ -14,8 +14,7 @@ protected:
     Effect_Glslang_Gaps() : Effect_File_Test("glslang_gaps.fx") {}
 };
 
-TEST_F(Effect_Glslang_Gaps, Statics_Initialized_By_Calls_Hold_Their_Values)
-{
+TEST_F(Effect_Glslang_Gaps, StaticsInitializedByCallsHoldTheirValues) {
     Render("Statics");
     // V = (0.75, Scale, 0.25), W = V.y * 1, K = 0.125.
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.75f, 0.5f, 0.375f);
@@ -26,23 +25,19 @@ TEST_F(Effect_Glslang_Gaps, Statics_Initialized_By_Calls_Hold_Their_Values)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.75f, 0.25f, 0.375f);
 }
 
-TEST_F(Effect_Glslang_Gaps, Matrix_Swizzles_Read_The_Elements_Named)
-{
-    D3DXMATRIX m(0.1f, 0.6f, 0.0f, 0.0f,
-                 0.2f, 0.7f, 0.0f, 0.0f,
-                 0.3f, 0.0f, 0.9f, 0.0f,
-                 0.4f, 0.0f, 0.0f, 0.8f);
+TEST_F(Effect_Glslang_Gaps, MatrixSwizzlesReadTheElementsNamed) {
+    D3DXMATRIX m(0.1f, 0.6f, 0.0f, 0.0f, 0.2f, 0.7f, 0.0f, 0.0f, 0.3f, 0.0f, 0.9f, 0.0f, 0.4f, 0.0f,
+                 0.0f, 0.8f);
     ASSERT_EQ(fx->SetMatrix("M", &m), D3D_OK);
     Render("Swizzles");
     const float r = 0.5f * 0.1f + 0.25f * 0.2f + 0.125f * 0.3f + 0.125f * 0.4f;  // _11_21_31_41
-    const float g = 0.5f * 0.6f + 0.25f * 0.7f;                                 // _m01_m11
+    const float g = 0.5f * 0.6f + 0.25f * 0.7f;                                  // _m01_m11
     const float b = 0.1f + 2 * 0.2f;  // transpose(M)._11_12 = M._11, M._21
     EXPECT_PIXEL_NEAR(dev, 8, 8, r, g, b);
     EXPECT_NEAR(Pixel_F(dev, 8, 8).a, 0.8f, 1.5 / 255);  // Get()._44_33 .x
 }
 
-TEST(Effect_Glslang_Gaps_Errors, Missing_Functionality_Fails_The_Effect)
-{
+TEST(Effect_Glslang_Gaps_Errors, MissingFunctionalityFailsTheEffect) {
     Test_Device dev{16, 16};
     ASSERT_TRUE(dev.Ok()) << dev.Error();
     // `compile` arguments go to glslang as written.

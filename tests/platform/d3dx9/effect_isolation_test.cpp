@@ -20,11 +20,12 @@ namespace {
 
 // Each test compiles its own source text (`tag` makes it unique), so that no
 // earlier compile of this process answers from the caches.
-std::string Effect_Text(const std::string& tag)
-{
+std::string Effect_Text(const std::string& tag) {
     return "float4 Color = float4(0.25, 0.5, 0.75, 1);\n"
            "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
-           "float4 PS() : COLOR { return Color * " + tag + "; }\n"
+           "float4 PS() : COLOR { return Color * " +
+           tag +
+           "; }\n"
            "technique T\n"
            "{\n"
            "    pass P\n"
@@ -35,13 +36,13 @@ std::string Effect_Text(const std::string& tag)
            "}\n";
 }
 
-void Crash() { std::raise(SIGSEGV); }
-void Hang()
-{
+void Crash() {
+    std::raise(SIGSEGV);
+}
+void Hang() {
     for (;;) pause();
 }
-void Allocate_Too_Much()
-{
+void Allocate_Too_Much() {
     std::vector<char> v(std::size_t{16} << 30, 1);
     std::_Exit(v[v.size() / 2]);  // not reached under the limit
 }
@@ -49,22 +50,19 @@ void Allocate_Too_Much()
 class Effect_Isolation : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dev.Ok()) << dev.Error(); }
-    void TearDown() override
-    {
+    void TearDown() override {
         qm_fx::Set_Compile_Child_Hook(nullptr);
         qm_fx::Compile_Limits() = saved;
     }
 
     // Loads the effect from a file; null with the messages on failure.
-    ID3DXEffect* Load(const std::string& tag, std::string* errors)
-    {
+    ID3DXEffect* Load(const std::string& tag, std::string* errors) {
         dir.Write("fault.fx", Effect_Text(tag));
         return Load_Effect(dev.device, dir.Path() + "/fault.fx", errors);
     }
 
     // The unharmed process still compiles and draws.
-    void Expect_Compiles_And_Draws(const std::string& tag)
-    {
+    void Expect_Compiles_And_Draws(const std::string& tag) {
         std::string errors;
         ID3DXEffect* fx = Load(tag, &errors);
         ASSERT_NE(fx, nullptr) << errors;
@@ -82,8 +80,7 @@ protected:
     qm_fx::Isolation_Limits saved = qm_fx::Compile_Limits();
 };
 
-TEST_F(Effect_Isolation, A_Crash_In_The_Compiler_Fails_The_Effect_And_Is_Not_Repeated)
-{
+TEST_F(Effect_Isolation, ACrashInTheCompilerFailsTheEffectAndIsNotRepeated) {
     qm_fx::Set_Compile_Child_Hook(Crash);
     const std::uint64_t failures = qm_fx::Worker_Failure_Count();
     std::string errors;
@@ -107,24 +104,23 @@ TEST_F(Effect_Isolation, A_Crash_In_The_Compiler_Fails_The_Effect_And_Is_Not_Rep
     Expect_Compiles_And_Draws("1.00");
 }
 
-TEST_F(Effect_Isolation, An_Endless_Compile_Is_Cut_Off_At_The_Time_Limit)
-{
+TEST_F(Effect_Isolation, AnEndlessCompileIsCutOffAtTheTimeLimit) {
     qm_fx::Compile_Limits().time = std::chrono::milliseconds(500);
     qm_fx::Set_Compile_Child_Hook(Hang);
     const std::uint64_t failures = qm_fx::Worker_Failure_Count();
     std::string errors;
     EXPECT_EQ(Load("1.000", &errors), nullptr);
     EXPECT_EQ(qm_fx::Worker_Failure_Count(), failures + 1);
-    EXPECT_NE(errors.find("fault.fx(8): error: 'VS': the shader compiler did not finish within 500 ms"),
-              std::string::npos)
+    EXPECT_NE(
+        errors.find("fault.fx(8): error: 'VS': the shader compiler did not finish within 500 ms"),
+        std::string::npos)
         << errors;
 
     qm_fx::Set_Compile_Child_Hook(nullptr);
     Expect_Compiles_And_Draws("1.0000");
 }
 
-TEST_F(Effect_Isolation, A_Runaway_Allocation_Is_Stopped_By_The_Memory_Limit)
-{
+TEST_F(Effect_Isolation, ARunawayAllocationIsStoppedByTheMemoryLimit) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer's shadow memory rules out an address-space limit";
 #endif
@@ -139,8 +135,7 @@ TEST_F(Effect_Isolation, A_Runaway_Allocation_Is_Stopped_By_The_Memory_Limit)
     Expect_Compiles_And_Draws("1.000000");
 }
 
-TEST_F(Effect_Isolation, Instances_And_Identical_Sources_Share_One_Worker_And_One_Translation)
-{
+TEST_F(Effect_Isolation, InstancesAndIdenticalSourcesShareOneWorkerAndOneTranslation) {
     // The first compile may start the worker; after that, new sources reuse
     // it, and a source seen before is not translated again.
     Expect_Compiles_And_Draws("1.0000000");

@@ -12,8 +12,7 @@
 
 namespace {
 
-std::string Repeat(const std::string& s, std::size_t n)
-{
+std::string Repeat(const std::string& s, std::size_t n) {
     std::string r;
     r.reserve(s.size() * n);
     for (std::size_t k = 0; k < n; ++k) r += s;
@@ -23,23 +22,21 @@ std::string Repeat(const std::string& s, std::size_t n)
 const char* const k_vertex_shader = "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
 
 // A technique drawing with VS and the pixel shader `ps`.
-std::string Technique(const std::string& ps)
-{
+std::string Technique(const std::string& ps) {
     return "technique T { pass P { VertexShader = compile vs_2_0 VS(); "
-           "PixelShader = compile ps_2_0 " + ps + "(); } }\n";
+           "PixelShader = compile ps_2_0 " +
+           ps + "(); } }\n";
 }
 
 // `body` returns the colour; `lead` comes before the pixel shader.
-std::string Shader_File(const std::string& lead, const std::string& body)
-{
+std::string Shader_File(const std::string& lead, const std::string& body) {
     return std::string(k_vertex_shader) + lead + "float4 PS() : COLOR\n{\n" + body + "\n}\n" +
            Technique("PS");
 }
 
 // struct S0 { float4 v; }; struct Sk { S(k-1) m0; ... } for k = 1..depth,
 // and a pixel shader that reads the innermost value through every level.
-std::string Nested_Structs(int depth, int members)
-{
+std::string Nested_Structs(int depth, int members) {
     std::string s = "struct S0 { float4 v; };\n";
     for (int k = 1; k <= depth; ++k) {
         s += "struct S" + std::to_string(k) + " {";
@@ -58,8 +55,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(dev.Ok()) << dev.Error(); }
 
     // Loads `text` from a real file; the messages when it fails, "" when it loads.
-    std::string Errors_Of(const std::string& text)
-    {
+    std::string Errors_Of(const std::string& text) {
         dir.Write("limit.fx", text);
         std::string errors;
         HRESULT hr = S_OK;
@@ -74,8 +70,7 @@ protected:
     }
 
     // Expects the file to fail at `line` with a message containing `what`.
-    void Expect_Failure(const std::string& text, int line, const std::string& what)
-    {
+    void Expect_Failure(const std::string& text, int line, const std::string& what) {
         const std::string errors = Errors_Of(text);
         const std::string where = dir.Path() + "/limit.fx(" + std::to_string(line) + "): error: ";
         EXPECT_EQ(errors.rfind(where, 0), 0u) << errors.substr(0, 300);
@@ -86,14 +81,13 @@ protected:
     Temp_Dir dir{false};
 };
 
-TEST_F(Effect_Limits, Preprocessor_Recursions_Fail_With_A_Message)
-{
+TEST_F(Effect_Limits, PreprocessorRecursionsFailWithAMessage) {
     // 100 KB chains in #if expressions.
     Expect_Failure("\n#if " + Repeat("!", 100000) + "1\n#endif\n" + k_vertex_shader, 2,
                    "#if expression too deeply nested");
-    Expect_Failure("#if " + Repeat("(", 50000) + "1" + Repeat(")", 50000) + "\n#endif\n" +
-                       k_vertex_shader,
-                   1, "#if expression too deeply nested");
+    Expect_Failure(
+        "#if " + Repeat("(", 50000) + "1" + Repeat(")", 50000) + "\n#endif\n" + k_vertex_shader, 1,
+        "#if expression too deeply nested");
     Expect_Failure("#if 1" + Repeat(" ? 1 : 0", 12000) + "\n#endif\n" + k_vertex_shader, 1,
                    "#if expression too deeply nested");
     // Arguments of a macro call are expanded one recursion per level, and
@@ -101,8 +95,8 @@ TEST_F(Effect_Limits, Preprocessor_Recursions_Fail_With_A_Message)
     Expect_Failure("#define F(x) x\n\nfloat X = " + Repeat("F(", 250) + "1" + Repeat(")", 250) +
                        ";\n" + k_vertex_shader,
                    3, "macro arguments nested too deeply");
-    Expect_Failure("#define F(x) x\nfloat X = " + Repeat("F(", 30000) + "1" +
-                       Repeat(")", 30000) + ";\n" + k_vertex_shader,
+    Expect_Failure("#define F(x) x\nfloat X = " + Repeat("F(", 30000) + "1" + Repeat(")", 30000) +
+                       ";\n" + k_vertex_shader,
                    2, "macro arguments too large");
     // A chain of macros, each naming the one before: the expansions nest
     // once per macro (the fuzzer's 86 KB chain took 30 s before the limit).
@@ -116,7 +110,8 @@ TEST_F(Effect_Limits, Preprocessor_Recursions_Fail_With_A_Message)
     dir.Write("big.fx", "#include \"big.fx\"\n" + Repeat("float4 V = 1;\n", 8000));
     const std::string big = Errors_Of("#include \"big.fx\"\n");
     EXPECT_EQ(big.rfind(dir.Path() + "/big.fx(1): error: effect source longer than 1048576 bytes "
-                                     "with its includes", 0),
+                                     "with its includes",
+                        0),
               0u)
         << big.substr(0, 300);
     // A file including itself; the message names the included file.
@@ -135,14 +130,13 @@ TEST_F(Effect_Limits, Preprocessor_Recursions_Fail_With_A_Message)
     EXPECT_EQ(Errors_Of(chain + "float X = M189;\n" + k_vertex_shader), "");
 }
 
-TEST_F(Effect_Limits, Parser_Recursions_Fail_With_A_Message)
-{
+TEST_F(Effect_Limits, ParserRecursionsFailWithAMessage) {
     // 100 KB chains of '!', '(' and casts in a parameter's initializer.
     Expect_Failure("float A;\nfloat X = " + Repeat("!", 100000) + "1;\n" + k_vertex_shader, 2,
                    "expression too deeply nested");
-    Expect_Failure("float X = " + Repeat("(", 50000) + "1" + Repeat(")", 50000) + ";\n" +
-                       k_vertex_shader,
-                   1, "expression too deeply nested");
+    Expect_Failure(
+        "float X = " + Repeat("(", 50000) + "1" + Repeat(")", 50000) + ";\n" + k_vertex_shader, 1,
+        "expression too deeply nested");
     Expect_Failure("\n\nfloat X = " + Repeat("(float)", 14300) + "1;\n" + k_vertex_shader, 3,
                    "expression too deeply nested");
     // Chains the parser reads in a loop still make deep trees to evaluate.
@@ -169,8 +163,7 @@ TEST_F(Effect_Limits, Parser_Recursions_Fail_With_A_Message)
     fx->Release();
 }
 
-TEST_F(Effect_Limits, Shader_Code_Nesting_Fails_Before_Reaching_The_Compiler)
-{
+TEST_F(Effect_Limits, ShaderCodeNestingFailsBeforeReachingTheCompiler) {
     // 4,000 nested parentheses (about 9.5 KB) crashed glslang.
     Expect_Failure(Shader_File("", "    return " + Repeat("(", 4000) + "float4(1, 0, 0, 1)" +
                                        Repeat(")", 4000) + ";"),
@@ -179,25 +172,26 @@ TEST_F(Effect_Limits, Shader_Code_Nesting_Fails_Before_Reaching_The_Compiler)
     Expect_Failure(Shader_File("", "    float4 c = 0;\n    " + Repeat("{", 20000) + "c.x = 1;" +
                                        Repeat("}", 20000) + "\n    return c;"),
                    5, "shader code nested more than 200 levels deep");
-    Expect_Failure(Shader_File("static const float K[1] = { 1 };\n",
-                               "    return K" + Repeat("[0 + K", 20000) + "[0]" +
-                                   Repeat("]", 20000) + ";"),
-                   5, "shader code nested more than 200 levels deep");
+    Expect_Failure(
+        Shader_File("static const float K[1] = { 1 };\n",
+                    "    return K" + Repeat("[0 + K", 20000) + "[0]" + Repeat("]", 20000) + ";"),
+        5, "shader code nested more than 200 levels deep");
     // Deep trees without deep brackets: glslang walks them recursively too.
     const std::string lead = "float4 C;\n";
-    Expect_Failure(Shader_File(lead, "    float x = C.x;\n    return x" + Repeat(" + x", 10000) + ";"),
-                   6, "shader code nested more than 200 levels deep");
+    Expect_Failure(
+        Shader_File(lead, "    float x = C.x;\n    return x" + Repeat(" + x", 10000) + ";"), 6,
+        "shader code nested more than 200 levels deep");
     Expect_Failure(Shader_File(lead, "    float4 c = 0;\n    " + Repeat("if (C.x) ", 3000) +
                                          "c = 1;\n    return c;"),
                    6, "shader code nested more than 200 levels deep");
-    Expect_Failure(Shader_File(lead, "    float4 c = 0;\n    if (C.x > 0) c = 1;" +
-                                         Repeat(" else if (C.x > 1) { c = 2; }", 1500) +
-                                         "\n    return c;"),
-                   6, "shader code nested more than 200 levels deep");
+    Expect_Failure(
+        Shader_File(lead, "    float4 c = 0;\n    if (C.x > 0) c = 1;" +
+                              Repeat(" else if (C.x > 1) { c = 2; }", 1500) + "\n    return c;"),
+        6, "shader code nested more than 200 levels deep");
     // In a static's initializer and in the arguments of `compile`.
-    Expect_Failure("static float K = " + Repeat("(", 4000) + "1" + Repeat(")", 4000) + ";\n" +
-                       k_vertex_shader,
-                   1, "nested more than 200 levels deep");
+    Expect_Failure(
+        "static float K = " + Repeat("(", 4000) + "1" + Repeat(")", 4000) + ";\n" + k_vertex_shader,
+        1, "nested more than 200 levels deep");
     Expect_Failure(std::string(k_vertex_shader) +
                        "float4 PS(uniform float k) : COLOR { return k; }\n"
                        "technique T { pass P {\n PixelShader = compile ps_2_0 PS(" +
@@ -223,8 +217,7 @@ TEST_F(Effect_Limits, Shader_Code_Nesting_Fails_Before_Reaching_The_Compiler)
     fx->Release();
 }
 
-TEST_F(Effect_Limits, Struct_Nesting_And_Size_Are_Bounded)
-{
+TEST_F(Effect_Limits, StructNestingAndSizeAreBounded) {
     // 32 nested struct types of two members each took the driver minutes.
     const std::string deep = Nested_Structs(32, 2);
     Expect_Failure(deep + Shader_File("", "    return 1;"), 12, "holds more than 4096 values");
@@ -237,11 +230,12 @@ TEST_F(Effect_Limits, Struct_Nesting_And_Size_Are_Bounded)
                    5, "struct 'L1' holds more than 4096 values");
 
     // Inside the limits: 16 levels, and a local struct that draws its value.
-    const std::string ok = Nested_Structs(15, 1) +
-                           Shader_File("", "    struct L { float4 c; };\n"
-                                           "    L l;\n    l.c = float4(1, 0, 1, 1);\n"
-                                           "    S15 s = (S15)0;\n"
-                                           "    return l.c + Read(s);");
+    const std::string ok =
+        Nested_Structs(15, 1) + Shader_File("",
+                                            "    struct L { float4 c; };\n"
+                                            "    L l;\n    l.c = float4(1, 0, 1, 1);\n"
+                                            "    S15 s = (S15)0;\n"
+                                            "    return l.c + Read(s);");
     dir.Write("ok.fx", ok);
     std::string errors;
     ID3DXEffect* fx = Load_Effect(dev.device, dir.Path() + "/ok.fx", &errors);
@@ -255,8 +249,7 @@ TEST_F(Effect_Limits, Struct_Nesting_And_Size_Are_Bounded)
     fx->Release();
 }
 
-TEST_F(Effect_Limits, Shader_Code_Size_Is_Bounded)
-{
+TEST_F(Effect_Limits, ShaderCodeSizeIsBounded) {
     // Compile time grows with the code; 70 KB of statements is refused
     // where the code passes 64 KB.
     std::string body = "    float4 c = 0;\n";

@@ -17,25 +17,21 @@ struct Parsed {
     Effect_Desc desc;
     std::string errors;
 
-    const Parameter& Param(const std::string& name) const
-    {
+    const Parameter& Param(const std::string& name) const {
         const int i = desc.Find_Parameter(name);
         EXPECT_GE(i, 0) << name;
         static const Parameter none;
         return i < 0 ? none : desc.parameters[static_cast<std::size_t>(i)];
     }
-    float Float(const std::string& name, std::size_t k = 0) const
-    {
+    float Float(const std::string& name, std::size_t k = 0) const {
         return std::bit_cast<float>(desc.defaults[Param(name).offset + k]);
     }
-    std::uint32_t Word(const std::string& name, std::size_t k = 0) const
-    {
+    std::uint32_t Word(const std::string& name, std::size_t k = 0) const {
         return desc.defaults[Param(name).offset + k];
     }
 };
 
-Parsed Parse(const std::string& text)
-{
+Parsed Parse(const std::string& text) {
     Parsed p;
     Diagnostics diag;
     Token_Stream tokens;
@@ -46,8 +42,7 @@ Parsed Parse(const std::string& text)
     return p;
 }
 
-TEST(Effect_Parser, Parameter_Types_And_Storage_Sizes)
-{
+TEST(Effect_Parser, ParameterTypesAndStorageSizes) {
     const Parsed p = Parse(R"(
         float f; float2 f2; float3 f3; float4 f4; half4 h4; int i; int3 i3; bool b; uint u;
         float4x4 m44; float4x3 m43; float3x3 m33; row_major float3x4 r34;
@@ -66,22 +61,32 @@ TEST(Effect_Parser, Parameter_Types_And_Storage_Sizes)
         Type_Class cls;
     };
     const Expect expected[] = {
-        {"f", "float", 1, Type_Class::Scalar},      {"f2", "float2", 2, Type_Class::Vector},
-        {"f3", "float3", 3, Type_Class::Vector},    {"f4", "float4", 4, Type_Class::Vector},
-        {"h4", "float4", 4, Type_Class::Vector},    {"i", "int", 1, Type_Class::Scalar},
-        {"i3", "int3", 3, Type_Class::Vector},      {"b", "bool", 1, Type_Class::Scalar},
+        {"f", "float", 1, Type_Class::Scalar},
+        {"f2", "float2", 2, Type_Class::Vector},
+        {"f3", "float3", 3, Type_Class::Vector},
+        {"f4", "float4", 4, Type_Class::Vector},
+        {"h4", "float4", 4, Type_Class::Vector},
+        {"i", "int", 1, Type_Class::Scalar},
+        {"i3", "int3", 3, Type_Class::Vector},
+        {"b", "bool", 1, Type_Class::Scalar},
         {"u", "uint", 1, Type_Class::Scalar},
         {"m44", "float4x4", 16, Type_Class::Matrix_Columns},
         {"m43", "float4x3", 12, Type_Class::Matrix_Columns},
         {"m33", "float3x3", 9, Type_Class::Matrix_Columns},
         {"r34", "float3x4", 12, Type_Class::Matrix_Rows},
         {"tm", "float2x3", 6, Type_Class::Matrix_Columns},
-        {"tv", "int2", 2, Type_Class::Vector},      {"mm", "float4x4", 16, Type_Class::Matrix_Columns},
-        {"vv", "float4", 4, Type_Class::Vector},    {"arr", "float[26]", 26, Type_Class::Scalar},
-        {"varr", "float4[3]", 12, Type_Class::Vector}, {"s", "S", 20, Type_Class::Struct},
-        {"sarr", "S[2]", 40, Type_Class::Struct},   {"t", "texture", 0, Type_Class::Object},
-        {"t2", "texture2D", 0, Type_Class::Object}, {"tc", "textureCUBE", 0, Type_Class::Object},
-        {"t3", "texture3D", 0, Type_Class::Object}, {"name", "string", 0, Type_Class::Object},
+        {"tv", "int2", 2, Type_Class::Vector},
+        {"mm", "float4x4", 16, Type_Class::Matrix_Columns},
+        {"vv", "float4", 4, Type_Class::Vector},
+        {"arr", "float[26]", 26, Type_Class::Scalar},
+        {"varr", "float4[3]", 12, Type_Class::Vector},
+        {"s", "S", 20, Type_Class::Struct},
+        {"sarr", "S[2]", 40, Type_Class::Struct},
+        {"t", "texture", 0, Type_Class::Object},
+        {"t2", "texture2D", 0, Type_Class::Object},
+        {"tc", "textureCUBE", 0, Type_Class::Object},
+        {"t3", "texture3D", 0, Type_Class::Object},
+        {"name", "string", 0, Type_Class::Object},
         {"col", "float4", 4, Type_Class::Vector},
     };
     std::uint32_t offset = 0;
@@ -97,24 +102,24 @@ TEST(Effect_Parser, Parameter_Types_And_Storage_Sizes)
     EXPECT_EQ(p.Param("name").string_value, "x");
 }
 
-TEST(Effect_Parser, Storage_Classes_Decide_What_Is_A_Parameter)
-{
+TEST(Effect_Parser, StorageClassesDecideWhatIsAParameter) {
     const Parsed p = Parse(R"(
         uniform float a; shared float b; extern float c; const float d = 1; volatile float e;
         static float hidden = 2; static const int N = 3; float arr[N * 2];
     )");
     ASSERT_TRUE(p.ok) << p.errors;
-    for (const char* name : {"a", "b", "c", "d", "e", "arr"}) EXPECT_GE(p.desc.Find_Parameter(name), 0) << name;
+    for (const char* name : {"a", "b", "c", "d", "e", "arr"})
+        EXPECT_GE(p.desc.Find_Parameter(name), 0) << name;
     EXPECT_LT(p.desc.Find_Parameter("hidden"), 0);
     EXPECT_LT(p.desc.Find_Parameter("N"), 0);
     EXPECT_EQ(p.Param("arr").type.elements, 6u);
     // Statics go to the compiler as written; parameters as plain declarations.
-    EXPECT_NE(p.desc.hlsl.text.find("static float hidden = 2 ;"), std::string::npos) << p.desc.hlsl.text;
+    EXPECT_NE(p.desc.hlsl.text.find("static float hidden = 2 ;"), std::string::npos)
+        << p.desc.hlsl.text;
     EXPECT_NE(p.desc.hlsl.text.find("float arr[6];"), std::string::npos);
 }
 
-TEST(Effect_Parser, Initializers_Fill_The_Defaults)
-{
+TEST(Effect_Parser, InitializersFillTheDefaults) {
     const Parsed p = Parse(R"(
         float f = 0.5;
         float neg = -2.5f;
@@ -156,8 +161,7 @@ TEST(Effect_Parser, Initializers_Fill_The_Defaults)
     EXPECT_FLOAT_EQ(p.Float("cast"), 2.0f);
 }
 
-TEST(Effect_Parser, Semantics_And_Annotations_Are_Kept)
-{
+TEST(Effect_Parser, SemanticsAndAnnotationsAreKept) {
     const Parsed p = Parse(R"(
         float4x4 WVP : WORLDVIEWPROJECTION < string UIWidget = "None"; >;
         float Shine : SPECULARPOWER <
@@ -194,8 +198,7 @@ TEST(Effect_Parser, Semantics_And_Annotations_Are_Kept)
     EXPECT_EQ(p.desc.hlsl.text.find("SPECULARPOWER"), std::string::npos);
 }
 
-TEST(Effect_Parser, Samplers_Keep_Their_States_And_Texture)
-{
+TEST(Effect_Parser, SamplersKeepTheirStatesAndTexture) {
     const Parsed p = Parse(R"(
         texture Diffuse_Map;
         textureCUBE Env;
@@ -232,8 +235,7 @@ TEST(Effect_Parser, Samplers_Keep_Their_States_And_Texture)
     EXPECT_EQ(p.desc.hlsl.text.find("Diffuse_Map"), std::string::npos);
 }
 
-TEST(Effect_Parser, Techniques_Passes_And_States)
-{
+TEST(Effect_Parser, TechniquesPassesAndStates) {
     const Parsed p = Parse(R"(
         float Ref = 0.5;
         bool Blend = false;
@@ -273,14 +275,22 @@ TEST(Effect_Parser, Techniques_Passes_And_States)
         double value;
     };
     const Expect expected[] = {
-        {"ZENABLE", State_Kind::Render, 0, 1},       {"ZWRITEENABLE", State_Kind::Render, 0, 0},
-        {"ZFUNC", State_Kind::Render, 0, 4},         {"CULLMODE", State_Kind::Render, 0, 3},
-        {"ALPHABLENDENABLE", State_Kind::Render, 0, 0}, {"SRCBLEND", State_Kind::Render, 0, 5},
-        {"DESTBLEND", State_Kind::Render, 0, 6},     {"ALPHAREF", State_Kind::Render, 0, 128},
-        {"ALPHAFUNC", State_Kind::Render, 0, 5},     {"COLORWRITEENABLE", State_Kind::Render, 0, 11},
-        {"FOGSTART", State_Kind::Render, 0, 1.0},    {"TEXTURE", State_Kind::Texture, 1, 0},
-        {"SAMPLER", State_Kind::Sampler_Object, 2, 0}, {"MINFILTER", State_Kind::Sampler, 2, 1},
-        {"COLOROP", State_Kind::Texture_Stage, 0, 5}, {"WORLDTRANSFORM", State_Kind::Transform, 0, 0},
+        {"ZENABLE", State_Kind::Render, 0, 1},
+        {"ZWRITEENABLE", State_Kind::Render, 0, 0},
+        {"ZFUNC", State_Kind::Render, 0, 4},
+        {"CULLMODE", State_Kind::Render, 0, 3},
+        {"ALPHABLENDENABLE", State_Kind::Render, 0, 0},
+        {"SRCBLEND", State_Kind::Render, 0, 5},
+        {"DESTBLEND", State_Kind::Render, 0, 6},
+        {"ALPHAREF", State_Kind::Render, 0, 128},
+        {"ALPHAFUNC", State_Kind::Render, 0, 5},
+        {"COLORWRITEENABLE", State_Kind::Render, 0, 11},
+        {"FOGSTART", State_Kind::Render, 0, 1.0},
+        {"TEXTURE", State_Kind::Texture, 1, 0},
+        {"SAMPLER", State_Kind::Sampler_Object, 2, 0},
+        {"MINFILTER", State_Kind::Sampler, 2, 1},
+        {"COLOROP", State_Kind::Texture_Stage, 0, 5},
+        {"WORLDTRANSFORM", State_Kind::Transform, 0, 0},
     };
     ASSERT_EQ(a.states.size(), std::size(expected) + 2);
     for (std::size_t k = 0; k < std::size(expected); ++k) {
@@ -318,9 +328,9 @@ TEST(Effect_Parser, Techniques_Passes_And_States)
     EXPECT_EQ(p.desc.hlsl.text.find("technique"), std::string::npos);
 }
 
-TEST(Effect_Parser, Compiler_Source_Lines_Map_Back_To_The_Effect)
-{
-    const Parsed p = Parse("float4 a;\n\n/* c */\nfloat4 f()\n{\n  return a;\n}\ntechnique T { pass { } }\n");
+TEST(Effect_Parser, CompilerSourceLinesMapBackToTheEffect) {
+    const Parsed p =
+        Parse("float4 a;\n\n/* c */\nfloat4 f()\n{\n  return a;\n}\ntechnique T { pass { } }\n");
     ASSERT_TRUE(p.ok) << p.errors;
     const std::string& text = p.desc.hlsl.text;
     // Line k of the compiler source comes from line_origins[k - 1].
@@ -328,7 +338,8 @@ TEST(Effect_Parser, Compiler_Source_Lines_Map_Back_To_The_Effect)
     bool found = false;
     while (start < text.size()) {
         const std::size_t end = text.find('\n', start);
-        const std::string l = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string l =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (l.find("return") != std::string::npos) {
             EXPECT_EQ(p.desc.hlsl.line_origins[line - 1].second, 6u);
             found = true;
@@ -341,8 +352,7 @@ TEST(Effect_Parser, Compiler_Source_Lines_Map_Back_To_The_Effect)
     EXPECT_EQ(p.desc.hlsl.line_origins.size(), line);
 }
 
-TEST(Effect_Parser, Errors_Give_File_Line_And_Reason)
-{
+TEST(Effect_Parser, ErrorsGiveFileLineAndReason) {
     struct Case {
         const char* source;
         const char* message;
@@ -350,26 +360,36 @@ TEST(Effect_Parser, Errors_Give_File_Line_And_Reason)
     const Case cases[] = {
         {"float a;\nfloat b\nfloat c;", "t.fx(3): error: expected ';' near 'float'"},
         {"\nfoo bar;", "t.fx(2): error: unknown type 'foo'"},
-        {"technique T { pass P {\n  Zenabel = true; } }", "t.fx(2): error: unknown state 'Zenabel'"},
-        {"technique T { pass P {\n  CullMode = Sideways; } }", "t.fx(2): error: unknown value 'Sideways' for state 'CULLMODE'"},
+        {"technique T { pass P {\n  Zenabel = true; } }",
+         "t.fx(2): error: unknown state 'Zenabel'"},
+        {"technique T { pass P {\n  CullMode = Sideways; } }",
+         "t.fx(2): error: unknown value 'Sideways' for state 'CULLMODE'"},
         {"technique T { pass P {\n\n  VertexShader = asm { vs_1_1 mov oPos, v0 }; } }",
          "t.fx(3): error: assembly shaders are not supported"},
-        {"vertexshader v =\n asm { vs_1_1 };", "t.fx(2): error: assembly shaders are not supported"},
+        {"vertexshader v =\n asm { vs_1_1 };",
+         "t.fx(2): error: assembly shaders are not supported"},
         {"technique T { pass P {\n  PixelShader = compile ps_2_0 Missing(); } }",
          "t.fx(2): error: undefined function 'Missing'"},
-        {"float4 f() : COLOR { return 0; }\ntechnique T { pass P {\n  PixelShader = compile ps_9_9 f(); } }",
+        {"float4 f() : COLOR { return 0; }\ntechnique T { pass P {\n  PixelShader = compile ps_9_9 "
+         "f(); } }",
          "t.fx(3): error: unsupported shader profile 'ps_9_9'"},
-        {"float4 f() : COLOR { return 0; }\ntechnique T { pass P {\n  VertexShader = compile ps_2_0 f(); } }",
+        {"float4 f() : COLOR { return 0; }\ntechnique T { pass P {\n  VertexShader = compile "
+         "ps_2_0 f(); } }",
          "t.fx(3): error: profile 'ps_2_0' cannot be used for a vertex shader"},
-        {"float4 f(uniform float x) : COLOR { return x; }\ntechnique T { pass P {\n  PixelShader = compile ps_2_0 f(1, 2); } }",
+        {"float4 f(uniform float x) : COLOR { return x; }\ntechnique T { pass P {\n  PixelShader = "
+         "compile ps_2_0 f(1, 2); } }",
          "t.fx(3): error: 'f' takes 1 uniform arguments, 2 given"},
         {"float a;\nfloat a;", "t.fx(2): error: redefinition of 'a'"},
-        {"float4 v = {1, 2,\n 3};", "t.fx(1): error: initializer of 'v' has 3 values, float4 needs 4"},
+        {"float4 v = {1, 2,\n 3};",
+         "t.fx(1): error: initializer of 'v' has 3 values, float4 needs 4"},
         {"technique10 T { }", "t.fx(1): error: 'technique10' blocks are not supported"},
-        {"texture T;\nsampler S = sampler_state {\n Texture = <U>; };", "t.fx(3): error: unknown texture 'U'"},
-        {"sampler S = sampler_state {\n Wobble = 1; };", "t.fx(2): error: unknown sampler state 'Wobble'"},
+        {"texture T;\nsampler S = sampler_state {\n Texture = <U>; };",
+         "t.fx(3): error: unknown texture 'U'"},
+        {"sampler S = sampler_state {\n Wobble = 1; };",
+         "t.fx(2): error: unknown sampler state 'Wobble'"},
         {"float x = g(1);", "t.fx(1): error: 'g' cannot be used in a constant expression"},
-        {"technique T { pass P { ZEnable = true; }", "error: unterminated technique at end of file"},
+        {"technique T { pass P { ZEnable = true; }",
+         "error: unterminated technique at end of file"},
         {"float a[0];", "t.fx(1): error: array size must be 1 to 65536"},
         {"float4 f() : COLOR { return 0;\n", "t.fx(1): error: unterminated body of function 'f'"},
         {"technique A { }\ntechnique A { }", "t.fx(2): error: redefinition of technique 'A'"},
@@ -378,12 +398,12 @@ TEST(Effect_Parser, Errors_Give_File_Line_And_Reason)
     for (const Case& c : cases) {
         const Parsed p = Parse(c.source);
         EXPECT_FALSE(p.ok) << c.source;
-        EXPECT_NE(p.errors.find(c.message), std::string::npos) << c.source << "\n got: " << p.errors;
+        EXPECT_NE(p.errors.find(c.message), std::string::npos)
+            << c.source << "\n got: " << p.errors;
     }
 }
 
-TEST(Effect_Parser, Deeply_Nested_Or_Huge_Input_Fails_Cleanly)
-{
+TEST(Effect_Parser, DeeplyNestedOrHugeInputFailsCleanly) {
     std::string deep = "float x = ";
     for (int k = 0; k < 5000; ++k) deep += "(";
     deep += "1";
@@ -395,8 +415,9 @@ TEST(Effect_Parser, Deeply_Nested_Or_Huge_Input_Fails_Cleanly)
 
     const Parsed b = Parse("float big[99999999];");
     EXPECT_FALSE(b.ok);
-    const Parsed c = Parse("float4 huge[65536]; float4 more[65536]; float4 again[65536]; float4 x[65536];"
-                           "float4 y[65536];");
+    const Parsed c = Parse(
+        "float4 huge[65536]; float4 more[65536]; float4 again[65536]; float4 x[65536];"
+        "float4 y[65536];");
     EXPECT_FALSE(c.ok);
     EXPECT_NE(c.errors.find("parameters too large"), std::string::npos);
 }
@@ -407,11 +428,10 @@ namespace {
 
 // Cut and damaged versions of every corpus file: each must parse or fail
 // with a message, never crash or hang.
-TEST(Effect_Parser, Damaged_Corpus_Files_Fail_Cleanly)
-{
-    const char* files[] = {"annotations.fx", "initializers.fx", "pass_objects.fx", "passes.fx",
+TEST(Effect_Parser, DamagedCorpusFilesFailCleanly) {
+    const char* files[] = {"annotations.fx", "initializers.fx", "pass_objects.fx",  "passes.fx",
                            "pp_macros.fx",   "probe.fx",        "render_states.fx", "samplers.fx",
-                           "shader_args.fx", "shader_io.fx",    "textures.fx",    "types.fx"};
+                           "shader_args.fx", "shader_io.fx",    "textures.fx",      "types.fx"};
     std::uint32_t seed = 12345;
     auto next = [&seed] {
         seed = seed * 1664525u + 1013904223u;
@@ -419,7 +439,8 @@ TEST(Effect_Parser, Damaged_Corpus_Files_Fail_Cleanly)
     };
     for (const char* name : files) {
         std::string text;
-        ASSERT_TRUE(Read_Effect_File(std::string(QM_SOURCE_DIR) + "/tests/fx/" + name, &text)) << name;
+        ASSERT_TRUE(Read_Effect_File(std::string(QM_SOURCE_DIR) + "/tests/fx/" + name, &text))
+            << name;
         for (int round = 0; round < 40; ++round) {
             std::string damaged = text.substr(0, next() % (text.size() + 1));
             if (round % 2) {

@@ -15,15 +15,14 @@ using qm_fx::Token_Stream;
 
 struct Result {
     bool ok = false;
-    std::string text;    // token texts joined by single spaces
+    std::string text;  // token texts joined by single spaces
     std::string errors;
     Token_Stream stream;
 };
 
 // Preprocesses `text` as "main.fx", with `files` available to #include.
 Result Pre(const std::string& text, const std::map<std::string, std::string>& files = {},
-           const qm_fx::Macro_Definitions& defines = {})
-{
+           const qm_fx::Macro_Definitions& defines = {}) {
     Result r;
     Diagnostics diag;
     auto reader = [&files](const std::string& path, std::string* contents) {
@@ -41,8 +40,7 @@ Result Pre(const std::string& text, const std::map<std::string, std::string>& fi
     return r;
 }
 
-TEST(Effect_Preprocessor, Object_And_Function_Like_Macros_Expand)
-{
+TEST(Effect_Preprocessor, ObjectAndFunctionLikeMacrosExpand) {
     EXPECT_EQ(Pre("#define N 4\nfloat a[N];").text, "float a [ 4 ] ;");
     EXPECT_EQ(Pre("#define SQ(x) ((x)*(x))\nSQ(a+1)").text, "( ( a + 1 ) * ( a + 1 ) )");
     // Arguments are expanded before substitution; nested calls and commas in parentheses.
@@ -66,32 +64,37 @@ TEST(Effect_Preprocessor, Object_And_Function_Like_Macros_Expand)
     EXPECT_EQ(Pre("\n\n__LINE__ __FILE__").text, "3 \"main.fx\"");
 }
 
-TEST(Effect_Preprocessor, Predefined_Macros_Come_From_The_Caller)
-{
+TEST(Effect_Preprocessor, PredefinedMacrosComeFromTheCaller) {
     const Result r = Pre("#ifdef SHADOWS\nA\n#endif\nLEVEL", {}, {{"SHADOWS", ""}, {"LEVEL", "3"}});
     EXPECT_TRUE(r.ok) << r.errors;
     EXPECT_EQ(r.text, "A 3");
     EXPECT_FALSE(Pre("x", {}, {{"1bad", "1"}}).ok);
 }
 
-TEST(Effect_Preprocessor, Conditionals_Select_Groups)
-{
+TEST(Effect_Preprocessor, ConditionalsSelectGroups) {
     EXPECT_EQ(Pre("#if 1 + 2 * 3 == 7\nyes\n#else\nno\n#endif").text, "yes");
-    EXPECT_EQ(Pre("#define A 2\n#if A > 3\none\n#elif A == 2\ntwo\n#else\nthree\n#endif").text, "two");
-    EXPECT_EQ(Pre("#if defined(A) || defined B\nx\n#endif\n#define B\n#if defined B && !defined(A)\ny\n#endif").text, "y");
+    EXPECT_EQ(Pre("#define A 2\n#if A > 3\none\n#elif A == 2\ntwo\n#else\nthree\n#endif").text,
+              "two");
+    EXPECT_EQ(Pre("#if defined(A) || defined B\nx\n#endif\n#define B\n#if defined B && "
+                  "!defined(A)\ny\n#endif")
+                  .text,
+              "y");
     EXPECT_EQ(Pre("#ifndef A\na\n#endif\n#ifdef A\nb\n#endif").text, "a");
     // Unknown names are 0; shifts, bit operations, ternary, hex and octal.
-    EXPECT_EQ(Pre("#if UNKNOWN\nx\n#elif (1 << 4) == 0x10 && (7 & 010) == 0 && (1 ? 2 : 3) == 2\ny\n#endif").text, "y");
+    EXPECT_EQ(Pre("#if UNKNOWN\nx\n#elif (1 << 4) == 0x10 && (7 & 010) == 0 && (1 ? 2 : 3) == "
+                  "2\ny\n#endif")
+                  .text,
+              "y");
     // Skipped groups may hold anything, even unbalanced quotes and unknown directives.
-    EXPECT_EQ(Pre("#if 0\nit's \"not\n#bogus\n#if 1\nnested\n#endif\n#else\nkept\n#endif").text, "kept");
+    EXPECT_EQ(Pre("#if 0\nit's \"not\n#bogus\n#if 1\nnested\n#endif\n#else\nkept\n#endif").text,
+              "kept");
     // Only the first true branch is taken.
     EXPECT_EQ(Pre("#if 1\na\n#elif 1\nb\n#else\nc\n#endif").text, "a");
     // The directive of DX-era effects for picking the Direct3D 9 path.
     EXPECT_EQ(Pre("#if DIRECT3D_VERSION >= 0xa00\nd3d10\n#else\nd3d9\n#endif").text, "d3d9");
 }
 
-TEST(Effect_Preprocessor, Pragmas_Pass_Matrix_Packing_And_Ignore_The_Rest)
-{
+TEST(Effect_Preprocessor, PragmasPassMatrixPackingAndIgnoreTheRest) {
     const Result r = Pre("#pragma warning(disable: 3206)\n#pragma pack_matrix(row_major)\nx");
     ASSERT_TRUE(r.ok) << r.errors;
     ASSERT_EQ(r.stream.tokens.size(), 2u);
@@ -99,15 +102,15 @@ TEST(Effect_Preprocessor, Pragmas_Pass_Matrix_Packing_And_Ignore_The_Rest)
     EXPECT_EQ(r.stream.tokens[0].text, "pack_matrix(row_major)");
 }
 
-TEST(Effect_Preprocessor, Includes_Resolve_Relative_To_The_Including_File)
-{
+TEST(Effect_Preprocessor, IncludesResolveRelativeToTheIncludingFile) {
     const std::map<std::string, std::string> files = {
         {"main.fx", ""},
         {"lib/common.fxh", "#include \"sub\\deep.fxh\"\ncommon"},
         {"lib/sub\\deep.fxh", "#pragma once\ndeep DEEP_VALUE"},
     };
-    const Result r = Pre("#define DEEP_VALUE 9\n#include \"lib/common.fxh\"\n#include \"lib/sub\\deep.fxh\"\nend",
-                         files);
+    const Result r = Pre(
+        "#define DEEP_VALUE 9\n#include \"lib/common.fxh\"\n#include \"lib/sub\\deep.fxh\"\nend",
+        files);
     EXPECT_TRUE(r.ok) << r.errors;
     // "#pragma once" keeps the second inclusion of deep.fxh out.
     EXPECT_EQ(r.text, "deep 9 common end");
@@ -115,8 +118,8 @@ TEST(Effect_Preprocessor, Includes_Resolve_Relative_To_The_Including_File)
     EXPECT_EQ(r.stream.files[1], "lib/common.fxh");
 }
 
-TEST(Effect_Preprocessor, Includes_Search_The_Including_Folder_Then_The_Root_Folder_Then_The_Working_Directory)
-{
+TEST(Effect_Preprocessor,
+     IncludesSearchTheIncludingFolderThenTheRootFolderThenTheWorkingDirectory) {
     // fx/main.fx includes fx/inc\a.fxh, which includes "b.fxh": its own
     // folder first, then the root effect's folder, then the working directory.
     const std::string root = "#include <inc\\a.fxh>\nend";
@@ -155,16 +158,15 @@ TEST(Effect_Preprocessor, Includes_Search_The_Including_Folder_Then_The_Root_Fol
     }
 }
 
-TEST(Effect_Preprocessor, Angle_Bracket_Includes_Hold_A_File_Name)
-{
+TEST(Effect_Preprocessor, AngleBracketIncludesHoldAFileName) {
     // Backslashes and spaces between < and > are part of the name, and no
     // macro in it expands.
     const std::map<std::string, std::string> files = {
         {"include\\name.fxh", "first"},
         {"my dir\\x-2.fxh", "second"},
     };
-    const Result r = Pre("#define name other\n#include <include\\name.fxh>\n#include <my dir\\x-2.fxh>\nend",
-                         files);
+    const Result r = Pre(
+        "#define name other\n#include <include\\name.fxh>\n#include <my dir\\x-2.fxh>\nend", files);
     EXPECT_TRUE(r.ok) << r.errors;
     EXPECT_EQ(r.text, "first second end");
 
@@ -173,18 +175,18 @@ TEST(Effect_Preprocessor, Angle_Bracket_Includes_Hold_A_File_Name)
     EXPECT_FALSE(bad.ok);
 }
 
-TEST(Effect_Preprocessor, Tokens_Keep_Their_File_And_Line)
-{
+TEST(Effect_Preprocessor, TokensKeepTheirFileAndLine) {
     const std::map<std::string, std::string> files = {{"inc.fxh", "\n\ninc_token"}};
-    const Result r = Pre("a\n/* two\nlines */ b\n#include \"inc.fxh\"\nc \\\n d\n#define M m1 m2\n\nM", files);
+    const Result r =
+        Pre("a\n/* two\nlines */ b\n#include \"inc.fxh\"\nc \\\n d\n#define M m1 m2\n\nM", files);
     ASSERT_TRUE(r.ok) << r.errors;
     struct Where {
         const char* text;
         std::uint32_t line;
         const char* file;
     };
-    const Where expected[] = {{"a", 1, "main.fx"},       {"b", 3, "main.fx"},  {"inc_token", 3, "inc.fxh"},
-                              {"c", 5, "main.fx"},       {"d", 6, "main.fx"},  {"m1", 9, "main.fx"},
+    const Where expected[] = {{"a", 1, "main.fx"}, {"b", 3, "main.fx"}, {"inc_token", 3, "inc.fxh"},
+                              {"c", 5, "main.fx"}, {"d", 6, "main.fx"}, {"m1", 9, "main.fx"},
                               {"m2", 9, "main.fx"}};
     ASSERT_EQ(r.stream.tokens.size(), std::size(expected));
     for (std::size_t k = 0; k < std::size(expected); ++k) {
@@ -195,14 +197,14 @@ TEST(Effect_Preprocessor, Tokens_Keep_Their_File_And_Line)
     }
 }
 
-TEST(Effect_Preprocessor, Errors_Name_File_And_Line)
-{
+TEST(Effect_Preprocessor, ErrorsNameFileAndLine) {
     struct Case {
         const char* source;
         const char* message;
     };
     const Case cases[] = {
-        {"a\n#include \"missing.fxh\"", "main.fx(2): error: cannot open include file 'missing.fxh'"},
+        {"a\n#include \"missing.fxh\"",
+         "main.fx(2): error: cannot open include file 'missing.fxh'"},
         {"\n#if 1\nx", "main.fx(2): error: unterminated #if"},
         {"#else\n", "main.fx(1): error: #else without #if"},
         {"#endif\n", "main.fx(1): error: #endif without #if"},
@@ -223,12 +225,12 @@ TEST(Effect_Preprocessor, Errors_Name_File_And_Line)
         const std::map<std::string, std::string> files = {{"main.fx", c.source}};
         const Result r = Pre(c.source, files);
         EXPECT_FALSE(r.ok) << c.source;
-        EXPECT_NE(r.errors.find(c.message), std::string::npos) << c.source << "\n got: " << r.errors;
+        EXPECT_NE(r.errors.find(c.message), std::string::npos)
+            << c.source << "\n got: " << r.errors;
     }
 }
 
-TEST(Effect_Preprocessor, Files_Are_Read_With_Windows_Path_Rules)
-{
+TEST(Effect_Preprocessor, FilesAreReadWithWindowsPathRules) {
     Temp_Dir dir(false);
     dir.Write("FX/Shaders/Main.fx", "#include \"..\\Include\\Lib.FXH\"\nmain");
     dir.Write("FX/Include/lib.fxh", "lib");
@@ -243,8 +245,7 @@ TEST(Effect_Preprocessor, Files_Are_Read_With_Windows_Path_Rules)
     EXPECT_NE(diag.Text().find("cannot open effect file"), std::string::npos);
 }
 
-TEST(Effect_Preprocessor, Runaway_Expansion_Ends_With_An_Error)
-{
+TEST(Effect_Preprocessor, RunawayExpansionEndsWithAnError) {
     // Each level doubles the output: the limit stops it, it does not hang.
     std::string src = "#define L0 x x\n";
     for (int k = 1; k < 40; ++k)

@@ -12,20 +12,17 @@ protected:
     Effect_Real_World() : Effect_File_Test("real_world.fx") {}
 };
 
-TEST_F(Effect_Real_World, Centroid_Semantics_Link_To_Their_Register)
-{
+TEST_F(Effect_Real_World, CentroidSemanticsLinkToTheirRegister) {
     Render("Centroid");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.125f, 0.375f, 0.625f);
 }
 
-TEST_F(Effect_Real_World, A_Matrix_Passes_From_Vertex_To_Pixel_Shader_Row_By_Row)
-{
+TEST_F(Effect_Real_World, AMatrixPassesFromVertexToPixelShaderRowByRow) {
     Render("Matrix_Varying");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.125f, 0.5f, 0.875f);
 }
 
-TEST_F(Effect_Real_World, Array_Initializers_Flat_And_Braced_With_Calls)
-{
+TEST_F(Effect_Real_World, ArrayInitializersFlatAndBracedWithCalls) {
     // float4 Rows[3] from twelve scalars: Rows[1] = (0.5, 0.25, 0, 1).
     Render("Flat");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.5f, 0.25f, 0.0f);
@@ -42,8 +39,7 @@ TEST_F(Effect_Real_World, Array_Initializers_Flat_And_Braced_With_Calls)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.375f, 0.25f, 0.125f);
 }
 
-TEST_F(Effect_Real_World, Type_Keywords_In_Other_Cases_And_Line_As_A_Name)
-{
+TEST_F(Effect_Real_World, TypeKeywordsInOtherCasesAndLineAsAName) {
     // "Matrix Tint" is a float4x4 parameter; "Float4(...)" a constructor.
     D3DXMATRIX m;
     D3DXMatrixScaling(&m, 0.5f, 1.0f, 0.5f);
@@ -55,8 +51,7 @@ TEST_F(Effect_Real_World, Type_Keywords_In_Other_Cases_And_Line_As_A_Name)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.375f, 0.75f, 0.0f);
 }
 
-TEST_F(Effect_Real_World, Any_And_All_Take_Scalars_And_Vectors)
-{
+TEST_F(Effect_Real_World, AnyAndAllTakeScalarsAndVectors) {
     Render("Any_All");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 1.0f, 0.25f, 0.5f);
     ASSERT_EQ(fx->SetFloat("Half", 0.0f), D3D_OK);
@@ -64,8 +59,7 @@ TEST_F(Effect_Real_World, Any_And_All_Take_Scalars_And_Vectors)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.25f, 0.0f);
 }
 
-TEST_F(Effect_Real_World, State_Values_Naming_A_Parameter_Take_Its_Current_Value)
-{
+TEST_F(Effect_Real_World, StateValuesNamingAParameterTakeItsCurrentValue) {
     const auto states_in_pass = [this](DWORD* min_filter, DWORD* cull) {
         UINT passes = 0;
         ASSERT_EQ(fx->SetTechnique("Referenced_States"), D3D_OK);
@@ -90,27 +84,28 @@ TEST_F(Effect_Real_World, State_Values_Naming_A_Parameter_Take_Its_Current_Value
 
 // HLSL with `count` texture/sampler pairs; the pixel shader reads them all
 // and returns the last one's texel plus Others times the sum of the rest.
-std::string Many_Samplers_Effect(int count, bool vertex_sampler)
-{
+std::string Many_Samplers_Effect(int count, bool vertex_sampler) {
     std::string fx = "float Others = 0;\n";
     std::string sum = "0";
     for (int i = 0; i < count; ++i) {
         const std::string n = std::to_string(i);
-        fx += "texture T" + n + "; sampler S" + n + " = sampler_state { Texture = <T" + n + ">; };\n";
+        fx +=
+            "texture T" + n + "; sampler S" + n + " = sampler_state { Texture = <T" + n + ">; };\n";
         if (i + 1 < count) sum += " + tex2D(S" + n + ", 0.5)";
     }
     fx += "texture VT; sampler VS_Sampler = sampler_state { Texture = <VT>; };\n";
-    fx += vertex_sampler
-              ? "float4 VS(float4 p : POSITION) : POSITION { return p + tex2Dlod(VS_Sampler, 0) * Others; }\n"
-              : "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
+    fx += vertex_sampler ? "float4 VS(float4 p : POSITION) : POSITION { return p + "
+                           "tex2Dlod(VS_Sampler, 0) * Others; }\n"
+                         : "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
     fx += "float4 PS() : COLOR { return tex2D(S" + std::to_string(count - 1) + ", 0.5) + (" + sum +
           ") * Others; }\n";
-    fx += "technique T { pass P { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 PS(); } }\n";
+    fx +=
+        "technique T { pass P { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 "
+        "PS(); } }\n";
     return fx;
 }
 
-TEST(Effect_Real_World_Samplers, A_Pixel_Shader_Reads_Sixteen_Samplers)
-{
+TEST(Effect_Real_World_Samplers, APixelShaderReadsSixteenSamplers) {
     Test_Device dev{16, 16};
     ASSERT_TRUE(dev.Ok()) << dev.Error();
     Temp_Dir dir(false);
@@ -120,7 +115,9 @@ TEST(Effect_Real_World_Samplers, A_Pixel_Shader_Reads_Sixteen_Samplers)
     ASSERT_NE(fx, nullptr) << errors;
 
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    ASSERT_EQ(
+        dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr),
+        D3D_OK);
     D3DLOCKED_RECT r;
     ASSERT_EQ(tex->LockRect(0, &r, nullptr, 0), D3D_OK);
     *static_cast<DWORD*>(r.pBits) = 0xFF4080C0;  // (0.25, 0.5, 0.75)
@@ -147,16 +144,16 @@ TEST(Effect_Real_World_Samplers, A_Pixel_Shader_Reads_Sixteen_Samplers)
     tex->Release();
 }
 
-TEST(Effect_Real_World_Samplers, Pixel_Samplers_On_The_Vertex_Stages_Are_Refused_Beside_A_Vertex_Sampler)
-{
+TEST(Effect_Real_World_Samplers, PixelSamplersOnTheVertexStagesAreRefusedBesideAVertexSampler) {
     Test_Device dev{16, 16};
     ASSERT_TRUE(dev.Ok()) << dev.Error();
     Temp_Dir dir(false);
     dir.Write("clash.fx", Many_Samplers_Effect(13, true));
     std::string errors;
     EXPECT_EQ(Load_Effect(dev.device, dir.Path() + "/clash.fx", &errors), nullptr);
-    EXPECT_NE(errors.find("pixel sampler 'S12' on stage 12 collides with the vertex shader's samplers"),
-              std::string::npos)
+    EXPECT_NE(
+        errors.find("pixel sampler 'S12' on stage 12 collides with the vertex shader's samplers"),
+        std::string::npos)
         << errors;
 
     // Twelve pixel samplers leave the vertex stages free.
@@ -166,8 +163,7 @@ TEST(Effect_Real_World_Samplers, Pixel_Samplers_On_The_Vertex_Stages_Are_Refused
     if (fx) fx->Release();
 }
 
-TEST(Effect_Real_World_Errors, A_Shader_Writing_A_Parameter_Is_Refused_With_A_Reason)
-{
+TEST(Effect_Real_World_Errors, AShaderWritingAParameterIsRefusedWithAReason) {
     Test_Device dev{16, 16};
     ASSERT_TRUE(dev.Ok()) << dev.Error();
     Temp_Dir dir(false);
@@ -179,7 +175,8 @@ TEST(Effect_Real_World_Errors, A_Shader_Writing_A_Parameter_Is_Refused_With_A_Re
               "    G = 1;\n"
               "    return G;\n"
               "}\n"
-              "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+              "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile "
+              "ps_2_0 PS(); } }\n");
     std::string errors;
     EXPECT_EQ(Load_Effect(dev.device, dir.Path() + "/writes.fx", &errors), nullptr);
     EXPECT_NE(errors.find("writes.fx(5): error: the shader assigns to a global that is not static"),

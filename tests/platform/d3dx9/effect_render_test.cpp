@@ -11,13 +11,10 @@ namespace {
 class Effect_Render : public Effect_Draw_Test {};
 
 // A non-symmetric matrix whose products with the probe vector stay in 0..1.
-const D3DXMATRIX k_probe_matrix(0.1f, 0.2f, 0.0f, 0.05f,
-                                0.3f, 0.0f, 0.1f, 0.1f,
-                                0.0f, 0.4f, 0.2f, 0.0f,
-                                0.2f, 0.1f, 0.3f, 0.6f);
+const D3DXMATRIX k_probe_matrix(0.1f, 0.2f, 0.0f, 0.05f, 0.3f, 0.0f, 0.1f, 0.1f, 0.0f, 0.4f, 0.2f,
+                                0.0f, 0.2f, 0.1f, 0.3f, 0.6f);
 
-TEST_F(Effect_Render, SetMatrix_Gives_Mul_The_Meaning_Of_D3DXVec4Transform)
-{
+TEST_F(Effect_Render, SetMatrixGivesMulTheMeaningOfD3DXVec4Transform) {
     Load("probe.fx");
     ASSERT_EQ(fx->SetMatrix("M", &k_probe_matrix), D3D_OK);
     Render("Matrix4");
@@ -34,8 +31,7 @@ TEST_F(Effect_Render, SetMatrix_Gives_Mul_The_Meaning_Of_D3DXVec4Transform)
     EXPECT_NEAR(Pixel_F(dev, 32, 32).a, out.w, 1.5 / 255);
 }
 
-TEST_F(Effect_Render, SetMatrix_Into_Smaller_Matrices_Takes_The_Leading_Rows_And_Columns)
-{
+TEST_F(Effect_Render, SetMatrixIntoSmallerMatricesTakesTheLeadingRowsAndColumns) {
     Load("probe.fx");
     ASSERT_EQ(fx->SetMatrix("M43", &k_probe_matrix), D3D_OK);
     ASSERT_EQ(fx->SetMatrix("M33", &k_probe_matrix), D3D_OK);
@@ -51,8 +47,7 @@ TEST_F(Effect_Render, SetMatrix_Into_Smaller_Matrices_Takes_The_Leading_Rows_And
     EXPECT_PIXEL_NEAR(dev, 32, 32, out.x, out.y, out.z);
 }
 
-TEST_F(Effect_Render, Initializers_Are_The_Defaults_Of_A_New_Instance)
-{
+TEST_F(Effect_Render, InitializersAreTheDefaultsOfANewInstance) {
     Load("probe.fx");
     Render("Vector");  // V = {0.25, 0.5, 0.75, 1.0}
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.25f, 0.5f, 0.75f);
@@ -69,8 +64,7 @@ TEST_F(Effect_Render, Initializers_Are_The_Defaults_Of_A_New_Instance)
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.25f, 0.5f, 0.75f);
 }
 
-TEST_F(Effect_Render, SetVector_SetFloat_SetInt_SetBool_Reach_The_Shader)
-{
+TEST_F(Effect_Render, SetVectorSetFloatSetIntSetBoolReachTheShader) {
     Load("probe.fx");
     const D3DXVECTOR4 v(0.2f, 0.4f, 0.6f, 0.8f);
     ASSERT_EQ(fx->SetVector("V", &v), D3D_OK);
@@ -91,8 +85,7 @@ TEST_F(Effect_Render, SetVector_SetFloat_SetInt_SetBool_Reach_The_Shader)
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.25f, 0.0f, 0.0f);
 }
 
-D3DLIGHT9 Test_Light()
-{
+D3DLIGHT9 Test_Light() {
     D3DLIGHT9 l{};
     l.Type = D3DLIGHT_SPOT;
     l.Diffuse = {0.9f, 0.6f, 0.3f, 1.0f};
@@ -103,8 +96,7 @@ D3DLIGHT9 Test_Light()
     return l;
 }
 
-TEST_F(Effect_Render, SetValue_Of_A_D3DLIGHT9_Fills_A_Struct_Of_The_Same_Layout)
-{
+TEST_F(Effect_Render, SetValueOfAD3DLIGHT9FillsAStructOfTheSameLayout) {
     Load("probe.fx");
     const D3DLIGHT9 light = Test_Light();
     ASSERT_EQ(fx->SetValue("LIGHT", &light, sizeof light), D3D_OK);
@@ -116,8 +108,7 @@ TEST_F(Effect_Render, SetValue_Of_A_D3DLIGHT9_Fills_A_Struct_Of_The_Same_Layout)
     EXPECT_NEAR(Pixel_F(dev, 32, 32).a, 0.75f, 1.5 / 255);
 }
 
-TEST_F(Effect_Render, SetValue_Of_A_D3DLIGHT9_Fills_A_Float_Array_Byte_For_Byte)
-{
+TEST_F(Effect_Render, SetValueOfAD3DLIGHT9FillsAFloatArrayByteForByte) {
     Load("probe.fx");
     const D3DLIGHT9 light = Test_Light();
     ASSERT_EQ(fx->SetValue("DirectionalLight", &light, sizeof light), D3D_OK);
@@ -136,8 +127,7 @@ TEST_F(Effect_Render, SetValue_Of_A_D3DLIGHT9_Fills_A_Float_Array_Byte_For_Byte)
 }
 
 // A 2x2 texture: red, green / blue, white.
-IDirect3DTexture9* Make_Quad_Texture(IDirect3DDevice9* device, const DWORD texels[4])
-{
+IDirect3DTexture9* Make_Quad_Texture(IDirect3DDevice9* device, const DWORD texels[4]) {
     IDirect3DTexture9* tex = nullptr;
     if (FAILED(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr)))
         return nullptr;
@@ -154,8 +144,7 @@ IDirect3DTexture9* Make_Quad_Texture(IDirect3DDevice9* device, const DWORD texel
 
 const DWORD k_texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
 
-TEST_F(Effect_Render, Sampler_State_Filters_And_Address_Modes_Apply_To_The_Texture)
-{
+TEST_F(Effect_Render, SamplerStateFiltersAndAddressModesApplyToTheTexture) {
     Load("samplers.fx");
     IDirect3DTexture9* tex = Make_Quad_Texture(dev.device, k_texels);
     ASSERT_NE(tex, nullptr);
@@ -199,8 +188,7 @@ TEST_F(Effect_Render, Sampler_State_Filters_And_Address_Modes_Apply_To_The_Textu
     tex->Release();
 }
 
-TEST_F(Effect_Render, SetTexture_Holds_A_Reference)
-{
+TEST_F(Effect_Render, SetTextureHoldsAReference) {
     Load("samplers.fx");
     IDirect3DTexture9* tex = Make_Quad_Texture(dev.device, k_texels);
     ASSERT_NE(tex, nullptr);
@@ -220,8 +208,7 @@ TEST_F(Effect_Render, SetTexture_Holds_A_Reference)
     EXPECT_EQ(tex->Release(), 0u);
 }
 
-TEST_F(Effect_Render, Device_SetTexture_On_Stage_0_Inside_The_Pass_Replaces_The_Effect_Texture)
-{
+TEST_F(Effect_Render, DeviceSetTextureOnStage0InsideThePassReplacesTheEffectTexture) {
     Load("samplers.fx");
     IDirect3DTexture9* quad = Make_Quad_Texture(dev.device, k_texels);
     const DWORD yellow[4] = {0xFFFFFF00, 0xFFFFFF00, 0xFFFFFF00, 0xFFFFFF00};
@@ -267,8 +254,7 @@ TEST_F(Effect_Render, Device_SetTexture_On_Stage_0_Inside_The_Pass_Replaces_The_
     plain->Release();
 }
 
-TEST_F(Effect_Render, Samplers_Take_Stages_In_Declaration_Order_From_Stage_0)
-{
+TEST_F(Effect_Render, SamplersTakeStagesInDeclarationOrderFromStage0) {
     Load("samplers.fx");
     const DWORD blue[4] = {0xFF0000FF, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF};
     const DWORD green[4] = {0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00};
@@ -292,8 +278,7 @@ TEST_F(Effect_Render, Samplers_Take_Stages_In_Declaration_Order_From_Stage_0)
     b->Release();
 }
 
-TEST_F(Effect_Render, Pass_States_Apply_In_The_Pass_And_End_Restores_Them)
-{
+TEST_F(Effect_Render, PassStatesApplyInThePassAndEndRestoresThem) {
     Load("passes.fx");
     dev.device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     dev.device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -340,15 +325,13 @@ TEST_F(Effect_Render, Pass_States_Apply_In_The_Pass_And_End_Restores_Them)
     EXPECT_EQ(v, DWORD(D3DCULL_NONE));
 }
 
-TEST_F(Effect_Render, Additive_Pass_Adds_To_What_Is_There)
-{
+TEST_F(Effect_Render, AdditivePassAddsToWhatIsThere) {
     Load("passes.fx");
     Render("Additive", D3DCOLOR_XRGB(64, 0, 128));  // + (0.25, 0.5, 0.125)
     EXPECT_PIXEL_NEAR(dev, 32, 32, 64 / 255.0f + 0.25f, 0.5f, 128 / 255.0f + 0.125f);
 }
 
-TEST_F(Effect_Render, Two_Passes_Draw_Twice_The_Second_Blended_By_Its_Own_States)
-{
+TEST_F(Effect_Render, TwoPassesDrawTwiceTheSecondBlendedByItsOwnStates) {
     Load("passes.fx");
     Render("Base_And_Glow");
     // Base writes (0.25, 0.5, 0.125); Glow adds (0.5, 0.25, 0) * alpha 1.
@@ -360,8 +343,7 @@ TEST_F(Effect_Render, Two_Passes_Draw_Twice_The_Second_Blended_By_Its_Own_States
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.5f, 0.25f, 0.0f);
 }
 
-TEST_F(Effect_Render, Vertex_Shader_Pass_Uses_The_Fixed_Function_Pixel_Half)
-{
+TEST_F(Effect_Render, VertexShaderPassUsesTheFixedFunctionPixelHalf) {
     Load("passes.fx");
     Render("Vertex_Only");
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.25f, 0.5f, 0.125f);
@@ -371,8 +353,7 @@ TEST_F(Effect_Render, Vertex_Shader_Pass_Uses_The_Fixed_Function_Pixel_Half)
     EXPECT_EQ(op, DWORD(D3DTOP_MODULATE));
 }
 
-TEST_F(Effect_Render, Pixel_Shader_Pass_Uses_The_Fixed_Function_Vertex_Half)
-{
+TEST_F(Effect_Render, PixelShaderPassUsesTheFixedFunctionVertexHalf) {
     Load("passes.fx");
     D3DMATRIX identity{};
     identity._11 = identity._22 = identity._33 = identity._44 = 1.0f;
@@ -385,8 +366,7 @@ TEST_F(Effect_Render, Pixel_Shader_Pass_Uses_The_Fixed_Function_Vertex_Half)
     EXPECT_PIXEL_NEAR(dev, 48, 8, 48 / 64.0f, 8 / 64.0f, 0.5f);
 }
 
-TEST_F(Effect_Render, CommitChanges_Uploads_Values_Changed_Inside_The_Pass)
-{
+TEST_F(Effect_Render, CommitChangesUploadsValuesChangedInsideThePass) {
     Load("probe.fx");
     ASSERT_EQ(fx->SetTechnique("Vector"), D3D_OK);
     const D3DXVECTOR4 red(1, 0, 0, 1), green(0, 1, 0, 1), blue(0, 0, 1, 1);
@@ -415,8 +395,7 @@ TEST_F(Effect_Render, CommitChanges_Uploads_Values_Changed_Inside_The_Pass)
     EXPECT_PIXEL_NEAR(dev, 56, 32, 0, 0, 1);
 }
 
-TEST_F(Effect_Render, Transform_Light_And_Material_States_Of_A_Pass)
-{
+TEST_F(Effect_Render, TransformLightAndMaterialStatesOfAPass) {
     Load("pass_objects.fx");
     D3DXMATRIX world, before;
     D3DXMatrixTranslation(&world, 1, 2, 3);
@@ -438,7 +417,7 @@ TEST_F(Effect_Render, Transform_Light_And_Material_States_Of_A_Pass)
     D3DLIGHT9 light{};
     dev.device->GetLight(0, &light);
     EXPECT_EQ(light.Type, D3DLIGHT_DIRECTIONAL);
-    EXPECT_EQ(light.Diffuse.b, 0.8f);   // Light_Color
+    EXPECT_EQ(light.Diffuse.b, 0.8f);  // Light_Color
     EXPECT_EQ(light.Direction.y, -1.0f);
     EXPECT_EQ(light.Range, 100.0f);
     BOOL enabled = FALSE;

@@ -11,8 +11,7 @@
 
 namespace {
 
-std::string Data_Fx(const std::string& name)
-{
+std::string Data_Fx(const std::string& name) {
     return std::string(QM_SOURCE_DIR) + "/data/fx/" + name;
 }
 
@@ -32,8 +31,7 @@ struct Scene {
 };
 
 // The standard parameter set, name by name, as the engine offers it.
-void Bind_Standard_Set(ID3DXEffect* fx, const Scene& s)
-{
+void Bind_Standard_Set(ID3DXEffect* fx, const Scene& s) {
     D3DXMATRIX vp, wv, wvp, wv_inv, w_inv, w_it, v_inv;
     D3DXMatrixMultiply(&vp, &s.view, &s.projection);
     D3DXMatrixMultiply(&wv, &s.world, &s.view);
@@ -54,27 +52,32 @@ void Bind_Standard_Set(ID3DXEffect* fx, const Scene& s)
     fx->SetMatrix("WorldITXf", &w_it);
     fx->SetMatrix("ViewIXf", &v_inv);
     if (s.reflection)
-        for (const char* n : {"g_txEnvMap", "Tex0", "EnvironmentMap", "envTexture"}) fx->SetTexture(n, s.reflection);
+        for (const char* n : {"g_txEnvMap", "Tex0", "EnvironmentMap", "envTexture"})
+            fx->SetTexture(n, s.reflection);
     if (s.diffuse)
-        for (const char* n : {"MaterialTexture", "ModelTex", "ColorTexture", "__Normals_Relief_1_color_tex"})
+        for (const char* n :
+             {"MaterialTexture", "ModelTex", "ColorTexture", "__Normals_Relief_1_color_tex"})
             fx->SetTexture(n, s.diffuse);
     if (s.bump)
-        for (const char* n : {"NormalMapTexture", "NormalTexture", "GlossTexture"}) fx->SetTexture(n, s.bump);
+        for (const char* n : {"NormalMapTexture", "NormalTexture", "GlossTexture"})
+            fx->SetTexture(n, s.bump);
     const D3DXVECTOR4 eye4(s.eye.x, s.eye.y, s.eye.z, 0.5f);
     fx->SetVector("g_vEye", &eye4);
     fx->SetValue("g_CamPos", &s.eye, 12);
     fx->SetValue("CameraPos", &s.eye, 12);
-    const float dir[3] = {-(s.light.Direction.x + s.light.Position.x), -(s.light.Direction.y + s.light.Position.y),
+    const float dir[3] = {-(s.light.Direction.x + s.light.Position.x),
+                          -(s.light.Direction.y + s.light.Position.y),
                           -(s.light.Direction.z + s.light.Position.z)};
     for (const char* n : {"g_LightDir", "DirFromLight", "LightDir"}) fx->SetValue(n, dir, 12);
-    for (const char* n : {"g_vLight", "LightPosition", "__light0_position"}) fx->SetValue(n, &s.light.Position, 12);
-    for (const char* n : {"LIGHT", "DirectionalLight", "PointLight"}) fx->SetValue(n, &s.light, 104);
+    for (const char* n : {"g_vLight", "LightPosition", "__light0_position"})
+        fx->SetValue(n, &s.light.Position, 12);
+    for (const char* n : {"LIGHT", "DirectionalLight", "PointLight"})
+        fx->SetValue(n, &s.light, 104);
 }
 
 class Effect_Samples : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dev.Ok()) << dev.Error();
         D3DXMatrixIdentity(&scene.world);
         const D3DXVECTOR3 at(0, 0, 0), up(0, 1, 0);
@@ -87,14 +90,12 @@ protected:
         scene.light.Range = 100;
         scene.light.Attenuation0 = 1;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (ID3DXEffect* e : effects) e->Release();
         for (IDirect3DBaseTexture9* t : textures) t->Release();
     }
 
-    ID3DXEffect* Load(const std::string& file, const char* technique)
-    {
+    ID3DXEffect* Load(const std::string& file, const char* technique) {
         std::string errors;
         ID3DXEffect* fx = Load_Effect(dev.device, Data_Fx(file), &errors);
         EXPECT_NE(fx, nullptr) << errors;
@@ -104,10 +105,11 @@ protected:
         return fx;
     }
 
-    IDirect3DTexture9* Solid(DWORD argb)
-    {
+    IDirect3DTexture9* Solid(DWORD argb) {
         IDirect3DTexture9* tex = nullptr;
-        EXPECT_EQ(dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+        EXPECT_EQ(
+            dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr),
+            D3D_OK);
         if (!tex) return nullptr;
         D3DLOCKED_RECT lr;
         tex->LockRect(0, &lr, nullptr, 0);
@@ -120,13 +122,12 @@ protected:
     // Draws a quad through every effect, as Draw_Object's effect mode does,
     // with `stage0` as the subset texture; `quad` rotates it about y.
     void Draw_Object(const std::vector<ID3DXEffect*>& fx_list, IDirect3DBaseTexture9* stage0,
-                     float angle = 0.0f)
-    {
+                     float angle = 0.0f) {
         const float c = std::cos(angle), s = std::sin(angle);
         auto vtx = [&](float x, float y, float u, float v) {
             return Lit_Quad_Vertex{x * c, y, x * s, -s, 0, -c, u, v};
         };
-        const Lit_Quad_Vertex quad[6] = {vtx(-1, 1, 0, 0), vtx(1, 1, 1, 0),  vtx(-1, -1, 0, 1),
+        const Lit_Quad_Vertex quad[6] = {vtx(-1, 1, 0, 0),  vtx(1, 1, 1, 0), vtx(-1, -1, 0, 1),
                                          vtx(-1, -1, 0, 1), vtx(1, 1, 1, 0), vtx(1, -1, 1, 1)};
         dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         dev.device->BeginScene();
@@ -157,8 +158,7 @@ protected:
     std::vector<IDirect3DBaseTexture9*> textures;
 };
 
-TEST_F(Effect_Samples, Start_Up_Effects_Compile_With_Their_Techniques)
-{
+TEST_F(Effect_Samples, StartUpEffectsCompileWithTheirTechniques) {
     const struct {
         const char* file;
         const char* techniques[2];
@@ -179,8 +179,7 @@ TEST_F(Effect_Samples, Start_Up_Effects_Compile_With_Their_Techniques)
     }
 }
 
-TEST_F(Effect_Samples, Phong_Is_Lit_By_The_First_Light)
-{
+TEST_F(Effect_Samples, PhongIsLitByTheFirstLight) {
     ID3DXEffect* fx = Load("phong.fx", "standart");
     ASSERT_NE(fx, nullptr);
     EXPECT_NE(fx->GetTechniqueByName("standard"), nullptr);
@@ -206,8 +205,7 @@ TEST_F(Effect_Samples, Phong_Is_Lit_By_The_First_Light)
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.4f * 0.05f, 0.2f * 0.05f, 0.1f * 0.05f);
 }
 
-TEST_F(Effect_Samples, The_Stage_0_Texture_Of_The_Subset_Loop_Replaces_The_Effects_Own)
-{
+TEST_F(Effect_Samples, TheStage0TextureOfTheSubsetLoopReplacesTheEffectsOwn) {
     ID3DXEffect* fx = Load("phong.fx", "standart");
     ASSERT_NE(fx, nullptr);
     // The object has no diffuse_texture: the effect keeps its own (unset)
@@ -217,8 +215,7 @@ TEST_F(Effect_Samples, The_Stage_0_Texture_Of_The_Subset_Loop_Replaces_The_Effec
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0, (128 / 255.0f) * 1.05f, 0);
 }
 
-TEST_F(Effect_Samples, Normal_Map_Turns_The_Surface)
-{
+TEST_F(Effect_Samples, NormalMapTurnsTheSurface) {
     ID3DXEffect* fx = Load("normal_map.fx", "standart");
     ASSERT_NE(fx, nullptr);
     IDirect3DTexture9* white = Solid(D3DCOLOR_XRGB(255, 255, 255));
@@ -232,12 +229,13 @@ TEST_F(Effect_Samples, Normal_Map_Turns_The_Surface)
     EXPECT_LT(Pixel_F(dev, 32, 32).r, 0.2f);
 }
 
-TEST_F(Effect_Samples, Environment_Map_Reflects_The_Cube_Face_Behind_The_Camera)
-{
+TEST_F(Effect_Samples, EnvironmentMapReflectsTheCubeFaceBehindTheCamera) {
     ID3DXEffect* fx = Load("env_map.fx", "standart");
     ASSERT_NE(fx, nullptr);
     IDirect3DCubeTexture9* cube = nullptr;
-    ASSERT_EQ(dev.device->CreateCubeTexture(1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    ASSERT_EQ(
+        dev.device->CreateCubeTexture(1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr),
+        D3D_OK);
     textures.push_back(cube);
     const DWORD faces[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFFFF00FF, 0xFF00FFFF};
     for (int f = 0; f < 6; ++f) {
@@ -255,8 +253,7 @@ TEST_F(Effect_Samples, Environment_Map_Reflects_The_Cube_Face_Behind_The_Camera)
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.0f, 0.6f, 0.6f);
 }
 
-TEST_F(Effect_Samples, Rim_Glow_Adds_A_Second_Pass)
-{
+TEST_F(Effect_Samples, RimGlowAddsASecondPass) {
     ID3DXEffect* fx = Load("rim_glow.fx", "standart");
     ASSERT_NE(fx, nullptr);
     UINT passes = 0;
@@ -279,8 +276,7 @@ TEST_F(Effect_Samples, Rim_Glow_Adds_A_Second_Pass)
     EXPECT_NEAR(lit.b - base.b, 0.35f, 0.06f);
 }
 
-TEST_F(Effect_Samples, Tint_As_A_Second_Effect_Multiplies_The_First)
-{
+TEST_F(Effect_Samples, TintAsASecondEffectMultipliesTheFirst) {
     ID3DXEffect* phong = Load("phong.fx", "standart");
     ID3DXEffect* tint = Load("tint.fx", "standart");
     ASSERT_TRUE(phong && tint);
@@ -293,8 +289,7 @@ TEST_F(Effect_Samples, Tint_As_A_Second_Effect_Multiplies_The_First)
     EXPECT_PIXEL_NEAR(dev, 32, 32, alone.r, alone.g * 0.85f, alone.b * 0.7f);
 }
 
-TEST_F(Effect_Samples, Post_Process_Tones_The_Scene_Texture)
-{
+TEST_F(Effect_Samples, PostProcessTonesTheSceneTexture) {
     std::string errors;
     ID3DXEffect* fx = Load("shadow/postPRocess.fx", "Post_Process");
     ASSERT_NE(fx, nullptr);
@@ -312,8 +307,7 @@ TEST_F(Effect_Samples, Post_Process_Tones_The_Scene_Texture)
     EXPECT_LT(Pixel_F(dev, 1, 1).r, Pixel_F(dev, 32, 32).r);
 }
 
-TEST_F(Effect_Samples, Shadow_Depth_Pass_Writes_Light_Space_Depth)
-{
+TEST_F(Effect_Samples, ShadowDepthPassWritesLightSpaceDepth) {
     ID3DXEffect* fx = Load("shadow/Shadow_Phong.fx", "Depth");
     ASSERT_NE(fx, nullptr);
     D3DXMATRIX identity;

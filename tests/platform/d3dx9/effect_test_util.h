@@ -10,15 +10,13 @@
 #include "platform/d3dx9.h"
 #include "support/test_device.h"
 
-inline std::string Fx_Corpus(const std::string& name)
-{
+inline std::string Fx_Corpus(const std::string& name) {
     return std::string(QM_SOURCE_DIR) + "/tests/fx/" + name;
 }
 
 // Creates an effect; on failure returns null and puts the messages in *errors.
 inline ID3DXEffect* Load_Effect(IDirect3DDevice9* device, const std::string& path,
-                                std::string* errors = nullptr, HRESULT* result = nullptr)
-{
+                                std::string* errors = nullptr, HRESULT* result = nullptr) {
     ID3DXEffect* effect = nullptr;
     ID3DXBuffer* messages = nullptr;
     const HRESULT hr = D3DXCreateEffectFromFileA(device, path.c_str(), nullptr, nullptr, 0, nullptr,
@@ -41,8 +39,7 @@ inline constexpr DWORD k_clip_fvf = D3DFVF_XYZ | D3DFVF_TEX1;
 // Two triangles over the rectangle (x1, y1)-(x2, y2) of clip space, clockwise
 // on screen, with texture coordinates 0..1 from the top left.
 inline void Draw_Clip_Rect(IDirect3DDevice9* device, float x1 = -1, float y1 = -1, float x2 = 1,
-                           float y2 = 1, float z = 0.5f)
-{
+                           float y2 = 1, float z = 0.5f) {
     const Clip_Vertex v[6] = {{x1, y2, z, 0, 0}, {x2, y2, z, 1, 0}, {x1, y1, z, 0, 1},
                               {x1, y1, z, 0, 1}, {x2, y2, z, 1, 0}, {x2, y1, z, 1, 1}};
     device->SetFVF(k_clip_fvf);
@@ -50,9 +47,8 @@ inline void Draw_Clip_Rect(IDirect3DDevice9* device, float x1 = -1, float y1 = -
 }
 
 // Draws every pass of the current technique over the rectangle.
-inline UINT Draw_Effect(IDirect3DDevice9* device, ID3DXEffect* effect, float x1 = -1,
-                        float y1 = -1, float x2 = 1, float y2 = 1)
-{
+inline UINT Draw_Effect(IDirect3DDevice9* device, ID3DXEffect* effect, float x1 = -1, float y1 = -1,
+                        float x2 = 1, float y2 = 1) {
     UINT passes = 0;
     if (FAILED(effect->Begin(&passes, 0))) return 0;
     for (UINT p = 0; p < passes; ++p) {
@@ -68,16 +64,15 @@ inline UINT Draw_Effect(IDirect3DDevice9* device, ID3DXEffect* effect, float x1 
 struct Rgba_F {
     float r, g, b, a;
 };
-inline Rgba_F Pixel_F(const Test_Device& dev, int x, int y)
-{
+inline Rgba_F Pixel_F(const Test_Device& dev, int x, int y) {
     return {dev.Channel(x, y, 0) / 255.0f, dev.Channel(x, y, 1) / 255.0f,
             dev.Channel(x, y, 2) / 255.0f, dev.Channel(x, y, 3) / 255.0f};
 }
 
 // Expects a pixel to hold a colour within 1.5/255 per channel.
-#define EXPECT_PIXEL_NEAR(dev, x, y, r_, g_, b_)                      \
-    do {                                                              \
-        const Rgba_F qm_px = Pixel_F(dev, x, y);                      \
+#define EXPECT_PIXEL_NEAR(dev, x, y, r_, g_, b_)                               \
+    do {                                                                       \
+        const Rgba_F qm_px = Pixel_F(dev, x, y);                               \
         EXPECT_NEAR(qm_px.r, (r_), 1.5 / 255) << "red at " << x << "," << y;   \
         EXPECT_NEAR(qm_px.g, (g_), 1.5 / 255) << "green at " << x << "," << y; \
         EXPECT_NEAR(qm_px.b, (b_), 1.5 / 255) << "blue at " << x << "," << y;  \
@@ -90,21 +85,18 @@ class Effect_Draw_Test : public ::testing::Test {
 protected:
     explicit Effect_Draw_Test(int size = 64) : dev(size, size) {}
     void SetUp() override { ASSERT_TRUE(dev.Ok()) << dev.Error(); }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (fx) fx->Release();
     }
 
-    void Load(const char* file)
-    {
+    void Load(const char* file) {
         std::string errors;
         fx = Load_Effect(dev.device, Fx_Corpus(file), &errors);
         ASSERT_NE(fx, nullptr) << errors;
     }
 
     // Clears, draws every pass of `technique`, reads the frame back.
-    void Render(const char* technique, D3DCOLOR clear = 0)
-    {
+    void Render(const char* technique, D3DCOLOR clear = 0) {
         ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
         dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
         dev.device->BeginScene();
@@ -116,8 +108,7 @@ protected:
     // Draws the first pass of `technique` with `draw` between BeginPass and
     // EndPass, and reads the frame back.
     template <class Draw>
-    void Render_With(const char* technique, Draw draw)
-    {
+    void Render_With(const char* technique, Draw draw) {
         ASSERT_EQ(fx->SetTechnique(technique), D3D_OK) << technique;
         dev.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         dev.device->BeginScene();
@@ -139,8 +130,7 @@ protected:
 class Effect_File_Test : public Effect_Draw_Test {
 protected:
     explicit Effect_File_Test(const char* file) : Effect_Draw_Test(16), file_(file) {}
-    void SetUp() override
-    {
+    void SetUp() override {
         Effect_Draw_Test::SetUp();
         Load(file_);
     }

@@ -14,8 +14,7 @@ protected:
     Effect_Wild_Arrays() : Effect_File_Test("wild_arrays.fx") {}
 };
 
-TEST_F(Effect_Wild_Arrays, A_Parameter_Picks_The_Vertex_Shader_From_An_Array)
-{
+TEST_F(Effect_Wild_Arrays, AParameterPicksTheVertexShaderFromAnArray) {
     Render("Picked");  // Pick = 1: Tint_VS(0.5)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.5f, 0.5f, 0.5f);
     ASSERT_EQ(fx->SetInt("Pick", 2), D3D_OK);
@@ -41,8 +40,7 @@ TEST_F(Effect_Wild_Arrays, A_Parameter_Picks_The_Vertex_Shader_From_An_Array)
     EXPECT_PIXEL_NEAR(dev, 12, 8, 0.25f, 0.75f, 0.5f);
 }
 
-TEST_F(Effect_Wild_Arrays, Casts_Of_Vectors_To_Arrays_And_Arrays_Of_Arrays)
-{
+TEST_F(Effect_Wild_Arrays, CastsOfVectorsToArraysAndArraysOfArrays) {
     Render("Cast");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.75f, 0.375f, 0.5f);
 
@@ -56,8 +54,7 @@ TEST_F(Effect_Wild_Arrays, Casts_Of_Vectors_To_Arrays_And_Arrays_Of_Arrays)
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.25f, 0.375f, 0.75f);
 }
 
-TEST_F(Effect_Wild_Arrays, Constructors_As_Targets_Any_All_Of_Matrices_And_Comma_Defaults)
-{
+TEST_F(Effect_Wild_Arrays, ConstructorsAsTargetsAnyAllOfMatricesAndCommaDefaults) {
     Render("Split");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.875f, 0.125f, 0.5f);
 
@@ -74,10 +71,11 @@ TEST_F(Effect_Wild_Arrays, Constructors_As_Targets_Any_All_Of_Matrices_And_Comma
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.25f, 0.5f);
 }
 
-TEST_F(Effect_Wild_Arrays, A_Sampler_State_Block_Without_An_Assignment_Applies)
-{
+TEST_F(Effect_Wild_Arrays, ASamplerStateBlockWithoutAnAssignmentApplies) {
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    ASSERT_EQ(
+        dev.device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr),
+        D3D_OK);
     D3DLOCKED_RECT r;
     ASSERT_EQ(tex->LockRect(0, &r, nullptr, 0), D3D_OK);
     *static_cast<DWORD*>(r.pBits) = 0xFF40C080;  // (0.25, 0.75, 0.5)
@@ -98,8 +96,7 @@ TEST_F(Effect_Wild_Arrays, A_Sampler_State_Block_Without_An_Assignment_Applies)
 // Inputs whose semantics have no location of their own are fed from their
 // vertex elements at locations the shader leaves free, even where the
 // declaration also holds the element that owns such a location (NORMAL0).
-TEST_F(Effect_Wild_Arrays, Vertex_Inputs_Of_Usage_Index_Above_Zero_Read_Their_Elements)
-{
+TEST_F(Effect_Wild_Arrays, VertexInputsOfUsageIndexAboveZeroReadTheirElements) {
     struct Wide_Vertex {
         float x, y, z;
         float normal0[3];
@@ -119,8 +116,8 @@ TEST_F(Effect_Wild_Arrays, Vertex_Inputs_Of_Usage_Index_Above_Zero_Read_Their_El
     Wide_Vertex v[6];
     const float corners[6][2] = {{-1, 1}, {1, 1}, {-1, -1}, {-1, -1}, {1, 1}, {1, -1}};
     for (int i = 0; i < 6; ++i)
-        v[i] = {corners[i][0], corners[i][1], 0.5f, {0.9f, 0.9f, 0.9f},
-                {0.25f, 0, 0, 0}, {0, 0.5f}, {0, 0, 0.75f}};
+        v[i] = {corners[i][0],    corners[i][1], 0.5f,         {0.9f, 0.9f, 0.9f},
+                {0.25f, 0, 0, 0}, {0, 0.5f},     {0, 0, 0.75f}};
 
     Render_With("Wide_Inputs", [&] {
         dev.device->SetVertexDeclaration(decl);

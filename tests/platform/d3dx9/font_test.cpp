@@ -18,10 +18,10 @@
 namespace {
 
 // Windows-1251 bytes of the overlay's texts.
-const char kReady[] = "\xE3\xEE\xF2\xEE\xE2\xEE";  // "готово"
+const char k_ready[] = "\xE3\xEE\xF2\xEE\xE2\xEE";  // "готово"
 // "[загрузка карты]"
-const char kLoading[] = "[\xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE0 \xEA\xE0\xF0\xF2\xFB]";
-constexpr D3DCOLOR kGrey = 0xFF666666;
+const char k_loading[] = "[\xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE0 \xEA\xE0\xF0\xF2\xFB]";
+constexpr D3DCOLOR k_grey = 0xFF666666;
 
 struct Ink {
     int count = 0;
@@ -30,8 +30,7 @@ struct Ink {
     bool grey_only = true;  // no pixel brighter or more colourful than the text
 };
 
-Ink Find_Ink(const Test_Device& gpu, D3DCOLOR colour)
-{
+Ink Find_Ink(const Test_Device& gpu, D3DCOLOR colour) {
     Ink ink;
     const int level = static_cast<int>((colour >> 16) & 0xFF);
     for (int y = 0; y < gpu.height; ++y) {
@@ -53,33 +52,28 @@ Ink Find_Ink(const Test_Device& gpu, D3DCOLOR colour)
 
 class Font_Test : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(gpu.Ok()) << gpu.Error();
         ASSERT_EQ(Create(gpu.device, &font), D3D_OK);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (font) font->Release();
     }
 
     // The engine's font: 8 points at 96 dpi, bold Arial.
-    static HRESULT Create(IDirect3DDevice9* device, ID3DXFont** out)
-    {
+    static HRESULT Create(IDirect3DDevice9* device, ID3DXFont** out) {
         return D3DXCreateFontA(device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial", out);
     }
 
-    INT Draw(const char* text, int x, int y, D3DCOLOR colour, DWORD format = DT_NOCLIP)
-    {
+    INT Draw(const char* text, int x, int y, D3DCOLOR colour, DWORD format = DT_NOCLIP) {
         RECT rect;
         SetRect(&rect, x, y, 0, 0);
         return font->DrawTextA(nullptr, text, -1, &rect, format, colour);
     }
 
     // Clears, draws one text and captures the frame.
-    Ink Frame_With(const char* text, int x, int y, D3DCOLOR colour, DWORD format = DT_NOCLIP)
-    {
+    Ink Frame_With(const char* text, int x, int y, D3DCOLOR colour, DWORD format = DT_NOCLIP) {
         gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
         gpu.device->BeginScene();
         last_height = Draw(text, x, y, colour, format);
@@ -95,8 +89,7 @@ protected:
 
 }  // namespace
 
-TEST(Font_Face, ArialBoldIsLiberationSansBold)
-{
+TEST(Font_Face, ArialBoldIsLiberationSansBold) {
     Font_Face_Match bold;
     ASSERT_TRUE(Font_Match("Arial", FW_BOLD, false, &bold));
     EXPECT_EQ(bold.family, "Liberation Sans");
@@ -110,8 +103,7 @@ TEST(Font_Face, ArialBoldIsLiberationSansBold)
     EXPECT_NE(regular.file, bold.file);
 }
 
-TEST(Font_Face, GdiHeightsGiveTheEmSize)
-{
+TEST(Font_Face, GdiHeightsGiveTheEmSize) {
     // Negative: the character (em) height itself.
     EXPECT_EQ(Font_Em_Pixels(-11, 2288, 2048), 11);
     // Positive: the cell height, ascent plus descent; Arial's cell is 2288
@@ -120,9 +112,8 @@ TEST(Font_Face, GdiHeightsGiveTheEmSize)
     EXPECT_EQ(Font_Em_Pixels(INT_MIN, 2288, 2048), 0);
 }
 
-TEST_F(Font_Test, TextStartsAtItsRectangleInExactlyItsColour)
-{
-    const Ink ink = Frame_With(kLoading, 310, 5, kGrey);
+TEST_F(Font_Test, TextStartsAtItsRectangleInExactlyItsColour) {
+    const Ink ink = Frame_With(k_loading, 310, 5, k_grey);
     ASSERT_GT(ink.count, 0);
     // The top of the rectangle is the ascent line: ink starts at or right of
     // x and below y, and an 11-pixel em stays within a 13-pixel line.
@@ -137,14 +128,13 @@ TEST_F(Font_Test, TextStartsAtItsRectangleInExactlyItsColour)
     EXPECT_EQ(last_height, 13);
 
     // The same text one pixel further right moves the ink by one pixel.
-    const Ink moved = Frame_With(kLoading, 311, 5, kGrey);
+    const Ink moved = Frame_With(k_loading, 311, 5, k_grey);
     EXPECT_EQ(moved.min_x, ink.min_x + 1);
     EXPECT_EQ(moved.count, ink.count);
 }
 
-TEST_F(Font_Test, CyrillicTextDrawsInk)
-{
-    const Ink ready = Frame_With(kReady, 10, 10, 0xFFFFFFFF);
+TEST_F(Font_Test, CyrillicTextDrawsInk) {
+    const Ink ready = Frame_With(k_ready, 10, 10, 0xFFFFFFFF);
     EXPECT_GT(ready.full, 30);
     const Ink two = Frame_With("\xE3\xEE", 10, 10, 0xFFFFFFFF);  // "го"
     EXPECT_GT(two.count, 10);
@@ -153,57 +143,54 @@ TEST_F(Font_Test, CyrillicTextDrawsInk)
     EXPECT_EQ(Frame_With("\x98\x98", 10, 10, 0xFFFFFFFF).count, 0);
 }
 
-TEST_F(Font_Test, CalcRectMeasuresWithoutDrawing)
-{
+TEST_F(Font_Test, CalcRectMeasuresWithoutDrawing) {
     RECT rect;
     SetRect(&rect, 20, 7, 0, 0);
     gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
     gpu.device->BeginScene();
     const INT height =
-        font->DrawTextA(nullptr, kLoading, -1, &rect, DT_NOCLIP | DT_CALCRECT, kGrey);
+        font->DrawTextA(nullptr, k_loading, -1, &rect, DT_NOCLIP | DT_CALCRECT, k_grey);
     gpu.device->EndScene();
     ASSERT_TRUE(gpu.Capture());
-    EXPECT_EQ(Find_Ink(gpu, kGrey).count, 0);
+    EXPECT_EQ(Find_Ink(gpu, k_grey).count, 0);
     EXPECT_EQ(height, 13);
     EXPECT_EQ(rect.left, 20);
     EXPECT_EQ(rect.top, 7);
     EXPECT_EQ(rect.bottom, 7 + 13);
 
     // The measured width covers the ink, and counting characters works.
-    const Ink ink = Frame_With(kLoading, 20, 7, kGrey);
+    const Ink ink = Frame_With(k_loading, 20, 7, k_grey);
     EXPECT_GE(rect.right, ink.max_x);
     EXPECT_LE(rect.right, ink.max_x + 4);
     RECT part;
     SetRect(&part, 20, 7, 0, 0);
-    font->DrawTextA(nullptr, kLoading, 1, &part, DT_CALCRECT, kGrey);  // just "["
+    font->DrawTextA(nullptr, k_loading, 1, &part, DT_CALCRECT, k_grey);  // just "["
     EXPECT_LT(part.right - part.left, 10);
     EXPECT_GT(part.right - part.left, 0);
 }
 
-TEST_F(Font_Test, ClippingFollowsTheRectangleWithoutNoClip)
-{
+TEST_F(Font_Test, ClippingFollowsTheRectangleWithoutNoClip) {
     // An empty rectangle without DT_NOCLIP shows nothing at all.
-    EXPECT_EQ(Frame_With(kLoading, 310, 5, kGrey, DT_LEFT | DT_TOP).count, 0);
+    EXPECT_EQ(Frame_With(k_loading, 310, 5, k_grey, DT_LEFT | DT_TOP).count, 0);
 
     gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
     gpu.device->BeginScene();
     RECT rect;
     SetRect(&rect, 10, 5, 40, 12);
-    font->DrawTextA(nullptr, kLoading, -1, &rect, 0, kGrey);
+    font->DrawTextA(nullptr, k_loading, -1, &rect, 0, k_grey);
     gpu.device->EndScene();
     ASSERT_TRUE(gpu.Capture());
-    const Ink ink = Find_Ink(gpu, kGrey);
+    const Ink ink = Find_Ink(gpu, k_grey);
     ASSERT_GT(ink.count, 0);
     EXPECT_GE(ink.min_x, 10);
     EXPECT_LT(ink.max_x, 40);
     EXPECT_LT(ink.max_y, 12);
 
-    EXPECT_EQ(font->DrawTextA(nullptr, nullptr, -1, &rect, 0, kGrey), 0);
-    EXPECT_EQ(font->DrawTextA(nullptr, kReady, -1, nullptr, 0, kGrey), 0);
+    EXPECT_EQ(font->DrawTextA(nullptr, nullptr, -1, &rect, 0, k_grey), 0);
+    EXPECT_EQ(font->DrawTextA(nullptr, k_ready, -1, nullptr, 0, k_grey), 0);
 }
 
-TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere)
-{
+TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere) {
     IDirect3DDevice9* d = gpu.device;
     // The engine's own states: anisotropic sampling, lighting, blending as a
     // blended object leaves it, a texture and a vertex format in place.
@@ -211,11 +198,11 @@ TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere)
     ASSERT_EQ(d->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3D_OK);
     const std::pair<D3DRENDERSTATETYPE, DWORD> render[] = {
-        {D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, D3DBLEND_ONE},
+        {D3DRS_ALPHABLENDENABLE, TRUE},   {D3DRS_SRCBLEND, D3DBLEND_ONE},
         {D3DRS_DESTBLEND, D3DBLEND_ZERO}, {D3DRS_ZENABLE, D3DZB_TRUE},
-        {D3DRS_ZWRITEENABLE, TRUE},      {D3DRS_CULLMODE, D3DCULL_CW},
-        {D3DRS_LIGHTING, TRUE},          {D3DRS_FILLMODE, D3DFILL_WIREFRAME},
-        {D3DRS_ALPHATESTENABLE, TRUE},   {D3DRS_FOGENABLE, TRUE},
+        {D3DRS_ZWRITEENABLE, TRUE},       {D3DRS_CULLMODE, D3DCULL_CW},
+        {D3DRS_LIGHTING, TRUE},           {D3DRS_FILLMODE, D3DFILL_WIREFRAME},
+        {D3DRS_ALPHATESTENABLE, TRUE},    {D3DRS_FOGENABLE, TRUE},
     };
     for (const auto& [state, value] : render) d->SetRenderState(state, value);
     d->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
@@ -229,7 +216,7 @@ TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere)
     d->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
 
     d->BeginScene();
-    EXPECT_GT(Draw(kLoading, 10, 10, kGrey), 0);
+    EXPECT_GT(Draw(k_loading, 10, 10, k_grey), 0);
     d->EndScene();
 
     for (const auto& [state, value] : render) {
@@ -261,13 +248,12 @@ TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere)
 
     // A vertex declaration in force comes back too.
     const D3DVERTEXELEMENT9 elements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-        D3DDECL_END()};
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
     IDirect3DVertexDeclaration9* declaration = nullptr;
     ASSERT_EQ(d->CreateVertexDeclaration(elements, &declaration), D3D_OK);
     d->SetVertexDeclaration(declaration);
     d->BeginScene();
-    Draw(kReady, 10, 10, kGrey);
+    Draw(k_ready, 10, 10, k_grey);
     d->EndScene();
     IDirect3DVertexDeclaration9* now = nullptr;
     d->GetVertexDeclaration(&now);
@@ -280,8 +266,7 @@ TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere)
     texture->Release();
 }
 
-TEST_F(Font_Test, OneAtlasForTheFontsLife)
-{
+TEST_F(Font_Test, OneAtlasForTheFontsLife) {
     Recording_Device recorder(gpu.device);
     ID3DXFont* counted = nullptr;
     ASSERT_EQ(Create(&recorder, &counted), D3D_OK);
@@ -292,7 +277,7 @@ TEST_F(Font_Test, OneAtlasForTheFontsLife)
     for (int i = 0; i < 10; ++i) {
         RECT rect;
         SetRect(&rect, 10, 10 + i, 0, 0);
-        counted->DrawTextA(nullptr, i % 2 ? kReady : kLoading, -1, &rect, DT_NOCLIP, kGrey);
+        counted->DrawTextA(nullptr, i % 2 ? k_ready : k_loading, -1, &rect, DT_NOCLIP, k_grey);
     }
     gpu.device->EndScene();
     EXPECT_EQ(recorder.Count("CreateTexture"), 1);
@@ -301,8 +286,7 @@ TEST_F(Font_Test, OneAtlasForTheFontsLife)
     EXPECT_EQ(recorder.References(), 0u);
 }
 
-TEST_F(Font_Test, NoFontsMeansNoFont)
-{
+TEST_F(Font_Test, NoFontsMeansNoFont) {
     // Swap in a fontconfig configuration that knows no fonts.
     FcConfig* saved = FcConfigReference(nullptr);
     FcConfig* empty = FcConfigCreate();

@@ -14,24 +14,27 @@ namespace {
 using qm_fuzz::Files;
 using qm_fuzz::Replay;
 namespace fs = std::filesystem;
-const fs::path kSource = QM_SOURCE_DIR;
+const fs::path k_source = QM_SOURCE_DIR;
 
 TEST(Fuzz_Seeds, XMeshesWholeAndCutShort) {
-    const auto files = Files({kSource / "data", kSource / "tests/data/x",
-                              kSource / "tests/fuzz/regressions/x_mesh"}, ".x");
+    const auto files = Files(
+        {k_source / "data", k_source / "tests/data/x", k_source / "tests/fuzz/regressions/x_mesh"},
+        ".x");
     EXPECT_GT(Replay(files, qm_fuzz::Read_X_Mesh), 20);
 }
 
 TEST(Fuzz_Seeds, TexturesWholeAndCutShort) {
-    std::vector<fs::path> files = Files({kSource / "data/textures"}, "");
-    files.push_back(kSource / "data/blank.bmp");
-    for (const fs::path& p : Files({kSource / "tests/fuzz/regressions/texture"}, "")) files.push_back(p);
+    std::vector<fs::path> files = Files({k_source / "data/textures"}, "");
+    files.push_back(k_source / "data/blank.bmp");
+    for (const fs::path& p : Files({k_source / "tests/fuzz/regressions/texture"}, ""))
+        files.push_back(p);
     EXPECT_GT(Replay(files, qm_fuzz::Read_Texture), 20);
 }
 
 TEST(Fuzz_Seeds, EffectsWholeAndCutShort) {
-    std::vector<fs::path> files = Files({kSource / "data/fx", kSource / "tests/fx"}, ".fx");
-    for (const fs::path& p : Files({kSource / "tests/fuzz/regressions/effect"}, "")) files.push_back(p);
+    std::vector<fs::path> files = Files({k_source / "data/fx", k_source / "tests/fx"}, ".fx");
+    for (const fs::path& p : Files({k_source / "tests/fuzz/regressions/effect"}, ""))
+        files.push_back(p);
     EXPECT_GT(Replay(files, qm_fuzz::Read_Effect), 40);
 }
 
@@ -39,8 +42,8 @@ TEST(Fuzz_Seeds, EffectsCreatedOnTheDeviceWholeAndCutShort) {
     Test_Device device(16, 16);
     ASSERT_TRUE(device.Ok()) << device.Error();
     Temp_Dir dir;
-    std::vector<fs::path> files = Files({kSource / "data/fx"}, ".fx");
-    for (const fs::path& p : Files({kSource / "tests/fuzz/regressions/effect_create"}, ""))
+    std::vector<fs::path> files = Files({k_source / "data/fx"}, ".fx");
+    for (const fs::path& p : Files({k_source / "tests/fuzz/regressions/effect_create"}, ""))
         files.push_back(p);
     auto create = [&device](const std::uint8_t* data, std::size_t size) {
         qm_fuzz::Create_Effect(device.device, data, size);

@@ -8,35 +8,31 @@
 
 namespace {
 
-constexpr float kEps = 1e-5f;
+constexpr float k_eps = 1e-5f;
 
-void Expect_Matrix_Near(const D3DXMATRIX& actual, const D3DXMATRIX& expected, float eps = kEps)
-{
+void Expect_Matrix_Near(const D3DXMATRIX& actual, const D3DXMATRIX& expected, float eps = k_eps) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_NEAR(actual.m[r][c], expected.m[r][c], eps) << "row " << r << " column " << c;
 }
 
-void Expect_Vec_Near(const D3DXVECTOR3& v, float x, float y, float z, float eps = kEps)
-{
+void Expect_Vec_Near(const D3DXVECTOR3& v, float x, float y, float z, float eps = k_eps) {
     EXPECT_NEAR(v.x, x, eps);
     EXPECT_NEAR(v.y, y, eps);
     EXPECT_NEAR(v.z, z, eps);
 }
 
-D3DXVECTOR3 Transform(const D3DXVECTOR3& v, const D3DXMATRIX& m)
-{
+D3DXVECTOR3 Transform(const D3DXVECTOR3& v, const D3DXMATRIX& m) {
     D3DXVECTOR3 out;
     D3DXVec3TransformCoord(&out, &v, &m);
     return out;
 }
 
-const D3DXMATRIX kIdentity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+const D3DXMATRIX k_identity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 
 }  // namespace
 
-TEST(D3dxMath, MatrixConstructionComparisonAndIdentity)
-{
+TEST(D3dx_Math, MatrixConstructionComparisonAndIdentity) {
     const D3DXMATRIX m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
     EXPECT_EQ(m._12, 2.0f);
     EXPECT_EQ(m._21, 5.0f);
@@ -46,11 +42,10 @@ TEST(D3dxMath, MatrixConstructionComparisonAndIdentity)
 
     D3DXMATRIX id = m;
     EXPECT_EQ(D3DXMatrixIdentity(&id), &id);
-    EXPECT_TRUE(id == kIdentity);
+    EXPECT_TRUE(id == k_identity);
 }
 
-TEST(D3dxMath, ProductsApplyTheLeftMatrixFirst)
-{
+TEST(D3dx_Math, ProductsApplyTheLeftMatrixFirst) {
     const D3DXMATRIX a(1, 2, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
     const D3DXMATRIX b(1, 0, 0, 0, 3, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
     // Row 1 of a*b: (1*1 + 2*3, 1*0 + 2*1, 0, 0).
@@ -74,13 +69,12 @@ TEST(D3dxMath, ProductsApplyTheLeftMatrixFirst)
     Expect_Matrix_Near(right, rotate * move);
 }
 
-TEST(D3dxMath, InverseOfKnownAndGeneralMatrices)
-{
+TEST(D3dx_Math, InverseOfKnownAndGeneralMatrices) {
     D3DXMATRIX t, inverse;
     float det = 0;
     D3DXMatrixTranslation(&t, 1, 2, 3);
     ASSERT_EQ(D3DXMatrixInverse(&inverse, &det, &t), &inverse);
-    EXPECT_NEAR(det, 1.0f, kEps);
+    EXPECT_NEAR(det, 1.0f, k_eps);
     D3DXMATRIX expected;
     D3DXMatrixTranslation(&expected, -1, -2, -3);
     Expect_Matrix_Near(inverse, expected);
@@ -88,7 +82,7 @@ TEST(D3dxMath, InverseOfKnownAndGeneralMatrices)
     D3DXMATRIX s;
     D3DXMatrixScaling(&s, 2, 4, 8);
     ASSERT_NE(D3DXMatrixInverse(&inverse, &det, &s), nullptr);
-    EXPECT_NEAR(det, 64.0f, kEps);
+    EXPECT_NEAR(det, 64.0f, k_eps);
     D3DXMatrixScaling(&expected, 0.5f, 0.25f, 0.125f);
     Expect_Matrix_Near(inverse, expected);
 
@@ -96,8 +90,8 @@ TEST(D3dxMath, InverseOfKnownAndGeneralMatrices)
     // written over its own input.
     const D3DXMATRIX m(2, -1, 0, 3, 1, 4, -2, 0, 0, 5, 1, -1, 7, 0, 2, 1);
     ASSERT_NE(D3DXMatrixInverse(&inverse, &det, &m), nullptr);
-    Expect_Matrix_Near(m * inverse, kIdentity, 1e-5f);
-    Expect_Matrix_Near(inverse * m, kIdentity, 1e-5f);
+    Expect_Matrix_Near(m * inverse, k_identity, 1e-5f);
+    Expect_Matrix_Near(inverse * m, k_identity, 1e-5f);
     D3DXMATRIX in_place = m;
     ASSERT_EQ(D3DXMatrixInverse(&in_place, nullptr, &in_place), &in_place);
     Expect_Matrix_Near(in_place, inverse);
@@ -105,8 +99,7 @@ TEST(D3dxMath, InverseOfKnownAndGeneralMatrices)
     EXPECT_NEAR(det, -263.0f, 1e-3f);
 }
 
-TEST(D3dxMath, SingularMatrixHasNoInverseAndLeavesTheOutputAlone)
-{
+TEST(D3dx_Math, SingularMatrixHasNoInverseAndLeavesTheOutputAlone) {
     D3DXMATRIX flat;
     D3DXMatrixScaling(&flat, 1, 1, 0);
     D3DXMATRIX out(9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9);
@@ -121,8 +114,7 @@ TEST(D3dxMath, SingularMatrixHasNoInverseAndLeavesTheOutputAlone)
     EXPECT_TRUE(out == before);
 }
 
-TEST(D3dxMath, TransposeTranslationScaling)
-{
+TEST(D3dx_Math, TransposeTranslationScaling) {
     const D3DXMATRIX m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
     D3DXMATRIX t;
     D3DXMatrixTranspose(&t, &m);
@@ -137,8 +129,7 @@ TEST(D3dxMath, TransposeTranslationScaling)
     Expect_Vec_Near(Transform({1, 1, 1}, scale * move), 12, 23, 34);
 }
 
-TEST(D3dxMath, AxisRotationsTurnAQuarterAsDirect3DDoes)
-{
+TEST(D3dx_Math, AxisRotationsTurnAQuarterAsDirect3DDoes) {
     D3DXMATRIX r;
     D3DXMatrixRotationX(&r, D3DX_PI / 2);
     Expect_Vec_Near(Transform({0, 1, 0}, r), 0, 0, 1);
@@ -152,15 +143,14 @@ TEST(D3dxMath, AxisRotationsTurnAQuarterAsDirect3DDoes)
     Expect_Vec_Near(Transform({0, 0, 1}, r), 0.5f, 0, 0.8660254f);
 }
 
-TEST(D3dxMath, RotationAxisNormalisesAndFollowsTheLeftHandedSense)
-{
+TEST(D3dx_Math, RotationAxisNormalisesAndFollowsTheLeftHandedSense) {
     // A positive angle about +y turns +z toward +x.
     D3DXMATRIX r;
     const D3DXVECTOR3 up(0, 1, 0);
     D3DXMatrixRotationAxis(&r, &up, 0.1f);
     const D3DXVECTOR3 turned = Transform({0, 0, 1}, r);
     EXPECT_GT(turned.x, 0.09f);
-    EXPECT_NEAR(turned.z, std::cos(0.1f), kEps);
+    EXPECT_NEAR(turned.z, std::cos(0.1f), k_eps);
 
     // The axis length does not matter.
     const D3DXVECTOR3 long_up(0, 2.5f, 0);
@@ -180,11 +170,10 @@ TEST(D3dxMath, RotationAxisNormalisesAndFollowsTheLeftHandedSense)
     const D3DXVECTOR3 right(1, 0, 0);
     D3DXMatrixRotationAxis(&r, &right, 0.017453292f);
     const D3DXVECTOR3 look = Transform({0, 0, 1}, r);
-    EXPECT_NEAR(look.y, -std::sin(0.017453292f), kEps);
+    EXPECT_NEAR(look.y, -std::sin(0.017453292f), k_eps);
 }
 
-TEST(D3dxMath, PerspectiveFovLHOfTheEngineCamera)
-{
+TEST(D3dx_Math, PerspectiveFovLHOfTheEngineCamera) {
     D3DXMATRIX p;
     D3DXMatrixPerspectiveFovLH(&p, 0.7853982f, 1.3333334f, 1.0f, 15000.0f);
     const float y_scale = 2.4142135f;  // cot(pi/8)
@@ -198,8 +187,7 @@ TEST(D3dxMath, PerspectiveFovLHOfTheEngineCamera)
     Expect_Vec_Near(Transform({1, 1, 2}, p), 0.5f, 0.5f, 0.75f);
 }
 
-TEST(D3dxMath, LookAtLHBuildsTheViewBasis)
-{
+TEST(D3dx_Math, LookAtLHBuildsTheViewBasis) {
     D3DXMATRIX v;
     const D3DXVECTOR3 eye(5, 6, 25), at(5, 6, 26), up(0, 1, 0);
     D3DXMatrixLookAtLH(&v, &eye, &at, &up);
@@ -213,8 +201,7 @@ TEST(D3dxMath, LookAtLHBuildsTheViewBasis)
     Expect_Vec_Near(Transform({0, 0, 1}, v), -1, 0, 0);
 }
 
-TEST(D3dxMath, OrthoOffCenterLHMapsTheScreenRectangle)
-{
+TEST(D3dx_Math, OrthoOffCenterLHMapsTheScreenRectangle) {
     D3DXMATRIX o;
     D3DXMatrixOrthoOffCenterLH(&o, 0, 640, 480, 0, 0, 1);
     Expect_Vec_Near(Transform({0, 0, 0}, o), -1, 1, 0);
@@ -222,8 +209,7 @@ TEST(D3dxMath, OrthoOffCenterLHMapsTheScreenRectangle)
     Expect_Vec_Near(Transform({320, 240, 0.5f}, o), 0, 0, 0.5f);
 }
 
-TEST(D3dxMath, VectorOperations)
-{
+TEST(D3dx_Math, VectorOperations) {
     D3DXVECTOR3 v(3, 4, 0);
     D3DXVec3Normalize(&v, &v);
     Expect_Vec_Near(v, 0.6f, 0.8f, 0);
@@ -248,8 +234,7 @@ TEST(D3dxMath, VectorOperations)
     EXPECT_FLOAT_EQ(D3DXVec3Length(&seven), 7.0f);
 }
 
-TEST(D3dxMath, TransformsOfPointsNormalsAndFourVectors)
-{
+TEST(D3dx_Math, TransformsOfPointsNormalsAndFourVectors) {
     D3DXMATRIX move, scale;
     D3DXMatrixTranslation(&move, 5, 5, 5);
     D3DXMatrixScaling(&scale, 2, 3, 4);
@@ -278,8 +263,7 @@ TEST(D3dxMath, TransformsOfPointsNormalsAndFourVectors)
     EXPECT_FLOAT_EQ(r4.w, 0);
 }
 
-TEST(D3dxMath, ColourPackingRoundsAndClamps)
-{
+TEST(D3dx_Math, ColourPackingRoundsAndClamps) {
     EXPECT_EQ(static_cast<DWORD>(D3DXCOLOR(0.4f, 0.4f, 0.4f, 1.0f)), 0xFF666666u);
     EXPECT_EQ(static_cast<DWORD>(D3DXCOLOR(0.6f, 0.6f, 0.6f, 1.0f)), 0xFF999999u);
     EXPECT_EQ(static_cast<DWORD>(D3DXCOLOR(0.1f, 0.1f, 0.1f, 1.0f)), 0xFF1A1A1Au);

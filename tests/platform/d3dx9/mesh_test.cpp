@@ -26,17 +26,15 @@
 
 namespace {
 
-const std::string kData = std::string(QM_SOURCE_DIR) + "/tests/data/x/";
+const std::string k_data = std::string(QM_SOURCE_DIR) + "/tests/data/x/";
 const std::string kAssimp_Models = "/usr/share/assimp/models/X/";
 
-std::string Read_All(const std::string& path)
-{
+std::string Read_All(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-HRESULT Parse(const std::string& bytes, X_Mesh* out)
-{
+HRESULT Parse(const std::string& bytes, X_Mesh* out) {
     return X_Load_Mesh(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
 }
 
@@ -51,22 +49,19 @@ struct Loaded {
     Loaded() = default;
     Loaded(const Loaded&) = delete;
     Loaded& operator=(const Loaded&) = delete;
-    ~Loaded()
-    {
+    ~Loaded() {
         if (mesh) mesh->Release();
         if (materials) materials->Release();
         if (adjacency) adjacency->Release();
     }
 
-    const D3DXMATERIAL& Material(DWORD i) const
-    {
+    const D3DXMATERIAL& Material(DWORD i) const {
         return static_cast<const D3DXMATERIAL*>(materials->GetBufferPointer())[i];
     }
 };
 
 void Load(IDirect3DDevice9* device, const std::string& path, Loaded* out,
-          bool want_adjacency = false)
-{
+          bool want_adjacency = false) {
     out->hr = D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_SYSTEMMEM, device,
                                  want_adjacency ? &out->adjacency : nullptr, &out->materials,
                                  nullptr, &out->material_count, &out->mesh);
@@ -78,8 +73,7 @@ struct Vertex {
 
 // The vertices of a mesh, read through its lock; formats without normals or
 // texture coordinates read those as zero.
-std::vector<Vertex> Vertices(ID3DXMesh* mesh)
-{
+std::vector<Vertex> Vertices(ID3DXMesh* mesh) {
     const DWORD fvf = mesh->GetFVF();
     const DWORD stride = mesh->GetNumBytesPerVertex();
     void* data = nullptr;
@@ -105,8 +99,7 @@ std::vector<Vertex> Vertices(ID3DXMesh* mesh)
     return out;
 }
 
-std::vector<std::uint32_t> Indices(ID3DXMesh* mesh)
-{
+std::vector<std::uint32_t> Indices(ID3DXMesh* mesh) {
     void* data = nullptr;
     EXPECT_EQ(mesh->LockIndexBuffer(D3DLOCK_READONLY, &data), D3D_OK);
     std::vector<std::uint32_t> out(mesh->GetNumFaces() * 3);
@@ -121,8 +114,7 @@ std::vector<std::uint32_t> Indices(ID3DXMesh* mesh)
     return out;
 }
 
-std::vector<D3DXATTRIBUTERANGE> Attribute_Table(ID3DXMesh* mesh)
-{
+std::vector<D3DXATTRIBUTERANGE> Attribute_Table(ID3DXMesh* mesh) {
     DWORD size = 0;
     EXPECT_EQ(mesh->GetAttributeTable(nullptr, &size), D3D_OK);
     std::vector<D3DXATTRIBUTERANGE> table(size);
@@ -130,8 +122,7 @@ std::vector<D3DXATTRIBUTERANGE> Attribute_Table(ID3DXMesh* mesh)
     return table;
 }
 
-void Expect_Colour(const D3DCOLORVALUE& c, float r, float g, float b, float a)
-{
+void Expect_Colour(const D3DCOLORVALUE& c, float r, float g, float b, float a) {
     EXPECT_FLOAT_EQ(c.r, r);
     EXPECT_FLOAT_EQ(c.g, g);
     EXPECT_FLOAT_EQ(c.b, b);
@@ -146,8 +137,7 @@ protected:
 
 }  // namespace
 
-TEST(Fvf, SizesAndDeclarations)
-{
+TEST(Fvf, SizesAndDeclarations) {
     EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1), 32u);
     EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), 28u);
     EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), 20u);
@@ -172,7 +162,8 @@ TEST(Fvf, SizesAndDeclarations)
     EXPECT_EQ(D3DXDeclaratorFromFVF(D3DFVF_NORMAL, decl), D3DERR_INVALIDCALL);
 
     // Sized texture coordinates and blend weights lay out like the device's FVF draws.
-    const DWORD sized = D3DFVF_XYZ | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(0) | D3DFVF_TEXCOORDSIZE1(1);
+    const DWORD sized =
+        D3DFVF_XYZ | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(0) | D3DFVF_TEXCOORDSIZE1(1);
     EXPECT_EQ(D3DXGetFVFVertexSize(sized), 12u + 12u + 4u);
     ASSERT_EQ(D3DXDeclaratorFromFVF(sized, decl), D3D_OK);
     EXPECT_EQ(decl[1].Type, D3DDECLTYPE_FLOAT3);
@@ -189,10 +180,9 @@ TEST(Fvf, SizesAndDeclarations)
     EXPECT_EQ(decl[3].Offset, 24);
 }
 
-TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets)
-{
+TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets) {
     Loaded x;
-    Load(gpu.device, kData + "shapes.x", &x, true);
+    Load(gpu.device, k_data + "shapes.x", &x, true);
     ASSERT_EQ(x.hr, D3D_OK);
     ID3DXMesh* mesh = x.mesh;
     EXPECT_EQ(mesh->GetFVF(), static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1));
@@ -204,11 +194,12 @@ TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets)
     EXPECT_EQ(mesh->GetOptions() & D3DXMESH_SYSTEMMEM, static_cast<DWORD>(D3DXMESH_SYSTEMMEM));
 
     // The numbers of the file, in its order, untouched by any handedness change.
-    const float positions[9][3] = {{0, 0, 0},      {2, 0, 0},      {2, 1.5f, 0.25f},
-                                   {0, 1.5f, 0.25f}, {5, 0, 0},    {6, 1, 0},
-                                   {5.5f, 2, -1},  {4.5f, 2, -1},  {4, 1, 0}};
-    const float uv[9][2] = {{0, 1},       {1, 1},        {1, 0},     {0, 0},      {0.5f, 0.25f},
-                            {0.75f, 0.5f}, {0.625f, 0.75f}, {0.375f, 0.75f}, {0.25f, 0.5f}};
+    const float positions[9][3] = {{0, 0, 0},        {2, 0, 0},     {2, 1.5f, 0.25f},
+                                   {0, 1.5f, 0.25f}, {5, 0, 0},     {6, 1, 0},
+                                   {5.5f, 2, -1},    {4.5f, 2, -1}, {4, 1, 0}};
+    const float uv[9][2] = {{0, 1},          {1, 1},          {1, 0},
+                            {0, 0},          {0.5f, 0.25f},   {0.75f, 0.5f},
+                            {0.625f, 0.75f}, {0.375f, 0.75f}, {0.25f, 0.5f}};
     const std::vector<Vertex> v = Vertices(mesh);
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(v[i].x, positions[i][0]) << i;
@@ -264,10 +255,10 @@ TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets)
     ASSERT_NE(x.adjacency, nullptr);
     ASSERT_EQ(x.adjacency->GetBufferSize(), 6 * 3 * sizeof(DWORD));
     const DWORD* adjacency = static_cast<const DWORD*>(x.adjacency->GetBufferPointer());
-    EXPECT_EQ(adjacency[3 * 3 + 2], 4u);  // face 3, edge 2 -> 0
-    EXPECT_EQ(adjacency[4 * 3 + 0], 3u);  // face 4, edge 0 -> 2
-    EXPECT_EQ(adjacency[4 * 3 + 1], 5u);  // face 4, edge 2 -> 1
-    EXPECT_EQ(adjacency[5 * 3 + 2], 4u);  // face 5, edge 1 -> 2
+    EXPECT_EQ(adjacency[3 * 3 + 2], 4u);           // face 3, edge 2 -> 0
+    EXPECT_EQ(adjacency[4 * 3 + 0], 3u);           // face 4, edge 0 -> 2
+    EXPECT_EQ(adjacency[4 * 3 + 1], 5u);           // face 4, edge 2 -> 1
+    EXPECT_EQ(adjacency[5 * 3 + 2], 4u);           // face 5, edge 1 -> 2
     EXPECT_EQ(adjacency[3 * 3 + 0], 0xFFFFFFFFu);  // face 3, edge 0 -> 3: the quad's border
 
     D3DVERTEXELEMENT9 decl[MAXD3DDECLLENGTH];
@@ -279,17 +270,16 @@ TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets)
     device->Release();
 }
 
-TEST_F(X_Mesh_Test, MaterialNamesAndTheDefaultMaterial)
-{
+TEST_F(X_Mesh_Test, MaterialNamesAndTheDefaultMaterial) {
     X_Mesh shapes;
-    ASSERT_EQ(Parse(Read_All(kData + "shapes.x"), &shapes), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_data + "shapes.x"), &shapes), D3D_OK);
     ASSERT_EQ(shapes.materials.size(), 2u);
     EXPECT_EQ(shapes.materials[0].name, "Brick");
     EXPECT_EQ(shapes.materials[1].name, "Glass");
 
     // A file without materials gets one white material for all its meshes.
     Loaded x;
-    Load(gpu.device, kData + "frames.x", &x);
+    Load(gpu.device, k_data + "frames.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
     ASSERT_EQ(x.material_count, 1u);
     Expect_Colour(x.Material(0).MatD3D.Diffuse, 1, 1, 1, 1);
@@ -300,10 +290,9 @@ TEST_F(X_Mesh_Test, MaterialNamesAndTheDefaultMaterial)
     EXPECT_EQ(table[0].FaceCount, 3u);
 }
 
-TEST_F(X_Mesh_Test, FramesAreMergedWithTheirTransforms)
-{
+TEST_F(X_Mesh_Test, FramesAreMergedWithTheirTransforms) {
     Loaded x;
-    Load(gpu.device, kData + "frames.x", &x);
+    Load(gpu.device, k_data + "frames.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
     ASSERT_EQ(x.mesh->GetNumVertices(), 9u);
     ASSERT_EQ(x.mesh->GetNumFaces(), 3u);
@@ -328,10 +317,9 @@ TEST_F(X_Mesh_Test, FramesAreMergedWithTheirTransforms)
     EXPECT_EQ(Indices(x.mesh), expected_indices);
 }
 
-TEST_F(X_Mesh_Test, MaterialReferencesResolveByName)
-{
+TEST_F(X_Mesh_Test, MaterialReferencesResolveByName) {
     Loaded x;
-    Load(gpu.device, kData + "references.x", &x);
+    Load(gpu.device, k_data + "references.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
     // Each mesh's list in its own order: Green, Blue, Red, then Red again.
     ASSERT_EQ(x.material_count, 4u);
@@ -353,10 +341,9 @@ TEST_F(X_Mesh_Test, MaterialReferencesResolveByName)
               (std::vector<std::uint32_t>{1, 2, 3}));
 }
 
-TEST_F(X_Mesh_Test, WindowsPathsAndUnreadableFiles)
-{
+TEST_F(X_Mesh_Test, WindowsPathsAndUnreadableFiles) {
     Temp_Dir dir;
-    dir.Write("Models/Shapes.X", Read_All(kData + "shapes.x"));
+    dir.Write("Models/Shapes.X", Read_All(k_data + "shapes.x"));
     Loaded found;
     Load(gpu.device, "MODELS\\shapes.x", &found);
     EXPECT_EQ(found.hr, D3D_OK);
@@ -379,8 +366,7 @@ TEST_F(X_Mesh_Test, WindowsPathsAndUnreadableFiles)
     EXPECT_EQ(mesh, nullptr);
 }
 
-TEST(X_Mesh_Files, BrokenContentIsRefused)
-{
+TEST(X_Mesh_Files, BrokenContentIsRefused) {
     const std::string head = "xof 0303txt 0032\n";
     const std::string corners = "0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;";
     const std::string triangle = "Mesh M { 3; " + corners + " 1; 3;0,1,2;;";
@@ -393,8 +379,7 @@ TEST(X_Mesh_Files, BrokenContentIsRefused)
         {"fewer vertices than counted",
          head + "Mesh M { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; }"},
         {"unclosed mesh", head + triangle},
-        {"unknown reference",
-         head + triangle + " MeshMaterialList { 1; 1; 0;; { Nowhere } } }"},
+        {"unknown reference", head + triangle + " MeshMaterialList { 1; 1; 0;; { Nowhere } } }"},
         {"material index past the list",
          head + red + triangle + " MeshMaterialList { 1; 1; 1;; { Red } } }"},
         {"fewer materials than counted",
@@ -408,11 +393,12 @@ TEST(X_Mesh_Files, BrokenContentIsRefused)
          head + "Mesh M { 3; 0.0;zero;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }"},
         {"number beyond float range",
          head + "Mesh M { 3; 1e300;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }"},
-        {"deep nesting", head + [] {
-             std::string frames;
-             for (int i = 0; i < 200; ++i) frames += "Frame F { ";
-             return frames;
-         }()},
+        {"deep nesting", head +
+                             [] {
+                                 std::string frames;
+                                 for (int i = 0; i < 200; ++i) frames += "Frame F { ";
+                                 return frames;
+                             }()},
         {"unknown flavour", "xof 0303abc 0032\n" + triangle + " }"},
         {"unknown float size", "xof 0303txt 0016\n" + triangle + " }"},
         {"huge counts", head + "Mesh M { 4000000000; 0.0;0.0;0.0;; 1; 3;0,1,2;; }"},
@@ -425,12 +411,12 @@ TEST(X_Mesh_Files, BrokenContentIsRefused)
               D3DXERR_INVALIDDATA);
 }
 
-TEST(X_Mesh_Files, DamagedFilesFailCleanly)
-{
+TEST(X_Mesh_Files, DamagedFilesFailCleanly) {
     // Truncated and bit-flipped copies of text, binary and compressed files:
     // either a consistent mesh or a negative result, never more.
     const std::vector<std::string> files = {
-        Read_All(kData + "shapes.x"), Read_All(kData + "frames.x"),
+        Read_All(k_data + "shapes.x"),
+        Read_All(k_data + "frames.x"),
         Read_All(kAssimp_Models + "test_cube_binary.x"),
         Read_All(kAssimp_Models + "test_cube_compressed.x"),
         Read_All(kAssimp_Models + "kwxport_test_cubewithvcolors.x"),
@@ -471,16 +457,14 @@ namespace {
 
 using Triangle = std::array<long, 9>;
 
-long Grid(float v)
-{
+long Grid(float v) {
     return std::lround(v * 1000.0f);
 }
 
 // Triangles of an assimp scene in the file's own coordinates: assimp mirrors
 // z and reverses every face, so both are undone; polygons become fans.
 void Assimp_Triangles(const aiScene* scene, const aiNode* node, const aiMatrix4x4& parent,
-                      std::vector<Triangle>* triangles, std::vector<aiColor4D>* diffuse)
-{
+                      std::vector<Triangle>* triangles, std::vector<aiColor4D>* diffuse) {
     const aiMatrix4x4 world = parent * node->mTransformation;
     for (unsigned i = 0; i < node->mNumMeshes; ++i) {
         const aiMesh* mesh = scene->mMeshes[node->mMeshes[i]];
@@ -509,8 +493,7 @@ void Assimp_Triangles(const aiScene* scene, const aiNode* node, const aiMatrix4x
     }
 }
 
-std::vector<std::string> Installed_X_Files()
-{
+std::vector<std::string> Installed_X_Files() {
     std::vector<std::string> files;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(kAssimp_Models, error)) {
@@ -524,8 +507,7 @@ std::vector<std::string> Installed_X_Files()
 
 }  // namespace
 
-TEST_F(X_Mesh_Test, EveryInstalledModelMatchesAssimp)
-{
+TEST_F(X_Mesh_Test, EveryInstalledModelMatchesAssimp) {
     const std::vector<std::string> files = Installed_X_Files();
     ASSERT_GE(files.size(), 10u) << "assimp-testmodels not installed?";
     int binary = 0, compressed = 0, loaded = 0;
@@ -592,8 +574,7 @@ TEST_F(X_Mesh_Test, EveryInstalledModelMatchesAssimp)
     EXPECT_GE(compressed, 1);
 }
 
-TEST(X_Mesh_Files, TextBinaryAndCompressedCubesAgree)
-{
+TEST(X_Mesh_Files, TextBinaryAndCompressedCubesAgree) {
     X_Mesh text, binary, compressed;
     ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_text.x"), &text), D3D_OK);
     ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_binary.x"), &binary), D3D_OK);
@@ -613,8 +594,7 @@ TEST(X_Mesh_Files, TextBinaryAndCompressedCubesAgree)
 namespace {
 
 // World x -1..7 and y -1..3 onto the 64x32 back buffer, 8 pixels per unit.
-void Set_Ortho_View(IDirect3DDevice9* device)
-{
+void Set_Ortho_View(IDirect3DDevice9* device) {
     D3DXMATRIX identity, projection;
     D3DXMatrixIdentity(&identity);
     D3DXMatrixOrthoOffCenterLH(&projection, -1, 7, -1, 3, -5, 5);
@@ -624,16 +604,19 @@ void Set_Ortho_View(IDirect3DDevice9* device)
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
 }
 
-int Pixel_X(float world_x) { return static_cast<int>((world_x + 1) * 8); }
-int Pixel_Y(float world_y) { return static_cast<int>((3 - world_y) * 8); }
+int Pixel_X(float world_x) {
+    return static_cast<int>((world_x + 1) * 8);
+}
+int Pixel_Y(float world_y) {
+    return static_cast<int>((3 - world_y) * 8);
+}
 
 }  // namespace
 
-TEST_F(X_Mesh_Test, DrawSubsetDrawsOnlyItsFaces)
-{
+TEST_F(X_Mesh_Test, DrawSubsetDrawsOnlyItsFaces) {
     Recording_Device recorder(gpu.device);
     Loaded x;
-    Load(&recorder, kData + "shapes.x", &x);
+    Load(&recorder, k_data + "shapes.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
     Set_Ortho_View(gpu.device);
 
@@ -680,10 +663,9 @@ TEST_F(X_Mesh_Test, DrawSubsetDrawsOnlyItsFaces)
     EXPECT_EQ(recorder.References(), 0u) << "the mesh gave its device reference back";
 }
 
-TEST_F(X_Mesh_Test, LockedChangesReachTheDevice)
-{
+TEST_F(X_Mesh_Test, LockedChangesReachTheDevice) {
     Loaded x;
-    Load(gpu.device, kData + "shapes.x", &x);
+    Load(gpu.device, k_data + "shapes.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
     Set_Ortho_View(gpu.device);
 
@@ -712,10 +694,9 @@ TEST_F(X_Mesh_Test, LockedChangesReachTheDevice)
     EXPECT_EQ(gpu.Pixel(Pixel_X(2.5f), Pixel_Y(1.5f)), 0xFF000000u);
 }
 
-TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten)
-{
+TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
     Temp_Dir dir;
-    dir.Write("shapes.x", Read_All(kData + "shapes.x"));
+    dir.Write("shapes.x", Read_All(k_data + "shapes.x"));
     Set_Ortho_View(gpu.device);
     auto quad_drawn_at = [&](ID3DXMesh* mesh, float y) {
         gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
@@ -768,7 +749,7 @@ TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten)
 
     // A file written since is read anew, and writing its mesh touches no
     // older load.
-    dir.Write("shapes.x", Read_All(kData + "shapes.x") + "\n");
+    dir.Write("shapes.x", Read_All(k_data + "shapes.x") + "\n");
     Loaded d;
     Load(gpu.device, "shapes.x", &d);
     ASSERT_EQ(d.hr, D3D_OK);

@@ -20,8 +20,7 @@ struct Sphere {
     std::vector<Sphere_Vertex> vertices;
     std::vector<std::uint32_t> indices;
 
-    Sphere(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks)
-    {
+    Sphere(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks) {
         EXPECT_EQ(D3DXCreateSphere(device, radius, slices, stacks, &mesh, nullptr), D3D_OK);
         if (!mesh) return;
         void* data = nullptr;
@@ -38,8 +37,7 @@ struct Sphere {
         }
         mesh->UnlockIndexBuffer();
     }
-    ~Sphere()
-    {
+    ~Sphere() {
         if (mesh) mesh->Release();
     }
     Sphere(const Sphere&) = delete;
@@ -54,8 +52,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Sphere_Test, TheMarkerSphereHasD3dxLayout)
-{
+TEST_F(Sphere_Test, TheMarkerSphereHasD3dxLayout) {
     const float r = 5.0f;
     Sphere s(gpu.device, r, 12, 12);
     ASSERT_NE(s.mesh, nullptr);
@@ -107,8 +104,7 @@ TEST_F(Sphere_Test, TheMarkerSphereHasD3dxLayout)
     EXPECT_EQ(range.VertexCount, 134u);
 }
 
-TEST_F(Sphere_Test, CountsFollowSlicesAndStacks)
-{
+TEST_F(Sphere_Test, CountsFollowSlicesAndStacks) {
     const UINT sizes[][2] = {{3, 2}, {7, 5}, {2, 3}, {40, 20}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1]);
@@ -120,8 +116,7 @@ TEST_F(Sphere_Test, CountsFollowSlicesAndStacks)
     }
 }
 
-TEST_F(Sphere_Test, AdjacencyClosesTheSurface)
-{
+TEST_F(Sphere_Test, AdjacencyClosesTheSurface) {
     ID3DXMesh* mesh = nullptr;
     ID3DXBuffer* adjacency = nullptr;
     ASSERT_EQ(D3DXCreateSphere(gpu.device, 1, 8, 6, &mesh, &adjacency), D3D_OK);
@@ -140,8 +135,7 @@ TEST_F(Sphere_Test, AdjacencyClosesTheSurface)
     mesh->Release();
 }
 
-TEST_F(Sphere_Test, LargeSpheresUse32BitIndices)
-{
+TEST_F(Sphere_Test, LargeSpheresUse32BitIndices) {
     Sphere s(gpu.device, 1, 300, 300);
     ASSERT_NE(s.mesh, nullptr);
     EXPECT_EQ(s.mesh->GetNumVertices(), 300u * 299u + 2u);
@@ -151,8 +145,7 @@ TEST_F(Sphere_Test, LargeSpheresUse32BitIndices)
     EXPECT_EQ(small.mesh->GetOptions() & D3DXMESH_32BIT, 0u);
 }
 
-TEST_F(Sphere_Test, BadArgumentsAreRefused)
-{
+TEST_F(Sphere_Test, BadArgumentsAreRefused) {
     ID3DXMesh* mesh = reinterpret_cast<ID3DXMesh*>(0x1);
     EXPECT_EQ(D3DXCreateSphere(gpu.device, 1, 1, 5, &mesh, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(mesh, nullptr);
@@ -163,8 +156,7 @@ TEST_F(Sphere_Test, BadArgumentsAreRefused)
     EXPECT_EQ(D3DXCreateSphere(gpu.device, 1, 5, 5, nullptr, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_F(Sphere_Test, FrontFacesFaceTheViewerWhenDrawn)
-{
+TEST_F(Sphere_Test, FrontFacesFaceTheViewerWhenDrawn) {
     Sphere s(gpu.device, 5, 12, 12);
     ASSERT_NE(s.mesh, nullptr);
     IDirect3DDevice9* d = gpu.device;

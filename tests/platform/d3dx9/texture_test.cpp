@@ -34,15 +34,13 @@ struct Rgba {
 // ---------------------------------------------------------------------------
 // File builders
 // ---------------------------------------------------------------------------
-void Append_Bytes(void* context, void* data, int size)
-{
+void Append_Bytes(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
 }
 
 enum class Picture { Bmp, Png, Tga, Jpg };
 
-std::string Encode(Picture kind, int w, int h, const std::vector<Rgba>& pixels)
-{
+std::string Encode(Picture kind, int w, int h, const std::vector<Rgba>& pixels) {
     std::string out;
     const void* data = pixels.data();
     switch (kind) {
@@ -54,8 +52,7 @@ std::string Encode(Picture kind, int w, int h, const std::vector<Rgba>& pixels)
     return out;
 }
 
-void Put32(std::string* s, DWORD v)
-{
+void Put32(std::string* s, DWORD v) {
     for (int i = 0; i < 4; ++i) s->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
@@ -69,8 +66,7 @@ constexpr DWORD kDds_Four_Cc = 0x4;
 constexpr DWORD kCube_All_Faces = 0x200 | 0xFC00;
 
 std::string Dds_File(UINT w, UINT h, UINT mips, const Dds_Layout& layout, const std::string& data,
-                     DWORD caps2 = 0)
-{
+                     DWORD caps2 = 0) {
     std::string s = "DDS ";
     Put32(&s, 124);
     Put32(&s, 0x1 | 0x2 | 0x4 | 0x1000 | (mips > 1 ? 0x20000 : 0));
@@ -96,8 +92,7 @@ std::string Dds_File(UINT w, UINT h, UINT mips, const Dds_Layout& layout, const 
     return s + data;
 }
 
-Dds_Layout Four_Cc(const char* code)
-{
+Dds_Layout Four_Cc(const char* code) {
     Dds_Layout l;
     l.pf_flags = kDds_Four_Cc;
     l.four_cc = MAKEFOURCC(code[0], code[1], code[2], code[3]);
@@ -105,15 +100,13 @@ Dds_Layout Four_Cc(const char* code)
     return l;
 }
 
-std::string Repeat(const std::string& unit, int times)
-{
+std::string Repeat(const std::string& unit, int times) {
     std::string s;
     for (int i = 0; i < times; ++i) s += unit;
     return s;
 }
 
-std::string Bytes(std::initializer_list<int> values)
-{
+std::string Bytes(std::initializer_list<int> values) {
     std::string s;
     for (int v : values) s.push_back(static_cast<char>(v));
     return s;
@@ -122,8 +115,7 @@ std::string Bytes(std::initializer_list<int> values)
 // ---------------------------------------------------------------------------
 // Checks
 // ---------------------------------------------------------------------------
-Texture_Image Decode_Ok(const std::string& file)
-{
+Texture_Image Decode_Ok(const std::string& file) {
     Texture_Image image;
     const HRESULT hr =
         Decode_Texture(reinterpret_cast<const unsigned char*>(file.data()), file.size(), &image);
@@ -131,21 +123,18 @@ Texture_Image Decode_Ok(const std::string& file)
     return image;
 }
 
-HRESULT Decode_Result(const std::string& file)
-{
+HRESULT Decode_Result(const std::string& file) {
     Texture_Image image;
     return Decode_Texture(reinterpret_cast<const unsigned char*>(file.data()), file.size(), &image);
 }
 
 // B, G, R, A of texel (x, y) of an A8R8G8B8 level.
-Rgba Texel(const Texture_Level& level, UINT x, UINT y)
-{
+Rgba Texel(const Texture_Level& level, UINT x, UINT y) {
     const unsigned char* p = &level.bytes[(static_cast<std::size_t>(y) * level.width + x) * 4];
     return {p[2], p[1], p[0], p[3]};
 }
 
-void Expect_Texel(const Texture_Level& level, UINT x, UINT y, Rgba expected, int tolerance = 0)
-{
+void Expect_Texel(const Texture_Level& level, UINT x, UINT y, Rgba expected, int tolerance = 0) {
     const Rgba t = Texel(level, x, y);
     EXPECT_NEAR(t.r, expected.r, tolerance) << "red at " << x << "," << y;
     EXPECT_NEAR(t.g, expected.g, tolerance) << "green at " << x << "," << y;
@@ -153,9 +142,9 @@ void Expect_Texel(const Texture_Level& level, UINT x, UINT y, Rgba expected, int
     EXPECT_NEAR(t.a, expected.a, tolerance) << "alpha at " << x << "," << y;
 }
 
-const std::vector<Rgba> kEight = {
-    {255, 0, 0, 255},   {0, 255, 0, 255},   {0, 0, 255, 255},     {255, 255, 255, 255},
-    {10, 20, 30, 255},  {200, 100, 50, 255}, {0, 0, 0, 255},      {128, 64, 32, 255},
+const std::vector<Rgba> k_eight = {
+    {255, 0, 0, 255},  {0, 255, 0, 255},    {0, 0, 255, 255}, {255, 255, 255, 255},
+    {10, 20, 30, 255}, {200, 100, 50, 255}, {0, 0, 0, 255},   {128, 64, 32, 255},
 };
 
 }  // namespace
@@ -163,11 +152,10 @@ const std::vector<Rgba> kEight = {
 // ---------------------------------------------------------------------------
 // Decoding
 // ---------------------------------------------------------------------------
-TEST(Texture_Decode, PicturesGiveTheTexelsThatWereWritten)
-{
+TEST(Texture_Decode, PicturesGiveTheTexelsThatWereWritten) {
     for (Picture kind : {Picture::Bmp, Picture::Png, Picture::Tga}) {
         SCOPED_TRACE(static_cast<int>(kind));
-        std::vector<Rgba> pixels = kEight;
+        std::vector<Rgba> pixels = k_eight;
         // Formats that keep alpha get a translucent texel.
         if (kind != Picture::Bmp) pixels[3].a = 77;
         const Texture_Image image = Decode_Ok(Encode(kind, 4, 2, pixels));
@@ -186,8 +174,8 @@ TEST(Texture_Decode, PicturesGiveTheTexelsThatWereWritten)
 
     // JPEG is lossy: flat 8x8 blocks keep their colour closely.
     std::vector<Rgba> blocks(16 * 16);
-    const Rgba colours[4] = {{200, 40, 40, 255}, {40, 200, 40, 255}, {40, 40, 200, 255},
-                             {220, 220, 220, 255}};
+    const Rgba colours[4] = {
+        {200, 40, 40, 255}, {40, 200, 40, 255}, {40, 40, 200, 255}, {220, 220, 220, 255}};
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) blocks[y * 16 + x] = colours[(y / 8) * 2 + x / 8];
     const Texture_Image jpg = Decode_Ok(Encode(Picture::Jpg, 16, 16, blocks));
@@ -199,11 +187,10 @@ TEST(Texture_Decode, PicturesGiveTheTexelsThatWereWritten)
     Expect_Texel(jpg.faces[0][0], 12, 12, colours[3], 12);
 }
 
-TEST(Texture_Decode, MipLevelsAreBoxFiltered)
-{
+TEST(Texture_Decode, MipLevelsAreBoxFiltered) {
     // 4x2: the 2x1 level averages each 2x2 block, the 1x1 level all eight.
     const std::vector<Rgba> pixels = {
-        {0, 0, 0, 255},   {40, 80, 120, 255}, {100, 100, 100, 0},   {100, 100, 100, 0},
+        {0, 0, 0, 255},    {40, 80, 120, 255},  {100, 100, 100, 0},   {100, 100, 100, 0},
         {20, 40, 60, 255}, {60, 120, 180, 255}, {200, 200, 200, 100}, {0, 0, 0, 100},
     };
     const Texture_Image image = Decode_Ok(Encode(Picture::Png, 4, 2, pixels));
@@ -225,8 +212,7 @@ TEST(Texture_Decode, MipLevelsAreBoxFiltered)
     Expect_Texel(odd.faces[0][1], 0, 0, {10, 20, 0, 255});
 }
 
-TEST(Texture_Decode, UncompressedDdsLayoutsBecomeA8R8G8B8)
-{
+TEST(Texture_Decode, UncompressedDdsLayoutsBecomeA8R8G8B8) {
     struct Case {
         const char* name;
         Dds_Layout layout;
@@ -242,11 +228,20 @@ TEST(Texture_Decode, UncompressedDdsLayoutsBecomeA8R8G8B8)
     Dds_Layout a4r4g4b4 = {0x41, 0, 16, 0x0F00, 0x00F0, 0x000F, 0xF000};
     Dds_Layout by_code = {kDds_Four_Cc, D3DFMT_A8R8G8B8, 0, 0, 0, 0, 0};
     const Case cases[] = {
-        {"A8R8G8B8", Dds_Layout{}, Bytes({0x30, 0x20, 0x10, 0x80, 1, 2, 3, 4}),
-         {0x10, 0x20, 0x30, 0x80}, {3, 2, 1, 4}},
-        {"X8R8G8B8", x8, Bytes({0x30, 0x20, 0x10, 0x00, 1, 2, 3, 4}), {0x10, 0x20, 0x30, 255},
+        {"A8R8G8B8",
+         Dds_Layout{},
+         Bytes({0x30, 0x20, 0x10, 0x80, 1, 2, 3, 4}),
+         {0x10, 0x20, 0x30, 0x80},
+         {3, 2, 1, 4}},
+        {"X8R8G8B8",
+         x8,
+         Bytes({0x30, 0x20, 0x10, 0x00, 1, 2, 3, 4}),
+         {0x10, 0x20, 0x30, 255},
          {3, 2, 1, 255}},
-        {"R8G8B8", rgb24, Bytes({0x30, 0x20, 0x10, 1, 2, 3}), {0x10, 0x20, 0x30, 255},
+        {"R8G8B8",
+         rgb24,
+         Bytes({0x30, 0x20, 0x10, 1, 2, 3}),
+         {0x10, 0x20, 0x30, 255},
          {3, 2, 1, 255}},
         {"A8", a8, Bytes({0x00, 0xC8}), {0, 0, 0, 0}, {0, 0, 0, 200}},
         {"L8", l8, Bytes({0x00, 0x7B}), {0, 0, 0, 255}, {123, 123, 123, 255}},
@@ -256,8 +251,11 @@ TEST(Texture_Decode, UncompressedDdsLayoutsBecomeA8R8G8B8)
         {"A1R5G5B5", a1r5g5b5, Bytes({0xE0, 0x83, 0x1F, 0x00}), {0, 255, 0, 255}, {0, 0, 255, 0}},
         // 0xF842: alpha 15, red 8, green 4, blue 2 of 15.
         {"A4R4G4B4", a4r4g4b4, Bytes({0x42, 0xF8, 0x0F, 0x00}), {136, 68, 34, 255}, {0, 0, 255, 0}},
-        {"A8R8G8B8 by format code", by_code, Bytes({0x30, 0x20, 0x10, 0x80, 1, 2, 3, 4}),
-         {0x10, 0x20, 0x30, 0x80}, {3, 2, 1, 4}},
+        {"A8R8G8B8 by format code",
+         by_code,
+         Bytes({0x30, 0x20, 0x10, 0x80, 1, 2, 3, 4}),
+         {0x10, 0x20, 0x30, 0x80},
+         {3, 2, 1, 4}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,13 +267,12 @@ TEST(Texture_Decode, UncompressedDdsLayoutsBecomeA8R8G8B8)
     }
 }
 
-TEST(Texture_Decode, DdsMipChainsAreKeptOrCompleted)
-{
+TEST(Texture_Decode, DdsMipChainsAreKeptOrCompleted) {
     // Uncompressed 4x4 with two stored levels: the stored 2x2 is kept even
     // though it is not the average of the 4x4, and the 1x1 is made from it.
-    const std::string level0 = Repeat(Bytes({0, 0, 255, 255}), 16);                // red
-    const std::string level1 = Repeat(Bytes({255, 0, 0, 255}), 2) +               // blue
-                               Repeat(Bytes({0, 255, 0, 255}), 2);                // green
+    const std::string level0 = Repeat(Bytes({0, 0, 255, 255}), 16);  // red
+    const std::string level1 = Repeat(Bytes({255, 0, 0, 255}), 2) +  // blue
+                               Repeat(Bytes({0, 255, 0, 255}), 2);   // green
     const Texture_Image argb = Decode_Ok(Dds_File(4, 4, 2, Dds_Layout{}, level0 + level1));
     ASSERT_EQ(argb.Level_Count(), 3u);
     Expect_Texel(argb.faces[0][0], 3, 3, {255, 0, 0, 255});
@@ -308,8 +305,7 @@ TEST(Texture_Decode, DdsMipChainsAreKeptOrCompleted)
     EXPECT_EQ(dxt3.Level_Count(), 2u);
 }
 
-TEST(Texture_Decode, DdsCubeMapsHoldSixFacesInOrder)
-{
+TEST(Texture_Decode, DdsCubeMapsHoldSixFacesInOrder) {
     std::string data;
     for (int face = 0; face < 6; ++face) {
         const std::string texel = Bytes({face * 10, face * 20, face * 30, 255});
@@ -328,8 +324,7 @@ TEST(Texture_Decode, DdsCubeMapsHoldSixFacesInOrder)
     }
 }
 
-TEST(Texture_Decode, MalformedDdsHeadersAreRefused)
-{
+TEST(Texture_Decode, MalformedDdsHeadersAreRefused) {
     const std::string texels = std::string(16, '\x7F');
     const std::string good = Dds_File(2, 2, 1, Dds_Layout{}, texels);
     ASSERT_EQ(Decode_Result(good), D3D_OK);
@@ -363,8 +358,7 @@ TEST(Texture_Decode, MalformedDdsHeadersAreRefused)
               D3DXERR_INVALIDDATA);
 }
 
-TEST(Texture_Decode, HugePicturesAreRefusedBeforeDecoding)
-{
+TEST(Texture_Decode, HugePicturesAreRefusedBeforeDecoding) {
     // A PNG whose header claims 100000 x 100000.
     std::string png = Encode(Picture::Png, 2, 2, std::vector<Rgba>(4, Rgba{1, 2, 3, 4}));
     ASSERT_GT(png.size(), 24u);
@@ -382,8 +376,7 @@ TEST(Texture_Decode, HugePicturesAreRefusedBeforeDecoding)
     EXPECT_EQ(Decode_Result("not a picture at all"), D3DXERR_INVALIDDATA);
 }
 
-HRESULT Decode_Within(const std::string& file, const Texture_Limits& limits)
-{
+HRESULT Decode_Within(const std::string& file, const Texture_Limits& limits) {
     Texture_Image image;
     return Decode_Texture(reinterpret_cast<const unsigned char*>(file.data()), file.size(), &image,
                           limits);
@@ -391,8 +384,7 @@ HRESULT Decode_Within(const std::string& file, const Texture_Limits& limits)
 
 // A PNG of w x h whose header is real but whose data is that of a 2 x 2
 // picture: a decoder that got as far as the data would fail on it.
-std::string Png_Header_Only(std::uint32_t w, std::uint32_t h)
-{
+std::string Png_Header_Only(std::uint32_t w, std::uint32_t h) {
     std::string png = Encode(Picture::Png, 2, 2, std::vector<Rgba>(4, Rgba{1, 2, 3, 4}));
     auto be = [](std::uint32_t v) {
         return Bytes({int(v >> 24), int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF)});
@@ -402,8 +394,7 @@ std::string Png_Header_Only(std::uint32_t w, std::uint32_t h)
     return png;
 }
 
-TEST(Texture_Decode, WhatTheDeviceCannotHoldIsRefusedFromTheHeader)
-{
+TEST(Texture_Decode, WhatTheDeviceCannotHoldIsRefusedFromTheHeader) {
     // A picture the size of the edge limit fits, one texel more does not.
     const std::vector<Rgba> grey(64 * 64, Rgba{9, 9, 9, 255});
     EXPECT_EQ(Decode_Within(Encode(Picture::Png, 64, 64, grey), {64, 1u << 30}), D3D_OK);
@@ -433,8 +424,7 @@ TEST(Texture_Decode, WhatTheDeviceCannotHoldIsRefusedFromTheHeader)
     EXPECT_EQ(Decode_Result(Png_Header_Only(4096, 4096)), D3DXERR_INVALIDDATA);
 }
 
-TEST(Texture_Decode, PngChunksMustLieWithinTheFile)
-{
+TEST(Texture_Decode, PngChunksMustLieWithinTheFile) {
     const std::string png = Encode(Picture::Png, 2, 2, std::vector<Rgba>(4, Rgba{1, 2, 3, 4}));
     ASSERT_EQ(Decode_Result(png), D3D_OK);
     const std::size_t iend = png.size() - 12;
@@ -451,8 +441,7 @@ TEST(Texture_Decode, PngChunksMustLieWithinTheFile)
     EXPECT_EQ(Decode_Result(png + Bytes({0x60, 0, 0, 0, 'I', 'D', 'A', 'T'})), D3D_OK);
 }
 
-TEST(Texture_Decode, JpegTablesTheDecoderCannotUseAreRefused)
-{
+TEST(Texture_Decode, JpegTablesTheDecoderCannotUseAreRefused) {
     const std::string jpg = Encode(Picture::Jpg, 8, 8, std::vector<Rgba>(64, {90, 60, 30, 255}));
     ASSERT_EQ(Decode_Result(jpg), D3D_OK);
     // Code counts totalling more than the 256 symbols a table can hold, in
@@ -476,10 +465,9 @@ TEST(Texture_Decode, JpegTablesTheDecoderCannotUseAreRefused)
     EXPECT_EQ(Decode_Result(undefined), D3DXERR_INVALIDDATA);
 }
 
-TEST(Texture_Decode, EmptyPngDataChunksAreSkipped)
-{
-    const std::string png = Encode(Picture::Png, 2, 2, {{1, 2, 3, 255}, {4, 5, 6, 255},
-                                                       {7, 8, 9, 255}, {10, 11, 12, 255}});
+TEST(Texture_Decode, EmptyPngDataChunksAreSkipped) {
+    const std::string png = Encode(
+        Picture::Png, 2, 2, {{1, 2, 3, 255}, {4, 5, 6, 255}, {7, 8, 9, 255}, {10, 11, 12, 255}});
     const std::size_t idat = png.find("IDAT");
     ASSERT_NE(idat, std::string::npos);
     // An empty IDAT chunk (length 0, its CRC) ahead of the one with the data.
@@ -491,8 +479,7 @@ TEST(Texture_Decode, EmptyPngDataChunksAreSkipped)
     Expect_Texel(image.faces[0][0], 1, 1, {10, 11, 12, 255});
 }
 
-TEST(Texture_Decode, DamagedFilesFailCleanly)
-{
+TEST(Texture_Decode, DamagedFilesFailCleanly) {
     std::vector<Rgba> pixels(8 * 8);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         pixels[i] = {static_cast<unsigned char>(i * 3), static_cast<unsigned char>(i * 7),
@@ -558,17 +545,15 @@ class Texture_File : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(gpu.Ok()) << gpu.Error(); }
 
-    IDirect3DTexture9* Load(const char* path, HRESULT expected = D3D_OK)
-    {
+    IDirect3DTexture9* Load(const char* path, HRESULT expected = D3D_OK) {
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(D3DXCreateTextureFromFileA(gpu.device, path, &texture), expected) << path;
         return texture;
     }
 
     // The texels of one level (and cube face) as GL holds them, RGBA bytes.
-    std::vector<unsigned char> Gl_Texels(IDirect3DBaseTexture9* texture, int level, int face,
-                                         int w, int h)
-    {
+    std::vector<unsigned char> Gl_Texels(IDirect3DBaseTexture9* texture, int level, int face, int w,
+                                         int h) {
         Gl_Device_From(gpu.device)->Make_Current();
         GLenum target = 0;
         const GLuint name = Gl_Texture_Name(texture, &target);
@@ -585,8 +570,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Texture_File, LoadsThroughWindowsPathsWithAFullChain)
-{
+TEST_F(Texture_File, LoadsThroughWindowsPathsWithAFullChain) {
     const std::vector<Rgba> red(32, {255, 0, 0, 255});
     dir.Write("Textures/Red.bmp", Encode(Picture::Bmp, 8, 4, red));
     IDirect3DTexture9* texture = Load("TEXTURES\\red.BMP");
@@ -619,9 +603,8 @@ TEST_F(Texture_File, LoadsThroughWindowsPathsWithAFullChain)
     EXPECT_EQ(Load("huge.png", D3DERR_OUTOFVIDEOMEMORY), nullptr);
 }
 
-TEST_F(Texture_File, DeviceTexturesHoldTheDecodedLevels)
-{
-    std::vector<Rgba> pixels = kEight;
+TEST_F(Texture_File, DeviceTexturesHoldTheDecodedLevels) {
+    std::vector<Rgba> pixels = k_eight;
     pixels[5].a = 60;
     dir.Write("eight.png", Encode(Picture::Png, 4, 2, pixels));
     IDirect3DTexture9* texture = Load("eight.png");
@@ -656,8 +639,7 @@ TEST_F(Texture_File, DeviceTexturesHoldTheDecodedLevels)
     dxt->Release();
 }
 
-TEST_F(Texture_File, CubeMapsComeBackAsCubeTextures)
-{
+TEST_F(Texture_File, CubeMapsComeBackAsCubeTextures) {
     std::string data;
     for (int face = 0; face < 6; ++face) {
         const std::string texel = Bytes({face * 40, 255 - face * 40, face * 10, 255});  // B G R A
@@ -690,10 +672,9 @@ TEST_F(Texture_File, CubeMapsComeBackAsCubeTextures)
     texture->Release();
 }
 
-TEST_F(Texture_File, TexturedQuadShowsTheFileTexels)
-{
+TEST_F(Texture_File, TexturedQuadShowsTheFileTexels) {
     // A 4x2 texture stretched over 32x16 pixels: each texel covers 8x8.
-    dir.Write("eight.tga", Encode(Picture::Tga, 4, 2, kEight));
+    dir.Write("eight.tga", Encode(Picture::Tga, 4, 2, k_eight));
     IDirect3DTexture9* texture = Load("eight.tga");
     ASSERT_NE(texture, nullptr);
 
@@ -703,8 +684,10 @@ TEST_F(Texture_File, TexturedQuadShowsTheFileTexels)
         float u, v;
     };
     const float l = 8 - 0.5f, t = 8 - 0.5f, r = 40 - 0.5f, b = 24 - 0.5f;
-    const Vertex quad[4] = {{l, b, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {l, t, 0.5f, 1, 0xFFFFFFFF, 0, 0},
-                            {r, b, 0.5f, 1, 0xFFFFFFFF, 1, 1}, {r, t, 0.5f, 1, 0xFFFFFFFF, 1, 0}};
+    const Vertex quad[4] = {{l, b, 0.5f, 1, 0xFFFFFFFF, 0, 1},
+                            {l, t, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                            {r, b, 0.5f, 1, 0xFFFFFFFF, 1, 1},
+                            {r, t, 0.5f, 1, 0xFFFFFFFF, 1, 0}};
     IDirect3DDevice9* d = gpu.device;
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     d->BeginScene();
@@ -719,16 +702,15 @@ TEST_F(Texture_File, TexturedQuadShowsTheFileTexels)
     ASSERT_TRUE(gpu.Capture());
     for (int i = 0; i < 8; ++i) {
         const int x = 8 + (i % 4) * 8 + 4, y = 8 + (i / 4) * 8 + 4;
-        const std::uint32_t expected = 0xFF000000u | (kEight[i].r << 16) | (kEight[i].g << 8) |
-                                       kEight[i].b;
+        const std::uint32_t expected =
+            0xFF000000u | (k_eight[i].r << 16) | (k_eight[i].g << 8) | k_eight[i].b;
         EXPECT_EQ(gpu.Pixel(x, y), expected) << "texel " << i;
     }
     EXPECT_EQ(gpu.Pixel(4, 4), 0xFF000000u);
     texture->Release();
 }
 
-TEST_F(Texture_File, DamagedFilesThroughTheFileFunction)
-{
+TEST_F(Texture_File, DamagedFilesThroughTheFileFunction) {
     const std::string png = Encode(Picture::Png, 8, 8, std::vector<Rgba>(64, {9, 8, 7, 255}));
     const std::string dds = Dds_File(8, 8, 4, Four_Cc("DXT5"), std::string(64 + 16 * 3, 'q'));
     std::mt19937 random(99);
@@ -753,8 +735,7 @@ TEST_F(Texture_File, DamagedFilesThroughTheFileFunction)
     }
 }
 
-TEST_F(Texture_File, LoadsOfOneUnchangedFileShareUntilOneIsWritten)
-{
+TEST_F(Texture_File, LoadsOfOneUnchangedFileShareUntilOneIsWritten) {
     const std::vector<Rgba> red(16, {255, 0, 0, 255}), blue(16, {0, 0, 255, 255});
     dir.Write("red.png", Encode(Picture::Png, 4, 4, red));
     auto first_texel = [&](IDirect3DTexture9* texture) {
@@ -816,8 +797,7 @@ TEST_F(Texture_File, LoadsOfOneUnchangedFileShareUntilOneIsWritten)
     e->Release();
 }
 
-TEST_F(Texture_File, SharedCubeMapsStayCubeMaps)
-{
+TEST_F(Texture_File, SharedCubeMapsStayCubeMaps) {
     std::string data;
     for (int face = 0; face < 6; ++face)
         for (int texel = 0; texel < 16 + 4 + 1; ++texel) Put32(&data, 0xFF000000u | (face * 40));

@@ -54,19 +54,23 @@ TEST(Code_Page, CyrillicAlphabetAndNumeroSignRoundTrip) {
     const std::string cp1251 = To_Cp1251(text);
     // One byte per character in 1251.
     EXPECT_EQ(cp1251.size(), 33u + 1 + 33 + 17);
-    EXPECT_EQ(static_cast<unsigned char>(cp1251[0]), 0xC0);  // А
-    EXPECT_EQ(static_cast<unsigned char>(cp1251[6]), 0xA8);  // Ё
+    EXPECT_EQ(static_cast<unsigned char>(cp1251[0]), 0xC0);       // А
+    EXPECT_EQ(static_cast<unsigned char>(cp1251[6]), 0xA8);       // Ё
     EXPECT_EQ(static_cast<unsigned char>(cp1251[34 + 6]), 0xB8);  // ё
-    EXPECT_EQ(static_cast<unsigned char>(cp1251[68]), 0xB9);  // №
+    EXPECT_EQ(static_cast<unsigned char>(cp1251[68]), 0xB9);      // №
     EXPECT_EQ(To_Utf8(cp1251), text);
 }
 
 TEST(Code_Page, UnknownAndMalformedInputBecomesQuestionMarks) {
-    EXPECT_EQ(To_Cp1251("x\xE4\xB8\xAD" "y"), "x?y");         // a CJK character
-    EXPECT_EQ(To_Cp1251("\xF0\x9F\x98\x80"), "?");             // an emoji
-    EXPECT_EQ(To_Cp1251("a\xFF" "b\xC3"), "a?b?");              // bytes that are not UTF-8
-    EXPECT_EQ(To_Cp1251("\xC0\xAF"), "?");                      // overlong '/'
-    EXPECT_EQ(To_Cp1251("\xD0"), "?");                          // cut-off sequence
+    EXPECT_EQ(To_Cp1251("x\xE4\xB8\xAD"
+                        "y"),
+              "x?y");                               // a CJK character
+    EXPECT_EQ(To_Cp1251("\xF0\x9F\x98\x80"), "?");  // an emoji
+    EXPECT_EQ(To_Cp1251("a\xFF"
+                        "b\xC3"),
+              "a?b?");                      // bytes that are not UTF-8
+    EXPECT_EQ(To_Cp1251("\xC0\xAF"), "?");  // overlong '/'
+    EXPECT_EQ(To_Cp1251("\xD0"), "?");      // cut-off sequence
 }
 
 TEST(Code_Page, OutputIsCutToTheBufferAtCharacterBoundaries) {

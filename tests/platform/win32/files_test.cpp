@@ -93,7 +93,8 @@ TEST_F(Files, NewFilesJoinExistingFoldersAndKeepTheirOwnName) {
     fputs("y", f);
     fclose(f);
     EXPECT_EQ(Read_Bytes(dir_.Path() / "Logs" / "StartupLog.txt"), "xy");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path() / "Logs"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path() / "Logs"), fs::directory_iterator()),
+              1);
 }
 
 TEST_F(Files, TextModeWritesCrLfAndReadsItBack) {
@@ -103,13 +104,15 @@ TEST_F(Files, TextModeWritesCrLfAndReadsItBack) {
     fprintf(f, "%s\n\n", "second");
     fputs("cr\ralone\n", f);
     fclose(f);
-    EXPECT_EQ(Read_Bytes(dir_.Path() / "log.txt"), "[Quillmoor]line\r\nsecond\r\n\r\ncr\ralone\r\n");
+    EXPECT_EQ(Read_Bytes(dir_.Path() / "log.txt"),
+              "[Quillmoor]line\r\nsecond\r\n\r\ncr\ralone\r\n");
 
     f = Open_File("log.txt", "a+");  // no 't' and no 'b': text
     ASSERT_NE(f, nullptr);
     fputs("appended\n", f);
     fclose(f);
-    EXPECT_EQ(Read_Bytes(dir_.Path() / "log.txt"), "[Quillmoor]line\r\nsecond\r\n\r\ncr\ralone\r\nappended\r\n");
+    EXPECT_EQ(Read_Bytes(dir_.Path() / "log.txt"),
+              "[Quillmoor]line\r\nsecond\r\n\r\ncr\ralone\r\nappended\r\n");
 
     f = Open_File("LOG.TXT", "rt");
     ASSERT_NE(f, nullptr);
@@ -284,8 +287,10 @@ TEST_F(Files, CurrentDirectoryFollowsWindowsRulesAndCodePage) {
     EXPECT_EQ(GetCurrentDirectoryA(sizeof small, small), expected.size() + 1);
     EXPECT_EQ(small[0], 'z');
     EXPECT_EQ(GetCurrentDirectoryA(0, nullptr), expected.size() + 1);
-    EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(expected.size()), buffer), expected.size() + 1);
-    EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(expected.size() + 1), buffer), expected.size());
+    EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(expected.size()), buffer),
+              expected.size() + 1);
+    EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(expected.size() + 1), buffer),
+              expected.size());
 }
 
 }  // namespace

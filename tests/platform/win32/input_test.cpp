@@ -19,22 +19,36 @@ TEST(Virtual_Keys, KeysTheEngineReadsMapToTheirWindowsCodes) {
         int vk;
     };
     const Case cases[] = {
-        {SDLK_w, SDL_SCANCODE_W, 'W'},           {SDLK_a, SDL_SCANCODE_A, 'A'},
-        {SDLK_s, SDL_SCANCODE_S, 'S'},           {SDLK_d, SDL_SCANCODE_D, 'D'},
-        {SDLK_z, SDL_SCANCODE_Z, 'Z'},           {SDLK_0, SDL_SCANCODE_0, '0'},
-        {SDLK_9, SDL_SCANCODE_9, '9'},           {SDLK_1, SDL_SCANCODE_1, '1'},
-        {SDLK_LEFT, SDL_SCANCODE_LEFT, 0x25},    {SDLK_UP, SDL_SCANCODE_UP, 0x26},
-        {SDLK_RIGHT, SDL_SCANCODE_RIGHT, 0x27},  {SDLK_DOWN, SDL_SCANCODE_DOWN, 0x28},
-        {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0x1B}, {SDLK_RETURN, SDL_SCANCODE_RETURN, 0x0D},
-        {SDLK_SPACE, SDL_SCANCODE_SPACE, 0x20},  {SDLK_F1, SDL_SCANCODE_F1, 0x70},
-        {SDLK_F12, SDL_SCANCODE_F12, 0x7B},      {SDLK_F5, SDL_SCANCODE_F5, 0x74},
-        {SDLK_KP_0, SDL_SCANCODE_KP_0, 0x60},    {SDLK_KP_9, SDL_SCANCODE_KP_9, 0x69},
+        {SDLK_w, SDL_SCANCODE_W, 'W'},
+        {SDLK_a, SDL_SCANCODE_A, 'A'},
+        {SDLK_s, SDL_SCANCODE_S, 'S'},
+        {SDLK_d, SDL_SCANCODE_D, 'D'},
+        {SDLK_z, SDL_SCANCODE_Z, 'Z'},
+        {SDLK_0, SDL_SCANCODE_0, '0'},
+        {SDLK_9, SDL_SCANCODE_9, '9'},
+        {SDLK_1, SDL_SCANCODE_1, '1'},
+        {SDLK_LEFT, SDL_SCANCODE_LEFT, 0x25},
+        {SDLK_UP, SDL_SCANCODE_UP, 0x26},
+        {SDLK_RIGHT, SDL_SCANCODE_RIGHT, 0x27},
+        {SDLK_DOWN, SDL_SCANCODE_DOWN, 0x28},
+        {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0x1B},
+        {SDLK_RETURN, SDL_SCANCODE_RETURN, 0x0D},
+        {SDLK_SPACE, SDL_SCANCODE_SPACE, 0x20},
+        {SDLK_F1, SDL_SCANCODE_F1, 0x70},
+        {SDLK_F12, SDL_SCANCODE_F12, 0x7B},
+        {SDLK_F5, SDL_SCANCODE_F5, 0x74},
+        {SDLK_KP_0, SDL_SCANCODE_KP_0, 0x60},
+        {SDLK_KP_9, SDL_SCANCODE_KP_9, 0x69},
         {SDLK_KP_5, SDL_SCANCODE_KP_5, 0x65},
         // NumLock off: the keypad's keys report navigation keycodes.
-        {SDLK_INSERT, SDL_SCANCODE_KP_0, 0x60},  {SDLK_END, SDL_SCANCODE_KP_1, 0x61},
-        {SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, 0xA0}, {SDLK_RSHIFT, SDL_SCANCODE_RSHIFT, 0xA1},
-        {SDLK_LCTRL, SDL_SCANCODE_LCTRL, 0xA2},  {SDLK_RCTRL, SDL_SCANCODE_RCTRL, 0xA3},
-        {SDLK_LALT, SDL_SCANCODE_LALT, 0xA4},    {SDLK_RALT, SDL_SCANCODE_RALT, 0xA5},
+        {SDLK_INSERT, SDL_SCANCODE_KP_0, 0x60},
+        {SDLK_END, SDL_SCANCODE_KP_1, 0x61},
+        {SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, 0xA0},
+        {SDLK_RSHIFT, SDL_SCANCODE_RSHIFT, 0xA1},
+        {SDLK_LCTRL, SDL_SCANCODE_LCTRL, 0xA2},
+        {SDLK_RCTRL, SDL_SCANCODE_RCTRL, 0xA3},
+        {SDLK_LALT, SDL_SCANCODE_LALT, 0xA4},
+        {SDLK_RALT, SDL_SCANCODE_RALT, 0xA5},
         // The main Insert key is not numpad 0.
         {SDLK_INSERT, SDL_SCANCODE_INSERT, 0x2D},
         // A Cyrillic layout: the key keeps its Latin code.
@@ -93,8 +107,8 @@ protected:
         ASSERT_FALSE(Platform_Init(false));
         Log_Of_Proc().clear();
         ASSERT_NE(RegisterClassExA(&wc_), 0);
-        hwnd_ = CreateWindowExA(0, "InputTest", "input", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 50, 640, 480,
-                                nullptr, nullptr, nullptr, nullptr);
+        hwnd_ = CreateWindowExA(0, "InputTest", "input", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 50,
+                                640, 480, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(hwnd_, nullptr);
         sdl_ = Win32_Sdl_Window(hwnd_);
         ASSERT_NE(sdl_, nullptr);
@@ -156,7 +170,8 @@ TEST_F(Real_Input, SdlKeyEventsBecomeKeyMessagesAndKeyboardState) {
     EXPECT_EQ(messages[1].lParam, 0x40000001) << "auto-repeat: key was already down";
     EXPECT_EQ(messages[2].message, static_cast<UINT>(WM_KEYUP));
     EXPECT_EQ(messages[2].wParam, static_cast<WPARAM>(VK_ESCAPE));
-    EXPECT_EQ(messages[3].wParam, static_cast<WPARAM>(VK_SHIFT)) << "messages carry the generic code";
+    EXPECT_EQ(messages[3].wParam, static_cast<WPARAM>(VK_SHIFT))
+        << "messages carry the generic code";
     EXPECT_EQ(messages[4].wParam, static_cast<WPARAM>(VK_NUMPAD0));
     EXPECT_EQ(messages[5].wParam, static_cast<WPARAM>('W'));
 
@@ -198,7 +213,8 @@ TEST_F(Real_Input, KeysFromTheXServerReachTheWindow) {
     EXPECT_EQ(keys[VK_RCONTROL] & 0x80, 0);
 
     ASSERT_TRUE(Xdotool("keyup KP_Insert keyup Shift_L"));
-    EXPECT_TRUE(Wait_For_Message([](const MSG& m) { return m.message == WM_KEYUP && m.wParam == VK_SHIFT; }));
+    EXPECT_TRUE(Wait_For_Message(
+        [](const MSG& m) { return m.message == WM_KEYUP && m.wParam == VK_SHIFT; }));
     ASSERT_TRUE(GetKeyboardState(keys.data()));
     EXPECT_EQ(keys[VK_LSHIFT] & 0x80, 0);
     EXPECT_EQ(keys[VK_NUMPAD0] & 0x80, 0);
@@ -251,7 +267,8 @@ TEST_F(Real_Input, ButtonReleasedOutsideTheWindowIsNotDelivered) {
     // hears nothing of it.
     ASSERT_TRUE(Xdotool("mousemove 1000 900 mouseup 1"));
     seen.clear();
-    EXPECT_FALSE(Wait_For_Message([](const MSG& m) { return m.message == WM_LBUTTONUP; }, &seen, 500));
+    EXPECT_FALSE(
+        Wait_For_Message([](const MSG& m) { return m.message == WM_LBUTTONUP; }, &seen, 500));
     for (const MSG& m : seen) {
         if (m.message != WM_MOUSEMOVE) continue;
         const int x = static_cast<int>(m.lParam & 0xFFFF);

@@ -33,8 +33,9 @@ TEST(Timer, FrozenTimeAndWrappingDifferences) {
     // Milliseconds of the monotonic clock, cut to 32 bits.
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const DWORD expected = static_cast<DWORD>(static_cast<unsigned long long>(now.tv_sec) * 1000ull +
-                                              static_cast<unsigned long long>(now.tv_nsec) / 1000000ull);
+    const DWORD expected =
+        static_cast<DWORD>(static_cast<unsigned long long>(now.tv_sec) * 1000ull +
+                           static_cast<unsigned long long>(now.tv_nsec) / 1000000ull);
     EXPECT_LE(static_cast<DWORD>(timeGetTime() - expected), 5u);
 }
 
@@ -59,15 +60,15 @@ TEST(System_Time, IsUtcWithMilliseconds) {
 }
 
 TEST(Kernel, MulDivRoundsHalvesAwayFromZero) {
-    EXPECT_EQ(MulDiv(8, 96, 72), 11);      // the overlay font's height
+    EXPECT_EQ(MulDiv(8, 96, 72), 11);  // the overlay font's height
     EXPECT_EQ(MulDiv(-8, 96, 72), -11);
     EXPECT_EQ(MulDiv(8, -96, 72), -11);
     EXPECT_EQ(MulDiv(8, 96, -72), -11);
     EXPECT_EQ(MulDiv(-8, -96, -72), -11);
-    EXPECT_EQ(MulDiv(3, 1, 2), 2);         // 1.5
+    EXPECT_EQ(MulDiv(3, 1, 2), 2);  // 1.5
     EXPECT_EQ(MulDiv(-3, 1, 2), -2);
-    EXPECT_EQ(MulDiv(5, 1, 4), 1);         // 1.25
-    EXPECT_EQ(MulDiv(7, 1, 4), 2);         // 1.75
+    EXPECT_EQ(MulDiv(5, 1, 4), 1);  // 1.25
+    EXPECT_EQ(MulDiv(7, 1, 4), 2);  // 1.75
     EXPECT_EQ(MulDiv(12, 96, 72), 16);
     // The product is taken in 64 bits.
     EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000);
@@ -124,13 +125,15 @@ TEST_F(Message_Box, HookSeesTheOriginalBytesAndDecidesTheAnswer) {
 
 TEST_F(Message_Box, HeadlessBoxIsOneUtf8LineOnStderrAnsweredOk) {
     testing::internal::CaptureStderr();
-    const int answer = MessageBoxA(nullptr, "\xCD\xE5\xF2 \xF4\xE0\xE9\xEB\xE0 textures\\a.bmp", "game.exe", MB_OK);
+    const int answer = MessageBoxA(nullptr, "\xCD\xE5\xF2 \xF4\xE0\xE9\xEB\xE0 textures\\a.bmp",
+                                   "game.exe", MB_OK);
     const int second = MessageBoxA(nullptr, "two\r\nlines", nullptr, MB_OKCANCEL | MB_ICONWARNING);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(answer, IDOK);
     EXPECT_EQ(second, IDOK);
     EXPECT_EQ(err,
-              "game.exe: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0 textures\\a.bmp\n"
+              "game.exe: \xD0\x9D\xD0\xB5\xD1\x82 \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\xD0\xB0 "
+              "textures\\a.bmp\n"
               "Error: two  lines\n");
 }
 
@@ -159,7 +162,10 @@ TEST(Platform, NoDisplayFallsBackToHeadlessWithOneNote) {
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
     Platform_Shutdown();
-    if (old != nullptr) setenv("DISPLAY", saved.c_str(), 1); else unsetenv("DISPLAY");
+    if (old != nullptr)
+        setenv("DISPLAY", saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
     if (old_wayland != nullptr) setenv("WAYLAND_DISPLAY", saved_wayland.c_str(), 1);
 }
 
@@ -195,7 +201,8 @@ TEST(Message_Box_On_Display, ShowsAModalBoxTitledInUtf8AndReturnsTheButton) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (!returned && std::chrono::steady_clock::now() < deadline) {
             // The box is the only top-level window with a name.
-            const std::string id = Output_Of(env + "xwininfo -root -children | awk '/^ +0x[0-9a-f]+ \"/{print $1; exit}'");
+            const std::string id = Output_Of(
+                env + "xwininfo -root -children | awk '/^ +0x[0-9a-f]+ \"/{print $1; exit}'");
             if (!id.empty() && id.back() == '\n') {
                 const std::string window = id.substr(0, id.size() - 1);
                 const std::string name = Output_Of(env + "xprop -id " + window + " _NET_WM_NAME");
@@ -207,12 +214,14 @@ TEST(Message_Box_On_Display, ShowsAModalBoxTitledInUtf8AndReturnsTheButton) {
     });
     testing::internal::CaptureStderr();
     // Caption "Ошибка" in Windows-1251.
-    const int result = MessageBoxA(nullptr, "blank.x", "\xCE\xF8\xE8\xE1\xEA\xE0", MB_OK | MB_ICONWARNING);
+    const int result =
+        MessageBoxA(nullptr, "blank.x", "\xCE\xF8\xE8\xE1\xEA\xE0", MB_OK | MB_ICONWARNING);
     returned = true;
     const std::string err = testing::internal::GetCapturedStderr();
     answer.join();
     EXPECT_EQ(result, IDOK);
-    EXPECT_NE(title.find("\"\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0\""), std::string::npos) << title;
+    EXPECT_NE(title.find("\"\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0\""), std::string::npos)
+        << title;
     EXPECT_EQ(err.find("blank.x"), std::string::npos) << "shown, not printed: " << err;
     Platform_Shutdown();
 }

@@ -9,8 +9,8 @@ protected:
         Headless_Test::SetUp();
         Log_Of_Proc().clear();
         ASSERT_NE(RegisterClassExA(&wc_), 0);
-        hwnd_ = CreateWindowExA(0, "QueueTest", "queue", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
+        hwnd_ = CreateWindowExA(0, "QueueTest", "queue", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(hwnd_, nullptr);
         Log_Of_Proc().clear();
     }
@@ -94,7 +94,8 @@ TEST_F(Message_Queue, DispatchReachesTheProcedureOfTheWindowsOwnClass) {
     };
     WNDCLASSEXA other = Class_Record("QueueOther", other_proc);
     ASSERT_NE(RegisterClassExA(&other), 0);
-    HWND second = CreateWindowExA(0, "queueother", "other", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND second = CreateWindowExA(0, "queueother", "other", 0, 0, 0, 100, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
     ASSERT_NE(second, nullptr) << "class names are not case-sensitive";
     ASSERT_NE(second, hwnd_);
     ASSERT_EQ(other_calls.size(), 1u);
@@ -171,21 +172,21 @@ Close_Trace g_close;
 
 LRESULT CALLBACK Closing_Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        case WM_CLOSE: {
-            g_close.steps.push_back("close");
-            PostQuitMessage(0);
-            const LRESULT r = DefWindowProcA(hwnd, message, wparam, lparam);
-            g_close.steps.push_back(IsWindow(hwnd) ? "close returned, window alive" : "close returned, window gone");
-            return r;
-        }
-        case WM_DESTROY:
-            g_close.steps.push_back("destroy");
-            // The window and its class are still there while it is destroyed.
-            g_close.steps.push_back(IsWindow(hwnd) ? "alive in destroy" : "gone in destroy");
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcA(hwnd, message, wparam, lparam);
+    case WM_CLOSE: {
+        g_close.steps.push_back("close");
+        PostQuitMessage(0);
+        const LRESULT r = DefWindowProcA(hwnd, message, wparam, lparam);
+        g_close.steps.push_back(IsWindow(hwnd) ? "close returned, window alive"
+                                               : "close returned, window gone");
+        return r;
+    }
+    case WM_DESTROY:
+        g_close.steps.push_back("destroy");
+        // The window and its class are still there while it is destroyed.
+        g_close.steps.push_back(IsWindow(hwnd) ? "alive in destroy" : "gone in destroy");
+        PostQuitMessage(0);
+        return 0;
+    default: return DefWindowProcA(hwnd, message, wparam, lparam);
     }
 }
 
@@ -194,10 +195,11 @@ TEST_F(Message_Queue, CloseDestroysTheWindowSynchronouslyAndFreesTheClass) {
     WNDCLASSEXA wc = Class_Record("Quillmoor", Closing_Proc);
     ASSERT_NE(RegisterClassExA(&wc), 0);
     EXPECT_EQ(RegisterClassExA(&wc), 0) << "a class name is registered once";
-    HWND hwnd = CreateWindowExA(0, "Quillmoor", "title", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1024, 768,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND hwnd = CreateWindowExA(0, "Quillmoor", "title", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                1024, 768, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(hwnd, nullptr);
-    EXPECT_FALSE(UnregisterClassA("Quillmoor", GetModuleHandleA(nullptr))) << "a window of the class exists";
+    EXPECT_FALSE(UnregisterClassA("Quillmoor", GetModuleHandleA(nullptr)))
+        << "a window of the class exists";
 
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
     PostMessageA(hwnd, WM_USER, 0, 0);  // arrives after the window is gone
@@ -213,7 +215,7 @@ TEST_F(Message_Queue, CloseDestroysTheWindowSynchronouslyAndFreesTheClass) {
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(passes, 3);
     EXPECT_EQ(g_close.steps, (std::vector<std::string>{"close", "destroy", "alive in destroy",
-                                                        "close returned, window gone"}));
+                                                       "close returned, window gone"}));
     EXPECT_FALSE(IsWindow(hwnd));
     RECT rc{};
     EXPECT_FALSE(GetClientRect(hwnd, &rc));
@@ -224,7 +226,8 @@ TEST_F(Message_Queue, CloseDestroysTheWindowSynchronouslyAndFreesTheClass) {
 
     EXPECT_TRUE(UnregisterClassA("Quillmoor", GetModuleHandleA(nullptr)));
     EXPECT_FALSE(UnregisterClassA("Quillmoor", GetModuleHandleA(nullptr)));
-    EXPECT_EQ(CreateWindowExA(0, "Quillmoor", "title", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(CreateWindowExA(0, "Quillmoor", "title", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                              nullptr),
               nullptr)
         << "no window of an unregistered class";
 }
@@ -235,7 +238,9 @@ TEST_F(Message_Queue, RefusedCreationAndBadClassRecords) {
     };
     WNDCLASSEXA wc = Class_Record("Refusing", refusing);
     ASSERT_NE(RegisterClassExA(&wc), 0);
-    EXPECT_EQ(CreateWindowExA(0, "Refusing", "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "Refusing", "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     EXPECT_TRUE(UnregisterClassA("Refusing", nullptr)) << "the refused window left nothing behind";
 
     WNDCLASSEXA bad = Class_Record("Bad", nullptr);
@@ -247,7 +252,8 @@ TEST_F(Message_Queue, RefusedCreationAndBadClassRecords) {
     EXPECT_EQ(RegisterClassExA(&bad), 0);
     EXPECT_EQ(RegisterClassExA(nullptr), 0);
     EXPECT_FALSE(UnregisterClassA(nullptr, nullptr));
-    EXPECT_EQ(CreateWindowExA(0, nullptr, "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(CreateWindowExA(0, nullptr, "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+              nullptr);
     EXPECT_FALSE(PeekMessageA(nullptr, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(DispatchMessageA(nullptr), 0);
 }

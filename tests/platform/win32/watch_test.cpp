@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr DWORD kQuiet = 50;
+constexpr DWORD k_quiet = 50;
 
 void Write_Bytes(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -40,7 +40,7 @@ protected:
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         char path[512];
         while (seen.count("zz_sentinel") == 0 && std::chrono::steady_clock::now() < deadline) {
-            if (Platform_Next_Folder_Change(watch_, kQuiet, path, sizeof path))
+            if (Platform_Next_Folder_Change(watch_, k_quiet, path, sizeof path))
                 ++seen[path];
             else
                 usleep(1000);
@@ -89,7 +89,7 @@ TEST_F(Watch, FoldersMadeLaterAreWatched) {
     fs::create_directories(fs::path(dir_.Path()) / "models" / "new");
     // The watch learns of the folders when it next looks.
     char path[512];
-    EXPECT_FALSE(Platform_Next_Folder_Change(watch_, kQuiet, path, sizeof path));
+    EXPECT_FALSE(Platform_Next_Folder_Change(watch_, k_quiet, path, sizeof path));
     Write_Bytes(fs::path(dir_.Path()) / "models" / "new" / "box.x", "xof");
     auto seen = Changes_Until_Sentinel();
     EXPECT_EQ(seen["models/new/box.x"], 1);

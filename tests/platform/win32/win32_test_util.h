@@ -87,8 +87,8 @@ private:
 
 // Pumps messages until `want` accepts one (removing and returning every
 // message seen on the way), or until about two seconds have passed.
-inline bool Wait_For_Message(const std::function<bool(const MSG&)>& want, std::vector<MSG>* seen = nullptr,
-                             int timeout_ms = 2000) {
+inline bool Wait_For_Message(const std::function<bool(const MSG&)>& want,
+                             std::vector<MSG>* seen = nullptr, int timeout_ms = 2000) {
     const DWORD start = timeGetTime();
     while (static_cast<int>(timeGetTime() - start) < timeout_ms) {
         MSG msg{};
@@ -96,7 +96,9 @@ inline bool Wait_For_Message(const std::function<bool(const MSG&)>& want, std::v
             if (seen != nullptr) seen->push_back(msg);
             if (want(msg)) return true;
         }
-        struct timespec pause { 0, 5000000 };
+        struct timespec pause {
+            0, 5000000
+        };
         nanosleep(&pause, nullptr);
     }
     return false;

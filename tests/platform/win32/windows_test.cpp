@@ -11,7 +11,7 @@ namespace {
 struct Size_Case {
     int outer_width, outer_height, client_width, client_height;
 };
-const Size_Case kSizes[] = {{1024, 768, 1008, 729}, {800, 600, 784, 561}, {640, 480, 624, 441}};
+const Size_Case k_sizes[] = {{1024, 768, 1008, 729}, {800, 600, 784, 561}, {640, 480, 624, 441}};
 
 LRESULT CALLBACK Plain_Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcA(h, m, w, l);
@@ -32,9 +32,10 @@ protected:
 };
 
 TEST_F(Headless_Window, ClientAreaIsTheOuterSizeLessTheFrame) {
-    for (const Size_Case& c : kSizes) {
-        HWND hwnd = CreateWindowExA(0, "SizeTest", "t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, c.outer_width,
-                                    c.outer_height, nullptr, nullptr, nullptr, nullptr);
+    for (const Size_Case& c : k_sizes) {
+        HWND hwnd =
+            CreateWindowExA(0, "SizeTest", "t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                            c.outer_width, c.outer_height, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(hwnd, nullptr);
         EXPECT_EQ(Win32_Sdl_Window(hwnd), nullptr) << "no SDL window without a display";
         RECT rc{-1, -1, -1, -1};
@@ -61,13 +62,15 @@ TEST_F(Headless_Window, ClientAreaIsTheOuterSizeLessTheFrame) {
 }
 
 TEST_F(Headless_Window, TinyAndHugeSizesGiveAnEmptyOrLargeClientAreaWithoutFailing) {
-    HWND tiny = CreateWindowExA(0, "SizeTest", "", 0, 0, 0, 10, -5, nullptr, nullptr, nullptr, nullptr);
+    HWND tiny =
+        CreateWindowExA(0, "SizeTest", "", 0, 0, 0, 10, -5, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(tiny, nullptr);
     RECT rc{};
     ASSERT_TRUE(GetClientRect(tiny, &rc));
     EXPECT_EQ(rc.right, 0);
     EXPECT_EQ(rc.bottom, 0);
-    HWND huge = CreateWindowExA(0, "SizeTest", "", 0, 0, 0, 100000, 70000, nullptr, nullptr, nullptr, nullptr);
+    HWND huge = CreateWindowExA(0, "SizeTest", "", 0, 0, 0, 100000, 70000, nullptr, nullptr,
+                                nullptr, nullptr);
     ASSERT_NE(huge, nullptr);
     ASSERT_TRUE(GetClientRect(huge, &rc));
     EXPECT_EQ(rc.right, 100000 - 16);
@@ -76,8 +79,8 @@ TEST_F(Headless_Window, TinyAndHugeSizesGiveAnEmptyOrLargeClientAreaWithoutFaili
 }
 
 TEST_F(Headless_Window, CursorIsSyntheticAndClientOriginSitsInsideTheFrame) {
-    HWND hwnd = CreateWindowExA(0, "SizeTest", "", WS_VISIBLE, 100, 50, 640, 480, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND hwnd = CreateWindowExA(0, "SizeTest", "", WS_VISIBLE, 100, 50, 640, 480, nullptr, nullptr,
+                                nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
     Platform_Set_Cursor_Pos(300, 200);
     POINT p{};
@@ -112,9 +115,10 @@ protected:
 };
 
 TEST_F(Real_Window, SdlWindowHasTheClientSizeAndSitsInsideTheFrame) {
-    for (const Size_Case& c : kSizes) {
-        HWND hwnd = CreateWindowExA(0, "RealTest", "t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 10, c.outer_width,
-                                    c.outer_height, nullptr, nullptr, nullptr, nullptr);
+    for (const Size_Case& c : k_sizes) {
+        HWND hwnd =
+            CreateWindowExA(0, "RealTest", "t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 10,
+                            c.outer_width, c.outer_height, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(hwnd, nullptr) << SDL_GetError();
         SDL_Window* sdl = Win32_Sdl_Window(hwnd);
         ASSERT_NE(sdl, nullptr);
@@ -141,8 +145,8 @@ TEST_F(Real_Window, SdlWindowHasTheClientSizeAndSitsInsideTheFrame) {
 TEST_F(Real_Window, TitleIsConvertedAndVisibilityFollowsTheStyle) {
     // "| Quillmoor | март 2008 |" in Windows-1251.
     const char* title = "| Quillmoor | \xEC\xE0\xF0\xF2 2008 |";
-    HWND hidden = CreateWindowExA(0, "RealTest", title, WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND hidden = CreateWindowExA(0, "RealTest", title, WS_OVERLAPPEDWINDOW, 0, 0, 320, 240,
+                                  nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hidden, nullptr);
     SDL_Window* sdl = Win32_Sdl_Window(hidden);
     ASSERT_NE(sdl, nullptr);
@@ -155,8 +159,8 @@ TEST_F(Real_Window, TitleIsConvertedAndVisibilityFollowsTheStyle) {
 }
 
 TEST_F(Real_Window, CloseRequestFromTheWindowSystemBecomesWmClose) {
-    HWND hwnd = CreateWindowExA(0, "RealTest", "t", WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND hwnd = CreateWindowExA(0, "RealTest", "t", WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
+                                nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
     SDL_Event close{};
     close.type = SDL_WINDOWEVENT;
@@ -170,7 +174,8 @@ TEST_F(Real_Window, CloseRequestFromTheWindowSystemBecomesWmClose) {
     DispatchMessageA(&seen.back());
     EXPECT_FALSE(IsWindow(hwnd));
     MSG msg{};
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "one close request, one WM_CLOSE";
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+        << "one close request, one WM_CLOSE";
 }
 
 }  // namespace
