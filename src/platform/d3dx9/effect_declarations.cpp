@@ -634,9 +634,9 @@ void Effect_Parser::Parse_Parameter_Initializer(int index) {
         }
         // VertexShader vs[4] = { compile vs_2_0 F(1), ..., NULL };
         if (!Expect("{")) return;
-        std::vector<int> shaders;
+        std::vector<int> compiled;
         while (!Is_Punct("}")) {
-            if (shaders.size() == elements) {
+            if (compiled.size() == elements) {
                 Error(at, "initializer of '" + p.name + "' has more than " +
                               std::to_string(elements) + " shaders");
                 return;
@@ -649,14 +649,14 @@ void Effect_Parser::Parse_Parameter_Initializer(int index) {
                 Error(at, "an element of a shader array must name one shader");
                 return;
             }
-            shaders.push_back(sa.shader);
+            compiled.push_back(sa.shader);
             if (!Accept(",")) break;
         }
         if (!Expect("}")) return;
-        shaders.resize(elements, -1);
+        compiled.resize(elements, -1);
         Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
-        param.shader = shaders[0];
-        param.shader_elements = std::move(shaders);
+        param.shader = compiled[0];
+        param.shader_elements = std::move(compiled);
         return;
     }
     if (Is_Ident("asm")) {
