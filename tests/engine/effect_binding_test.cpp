@@ -14,16 +14,6 @@
 
 namespace {
 
-int Red(std::uint32_t argb) {
-    return (argb >> 16) & 0xFF;
-}
-int Green(std::uint32_t argb) {
-    return (argb >> 8) & 0xFF;
-}
-int Blue(std::uint32_t argb) {
-    return argb & 0xFF;
-}
-
 // The same quad whose material names a texture of its own.
 std::string Textured_Quad_X(const char* texture);
 

@@ -15,16 +15,6 @@
 
 namespace {
 
-int Red(std::uint32_t argb) {
-    return (argb >> 16) & 0xFF;
-}
-int Green(std::uint32_t argb) {
-    return (argb >> 8) & 0xFF;
-}
-int Blue(std::uint32_t argb) {
-    return argb & 0xFF;
-}
-
 // Lighting is per vertex: the quad's corners (+-10, +-10, 0) see a light at
 // (0, 0, -30) at N.L = 30 / sqrt(1100), and the centre gets what they get.
 const int Corner_Lit = 231;

@@ -1,6 +1,7 @@
 // Helpers for the scene tests: a clean scene state and captured message boxes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,17 @@ public:
 };
 
 void Reset_Scene_Globals();
+
+// Channels of an ARGB pixel.
+inline int Red(std::uint32_t argb) {
+    return (argb >> 16) & 0xFF;
+}
+inline int Green(std::uint32_t argb) {
+    return (argb >> 8) & 0xFF;
+}
+inline int Blue(std::uint32_t argb) {
+    return argb & 0xFF;
+}
 std::vector<int> Object_Keys();
 std::vector<int> Light_Keys();
 MAIN_CGObject* Object_At(int position);  // 1-based, head excluded
