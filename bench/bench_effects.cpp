@@ -17,7 +17,7 @@
 
 #include "device/device_setup.h"
 #include "platform/d3dx9.h"
-#include "platform/d3dx9/effect_isolation.h"
+#include "platform/fx/compile/isolation.h"
 
 namespace {
 

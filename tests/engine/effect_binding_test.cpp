@@ -7,7 +7,7 @@
 
 #include "app/globals.h"
 #include "frame/frame.h"
-#include "platform/d3dx9/effect_compiler.h"
+#include "platform/fx/compile/compiler.h"
 #include "scene_support.h"
 #include "support/temp_dir.h"
 #include "support/test_device.h"

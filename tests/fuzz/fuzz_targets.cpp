@@ -10,9 +10,9 @@
 
 #include "platform/d3dx9.h"
 #include "platform/d3dx9/effect_internal.h"
-#include "platform/d3dx9/effect_isolation.h"
-#include "platform/d3dx9/effect_parser.h"
-#include "platform/d3dx9/effect_preprocessor.h"
+#include "platform/fx/compile/isolation.h"
+#include "platform/fx/front/parser.h"
+#include "platform/fx/front/preprocessor.h"
 #include "platform/d3dx9/mesh_x.h"
 #include "platform/d3dx9/texture_image.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "platform/d3dx9.h"
-#include "platform/d3dx9/effect_parser.h"
+#include "platform/fx/front/parser.h"
 
 namespace qm_fx {
 

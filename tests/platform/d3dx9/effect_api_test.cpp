@@ -9,7 +9,7 @@
 #include <new>
 
 #include "effect_test_util.h"
-#include "platform/d3dx9/effect_compiler.h"
+#include "platform/fx/compile/compiler.h"
 #include "platform/d3dx9/effect_internal.h"
 #include "support/temp_dir.h"
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "effect_test_util.h"
-#include "platform/d3dx9/effect_compiler.h"
-#include "platform/d3dx9/effect_isolation.h"
+#include "platform/fx/compile/compiler.h"
+#include "platform/fx/compile/isolation.h"
 #include "support/temp_dir.h"
 
 namespace {

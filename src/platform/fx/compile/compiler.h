@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/d3d9/gl_device.h"
-#include "platform/d3dx9/effect_parser.h"
+#include "platform/fx/front/parser.h"
 
 namespace qm_fx {
 

@@ -1,7 +1,7 @@
 // The names of the entry wrapper's inputs and outputs that carry a location.
-// The wrapper (effect_hlsl.cpp) names each float4 it declares after its GL
+// The wrapper (hlsl.cpp) names each float4 it declares after its GL
 // location; glslang keeps those names on the SPIR-V interface variables, and
-// the translation (effect_compiler.cpp) reads the location back from them to
+// the translation (compiler.cpp) reads the location back from them to
 // decorate the variables, since HLSL semantics do not survive as locations.
 #pragma once
 

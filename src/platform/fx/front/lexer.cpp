@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/d3dx9/effect_preprocessor.h"
+#include "platform/fx/front/preprocessor.h"
 
 namespace qm_fx {
 

@@ -1,7 +1,7 @@
 // The effect parser, the effect framework's own syntax: annotations,
 // sampler_state blocks, object references, techniques, passes with their
 // state assignments, and the shader values of VertexShader/PixelShader.
-#include "platform/d3dx9/effect_parser_private.h"
+#include "platform/fx/front/parser_private.h"
 
 namespace qm_fx {
 

@@ -1,5 +1,5 @@
 // State and value names of effect passes and sampler_state blocks.
-#include "platform/d3dx9/effect_states.h"
+#include "platform/fx/front/states.h"
 
 #include <iterator>
 

@@ -4,7 +4,7 @@
 // working directory, #pragma (pack_matrix passed on, the rest ignored),
 // #error. Macro expansion follows the usual hide-set rule, so a macro never
 // expands inside its own expansion.
-#include "platform/d3dx9/effect_preprocessor.h"
+#include "platform/fx/front/preprocessor.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/d3dx9/effect_limits.h"
+#include "platform/fx/limits.h"
 #include "platform/win32.h"
 
 namespace qm_fx {

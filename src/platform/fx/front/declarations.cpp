@@ -1,7 +1,7 @@
 // The effect parser, declarations: built-in and struct types, typedefs,
 // modifiers, declarators of parameters and statics, and their initializers.
 // Statics and the parameters shaders read go to the HLSL text as well.
-#include "platform/d3dx9/effect_parser_private.h"
+#include "platform/fx/front/parser_private.h"
 
 #include <algorithm>
 #include <cmath>

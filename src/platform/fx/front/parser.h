@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/d3dx9/effect_preprocessor.h"
-#include "platform/d3dx9/effect_states.h"
+#include "platform/fx/front/preprocessor.h"
+#include "platform/fx/front/states.h"
 
 namespace qm_fx {
 

@@ -2,15 +2,16 @@
 // Everything the HLSL compiler must see (structs, functions, statics and the
 // parameters shaders read) is copied to Effect_Desc::hlsl token by token,
 // keeping the origin of every line. This file holds the types' own methods,
-// the top level and functions; effect_parser_private.h lists the other parts.
-#include "platform/d3dx9/effect_parser.h"
+// the top level and functions; parser_private.h lists the other parts.
+#include "platform/fx/front/parser.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/d3dx9/effect_parser_private.h"
+#include "platform/fx/front/parser_private.h"
+#include "platform/fx/glslang_gaps.h"
 
 namespace qm_fx {
 
@@ -146,13 +147,7 @@ void Effect_Parser::Normalize_Type_Keywords() {
         if (t.kind != Token_Kind::Identifier) continue;
         const std::string lower = Lower(t.text);
         const Token& next = toks_[k + 1];
-        // any() and all() of a scalar are valid Direct3D 9 HLSL, but glslang
-        // hands them on as vector operations that GL then rejects: calls go
-        // to our overloads (see Compile_Shader), which take scalars too.
-        if ((t.text == "any" || t.text == "all") && next.text == "(") {
-            t.text = "Qm_Fx_" + t.text;
-            continue;
-        }
+        if (Rename_Any_All_Call(&t.text, next)) continue;
         if (lower == t.text) continue;
         if (next.kind != Token_Kind::Identifier && next.text != "<" && next.text != "(") continue;
         Type_Info type;
@@ -306,72 +301,6 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
     local_structs_.clear();
 }
 
-namespace {
-
-// The number of elements of a matrix swizzle such as "_11_21_31_41" or
-// "_m00_m10", 0 for anything else.
-int Matrix_Swizzle_Size(const std::string& s) {
-    int n = 0;
-    std::size_t k = 0;
-    while (k < s.size()) {
-        if (s[k] != '_') return 0;
-        const bool zero_based = k + 1 < s.size() && s[k + 1] == 'm';
-        const std::size_t d = k + (zero_based ? 2 : 1);
-        const char lo = zero_based ? '0' : '1';
-        const char hi = zero_based ? '3' : '4';
-        if (d + 1 >= s.size() || s[d] < lo || s[d] > hi || s[d + 1] < lo || s[d + 1] > hi) return 0;
-        k = d + 2;
-        ++n;
-    }
-    return n;
-}
-
-bool Is_Punct_Token(const Token& t, const char* p) {
-    return t.kind == Token_Kind::Punct && t.text == p;
-}
-
-// Where the postfix expression that ends `out` starts: a name, a call, a
-// parenthesized expression, with any member accesses and indexing after
-// them. out.size() when there is none.
-std::size_t Postfix_Start(const std::vector<Token>& out) {
-    static const char* const statements[] = {"return", "if", "else",   "while",
-                                             "for",    "do", "switch", "case"};
-    std::size_t b = out.size();
-    while (b > 0) {
-        const Token& t = out[b - 1];
-        if (Is_Punct_Token(t, ")") || Is_Punct_Token(t, "]")) {
-            int level = 0;
-            std::size_t k = b;
-            while (k > 0) {
-                --k;
-                if (Is_Punct_Token(out[k], ")") || Is_Punct_Token(out[k], "]")) ++level;
-                if ((Is_Punct_Token(out[k], "(") || Is_Punct_Token(out[k], "[")) && --level == 0)
-                    break;
-            }
-            if (level != 0) return out.size();
-            b = k;
-            if (t.text == "]") continue;  // what is indexed comes before
-            if (b > 0 && out[b - 1].kind == Token_Kind::Identifier) {
-                bool statement = false;
-                for (const char* s : statements) statement |= out[b - 1].text == s;
-                if (!statement) --b;  // a call or constructor
-            }
-        } else if (t.kind == Token_Kind::Identifier) {
-            --b;
-        } else {
-            break;
-        }
-        if (b > 0 && Is_Punct_Token(out[b - 1], ".")) {
-            --b;
-            continue;
-        }
-        break;
-    }
-    return b;
-}
-
-}  // namespace
-
 // glslang builds a tree of every expression and statement and walks it
 // recursively, so a chain like x+x+x+..., a run of nested ifs or a long
 // else-if ladder overflows its stack without any bracket nesting deep.
@@ -437,180 +366,9 @@ std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin
     return end;
 }
 
-namespace {
-
-Token Made_Token(const Token& like, Token_Kind kind, std::string text) {
-    Token t = like;
-    t.kind = kind;
-    t.text = std::move(text);
-    return t;
-}
-
-// Past the bracket that opens at `k`, or `end` when it does not close.
-std::size_t Skip_Brackets(const std::vector<Token>& toks, std::size_t k, std::size_t end) {
-    int level = 0;
-    for (; k < end; ++k) {
-        const Token& t = toks[k];
-        if (t.kind != Token_Kind::Punct || t.text.size() != 1) continue;
-        if (std::strchr("([{", t.text[0])) ++level;
-        if (std::strchr(")]}", t.text[0]) && --level == 0) return k + 1;
-    }
-    return end;
-}
-
-// Past the postfix expression that starts at `k` (a name, a call or a
-// parenthesized expression, then member accesses, indexing and method
-// calls); `k` itself when none starts there.
-std::size_t Postfix_End(const std::vector<Token>& toks, std::size_t k, std::size_t end) {
-    if (k >= end) return k;
-    std::size_t e = k;
-    if (toks[k].kind == Token_Kind::Identifier || toks[k].kind == Token_Kind::Number) {
-        e = k + 1;
-        if (e < end && Is_Punct_Token(toks[e], "(")) e = Skip_Brackets(toks, e, end);
-    } else if (Is_Punct_Token(toks[k], "(")) {
-        e = Skip_Brackets(toks, k, end);
-    } else {
-        return k;
-    }
-    while (e < end) {
-        if (Is_Punct_Token(toks[e], ".") && e + 1 < end &&
-            toks[e + 1].kind == Token_Kind::Identifier) {
-            e += 2;
-            if (e < end && Is_Punct_Token(toks[e], "(")) e = Skip_Brackets(toks, e, end);
-        } else if (Is_Punct_Token(toks[e], "[")) {
-            e = Skip_Brackets(toks, e, end);
-        } else {
-            break;
-        }
-    }
-    return e;
-}
-
-}  // namespace
-
-// "(float[4]) v", a cast of a vector to an array, as an initializer: glslang
-// has no such cast, so the value goes to it as the list of its components,
-// { (float)(v)[0], ..., (float)(v)[3] }. False when the tokens at `k` are
-// not such a cast.
-bool Effect_Parser::Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector<Token>* out) {
-    const std::size_t c = *k;
-    Base_Type base;
-    if (!Is_Punct_At(c, "(") || c + 6 > end || toks_[c + 1].kind != Token_Kind::Identifier ||
-        !Scalar_Base(toks_[c + 1].text, &base) || !Is_Punct_At(c + 2, "[") ||
-        toks_[c + 3].kind != Token_Kind::Number || !Is_Punct_At(c + 4, "]") ||
-        !Is_Punct_At(c + 5, ")"))
-        return false;
-    const long n = std::strtol(toks_[c + 3].text.c_str(), nullptr, 0);
-    const std::size_t e = Postfix_End(toks_, c + 6, end);
-    if (n < 1 || n > 16 || e == c + 6) return false;
-    const Token& t = toks_[c];
-    out->push_back(Made_Token(t, Token_Kind::Punct, "{"));
-    for (long i = 0; i < n; ++i) {
-        if (i > 0) out->push_back(Made_Token(t, Token_Kind::Punct, ","));
-        out->push_back(Made_Token(t, Token_Kind::Punct, "("));
-        out->push_back(toks_[c + 1]);
-        out->push_back(Made_Token(t, Token_Kind::Punct, ")"));
-        out->push_back(Made_Token(t, Token_Kind::Punct, "("));
-        out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(c + 6),
-                    toks_.begin() + static_cast<std::ptrdiff_t>(e));
-        out->push_back(Made_Token(t, Token_Kind::Punct, ")"));
-        out->push_back(Made_Token(t, Token_Kind::Punct, "["));
-        out->push_back(Made_Token(t, Token_Kind::Number, std::to_string(i)));
-        out->push_back(Made_Token(t, Token_Kind::Punct, "]"));
-    }
-    out->push_back(Made_Token(t, Token_Kind::Punct, "}"));
-    *k = e - 1;
-    return true;
-}
-
-// "float4(a, b) = value;", a constructor as the target of an assignment,
-// stores the value's components into its arguments in order. glslang has no
-// such target, so the statement goes to it as a call of our helper with out
-// parameters, Qm_Fx_Split4((value), a, b), whose overloads (see
-// Compile_Shader) split by the arguments' sizes. False when the tokens at
-// `k` do not start such a statement.
-bool Effect_Parser::Emit_Constructor_Target(std::size_t* k, std::size_t end,
-                                            std::vector<Token>* out) {
-    const std::size_t c = *k;
-    const Token& t = toks_[c];
-    const bool is_float = t.text.size() == 6 && t.text.compare(0, 5, "float") == 0;
-    const bool is_half = t.text.size() == 5 && t.text.compare(0, 4, "half") == 0;
-    if (t.kind != Token_Kind::Identifier || !(is_float || is_half) || t.text.back() < '2' ||
-        t.text.back() > '4' || !Is_Punct_At(c + 1, "("))
-        return false;
-    if (!out->empty()) {
-        const Token& prev = out->back();
-        // A statement starts here: after a statement, a block's brace, the
-        // condition of an if, for or while, or an else.
-        if (!(Is_Punct_Token(prev, ";") || Is_Punct_Token(prev, "{") || Is_Punct_Token(prev, "}") ||
-              Is_Punct_Token(prev, ")") ||
-              (prev.kind == Token_Kind::Identifier && prev.text == "else")))
-            return false;
-    }
-    const std::size_t close = Skip_Brackets(toks_, c + 1, end);
-    if (close >= end || !Is_Punct_At(close, "=")) return false;
-    std::size_t semi = close + 1;
-    int level = 0;
-    for (; semi < end; ++semi) {
-        const Token& s = toks_[semi];
-        if (s.kind != Token_Kind::Punct || s.text.size() != 1) continue;
-        if (std::strchr("([{", s.text[0])) ++level;
-        if (std::strchr(")]}", s.text[0]) && --level < 0) return false;
-        if (level == 0 && s.text == ";") break;
-    }
-    if (semi >= end || semi == close + 1) return false;
-    auto made = [&t](Token_Kind kind, std::string text) {
-        return Made_Token(t, kind, std::move(text));
-    };
-    out->push_back(made(Token_Kind::Identifier, std::string("Qm_Fx_Split") + t.text.back()));
-    out->push_back(made(Token_Kind::Punct, "("));
-    out->push_back(made(Token_Kind::Punct, "("));
-    out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(close + 1),
-                toks_.begin() + static_cast<std::ptrdiff_t>(semi));
-    out->push_back(made(Token_Kind::Punct, ")"));
-    out->push_back(made(Token_Kind::Punct, ","));
-    // The arguments as written, without their parentheses.
-    out->insert(out->end(), toks_.begin() + static_cast<std::ptrdiff_t>(c + 2),
-                toks_.begin() + static_cast<std::ptrdiff_t>(close - 1));
-    out->push_back(made(Token_Kind::Punct, ")"));
-    *k = semi - 1;
-    return true;
-}
-
-// glslang cannot translate swizzles of several matrix elements ("Missing
-// functionality: matrix swizzle", then a crash in the SPIR-V optimiser), so
-// m._11_21 goes to it as float2(m._11, m._21).
 void Effect_Parser::Emit(std::size_t begin, std::size_t end) {
     std::vector<Token> out;
-    for (std::size_t k = begin; k < end && k < toks_.size(); ++k) {
-        const Token& t = toks_[k];
-        if (Emit_Array_Cast(&k, std::min(end, toks_.size()), &out)) continue;
-        if (Emit_Constructor_Target(&k, std::min(end, toks_.size()), &out)) continue;
-        const int n =
-            Is_Punct_At(k, ".") && k + 1 < end && toks_[k + 1].kind == Token_Kind::Identifier
-                ? Matrix_Swizzle_Size(toks_[k + 1].text)
-                : 0;
-        const std::size_t b = n >= 2 && n <= 4 ? Postfix_Start(out) : out.size();
-        if (b == out.size()) {
-            out.push_back(t);
-            continue;
-        }
-        const std::vector<Token> value(out.begin() + static_cast<std::ptrdiff_t>(b), out.end());
-        out.resize(b);
-        const std::string& swizzle = toks_[k + 1].text;
-        out.push_back(Made_Token(t, Token_Kind::Identifier, "float" + std::to_string(n)));
-        out.push_back(Made_Token(t, Token_Kind::Punct, "("));
-        for (std::size_t s = 0; s < swizzle.size();) {
-            const std::size_t length = swizzle[s + 1] == 'm' ? 4 : 3;
-            if (s > 0) out.push_back(Made_Token(t, Token_Kind::Punct, ","));
-            out.insert(out.end(), value.begin(), value.end());
-            out.push_back(Made_Token(t, Token_Kind::Punct, "."));
-            out.push_back(Made_Token(t, Token_Kind::Identifier, swizzle.substr(s, length)));
-            s += length;
-        }
-        out.push_back(Made_Token(t, Token_Kind::Punct, ")"));
-        ++k;
-    }
+    Rewrite_Glslang_Gaps(toks_, begin, std::min(end, toks_.size()), &out);
     const std::size_t deep = Find_Too_Deep_Code(out, 0, out.size());
     if (deep < out.size()) {
         Error(out[deep], "shader code nested more than " + std::to_string(kMax_Nesting_Depth) +
@@ -640,7 +398,7 @@ void Effect_Parser::Emit_Token(const Token& t) {
     // ordinary name in Direct3D 9 shaders: locals and functions called so
     // get another name. A parameter keeps its name (the effect's interface).
     if (t.kind == Token_Kind::Identifier && t.text == "line" && desc_->Find_Parameter("line") < 0) {
-        hlsl_.Token_Text("Qm_Fx_line", t.file, t.line);
+        hlsl_.Token_Text(Helper_Name("line"), t.file, t.line);
     } else {
         hlsl_.Token_Text(t.text, t.file, t.line);
     }

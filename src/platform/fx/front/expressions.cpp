@@ -1,7 +1,7 @@
 // Constant expressions of the effect syntax: the parser of state values,
 // annotation values and initializers into Expr trees, and their evaluator
 // (run when a pass is applied, so state values may read parameters).
-#include "platform/d3dx9/effect_parser_private.h"
+#include "platform/fx/front/parser_private.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
-// The forked compile worker: see effect_isolation.h.
-#include "platform/d3dx9/effect_isolation.h"
+// The forked compile worker: see isolation.h.
+#include "platform/fx/compile/isolation.h"
 
 #include <poll.h>
 #include <sys/resource.h>

@@ -7,7 +7,7 @@
 // semantic and converts to and from what the effect's function declares.
 // The wrapper also binds the `compile` arguments to the function's uniform
 // parameters.
-#include "platform/d3dx9/effect_compiler.h"
+#include "platform/fx/compile/compiler.h"
 
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
@@ -17,7 +17,7 @@
 #include <mutex>
 
 #include "platform/d3d9/gl_device.h"
-#include "platform/d3dx9/effect_io_names.h"
+#include "platform/fx/compile/io_names.h"
 
 namespace qm_fx {
 

@@ -6,7 +6,7 @@
 #include <bit>
 #include <string>
 
-#include "platform/d3dx9/effect_parser.h"
+#include "platform/fx/front/parser.h"
 
 namespace {
 

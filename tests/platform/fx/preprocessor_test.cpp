@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "platform/d3dx9/effect_preprocessor.h"
+#include "platform/fx/front/preprocessor.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // SPIR-V to GLSL 4.50 (SPIRV-Cross), the GL program, and the process-wide
 // cache of compiled shaders.
-#include "platform/d3dx9/effect_compiler.h"
+#include "platform/fx/compile/compiler.h"
 
 #include <spirv_cross/spirv_glsl.hpp>
 
@@ -11,9 +11,10 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "platform/d3dx9/effect_io_names.h"
-#include "platform/d3dx9/effect_isolation.h"
-#include "platform/d3dx9/effect_limits.h"
+#include "platform/fx/compile/io_names.h"
+#include "platform/fx/compile/isolation.h"
+#include "platform/fx/glslang_gaps.h"
+#include "platform/fx/limits.h"
 
 namespace qm_fx {
 
@@ -454,77 +455,6 @@ bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compile
 
 }  // namespace
 
-// any() and all() for scalars and vectors, where the effect calls them
-// (the parser renames the calls). One line per overload set.
-constexpr const char* kAny_All_Overloads =
-    "bool Qm_Fx_any(float x) { return x != 0; } bool Qm_Fx_any(int x) { return x != 0; } "
-    "bool Qm_Fx_any(bool x) { return x; }\n"
-    "bool Qm_Fx_any(float2 x) { return any(x); } bool Qm_Fx_any(float3 x) { return any(x); } "
-    "bool Qm_Fx_any(float4 x) { return any(x); }\n"
-    "bool Qm_Fx_any(int2 x) { return any(x); } bool Qm_Fx_any(int3 x) { return any(x); } "
-    "bool Qm_Fx_any(int4 x) { return any(x); }\n"
-    "bool Qm_Fx_any(bool2 x) { return any(x); } bool Qm_Fx_any(bool3 x) { return any(x); } "
-    "bool Qm_Fx_any(bool4 x) { return any(x); }\n"
-    "bool Qm_Fx_all(float x) { return x != 0; } bool Qm_Fx_all(int x) { return x != 0; } "
-    "bool Qm_Fx_all(bool x) { return x; }\n"
-    "bool Qm_Fx_all(float2 x) { return all(x); } bool Qm_Fx_all(float3 x) { return all(x); } "
-    "bool Qm_Fx_all(float4 x) { return all(x); }\n"
-    "bool Qm_Fx_all(int2 x) { return all(x); } bool Qm_Fx_all(int3 x) { return all(x); } "
-    "bool Qm_Fx_all(int4 x) { return all(x); }\n"
-    "bool Qm_Fx_all(bool2 x) { return all(x); } bool Qm_Fx_all(bool3 x) { return all(x); } "
-    "bool Qm_Fx_all(bool4 x) { return all(x); }\n";
-
-// The split of a vector into the arguments of a constructor that is the
-// target of an assignment (the parser rewrites "float4(a, b) = v;" as
-// Qm_Fx_Split4((v), a, b)): one overload per way to cut the vector, chosen
-// by the sizes of the out parameters.
-const std::string& Split_Overloads() {
-    static const std::string text = [] {
-        static const char* const swizzle = "xyzw";
-        std::string s;
-        for (int n = 2; n <= 4; ++n) {
-            // Every composition of n into two or more parts, as a bit mask of cuts.
-            for (int cuts = 1; cuts < (1 << (n - 1)); ++cuts) {
-                std::string params, body;
-                int from = 0, part = 0;
-                for (int i = 1; i <= n; ++i) {
-                    if (i < n && !(cuts & (1 << (i - 1)))) continue;
-                    const int size = i - from;
-                    const std::string name = "p" + std::to_string(part++);
-                    params += ", out float" + (size > 1 ? std::to_string(size) : "") + " " + name;
-                    body += " " + name + " = v." +
-                            std::string(swizzle + from, static_cast<std::size_t>(size)) + ";";
-                    from = i;
-                }
-                s += "void Qm_Fx_Split" + std::to_string(n) + "(float" + std::to_string(n) + " v" +
-                     params + ") {" + body + " }\n";
-            }
-        }
-        return s;
-    }();
-    return text;
-}
-
-// any() and all() of float matrices, row by row.
-const std::string& Matrix_Any_All_Overloads() {
-    static const std::string text = [] {
-        std::string s;
-        for (const char* f : {"any", "all"})
-            for (int r = 1; r <= 4; ++r)
-                for (int c = 1; c <= 4; ++c) {
-                    if (r == 1 && c == 1) continue;
-                    std::string body;
-                    for (int k = 0; k < r; ++k)
-                        body += std::string(k ? (f[1] == 'n' ? " || " : " && ") : "") + "Qm_Fx_" +
-                                f + "(x[" + std::to_string(k) + "])";
-                    s += std::string("bool Qm_Fx_") + f + "(float" + std::to_string(r) + "x" +
-                         std::to_string(c) + " x) { return " + body + "; }\n";
-                }
-        return s;
-    }();
-    return text;
-}
-
 std::uint64_t Shader_Compile_Count() {
     return g_compiles;
 }
@@ -539,14 +469,8 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     std::vector<Gl_Attribute_Remap> remap;
     if (!Build_Entry_Wrapper(desc, shader, &wrapper, &remap, diagnostics)) return nullptr;
 
-    std::string source;
     std::vector<std::pair<std::uint16_t, std::uint32_t>> origins;
-    if (desc.hlsl.text.find("Qm_Fx_any") != std::string::npos ||
-        desc.hlsl.text.find("Qm_Fx_all") != std::string::npos) {
-        source = kAny_All_Overloads;
-    }
-    if (!source.empty()) source += Matrix_Any_All_Overloads();
-    if (desc.hlsl.text.find("Qm_Fx_Split") != std::string::npos) source += Split_Overloads();
+    std::string source = Glslang_Gap_Helpers(desc.hlsl.text);
     for (char c : source)
         if (c == '\n') origins.emplace_back(shader.file, shader.line);
     source += desc.hlsl.text;

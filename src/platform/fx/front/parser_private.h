@@ -1,8 +1,8 @@
 // Private to the effect parser: the parser object shared by the files that
-// hold its parts (effect_parser.cpp: top level and functions;
-// effect_declarations.cpp: types, declarators and initializers;
-// effect_techniques.cpp: annotations, sampler_state, techniques, passes and
-// shader values; effect_expressions.cpp: constant expressions), with the
+// hold its parts (parser.cpp: top level and functions; declarations.cpp:
+// types, declarators and initializers; techniques.cpp: annotations,
+// sampler_state, techniques, passes and shader values; expressions.cpp:
+// constant expressions), with the
 // token cursor and the error helpers every part uses.
 #pragma once
 
@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/d3dx9/effect_limits.h"
-#include "platform/d3dx9/effect_parser.h"
+#include "platform/fx/limits.h"
+#include "platform/fx/front/parser.h"
 
 namespace qm_fx {
 
@@ -189,18 +189,18 @@ private:
     }
 
     // Everything the shader compiler gets goes through these
-    // (effect_parser.cpp), which keep its nesting and size within the limits
+    // (parser.cpp), which keep its nesting and size within the limits
     // and rewrite what glslang cannot take as written.
     void Emit(std::size_t begin, std::size_t end);
     void Emit_Token(const Token& t);
     void Emit_Line(const std::string& text, const Token& at);
     void Shader_Too_Large(const Token& at);
 
-    // --- top level and functions (effect_parser.cpp) -------------------------
+    // --- top level and functions (parser.cpp) --------------------------------
     void Top_Level();
     void Parse_Function(std::size_t start, const Type_Info& return_type);
 
-    // --- types and declarations (effect_declarations.cpp) --------------------
+    // --- types and declarations (declarations.cpp) --------------------------
     static bool Scalar_Base(const std::string& s, Base_Type* base);
     // A built-in type name, without templates.
     bool Builtin_Type(const std::string& s, Type_Info* t) const;
@@ -226,7 +226,7 @@ private:
                                   std::vector<std::pair<std::size_t, std::size_t>>* skipped);
     void Parse_Parameter_Initializer(int index);
 
-    // --- annotations, sampler_state, techniques (effect_techniques.cpp) ------
+    // --- annotations, sampler_state, techniques (techniques.cpp) -------------
     void Parse_Annotations(std::vector<Annotation>* out);
     std::string Join(std::size_t begin, std::size_t end) const;
     void Parse_Sampler_State(int index);
@@ -240,11 +240,9 @@ private:
     void Nest_Flat_Initializer(const Type_Info& type, std::size_t begin, std::size_t end,
                                std::vector<std::pair<std::size_t, std::size_t>>* skipped);
     void Parse_Shader_Ref(State_Assignment* sa, bool vertex);
-    bool Emit_Array_Cast(std::size_t* k, std::size_t end, std::vector<Token>* out);
-    bool Emit_Constructor_Target(std::size_t* k, std::size_t end, std::vector<Token>* out);
     void Check_Shader_Entries();
 
-    // --- expressions (effect_expressions.cpp) ---------------------------------
+    // --- expressions (expressions.cpp) ----------------------------------------
     // `state` resolves value names of that state; `lists` allows { a, b } lists.
     int Parse_Expression(Expr* e, const State_Def* state, bool lists);
     std::int64_t Parse_Constant_Int();
