@@ -100,7 +100,7 @@ std::string State_Value(const qm_fx::Effect_Desc& desc, const qm_fx::State_Assig
         const char* name = qm_fx::Enum_Value_Name(*sa.def, static_cast<std::uint32_t>(v));
         if (name && !qm_fx::Equal_No_Case(name, sa.value_text)) s += " (" + std::string(name) + ")";
     }
-    if (kind == State_Kind::Ignored) s += " (not applied by this device)";
+    if (kind == State_Kind::Ignored || !sa.def->applied) s += " (not applied by this device)";
     return s;
 }
 

@@ -206,116 +206,129 @@ enum D3DPRIMITIVETYPE {
     D3DPT_FORCE_DWORD = 0x7fffffff
 };
 
-// Every render state Direct3D 9 defines, as X(name, number). The enum below
-// and the device's test for a valid state number are both made from it; the
-// numbers in between are holes.
-#define QM_D3D9_RENDER_STATES(X)       \
-    X(ZENABLE, 7)                      \
-    X(FILLMODE, 8)                     \
-    X(SHADEMODE, 9)                    \
-    X(ZWRITEENABLE, 14)                \
-    X(ALPHATESTENABLE, 15)             \
-    X(LASTPIXEL, 16)                   \
-    X(SRCBLEND, 19)                    \
-    X(DESTBLEND, 20)                   \
-    X(CULLMODE, 22)                    \
-    X(ZFUNC, 23)                       \
-    X(ALPHAREF, 24)                    \
-    X(ALPHAFUNC, 25)                   \
-    X(DITHERENABLE, 26)                \
-    X(ALPHABLENDENABLE, 27)            \
-    X(FOGENABLE, 28)                   \
-    X(SPECULARENABLE, 29)              \
-    X(FOGCOLOR, 34)                    \
-    X(FOGTABLEMODE, 35)                \
-    X(FOGSTART, 36)                    \
-    X(FOGEND, 37)                      \
-    X(FOGDENSITY, 38)                  \
-    X(RANGEFOGENABLE, 48)              \
-    X(STENCILENABLE, 52)               \
-    X(STENCILFAIL, 53)                 \
-    X(STENCILZFAIL, 54)                \
-    X(STENCILPASS, 55)                 \
-    X(STENCILFUNC, 56)                 \
-    X(STENCILREF, 57)                  \
-    X(STENCILMASK, 58)                 \
-    X(STENCILWRITEMASK, 59)            \
-    X(TEXTUREFACTOR, 60)               \
-    X(WRAP0, 128)                      \
-    X(WRAP1, 129)                      \
-    X(WRAP2, 130)                      \
-    X(WRAP3, 131)                      \
-    X(WRAP4, 132)                      \
-    X(WRAP5, 133)                      \
-    X(WRAP6, 134)                      \
-    X(WRAP7, 135)                      \
-    X(CLIPPING, 136)                   \
-    X(LIGHTING, 137)                   \
-    X(AMBIENT, 139)                    \
-    X(FOGVERTEXMODE, 140)              \
-    X(COLORVERTEX, 141)                \
-    X(LOCALVIEWER, 142)                \
-    X(NORMALIZENORMALS, 143)           \
-    X(DIFFUSEMATERIALSOURCE, 145)      \
-    X(SPECULARMATERIALSOURCE, 146)     \
-    X(AMBIENTMATERIALSOURCE, 147)      \
-    X(EMISSIVEMATERIALSOURCE, 148)     \
-    X(VERTEXBLEND, 151)                \
-    X(CLIPPLANEENABLE, 152)            \
-    X(POINTSIZE, 154)                  \
-    X(POINTSIZE_MIN, 155)              \
-    X(POINTSPRITEENABLE, 156)          \
-    X(POINTSCALEENABLE, 157)           \
-    X(POINTSCALE_A, 158)               \
-    X(POINTSCALE_B, 159)               \
-    X(POINTSCALE_C, 160)               \
-    X(MULTISAMPLEANTIALIAS, 161)       \
-    X(MULTISAMPLEMASK, 162)            \
-    X(PATCHEDGESTYLE, 163)             \
-    X(DEBUGMONITORTOKEN, 165)          \
-    X(POINTSIZE_MAX, 166)              \
-    X(INDEXEDVERTEXBLENDENABLE, 167)   \
-    X(COLORWRITEENABLE, 168)           \
-    X(TWEENFACTOR, 170)                \
-    X(BLENDOP, 171)                    \
-    X(POSITIONDEGREE, 172)             \
-    X(NORMALDEGREE, 173)               \
-    X(SCISSORTESTENABLE, 174)          \
-    X(SLOPESCALEDEPTHBIAS, 175)        \
-    X(ANTIALIASEDLINEENABLE, 176)      \
-    X(MINTESSELLATIONLEVEL, 178)       \
-    X(MAXTESSELLATIONLEVEL, 179)       \
-    X(ADAPTIVETESS_X, 180)             \
-    X(ADAPTIVETESS_Y, 181)             \
-    X(ADAPTIVETESS_Z, 182)             \
-    X(ADAPTIVETESS_W, 183)             \
-    X(ENABLEADAPTIVETESSELLATION, 184) \
-    X(TWOSIDEDSTENCILMODE, 185)        \
-    X(CCW_STENCILFAIL, 186)            \
-    X(CCW_STENCILZFAIL, 187)           \
-    X(CCW_STENCILPASS, 188)            \
-    X(CCW_STENCILFUNC, 189)            \
-    X(COLORWRITEENABLE1, 190)          \
-    X(COLORWRITEENABLE2, 191)          \
-    X(COLORWRITEENABLE3, 192)          \
-    X(BLENDFACTOR, 193)                \
-    X(SRGBWRITEENABLE, 194)            \
-    X(DEPTHBIAS, 195)                  \
-    X(WRAP8, 198)                      \
-    X(WRAP9, 199)                      \
-    X(WRAP10, 200)                     \
-    X(WRAP11, 201)                     \
-    X(WRAP12, 202)                     \
-    X(WRAP13, 203)                     \
-    X(WRAP14, 204)                     \
-    X(WRAP15, 205)                     \
-    X(SEPARATEALPHABLENDENABLE, 206)   \
-    X(SRCBLENDALPHA, 207)              \
-    X(DESTBLENDALPHA, 208)             \
-    X(BLENDOPALPHA, 209)
+// Every render state Direct3D 9 defines, one row each, the one description
+// the device and the effect layer both read:
+//   X(name, number, value kind, group, default, value names)
+// - value kind: Dword, Float (the DWORD holds a float's bits) or Color;
+// - group: the GL state a change marks for the next draw (Depth, Cull, Fill,
+//   Blend, Color_Mask, Stencil, Multisample, Depth_Bias, Point_Size); Program
+//   when the fixed-function programs read it at each draw, Ff_Lighting and
+//   Ff_Fragment when it feeds their uniforms; Stored when this device keeps
+//   the value (GetRenderState, state blocks) but draws nothing differently;
+// - default: the value a new device starts with, as Direct3D 9 documents it
+//   (a float for Float states);
+// - value names: the set of names an effect file may give as the value.
+// The enum below is made from it; the numbers in between are holes.
+// clang-format off
+#define QM_D3D9_RENDER_STATES(X) \
+    X(ZENABLE,                    7,   Dword, Depth,       D3DZB_TRUE,        z_buffer)        \
+    X(FILLMODE,                   8,   Dword, Fill,        D3DFILL_SOLID,     fill)            \
+    X(SHADEMODE,                  9,   Dword, Program,     D3DSHADE_GOURAUD,  shade)           \
+    X(ZWRITEENABLE,               14,  Dword, Depth,       TRUE,              none)            \
+    X(ALPHATESTENABLE,            15,  Dword, Program,     FALSE,             none)            \
+    X(LASTPIXEL,                  16,  Dword, Stored,      TRUE,              none)            \
+    X(SRCBLEND,                   19,  Dword, Blend,       D3DBLEND_ONE,      blend)           \
+    X(DESTBLEND,                  20,  Dword, Blend,       D3DBLEND_ZERO,     blend)           \
+    X(CULLMODE,                   22,  Dword, Cull,        D3DCULL_CCW,       cull)            \
+    X(ZFUNC,                      23,  Dword, Depth,       D3DCMP_LESSEQUAL,  compare)         \
+    X(ALPHAREF,                   24,  Dword, Ff_Fragment, 0,                 none)            \
+    X(ALPHAFUNC,                  25,  Dword, Program,     D3DCMP_ALWAYS,     compare)         \
+    X(DITHERENABLE,               26,  Dword, Stored,      FALSE,             none)            \
+    X(ALPHABLENDENABLE,           27,  Dword, Blend,       FALSE,             none)            \
+    X(FOGENABLE,                  28,  Dword, Stored,      FALSE,             none)            \
+    X(SPECULARENABLE,             29,  Dword, Program,     FALSE,             none)            \
+    X(FOGCOLOR,                   34,  Color, Stored,      0,                 none)            \
+    X(FOGTABLEMODE,               35,  Dword, Stored,      0,                 fog)             \
+    X(FOGSTART,                   36,  Float, Stored,      0.0f,              none)            \
+    X(FOGEND,                     37,  Float, Stored,      1.0f,              none)            \
+    X(FOGDENSITY,                 38,  Float, Stored,      1.0f,              none)            \
+    X(RANGEFOGENABLE,             48,  Dword, Stored,      FALSE,             none)            \
+    X(STENCILENABLE,              52,  Dword, Stencil,     FALSE,             none)            \
+    X(STENCILFAIL,                53,  Dword, Stencil,     D3DSTENCILOP_KEEP, stencil_op)      \
+    X(STENCILZFAIL,               54,  Dword, Stencil,     D3DSTENCILOP_KEEP, stencil_op)      \
+    X(STENCILPASS,                55,  Dword, Stencil,     D3DSTENCILOP_KEEP, stencil_op)      \
+    X(STENCILFUNC,                56,  Dword, Stencil,     D3DCMP_ALWAYS,     compare)         \
+    X(STENCILREF,                 57,  Dword, Stencil,     0,                 none)            \
+    X(STENCILMASK,                58,  Dword, Stencil,     0xFFFFFFFF,        none)            \
+    X(STENCILWRITEMASK,           59,  Dword, Stencil,     0xFFFFFFFF,        none)            \
+    X(TEXTUREFACTOR,              60,  Color, Ff_Fragment, 0xFFFFFFFF,        none)            \
+    X(WRAP0,                      128, Dword, Stored,      0,                 wrap)            \
+    X(WRAP1,                      129, Dword, Stored,      0,                 wrap)            \
+    X(WRAP2,                      130, Dword, Stored,      0,                 wrap)            \
+    X(WRAP3,                      131, Dword, Stored,      0,                 wrap)            \
+    X(WRAP4,                      132, Dword, Stored,      0,                 wrap)            \
+    X(WRAP5,                      133, Dword, Stored,      0,                 wrap)            \
+    X(WRAP6,                      134, Dword, Stored,      0,                 wrap)            \
+    X(WRAP7,                      135, Dword, Stored,      0,                 wrap)            \
+    X(CLIPPING,                   136, Dword, Stored,      TRUE,              none)            \
+    X(LIGHTING,                   137, Dword, Program,     TRUE,              none)            \
+    X(AMBIENT,                    139, Color, Ff_Lighting, 0,                 none)            \
+    X(FOGVERTEXMODE,              140, Dword, Stored,      0,                 fog)             \
+    X(COLORVERTEX,                141, Dword, Program,     TRUE,              none)            \
+    X(LOCALVIEWER,                142, Dword, Program,     TRUE,              none)            \
+    X(NORMALIZENORMALS,           143, Dword, Program,     FALSE,             none)            \
+    X(DIFFUSEMATERIALSOURCE,      145, Dword, Program,     D3DMCS_COLOR1,     material_source) \
+    X(SPECULARMATERIALSOURCE,     146, Dword, Program,     D3DMCS_COLOR2,     material_source) \
+    X(AMBIENTMATERIALSOURCE,      147, Dword, Program,     D3DMCS_MATERIAL,   material_source) \
+    X(EMISSIVEMATERIALSOURCE,     148, Dword, Program,     D3DMCS_MATERIAL,   material_source) \
+    X(VERTEXBLEND,                151, Dword, Stored,      0,                 vertex_blend)    \
+    X(CLIPPLANEENABLE,            152, Dword, Stored,      0,                 none)            \
+    X(POINTSIZE,                  154, Float, Point_Size,  1.0f,              none)            \
+    X(POINTSIZE_MIN,              155, Float, Stored,      1.0f,              none)            \
+    X(POINTSPRITEENABLE,          156, Dword, Stored,      FALSE,             none)            \
+    X(POINTSCALEENABLE,           157, Dword, Stored,      FALSE,             none)            \
+    X(POINTSCALE_A,               158, Float, Stored,      1.0f,              none)            \
+    X(POINTSCALE_B,               159, Float, Stored,      0.0f,              none)            \
+    X(POINTSCALE_C,               160, Float, Stored,      0.0f,              none)            \
+    X(MULTISAMPLEANTIALIAS,       161, Dword, Multisample, TRUE,              none)            \
+    X(MULTISAMPLEMASK,            162, Dword, Multisample, 0xFFFFFFFF,        none)            \
+    X(PATCHEDGESTYLE,             163, Dword, Stored,      0,                 patch_edge)      \
+    X(DEBUGMONITORTOKEN,          165, Dword, Stored,      0xBAADCAFE,        debug_monitor)   \
+    X(POINTSIZE_MAX,              166, Float, Stored,      64.0f,             none)            \
+    X(INDEXEDVERTEXBLENDENABLE,   167, Dword, Stored,      FALSE,             none)            \
+    X(COLORWRITEENABLE,           168, Dword, Color_Mask,  0xF,               color_write)     \
+    X(TWEENFACTOR,                170, Float, Stored,      0.0f,              none)            \
+    X(BLENDOP,                    171, Dword, Blend,       D3DBLENDOP_ADD,    blend_op)        \
+    X(POSITIONDEGREE,             172, Dword, Stored,      3,                 degree)          \
+    X(NORMALDEGREE,               173, Dword, Stored,      1,                 degree)          \
+    X(SCISSORTESTENABLE,          174, Dword, Stored,      FALSE,             none)            \
+    X(SLOPESCALEDEPTHBIAS,        175, Float, Depth_Bias,  0.0f,              none)            \
+    X(ANTIALIASEDLINEENABLE,      176, Dword, Multisample, FALSE,             none)            \
+    X(MINTESSELLATIONLEVEL,       178, Float, Stored,      1.0f,              none)            \
+    X(MAXTESSELLATIONLEVEL,       179, Float, Stored,      1.0f,              none)            \
+    X(ADAPTIVETESS_X,             180, Float, Stored,      0.0f,              none)            \
+    X(ADAPTIVETESS_Y,             181, Float, Stored,      0.0f,              none)            \
+    X(ADAPTIVETESS_Z,             182, Float, Stored,      1.0f,              none)            \
+    X(ADAPTIVETESS_W,             183, Float, Stored,      0.0f,              none)            \
+    X(ENABLEADAPTIVETESSELLATION, 184, Dword, Stored,      FALSE,             none)            \
+    X(TWOSIDEDSTENCILMODE,        185, Dword, Stencil,     FALSE,             none)            \
+    X(CCW_STENCILFAIL,            186, Dword, Stencil,     D3DSTENCILOP_KEEP, stencil_op)      \
+    X(CCW_STENCILZFAIL,           187, Dword, Stencil,     D3DSTENCILOP_KEEP, stencil_op)      \
+    X(CCW_STENCILPASS,            188, Dword, Stencil,     D3DSTENCILOP_KEEP, stencil_op)      \
+    X(CCW_STENCILFUNC,            189, Dword, Stencil,     D3DCMP_ALWAYS,     compare)         \
+    X(COLORWRITEENABLE1,          190, Dword, Stored,      0xF,               color_write)     \
+    X(COLORWRITEENABLE2,          191, Dword, Stored,      0xF,               color_write)     \
+    X(COLORWRITEENABLE3,          192, Dword, Stored,      0xF,               color_write)     \
+    X(BLENDFACTOR,                193, Color, Blend,       0xFFFFFFFF,        none)            \
+    X(SRGBWRITEENABLE,            194, Dword, Stored,      0,                 none)            \
+    X(DEPTHBIAS,                  195, Float, Depth_Bias,  0.0f,              none)            \
+    X(WRAP8,                      198, Dword, Stored,      0,                 wrap)            \
+    X(WRAP9,                      199, Dword, Stored,      0,                 wrap)            \
+    X(WRAP10,                     200, Dword, Stored,      0,                 wrap)            \
+    X(WRAP11,                     201, Dword, Stored,      0,                 wrap)            \
+    X(WRAP12,                     202, Dword, Stored,      0,                 wrap)            \
+    X(WRAP13,                     203, Dword, Stored,      0,                 wrap)            \
+    X(WRAP14,                     204, Dword, Stored,      0,                 wrap)            \
+    X(WRAP15,                     205, Dword, Stored,      0,                 wrap)            \
+    X(SEPARATEALPHABLENDENABLE,   206, Dword, Blend,       FALSE,             none)            \
+    X(SRCBLENDALPHA,              207, Dword, Blend,       D3DBLEND_ONE,      blend)           \
+    X(DESTBLENDALPHA,             208, Dword, Blend,       D3DBLEND_ZERO,     blend)           \
+    X(BLENDOPALPHA,               209, Dword, Blend,       D3DBLENDOP_ADD,    blend_op)
+
+// clang-format on
 
 enum D3DRENDERSTATETYPE {
-#define QM_D3D9_RENDER_STATE_ENUM(name, number) D3DRS_##name = number,
+#define QM_D3D9_RENDER_STATE_ENUM(name, number, kind, group, value, names) D3DRS_##name = number,
     QM_D3D9_RENDER_STATES(QM_D3D9_RENDER_STATE_ENUM)
 #undef QM_D3D9_RENDER_STATE_ENUM
         D3DRS_FORCE_DWORD = 0x7fffffff

@@ -94,3 +94,52 @@ technique Pixel_Only
         PixelShader = compile ps_2_0 Uv_PS();
     }
 }
+
+// The quad mirrored: the same pixels, wound the other way (a back face).
+float4 Mirror_VS(float4 pos : POSITION) : POSITION
+{
+    return float4(-pos.x, pos.yzw);
+}
+
+technique Blend_Factor
+{
+    pass P0
+    {
+        AlphaBlendEnable = true;
+        SrcBlend = BlendFactor;
+        DestBlend = Zero;
+        BlendFactor = 0x80FF8040;
+        VertexShader = compile vs_2_0 Position_VS();
+        PixelShader = compile ps_2_0 Color_PS();
+    }
+}
+
+// The first pass marks the stencil through the counter-clockwise half of
+// two-sided stencil only; the second shows where it did.
+technique Two_Sided_Stencil
+{
+    pass Mark
+    {
+        ZEnable = false;
+        CullMode = None;
+        ColorWriteEnable = 0;
+        StencilEnable = true;
+        TwoSidedStencilMode = true;
+        StencilRef = 1;
+        StencilFunc = Always;
+        StencilPass = Keep;
+        CCW_StencilFunc = Always;
+        CCW_StencilPass = Replace;
+        VertexShader = compile vs_2_0 Mirror_VS();
+        PixelShader = compile ps_2_0 Color_PS();
+    }
+    pass Show
+    {
+        ColorWriteEnable = Red | Green | Blue | Alpha;
+        StencilFunc = Equal;
+        CCW_StencilFunc = Equal;
+        CCW_StencilPass = Keep;
+        VertexShader = compile vs_2_0 Position_VS();
+        PixelShader = compile ps_2_0 Glow_PS();
+    }
+}

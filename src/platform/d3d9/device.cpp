@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/d3d9/buffer.h"
 #include "platform/d3d9/texture.h"
@@ -25,7 +26,7 @@ DWORD Float_Bits(float f) {
 bool Is_Render_State(DWORD state) {
     static const std::array<bool, k_render_state_count> valid = [] {
         std::array<bool, k_render_state_count> v{};
-#define QM_MARK_VALID(name, number) v[std::size_t(number)] = true;
+#define QM_MARK_VALID(name, number, kind, group, value, names) v[std::size_t(number)] = true;
         QM_D3D9_RENDER_STATES(QM_MARK_VALID)
 #undef QM_MARK_VALID
         return v;
@@ -187,90 +188,15 @@ HRESULT Device::Init(const D3DPRESENT_PARAMETERS& params) {
 
 void Device::Set_Default_States() {
     DWORD* rs = render_states_.data();
-    rs[D3DRS_ZENABLE] = D3DZB_TRUE;
-    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-    rs[D3DRS_ZWRITEENABLE] = TRUE;
-    rs[D3DRS_ALPHATESTENABLE] = FALSE;
-    rs[D3DRS_LASTPIXEL] = TRUE;
-    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-    rs[D3DRS_ALPHAREF] = 0;
-    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_DITHERENABLE] = FALSE;
-    rs[D3DRS_ALPHABLENDENABLE] = FALSE;
-    rs[D3DRS_FOGENABLE] = FALSE;
-    rs[D3DRS_SPECULARENABLE] = FALSE;
-    rs[D3DRS_FOGCOLOR] = 0;
-    rs[D3DRS_FOGTABLEMODE] = 0;
-    rs[D3DRS_FOGSTART] = Float_Bits(0.0f);
-    rs[D3DRS_FOGEND] = Float_Bits(1.0f);
-    rs[D3DRS_FOGDENSITY] = Float_Bits(1.0f);
-    rs[D3DRS_RANGEFOGENABLE] = FALSE;
-    rs[D3DRS_STENCILENABLE] = FALSE;
-    rs[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_STENCILREF] = 0;
-    rs[D3DRS_STENCILMASK] = 0xFFFFFFFF;
-    rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFF;
-    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_CLIPPING] = TRUE;
-    rs[D3DRS_LIGHTING] = TRUE;
-    rs[D3DRS_AMBIENT] = 0;
-    rs[D3DRS_FOGVERTEXMODE] = 0;
-    rs[D3DRS_COLORVERTEX] = TRUE;
-    rs[D3DRS_LOCALVIEWER] = TRUE;
-    rs[D3DRS_NORMALIZENORMALS] = FALSE;
-    rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-    rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-    rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
-    rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-    rs[D3DRS_VERTEXBLEND] = 0;
-    rs[D3DRS_CLIPPLANEENABLE] = 0;
-    rs[D3DRS_POINTSIZE] = Float_Bits(1.0f);
-    rs[D3DRS_POINTSIZE_MIN] = Float_Bits(1.0f);
-    rs[D3DRS_POINTSPRITEENABLE] = FALSE;
-    rs[D3DRS_POINTSCALEENABLE] = FALSE;
-    rs[D3DRS_POINTSCALE_A] = Float_Bits(1.0f);
-    rs[D3DRS_POINTSCALE_B] = Float_Bits(0.0f);
-    rs[D3DRS_POINTSCALE_C] = Float_Bits(0.0f);
-    rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
-    rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
-    rs[D3DRS_PATCHEDGESTYLE] = 0;
-    rs[D3DRS_DEBUGMONITORTOKEN] = 0xBAADCAFE;
-    rs[D3DRS_POINTSIZE_MAX] = Float_Bits(64.0f);
-    rs[D3DRS_INDEXEDVERTEXBLENDENABLE] = FALSE;
-    rs[D3DRS_COLORWRITEENABLE] = 0xF;
-    rs[D3DRS_TWEENFACTOR] = Float_Bits(0.0f);
-    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-    rs[D3DRS_POSITIONDEGREE] = 3;  // cubic
-    rs[D3DRS_NORMALDEGREE] = 1;    // linear
-    rs[D3DRS_SCISSORTESTENABLE] = FALSE;
-    rs[D3DRS_SLOPESCALEDEPTHBIAS] = 0;
-    rs[D3DRS_ANTIALIASEDLINEENABLE] = FALSE;
-    rs[D3DRS_MINTESSELLATIONLEVEL] = Float_Bits(1.0f);
-    rs[D3DRS_MAXTESSELLATIONLEVEL] = Float_Bits(1.0f);
-    rs[D3DRS_ADAPTIVETESS_Z] = Float_Bits(1.0f);
-    rs[D3DRS_ENABLEADAPTIVETESSELLATION] = FALSE;
-    rs[D3DRS_TWOSIDEDSTENCILMODE] = FALSE;
-    rs[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
-    rs[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_COLORWRITEENABLE1] = 0xF;
-    rs[D3DRS_COLORWRITEENABLE2] = 0xF;
-    rs[D3DRS_COLORWRITEENABLE3] = 0xF;
-    rs[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_SRGBWRITEENABLE] = 0;
-    rs[D3DRS_DEPTHBIAS] = 0;
-    rs[D3DRS_SEPARATEALPHABLENDENABLE] = FALSE;
-    rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
-    rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+    auto word = [](auto value) {
+        if constexpr (std::is_floating_point_v<decltype(value)>)
+            return Float_Bits(static_cast<float>(value));
+        else
+            return DWORD(value);
+    };
+#define QM_DEFAULT(name, number, kind, group, value, names) rs[number] = word(value);
+    QM_D3D9_RENDER_STATES(QM_DEFAULT)
+#undef QM_DEFAULT
 
     for (auto& stage : sampler_states_) {
         stage.fill(0);
@@ -549,13 +475,10 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
     DWORD& slot = render_states_[std::size_t(State)];
     if (slot == Value) return D3D_OK;
     slot = Value;
-    dirty_groups_ |= Render_State_Group(DWORD(State));
-    switch (State) {
-    case D3DRS_AMBIENT: ff_uniforms_dirty_ = true; break;
-    case D3DRS_TEXTUREFACTOR:
-    case D3DRS_ALPHAREF: ff_fragment_dirty_ = true; break;
-    default: break;
-    }
+    const State_Groups groups = Render_State_Group(DWORD(State));
+    dirty_groups_ |= groups & Group_All;
+    if (groups & Group_Ff_Lighting) ff_uniforms_dirty_ = true;
+    if (groups & Group_Ff_Fragment) ff_fragment_dirty_ = true;
     return D3D_OK;
 }
 

@@ -71,6 +71,13 @@ enum : State_Groups {
     Group_Depth_Bias = 1u << 9,
     Group_Point_Size = 1u << 10,
     Group_All = (1u << 11) - 1,
+    // Not GL state: the fixed-function programs' uniforms (lighting, and the
+    // fragment stage's texture factor and alpha reference).
+    Group_Ff_Lighting = 1u << 11,
+    Group_Ff_Fragment = 1u << 12,
+    // Read by the fixed-function programs at each draw, or only kept.
+    Group_Program = 0,
+    Group_Stored = 0,
 };
 // The group a render state belongs to (0 for those no GL state follows).
 State_Groups Render_State_Group(DWORD state);

@@ -260,43 +260,14 @@ const Vertex_Layout* Device::Current_Layout() const {
 // ---------------------------------------------------------------------------
 
 State_Groups Render_State_Group(DWORD state) {
-    switch (state) {
-    case D3DRS_ZENABLE:
-    case D3DRS_ZWRITEENABLE:
-    case D3DRS_ZFUNC: return Group_Depth;
-    case D3DRS_CULLMODE: return Group_Cull;
-    case D3DRS_FILLMODE: return Group_Fill;
-    case D3DRS_ALPHABLENDENABLE:
-    case D3DRS_SRCBLEND:
-    case D3DRS_DESTBLEND:
-    case D3DRS_BLENDOP:
-    case D3DRS_SEPARATEALPHABLENDENABLE:
-    case D3DRS_SRCBLENDALPHA:
-    case D3DRS_DESTBLENDALPHA:
-    case D3DRS_BLENDOPALPHA:
-    case D3DRS_BLENDFACTOR: return Group_Blend;
-    case D3DRS_COLORWRITEENABLE: return Group_Color_Mask;
-    case D3DRS_STENCILENABLE:
-    case D3DRS_STENCILFAIL:
-    case D3DRS_STENCILZFAIL:
-    case D3DRS_STENCILPASS:
-    case D3DRS_STENCILFUNC:
-    case D3DRS_STENCILREF:
-    case D3DRS_STENCILMASK:
-    case D3DRS_STENCILWRITEMASK:
-    case D3DRS_TWOSIDEDSTENCILMODE:
-    case D3DRS_CCW_STENCILFAIL:
-    case D3DRS_CCW_STENCILZFAIL:
-    case D3DRS_CCW_STENCILPASS:
-    case D3DRS_CCW_STENCILFUNC: return Group_Stencil;
-    case D3DRS_MULTISAMPLEANTIALIAS:
-    case D3DRS_MULTISAMPLEMASK:
-    case D3DRS_ANTIALIASEDLINEENABLE: return Group_Multisample;
-    case D3DRS_DEPTHBIAS:
-    case D3DRS_SLOPESCALEDEPTHBIAS: return Group_Depth_Bias;
-    case D3DRS_POINTSIZE: return Group_Point_Size;
-    default: return 0;  // read by the programs, or not a GL state at all
-    }
+    static const std::array<State_Groups, k_render_state_count> groups = [] {
+        std::array<State_Groups, k_render_state_count> g{};
+#define QM_GROUP(name, number, kind, group, value, names) g[std::size_t(number)] = Group_##group;
+        QM_D3D9_RENDER_STATES(QM_GROUP)
+#undef QM_GROUP
+        return g;
+    }();
+    return state < DWORD(k_render_state_count) ? groups[state] : 0;
 }
 
 void Device::Apply_Render_States() {

@@ -343,6 +343,17 @@ TEST_F(Effect_Render, TwoPassesDrawTwiceTheSecondBlendedByItsOwnStates) {
     EXPECT_PIXEL_NEAR(dev, 32, 32, 0.5f, 0.25f, 0.0f);
 }
 
+TEST_F(Effect_Render, BlendFactorAndTheCounterClockwiseStencilHalfSetByAPassDraw) {
+    Load("passes.fx");
+    // Color (0.25, 0.5, 0.125) times the factor's (1, 0.5, 0.25).
+    Render("Blend_Factor");
+    EXPECT_PIXEL_NEAR(dev, 32, 32, 0.25f, 0.25f, 0.125f * 0.25f);
+
+    dev.device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0);
+    Render("Two_Sided_Stencil");
+    EXPECT_PIXEL_NEAR(dev, 32, 32, 0.5f, 0.25f, 0.0f);
+}
+
 TEST_F(Effect_Render, VertexShaderPassUsesTheFixedFunctionPixelHalf) {
     Load("passes.fx");
     Render("Vertex_Only");

@@ -2,6 +2,7 @@
 #include "platform/fx/front/states.h"
 
 #include <iterator>
+#include <span>
 
 #include "platform/d3d9.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 #define QM_ENUMS(table) table, std::size(table)
 
-const Enum_Value kZ_Buffer[] = {{"USEW", D3DZB_USEW}};
+const Enum_Value k_z_buffer[] = {{"USEW", D3DZB_USEW}};
 const Enum_Value k_fill[] = {
     {"POINT", D3DFILL_POINT}, {"WIREFRAME", D3DFILL_WIREFRAME}, {"SOLID", D3DFILL_SOLID}};
 const Enum_Value k_shade[] = {
@@ -53,24 +54,50 @@ const Enum_Value k_compare[] = {{"NEVER", D3DCMP_NEVER},
                                 {"ALWAYS", D3DCMP_ALWAYS}};
 // D3DFOGMODE
 const Enum_Value k_fog[] = {{"NONE", 0}, {"EXP", 1}, {"EXP2", 2}, {"LINEAR", 3}};
-const Enum_Value kStencil_Op[] = {
+const Enum_Value k_stencil_op[] = {
     {"KEEP", D3DSTENCILOP_KEEP},       {"ZERO", D3DSTENCILOP_ZERO},
     {"REPLACE", D3DSTENCILOP_REPLACE}, {"INCRSAT", D3DSTENCILOP_INCRSAT},
     {"DECRSAT", D3DSTENCILOP_DECRSAT}, {"INVERT", D3DSTENCILOP_INVERT},
     {"INCR", D3DSTENCILOP_INCR},       {"DECR", D3DSTENCILOP_DECR}};
-const Enum_Value kMaterial_Source[] = {
+const Enum_Value k_material_source[] = {
     {"MATERIAL", D3DMCS_MATERIAL}, {"COLOR1", D3DMCS_COLOR1}, {"COLOR2", D3DMCS_COLOR2}};
 // D3DVERTEXBLENDFLAGS
-const Enum_Value kVertex_Blend[] = {{"DISABLE", 0}, {"TWEENING", 255}};
+const Enum_Value k_vertex_blend[] = {{"DISABLE", 0}, {"TWEENING", 255}};
 // D3DCOLORWRITEENABLE_*
-const Enum_Value kColor_Write[] = {{"RED", 1}, {"GREEN", 2}, {"BLUE", 4}, {"ALPHA", 8}};
-const Enum_Value kBlend_Op[] = {{"ADD", D3DBLENDOP_ADD},
-                                {"SUBTRACT", D3DBLENDOP_SUBTRACT},
-                                {"REVSUBTRACT", D3DBLENDOP_REVSUBTRACT},
-                                {"MIN", D3DBLENDOP_MIN},
-                                {"MAX", D3DBLENDOP_MAX}};
+const Enum_Value k_color_write[] = {{"RED", 1}, {"GREEN", 2}, {"BLUE", 4}, {"ALPHA", 8}};
+const Enum_Value k_blend_op[] = {{"ADD", D3DBLENDOP_ADD},
+                                 {"SUBTRACT", D3DBLENDOP_SUBTRACT},
+                                 {"REVSUBTRACT", D3DBLENDOP_REVSUBTRACT},
+                                 {"MIN", D3DBLENDOP_MIN},
+                                 {"MAX", D3DBLENDOP_MAX}};
 // D3DWRAP_*
 const Enum_Value k_wrap[] = {{"U", 1}, {"V", 2}, {"W", 4}};
+// D3DPATCHEDGESTYLE, D3DDEBUGMONITORTOKENS, D3DDEGREETYPE
+const Enum_Value k_patch_edge[] = {{"DISCRETE", 0}, {"CONTINUOUS", 1}};
+const Enum_Value k_debug_monitor[] = {{"ENABLE", 0}, {"DISABLE", 1}};
+const Enum_Value k_degree[] = {{"LINEAR", 1}, {"QUADRATIC", 2}, {"CUBIC", 3}, {"QUINTIC", 5}};
+
+// The value names of the render-state table's last column.
+#define QM_VALUES(set) constexpr std::span<const Enum_Value> k_values_##set{k_##set};
+QM_VALUES(z_buffer)
+QM_VALUES(fill)
+QM_VALUES(shade)
+QM_VALUES(blend)
+QM_VALUES(cull)
+QM_VALUES(compare)
+QM_VALUES(fog)
+QM_VALUES(stencil_op)
+QM_VALUES(material_source)
+QM_VALUES(vertex_blend)
+QM_VALUES(color_write)
+QM_VALUES(blend_op)
+QM_VALUES(wrap)
+QM_VALUES(patch_edge)
+QM_VALUES(debug_monitor)
+QM_VALUES(degree)
+#undef QM_VALUES
+constexpr std::span<const Enum_Value> k_values_none{};
+
 const Enum_Value k_address[] = {{"WRAP", D3DTADDRESS_WRAP},
                                 {"MIRROR", D3DTADDRESS_MIRROR},
                                 {"CLAMP", D3DTADDRESS_CLAMP},
@@ -83,204 +110,93 @@ const Enum_Value k_filter[] = {{"NONE", D3DTEXF_NONE},
                                {"PYRAMIDALQUAD", D3DTEXF_PYRAMIDALQUAD},
                                {"GAUSSIANQUAD", D3DTEXF_GAUSSIANQUAD}};
 // D3DTEXTUREOP (the values past ADD are Direct3D 9's own)
-const Enum_Value kTexture_Op[] = {{"DISABLE", D3DTOP_DISABLE},
-                                  {"SELECTARG1", D3DTOP_SELECTARG1},
-                                  {"SELECTARG2", D3DTOP_SELECTARG2},
-                                  {"MODULATE", D3DTOP_MODULATE},
-                                  {"MODULATE2X", D3DTOP_MODULATE2X},
-                                  {"MODULATE4X", D3DTOP_MODULATE4X},
-                                  {"ADD", D3DTOP_ADD},
-                                  {"ADDSIGNED", 8},
-                                  {"ADDSIGNED2X", 9},
-                                  {"SUBTRACT", 10},
-                                  {"ADDSMOOTH", 11},
-                                  {"BLENDDIFFUSEALPHA", 12},
-                                  {"BLENDTEXTUREALPHA", 13},
-                                  {"BLENDFACTORALPHA", 14},
-                                  {"BLENDTEXTUREALPHAPM", 15},
-                                  {"BLENDCURRENTALPHA", 16},
-                                  {"PREMODULATE", 17},
-                                  {"MODULATEALPHA_ADDCOLOR", 18},
-                                  {"MODULATECOLOR_ADDALPHA", 19},
-                                  {"MODULATEINVALPHA_ADDCOLOR", 20},
-                                  {"MODULATEINVCOLOR_ADDALPHA", 21},
-                                  {"BUMPENVMAP", 22},
-                                  {"BUMPENVMAPLUMINANCE", 23},
-                                  {"DOTPRODUCT3", 24},
-                                  {"MULTIPLYADD", 25},
-                                  {"LERP", 26}};
+const Enum_Value k_texture_op[] = {{"DISABLE", D3DTOP_DISABLE},
+                                   {"SELECTARG1", D3DTOP_SELECTARG1},
+                                   {"SELECTARG2", D3DTOP_SELECTARG2},
+                                   {"MODULATE", D3DTOP_MODULATE},
+                                   {"MODULATE2X", D3DTOP_MODULATE2X},
+                                   {"MODULATE4X", D3DTOP_MODULATE4X},
+                                   {"ADD", D3DTOP_ADD},
+                                   {"ADDSIGNED", 8},
+                                   {"ADDSIGNED2X", 9},
+                                   {"SUBTRACT", 10},
+                                   {"ADDSMOOTH", 11},
+                                   {"BLENDDIFFUSEALPHA", 12},
+                                   {"BLENDTEXTUREALPHA", 13},
+                                   {"BLENDFACTORALPHA", 14},
+                                   {"BLENDTEXTUREALPHAPM", 15},
+                                   {"BLENDCURRENTALPHA", 16},
+                                   {"PREMODULATE", 17},
+                                   {"MODULATEALPHA_ADDCOLOR", 18},
+                                   {"MODULATECOLOR_ADDALPHA", 19},
+                                   {"MODULATEINVALPHA_ADDCOLOR", 20},
+                                   {"MODULATEINVCOLOR_ADDALPHA", 21},
+                                   {"BUMPENVMAP", 22},
+                                   {"BUMPENVMAPLUMINANCE", 23},
+                                   {"DOTPRODUCT3", 24},
+                                   {"MULTIPLYADD", 25},
+                                   {"LERP", 26}};
 // D3DTA_*
-const Enum_Value kTexture_Arg[] = {{"DIFFUSE", D3DTA_DIFFUSE},
-                                   {"CURRENT", D3DTA_CURRENT},
-                                   {"TEXTURE", D3DTA_TEXTURE},
-                                   {"TFACTOR", D3DTA_TFACTOR},
-                                   {"SPECULAR", D3DTA_SPECULAR},
-                                   {"TEMP", 5},
-                                   {"CONSTANT", 6},
-                                   {"COMPLEMENT", 0x10},
-                                   {"ALPHAREPLICATE", 0x20}};
+const Enum_Value k_texture_arg[] = {{"DIFFUSE", D3DTA_DIFFUSE},
+                                    {"CURRENT", D3DTA_CURRENT},
+                                    {"TEXTURE", D3DTA_TEXTURE},
+                                    {"TFACTOR", D3DTA_TFACTOR},
+                                    {"SPECULAR", D3DTA_SPECULAR},
+                                    {"TEMP", 5},
+                                    {"CONSTANT", 6},
+                                    {"COMPLEMENT", 0x10},
+                                    {"ALPHAREPLICATE", 0x20}};
 // D3DTEXTURETRANSFORMFLAGS
-const Enum_Value kTexture_Transform[] = {{"DISABLE", 0}, {"COUNT1", 1}, {"COUNT2", 2},
-                                         {"COUNT3", 3},  {"COUNT4", 4}, {"PROJECTED", 256}};
-const Enum_Value kLight_Type[] = {
+const Enum_Value k_texture_transform[] = {{"DISABLE", 0}, {"COUNT1", 1}, {"COUNT2", 2},
+                                          {"COUNT3", 3},  {"COUNT4", 4}, {"PROJECTED", 256}};
+const Enum_Value k_light_type[] = {
     {"POINT", D3DLIGHT_POINT}, {"SPOT", D3DLIGHT_SPOT}, {"DIRECTIONAL", D3DLIGHT_DIRECTIONAL}};
 
 constexpr std::uint32_t k_world = 256;  // D3DTS_WORLDMATRIX(0)
 
-const State_Def kPass_States[] = {
-    // Render states
-    {"ZENABLE", State_Kind::Render, D3DRS_ZENABLE, Value_Kind::Dword, QM_ENUMS(kZ_Buffer), false},
-    {"FILLMODE", State_Kind::Render, D3DRS_FILLMODE, Value_Kind::Dword, QM_ENUMS(k_fill), false},
-    {"SHADEMODE", State_Kind::Render, D3DRS_SHADEMODE, Value_Kind::Dword, QM_ENUMS(k_shade), false},
-    {"ZWRITEENABLE", State_Kind::Render, D3DRS_ZWRITEENABLE, Value_Kind::Dword, nullptr, 0, false},
-    {"ALPHATESTENABLE", State_Kind::Render, D3DRS_ALPHATESTENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"LASTPIXEL", State_Kind::Render, D3DRS_LASTPIXEL, Value_Kind::Dword, nullptr, 0, false},
-    {"SRCBLEND", State_Kind::Render, D3DRS_SRCBLEND, Value_Kind::Dword, QM_ENUMS(k_blend), false},
-    {"DESTBLEND", State_Kind::Render, D3DRS_DESTBLEND, Value_Kind::Dword, QM_ENUMS(k_blend), false},
-    {"CULLMODE", State_Kind::Render, D3DRS_CULLMODE, Value_Kind::Dword, QM_ENUMS(k_cull), false},
-    {"ZFUNC", State_Kind::Render, D3DRS_ZFUNC, Value_Kind::Dword, QM_ENUMS(k_compare), false},
-    {"ALPHAREF", State_Kind::Render, D3DRS_ALPHAREF, Value_Kind::Dword, nullptr, 0, false},
-    {"ALPHAFUNC", State_Kind::Render, D3DRS_ALPHAFUNC, Value_Kind::Dword, QM_ENUMS(k_compare),
-     false},
-    {"DITHERENABLE", State_Kind::Render, D3DRS_DITHERENABLE, Value_Kind::Dword, nullptr, 0, false},
-    {"ALPHABLENDENABLE", State_Kind::Render, D3DRS_ALPHABLENDENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"FOGENABLE", State_Kind::Render, D3DRS_FOGENABLE, Value_Kind::Dword, nullptr, 0, false},
-    {"SPECULARENABLE", State_Kind::Render, D3DRS_SPECULARENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"FOGCOLOR", State_Kind::Render, D3DRS_FOGCOLOR, Value_Kind::Color, nullptr, 0, false},
-    {"FOGTABLEMODE", State_Kind::Render, D3DRS_FOGTABLEMODE, Value_Kind::Dword, QM_ENUMS(k_fog),
-     false},
-    {"FOGSTART", State_Kind::Render, D3DRS_FOGSTART, Value_Kind::Float, nullptr, 0, false},
-    {"FOGEND", State_Kind::Render, D3DRS_FOGEND, Value_Kind::Float, nullptr, 0, false},
-    {"FOGDENSITY", State_Kind::Render, D3DRS_FOGDENSITY, Value_Kind::Float, nullptr, 0, false},
-    {"RANGEFOGENABLE", State_Kind::Render, D3DRS_RANGEFOGENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"STENCILENABLE", State_Kind::Render, D3DRS_STENCILENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"STENCILFAIL", State_Kind::Render, D3DRS_STENCILFAIL, Value_Kind::Dword, QM_ENUMS(kStencil_Op),
-     false},
-    {"STENCILZFAIL", State_Kind::Render, D3DRS_STENCILZFAIL, Value_Kind::Dword,
-     QM_ENUMS(kStencil_Op), false},
-    {"STENCILPASS", State_Kind::Render, D3DRS_STENCILPASS, Value_Kind::Dword, QM_ENUMS(kStencil_Op),
-     false},
-    {"STENCILFUNC", State_Kind::Render, D3DRS_STENCILFUNC, Value_Kind::Dword, QM_ENUMS(k_compare),
-     false},
-    {"STENCILREF", State_Kind::Render, D3DRS_STENCILREF, Value_Kind::Dword, nullptr, 0, false},
-    {"STENCILMASK", State_Kind::Render, D3DRS_STENCILMASK, Value_Kind::Dword, nullptr, 0, false},
-    {"STENCILWRITEMASK", State_Kind::Render, D3DRS_STENCILWRITEMASK, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"TEXTUREFACTOR", State_Kind::Render, D3DRS_TEXTUREFACTOR, Value_Kind::Color, nullptr, 0,
-     false},
-    {"WRAP0", State_Kind::Render, D3DRS_WRAP0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"CLIPPING", State_Kind::Render, D3DRS_CLIPPING, Value_Kind::Dword, nullptr, 0, false},
-    {"LIGHTING", State_Kind::Render, D3DRS_LIGHTING, Value_Kind::Dword, nullptr, 0, false},
-    {"AMBIENT", State_Kind::Render, D3DRS_AMBIENT, Value_Kind::Color, nullptr, 0, false},
-    {"FOGVERTEXMODE", State_Kind::Render, D3DRS_FOGVERTEXMODE, Value_Kind::Dword, QM_ENUMS(k_fog),
-     false},
-    {"COLORVERTEX", State_Kind::Render, D3DRS_COLORVERTEX, Value_Kind::Dword, nullptr, 0, false},
-    {"LOCALVIEWER", State_Kind::Render, D3DRS_LOCALVIEWER, Value_Kind::Dword, nullptr, 0, false},
-    {"NORMALIZENORMALS", State_Kind::Render, D3DRS_NORMALIZENORMALS, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"DIFFUSEMATERIALSOURCE", State_Kind::Render, D3DRS_DIFFUSEMATERIALSOURCE, Value_Kind::Dword,
-     QM_ENUMS(kMaterial_Source), false},
-    {"SPECULARMATERIALSOURCE", State_Kind::Render, D3DRS_SPECULARMATERIALSOURCE, Value_Kind::Dword,
-     QM_ENUMS(kMaterial_Source), false},
-    {"AMBIENTMATERIALSOURCE", State_Kind::Render, D3DRS_AMBIENTMATERIALSOURCE, Value_Kind::Dword,
-     QM_ENUMS(kMaterial_Source), false},
-    {"EMISSIVEMATERIALSOURCE", State_Kind::Render, D3DRS_EMISSIVEMATERIALSOURCE, Value_Kind::Dword,
-     QM_ENUMS(kMaterial_Source), false},
-    {"VERTEXBLEND", State_Kind::Render, D3DRS_VERTEXBLEND, Value_Kind::Dword,
-     QM_ENUMS(kVertex_Blend), false},
-    {"CLIPPLANEENABLE", State_Kind::Render, D3DRS_CLIPPLANEENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"POINTSIZE", State_Kind::Render, D3DRS_POINTSIZE, Value_Kind::Float, nullptr, 0, false},
-    {"POINTSIZE_MIN", State_Kind::Render, D3DRS_POINTSIZE_MIN, Value_Kind::Float, nullptr, 0,
-     false},
-    {"POINTSPRITEENABLE", State_Kind::Render, D3DRS_POINTSPRITEENABLE, Value_Kind::Dword, nullptr,
-     0, false},
-    {"POINTSCALEENABLE", State_Kind::Render, D3DRS_POINTSCALEENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"MULTISAMPLEANTIALIAS", State_Kind::Render, D3DRS_MULTISAMPLEANTIALIAS, Value_Kind::Dword,
-     nullptr, 0, false},
-    {"MULTISAMPLEMASK", State_Kind::Render, D3DRS_MULTISAMPLEMASK, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"POINTSIZE_MAX", State_Kind::Render, D3DRS_POINTSIZE_MAX, Value_Kind::Float, nullptr, 0,
-     false},
-    {"COLORWRITEENABLE", State_Kind::Render, D3DRS_COLORWRITEENABLE, Value_Kind::Dword,
-     QM_ENUMS(kColor_Write), false},
-    {"BLENDOP", State_Kind::Render, D3DRS_BLENDOP, Value_Kind::Dword, QM_ENUMS(kBlend_Op), false},
-    {"SCISSORTESTENABLE", State_Kind::Render, D3DRS_SCISSORTESTENABLE, Value_Kind::Dword, nullptr,
-     0, false},
-    {"SLOPESCALEDEPTHBIAS", State_Kind::Render, D3DRS_SLOPESCALEDEPTHBIAS, Value_Kind::Float,
-     nullptr, 0, false},
-    {"ANTIALIASEDLINEENABLE", State_Kind::Render, D3DRS_ANTIALIASEDLINEENABLE, Value_Kind::Dword,
-     nullptr, 0, false},
-    {"TWOSIDEDSTENCILMODE", State_Kind::Render, D3DRS_TWOSIDEDSTENCILMODE, Value_Kind::Dword,
-     nullptr, 0, false},
-    {"COLORWRITEENABLE1", State_Kind::Render, D3DRS_COLORWRITEENABLE1, Value_Kind::Dword,
-     QM_ENUMS(kColor_Write), false},
-    {"SRGBWRITEENABLE", State_Kind::Render, D3DRS_SRGBWRITEENABLE, Value_Kind::Dword, nullptr, 0,
-     false},
-    {"DEPTHBIAS", State_Kind::Render, D3DRS_DEPTHBIAS, Value_Kind::Float, nullptr, 0, false},
-    {"SEPARATEALPHABLENDENABLE", State_Kind::Render, D3DRS_SEPARATEALPHABLENDENABLE,
-     Value_Kind::Dword, nullptr, 0, false},
-    {"SRCBLENDALPHA", State_Kind::Render, D3DRS_SRCBLENDALPHA, Value_Kind::Dword, QM_ENUMS(k_blend),
-     false},
-    {"DESTBLENDALPHA", State_Kind::Render, D3DRS_DESTBLENDALPHA, Value_Kind::Dword,
-     QM_ENUMS(k_blend), false},
-    {"BLENDOPALPHA", State_Kind::Render, D3DRS_BLENDOPALPHA, Value_Kind::Dword, QM_ENUMS(kBlend_Op),
-     false},
-
-    // Direct3D 9 render states this device does not model.
-    {"POINTSCALE_A", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, false},
-    {"POINTSCALE_B", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, false},
-    {"POINTSCALE_C", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, false},
-    {"INDEXEDVERTEXBLENDENABLE", State_Kind::Ignored, 0, Value_Kind::Dword, nullptr, 0, false},
-    {"TWEENFACTOR", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, false},
-    {"CCW_STENCILFAIL", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kStencil_Op), false},
-    {"CCW_STENCILZFAIL", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kStencil_Op), false},
-    {"CCW_STENCILPASS", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kStencil_Op), false},
-    {"CCW_STENCILFUNC", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_compare), false},
-    {"COLORWRITEENABLE2", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kColor_Write), false},
-    {"COLORWRITEENABLE3", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kColor_Write), false},
-    {"BLENDFACTOR", State_Kind::Ignored, 0, Value_Kind::Color, nullptr, 0, false},
-    {"WRAP1", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"WRAP2", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"WRAP3", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"WRAP4", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"WRAP5", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"WRAP6", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"WRAP7", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_wrap), false},
-    {"FVF", State_Kind::Ignored, 0, Value_Kind::Dword, nullptr, 0, false},
+const State_Def k_pass_states[] = {
+// Render states, from the device's table. One the device keeps but does
+// not draw with is still set (GetRenderState sees it), and reported.
+#define QM_RENDER_STATE(name, number, kind, group, value, names) \
+    {#name,                                                      \
+     State_Kind::Render,                                         \
+     number,                                                     \
+     Value_Kind::kind,                                           \
+     k_values_##names.data(),                                    \
+     k_values_##names.size(),                                    \
+     false,                                                      \
+     std::string_view(#group) != "Stored"},
+    QM_D3D9_RENDER_STATES(QM_RENDER_STATE)
+#undef QM_RENDER_STATE
+        {"FVF", State_Kind::Ignored, 0, Value_Kind::Dword, nullptr, 0, false},
 
     // Texture stage states
-    {"COLOROP", State_Kind::Texture_Stage, D3DTSS_COLOROP, Value_Kind::Dword, QM_ENUMS(kTexture_Op),
-     true},
+    {"COLOROP", State_Kind::Texture_Stage, D3DTSS_COLOROP, Value_Kind::Dword,
+     QM_ENUMS(k_texture_op), true},
     {"COLORARG1", State_Kind::Texture_Stage, D3DTSS_COLORARG1, Value_Kind::Dword,
-     QM_ENUMS(kTexture_Arg), true},
+     QM_ENUMS(k_texture_arg), true},
     {"COLORARG2", State_Kind::Texture_Stage, D3DTSS_COLORARG2, Value_Kind::Dword,
-     QM_ENUMS(kTexture_Arg), true},
-    {"ALPHAOP", State_Kind::Texture_Stage, D3DTSS_ALPHAOP, Value_Kind::Dword, QM_ENUMS(kTexture_Op),
-     true},
+     QM_ENUMS(k_texture_arg), true},
+    {"ALPHAOP", State_Kind::Texture_Stage, D3DTSS_ALPHAOP, Value_Kind::Dword,
+     QM_ENUMS(k_texture_op), true},
     {"ALPHAARG1", State_Kind::Texture_Stage, D3DTSS_ALPHAARG1, Value_Kind::Dword,
-     QM_ENUMS(kTexture_Arg), true},
+     QM_ENUMS(k_texture_arg), true},
     {"ALPHAARG2", State_Kind::Texture_Stage, D3DTSS_ALPHAARG2, Value_Kind::Dword,
-     QM_ENUMS(kTexture_Arg), true},
+     QM_ENUMS(k_texture_arg), true},
     {"TEXCOORDINDEX", State_Kind::Texture_Stage, D3DTSS_TEXCOORDINDEX, Value_Kind::Dword, nullptr,
      0, true},
     {"TEXTURETRANSFORMFLAGS", State_Kind::Texture_Stage, D3DTSS_TEXTURETRANSFORMFLAGS,
-     Value_Kind::Dword, QM_ENUMS(kTexture_Transform), true},
-    {"COLORARG0", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kTexture_Arg), true},
-    {"ALPHAARG0", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kTexture_Arg), true},
-    {"RESULTARG", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(kTexture_Arg), true},
+     Value_Kind::Dword, QM_ENUMS(k_texture_transform), true},
+    {"COLORARG0", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_texture_arg), true},
+    {"ALPHAARG0", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_texture_arg), true},
+    {"RESULTARG", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_texture_arg), true},
     {"BUMPENVMAT00", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, true},
     {"BUMPENVMAT01", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, true},
     {"BUMPENVMAT10", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, true},
     {"BUMPENVMAT11", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, true},
     {"BUMPENVLSCALE", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, true},
     {"BUMPENVLOFFSET", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, true},
+    {"CONSTANT", State_Kind::Ignored, 0, Value_Kind::Color, nullptr, 0, true},
 
     // Sampler states on a stage
     {"ADDRESSU", State_Kind::Sampler, D3DSAMP_ADDRESSU, Value_Kind::Dword, QM_ENUMS(k_address),
@@ -318,7 +234,7 @@ const State_Def kPass_States[] = {
      true},
     {"LIGHTENABLE", State_Kind::Light_Enable, 0, Value_Kind::Dword, nullptr, 0, true},
     {"LIGHTTYPE", State_Kind::Light, std::uint32_t(Light_Field::Type), Value_Kind::Dword,
-     QM_ENUMS(kLight_Type), true},
+     QM_ENUMS(k_light_type), true},
     {"LIGHTDIFFUSE", State_Kind::Light, std::uint32_t(Light_Field::Diffuse), Value_Kind::Vector,
      nullptr, 0, true},
     {"LIGHTSPECULAR", State_Kind::Light, std::uint32_t(Light_Field::Specular), Value_Kind::Vector,
@@ -358,7 +274,7 @@ const State_Def kPass_States[] = {
 }  // namespace
 
 const State_Def* Find_State(std::string_view name, bool sampler_block) {
-    for (const State_Def& def : kPass_States) {
+    for (const State_Def& def : k_pass_states) {
         if (sampler_block && def.kind != State_Kind::Sampler && def.kind != State_Kind::Texture)
             continue;
         if (Equal_No_Case(name, def.name)) return &def;

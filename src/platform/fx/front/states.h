@@ -63,6 +63,9 @@ struct State_Def {
     const Enum_Value* enums;  // value names beside TRUE/FALSE; may be null
     std::size_t enum_count;
     bool indexed;  // takes "[n]" (stage, light or matrix index)
+    // False for a state this device keeps but draws nothing differently for
+    // (the tools say so); Ignored states are not applied at all.
+    bool applied = true;
 };
 
 // A state of a pass block, or of a sampler_state block when `sampler_block`.
