@@ -1,12 +1,28 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite twice: a normal build, then one
 # with AddressSanitizer and UndefinedBehaviorSanitizer; in between, each fuzzer
-# runs briefly.
+# runs briefly. This is what CI runs.
+#
+#   scripts/test.sh           everything
+#   scripts/test.sh --quick   the edit-test loop: the normal build and its
+#                             suite only (no fuzzing, no sanitizer build);
+#                             ctest arguments may follow, e.g. -R Effect
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+quick=false
+if [ "${1:-}" = "--quick" ]; then
+  quick=true
+  shift
+fi
+# Rebuilds after an edit reuse what did not change, when ccache is there.
+if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+
 scripts/setup.sh build
-(cd build && ctest --output-on-failure -j"$(nproc)")
+(cd build && ctest --output-on-failure -j"$(nproc)" "$@")
+$quick && exit 0
 
 # Every fuzzer for a short fixed time, built with clang into build-fuzz/: a
 # crash, a leak or an input over its time limit fails the run.
