@@ -179,7 +179,8 @@ for p in common.fxh defaultsampler.fxh deferred_shared.fxh depthfuncs_atest.fxh 
 
 # zombie: a Nebula 2 based engine's shaders (Conjurer Services; no licence at
 # the repository root): shader model 2 effects, fixed-function fallbacks and
-# asm demo effects. Kept below zombie/, with the same 'shaders:..' links.
+# asm demo effects. Kept below zombie/, with the same 'shaders:..' links (in
+# data/demos/shaders too, leading to data/shaders/).
 REPO=xuebai5/TheZombieEngine
 COMMIT=8e8c3e6225c2ed93e07287356def9fbdeacf3d6a
 D=zombie/data/demos/shaders
@@ -229,24 +230,10 @@ for p in bump1sampler.fx bump2sampler.fx bumpsampler.fx clipsampler.fx controlsa
          shadowmapsampler.fx shadowmodsampler.fx sphericallighting.fx; do
   emit zombie "$REPO" "$COMMIT" "$D/$p"; done
 
-# axon: AxonEngine's shaders (the AxonEngine licence, axengine/license.txt).
-# Kept below axengine/data/.
-REPO=huangdonghai/axonengine
-COMMIT=4e7539825d71c11fa4ef48973f6711439f55c267
-D=axengine/data/shaders
-for p in _branch.fx _combine2.fx _debug.fx _downscale4x4.fx _downscale4x4bright.fx _fog.fx \
-         _frond.fx _gaussblurh.fx _gaussblurv.fx _genlinearz.fx _globallight.fx _histogram.fx \
-         _icon.fx _leafcard.fx _leafmesh.fx _model_particle.fx _particle.fx _particle_cpu.fx \
-         _pointlight.fx _query.fx _shadowmaskatlas.fx _skyNishita.fx _skyNishitaGen.fx \
-         _spotlight.fx _terrainbrush.fx _test.fx _treebillboard.fx activeArea.fx affectorinc.fxh \
-         blend.fx blend_add.fx blend_depth_hack.fx blinn.fx common.fxh constant.fxh drawquad.fx \
-         fog.fxh font.fx fragment.fxh glow.fxh grass.fx light.fxh maskvolume.fx mathlib.fxh \
-         ocean.fx shadow.fx shadow.fxh shadowblur.fx shadowgen.fxh shadowmask.fx shared.fxh sky.fx \
-         sky.fxh terrain.fx texgen.fxh vertex.fxh vertexdeform.fxh wind.fxh zpass.fxh; do
-  emit axon "$REPO" "$COMMIT" "$D/$p"; done
-
 # digitalrune: DigitalRune Engine's XNA content effects (BSD 3-Clause) and its
-# samples' effects. Kept as in the repository.
+# samples' effects. Kept as in the repository. The samples include
+# "../DigitalRune.Graphics.Content/..." as their build laid the folders out; a
+# link Samples/DigitalRune.Graphics.Content to Source/'s stands in for that.
 REPO=DigitalRune/DigitalRune
 COMMIT=a907452c8922a3360761e0569aa33110b0201b91
 emit digitalrune "$REPO" "$COMMIT" Samples/Content/Bubble/Glass.fx
@@ -335,7 +322,9 @@ for p in Billboard.fx BloomCombine.fx BloomExtract.fx GaussianBlur.fx Graphics2D
 
 # purplesharp: effects of a Managed DirectX example game in an aspect-oriented
 # programming research project (licence in its LICENSE file); they compile
-# shaders with uniform arguments. Kept below StarLight/Examples/.
+# shaders with uniform arguments. Kept below StarLight/Examples/. They include
+# <structs.fx> and the like from Effect/Library through the game's include
+# handler; links to those files beside each includer stand in for it.
 REPO=composestar/composestar
 COMMIT=5f7bd56506b5a900147485ab45d43731bf78bee4
 D=StarLight/Examples/PurpleSharp/Base/Graphics/Effect/Library
