@@ -30,9 +30,27 @@ const std::array<Format_Info, 22> k_formats = {{
     {D3DFMT_R32F, 4, false, GL_R32F, GL_RED, GL_FLOAT, {R, ONE, ONE, ONE}},
     {D3DFMT_G32R32F, 8, false, GL_RG32F, GL_RG, GL_FLOAT, {R, G, ONE, ONE}},
     {D3DFMT_A32B32G32R32F, 16, false, GL_RGBA32F, GL_RGBA, GL_FLOAT, {R, G, B, A}},
-    {D3DFMT_DXT1, 8, true, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, {R, G, B, A}},
-    {D3DFMT_DXT3, 16, true, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, {R, G, B, A}},
-    {D3DFMT_DXT5, 16, true, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, {R, G, B, A}},
+    {D3DFMT_DXT1,
+     Block_Bytes(D3DFMT_DXT1),
+     true,
+     GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
+     0,
+     0,
+     {R, G, B, A}},
+    {D3DFMT_DXT3,
+     Block_Bytes(D3DFMT_DXT3),
+     true,
+     GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
+     0,
+     0,
+     {R, G, B, A}},
+    {D3DFMT_DXT5,
+     Block_Bytes(D3DFMT_DXT5),
+     true,
+     GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
+     0,
+     0,
+     {R, G, B, A}},
 }};
 
 }  // namespace
@@ -59,14 +77,4 @@ Level_Layout Level_Layout_Of(const Format_Info& info, UINT width, UINT height, U
         layout.rows = layout.height;
     }
     return layout;
-}
-
-UINT Full_Mip_Count(UINT width, UINT height) {
-    UINT size = std::max(width, height);
-    UINT levels = 1;
-    while (size > 1) {
-        size >>= 1;
-        ++levels;
-    }
-    return levels;
 }

@@ -5,6 +5,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/d3d9.h"
+#include "platform/d3d9/format_facts.h"
 
 struct Format_Info {
     D3DFORMAT format;
@@ -29,6 +30,3 @@ struct Level_Layout {
 };
 
 Level_Layout Level_Layout_Of(const Format_Info& info, UINT width, UINT height, UINT level);
-
-// Number of levels of a full chain down to 1x1.
-UINT Full_Mip_Count(UINT width, UINT height);

@@ -187,7 +187,7 @@ HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* o
         return D3DERR_OUTOFVIDEOMEMORY;
     }
 
-    const UINT full = Full_Chain_Levels(width, height);
+    const UINT full = Full_Mip_Count(width, height);
     const UINT stored_levels = std::clamp<UINT>(mip_field, 1, full);
     const UINT face_count = cube ? 6 : 1;
 

@@ -51,14 +51,9 @@
 
 static_assert(STBI_MAX_DIMENSIONS == kMax_Texture_Edge, "one limit for every texture file");
 
-bool Is_Block_Compressed(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
-}
-
 std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width) {
     if (Is_Block_Compressed(format)) {
-        const std::size_t block_bytes = format == D3DFMT_DXT1 ? 8 : 16;
+        const std::size_t block_bytes = Block_Bytes(format);
         return std::max<std::size_t>(1, (static_cast<std::size_t>(width) + 3) / 4) * block_bytes;
     }
     return static_cast<std::size_t>(width) * 4;
@@ -71,16 +66,6 @@ UINT Texture_Row_Count(D3DFORMAT format, UINT height) {
 
 std::size_t Texture_Level_Bytes(D3DFORMAT format, UINT width, UINT height) {
     return Texture_Row_Bytes(format, width) * Texture_Row_Count(format, height);
-}
-
-UINT Full_Chain_Levels(UINT width, UINT height) {
-    UINT edge = std::max(width, height);
-    UINT count = 1;
-    while (edge > 1) {
-        edge >>= 1;
-        ++count;
-    }
-    return count;
 }
 
 namespace {
@@ -314,7 +299,7 @@ HRESULT Decode_Picture(const unsigned char* data, std::size_t size, const Textur
 
 void Complete_Mip_Chain(std::vector<Texture_Level>* levels) {
     if (!levels || levels->empty()) return;
-    const UINT full = Full_Chain_Levels((*levels)[0].width, (*levels)[0].height);
+    const UINT full = Full_Mip_Count((*levels)[0].width, (*levels)[0].height);
     while (levels->size() < full) {
         Texture_Level next = Half_Level(levels->back());
         levels->push_back(std::move(next));

@@ -5,6 +5,7 @@
 // level holds its rows of 4x4 blocks.
 #pragma once
 
+#include "platform/d3d9/format_facts.h"
 #include "platform/d3dx9.h"
 
 #include <cstddef>
@@ -49,15 +50,10 @@ struct Texture_Image {
     UINT Level_Count() const { return faces.empty() ? 0 : static_cast<UINT>(faces[0].size()); }
 };
 
-bool Is_Block_Compressed(D3DFORMAT format);
-
 // Bytes of one row as stored (a row of blocks for DXT) and the number of rows.
 std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width);
 UINT Texture_Row_Count(D3DFORMAT format, UINT height);
 std::size_t Texture_Level_Bytes(D3DFORMAT format, UINT width, UINT height);
-
-// Levels in a full chain down to 1x1.
-UINT Full_Chain_Levels(UINT width, UINT height);
 
 // Appends box-filtered levels to an A8R8G8B8 chain until it ends at 1x1.
 void Complete_Mip_Chain(std::vector<Texture_Level>* levels);
