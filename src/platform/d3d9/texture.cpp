@@ -76,28 +76,18 @@ void Texture_Storage::Share(std::shared_ptr<Gl_Texture_Data> data) {
 // Gives this object storage of its own, a copy of the shared one, before it
 // is written.
 HRESULT Texture_Storage::Make_Private() {
-    if (!data_->shareable && data_.use_count() <= 1) return D3D_OK;
-    const Gl_Texture_Data& shared = *data_;
-    auto copy = std::make_shared<Gl_Texture_Data>(shared.device, shared.target, shared.faces);
-    copy->info = shared.info;
-    copy->format = shared.format;
-    copy->width = shared.width;
-    copy->height = shared.height;
-    copy->level_count = shared.level_count;
-    copy->usage = shared.usage;
-    copy->pool = shared.pool;
-    copy->levels = shared.levels;
-    const HRESULT hr = Create_Gl_Storage(copy.get());
-    if (FAILED(hr)) return hr;
-    for (UINT level = 0; level < shared.level_count; ++level) {
-        const Level_Layout layout =
-            Level_Layout_Of(*shared.info, shared.width, shared.height, level);
-        glCopyImageSubData(shared.name, shared.target, GLint(level), 0, 0, 0, copy->name,
-                           copy->target, GLint(level), 0, 0, 0, GLsizei(layout.width),
-                           GLsizei(layout.height), GLsizei(shared.faces));
-    }
-    data_ = std::move(copy);
-    return D3D_OK;
+    return ::Make_Private(&data_, [](Gl_Texture_Data* copy, const Gl_Texture_Data& shared) {
+        const HRESULT hr = Create_Gl_Storage(copy);
+        if (FAILED(hr)) return hr;
+        for (UINT level = 0; level < shared.level_count; ++level) {
+            const Level_Layout layout =
+                Level_Layout_Of(*shared.info, shared.width, shared.height, level);
+            glCopyImageSubData(shared.name, shared.target, GLint(level), 0, 0, 0, copy->name,
+                               copy->target, GLint(level), 0, 0, 0, GLsizei(layout.width),
+                               GLsizei(layout.height), GLsizei(shared.faces));
+        }
+        return D3D_OK;
+    });
 }
 
 DWORD Texture_Storage::Level_Count() const {

@@ -14,21 +14,15 @@
 #include <epoxy/gl.h>
 
 #include "platform/d3d9.h"
+#include "platform/d3d9/copy_on_write.h"
 #include "platform/d3d9/device_child.h"
 #include "platform/d3d9/formats.h"
 
-class Gl_Texture_Data {
-public:
-    Gl_Texture_Data(Device* device, GLenum target, UINT faces)
-        : device(device), target(target), faces(faces) {}
-    ~Gl_Texture_Data();
-    Gl_Texture_Data(const Gl_Texture_Data&) = delete;
-    Gl_Texture_Data& operator=(const Gl_Texture_Data&) = delete;
-
-    Device* const device;  // kept alive by every texture object using this data
-    const GLenum target;
-    const UINT faces;
-    GLuint name = 0;
+// What a copy of a texture's storage takes over whole.
+struct Texture_Contents {
+    Device* device = nullptr;  // kept alive by every texture object using this data
+    GLenum target = 0;
+    UINT faces = 1;
     const Format_Info* info = nullptr;
     D3DFORMAT format = D3DFMT_UNKNOWN;
     UINT width = 0, height = 0, level_count = 0;
@@ -36,6 +30,22 @@ public:
     D3DPOOL pool = D3DPOOL_MANAGED;
     std::vector<std::vector<unsigned char>>
         levels;  // face * level_count + level; empty until locked
+};
+
+class Gl_Texture_Data : public Texture_Contents {
+public:
+    using Contents = Texture_Contents;
+    Gl_Texture_Data(Device* owner, GLenum texture_target, UINT face_count) {
+        device = owner;
+        target = texture_target;
+        faces = face_count;
+    }
+    explicit Gl_Texture_Data(const Texture_Contents& contents) : Texture_Contents(contents) {}
+    ~Gl_Texture_Data();
+    Gl_Texture_Data(const Gl_Texture_Data&) = delete;
+    Gl_Texture_Data& operator=(const Gl_Texture_Data&) = delete;
+
+    GLuint name = 0;
     // Handed to the D3DX layer, which may give it to more texture objects
     // later: from then on it is never written, a writer gets a copy.
     bool shareable = false;

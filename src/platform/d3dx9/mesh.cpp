@@ -2,6 +2,7 @@
 // and mirrored into device buffers, drawn one subset at a time.
 #include "platform/d3dx9/mesh_data.h"
 
+#include "platform/d3d9/copy_on_write.h"
 #include "platform/d3dx9/buffer.h"
 
 #include <algorithm>
@@ -139,26 +140,9 @@ private:
     // Gives this mesh storage of its own before it is written, when other
     // meshes may share it.
     HRESULT Make_Private() {
-        if (!storage_->shareable && storage_.use_count() <= 1) return D3D_OK;
-        const Mesh_Storage& shared = *storage_;
-        try {
-            auto copy = std::make_shared<Mesh_Storage>();
-            copy->device = shared.device;
-            copy->options = shared.options;
-            copy->fvf = shared.fvf;
-            copy->stride = shared.stride;
-            copy->vertex_count = shared.vertex_count;
-            copy->face_count = shared.face_count;
-            copy->vertices = shared.vertices;
-            copy->indices = shared.indices;
-            copy->table = shared.table;
-            const HRESULT hr = Create_Device_Buffers(copy.get());
-            if (FAILED(hr)) return hr;
-            storage_ = std::move(copy);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
-        return D3D_OK;
+        return ::Make_Private(&storage_, [](Mesh_Storage* copy, const Mesh_Storage&) {
+            return Create_Device_Buffers(copy);
+        });
     }
 
     std::atomic<ULONG> refs_{1};

@@ -26,12 +26,8 @@ HRESULT Create_Mesh(IDirect3DDevice9* device, DWORD options, Mesh_Data data, ID3
 // cost nothing) mirrored into device buffers. Meshes loaded from one
 // unchanged file share it; the first lock for writing through one of them
 // gives that mesh a copy of its own.
-struct Mesh_Storage {
-    Mesh_Storage() = default;
-    Mesh_Storage(const Mesh_Storage&) = delete;
-    Mesh_Storage& operator=(const Mesh_Storage&) = delete;
-    ~Mesh_Storage();
-
+// What a copy of a mesh's storage takes over whole.
+struct Mesh_Contents {
     IDirect3DDevice9* device = nullptr;  // each mesh over the storage holds a reference
     DWORD options = 0;
     DWORD fvf = 0;
@@ -41,12 +37,22 @@ struct Mesh_Storage {
     std::vector<unsigned char> vertices;
     std::vector<unsigned char> indices;
     std::vector<D3DXATTRIBUTERANGE> table;
+    // What the loader keeps with the storage (the file's materials).
+    std::shared_ptr<const void> origin;
+};
+
+struct Mesh_Storage : Mesh_Contents {
+    using Contents = Mesh_Contents;
+    Mesh_Storage() = default;
+    explicit Mesh_Storage(const Mesh_Contents& contents) : Mesh_Contents(contents) {}
+    Mesh_Storage(const Mesh_Storage&) = delete;
+    Mesh_Storage& operator=(const Mesh_Storage&) = delete;
+    ~Mesh_Storage();
+
     IDirect3DVertexBuffer9* vertex_buffer = nullptr;
     IDirect3DIndexBuffer9* index_buffer = nullptr;
     // Handed out for sharing: from then on never written, writers get a copy.
     bool shareable = false;
-    // What the loader keeps with the storage (the file's materials).
-    std::shared_ptr<const void> origin;
 };
 
 // The storage of one of our meshes (null for any other), marked shareable.
