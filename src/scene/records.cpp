@@ -143,3 +143,11 @@ int Remove_Light(Main_Light_Node** list, int key) {
     delete node;
     return key;
 }
+
+void Free_Scene_Lists() {
+    while (Main_Object_List) Remove_Object(&Main_Object_List, Main_Object_List->Key);
+    while (Main_Light_List) Remove_Light(&Main_Light_List, Main_Light_List->Key);
+    Main_Object_Count = 0;
+    Main_Light_Count = 0;
+    Main_Light_Slots = 0;
+}

@@ -72,6 +72,9 @@ Main_Light_Node* Add_Light(Main_Light_Node** list, int key, IDirect3DDevice9** d
                            Main_Light_Node** tail = nullptr);
 int Remove_Object(Main_Object_Node** list, int key);
 int Remove_Light(Main_Light_Node** list, int key);
+// Frees every record of the scene's two lists and empties them, counts
+// included (for loading one scene after another in one process).
+void Free_Scene_Lists();
 
 // The block being read from the level file.
 struct Main_Level_Entry {

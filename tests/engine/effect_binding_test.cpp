@@ -305,7 +305,7 @@ TEST_F(Effect_Binding, DiffuseTextureReplacesTheEffectsTextureOnStageZero) {
     green->Release();
 }
 
-TEST_F(Effect_Binding, PassStatesApplyInThePassAndEndRestoresThem) {
+TEST_F(Effect_Binding, AnObjectDrawnThroughAWireframePassLeavesTheDeviceStatesAsTheyWere) {
     Load_Scene("states", 0);
     Draw_At(160, 120);
     DWORD cull = 0, z = 0, fill = 0;

@@ -12,21 +12,7 @@ int Capture(const char* text, const char* caption, UINT type) {
 }  // namespace
 
 void Reset_Scene_Globals() {
-    while (Main_Object_List) {
-        Main_Object_Node* next = Main_Object_List->Next;
-        delete Main_Object_List->Object;
-        delete Main_Object_List;
-        Main_Object_List = next;
-    }
-    while (Main_Light_List) {
-        Main_Light_Node* next = Main_Light_List->Next;
-        delete Main_Light_List->Light;
-        delete Main_Light_List;
-        Main_Light_List = next;
-    }
-    Main_Object_Count = 0;
-    Main_Light_Count = 0;
-    Main_Light_Slots = 0;
+    Free_Scene_Lists();
     Main_Scene_Camera = Main_Camera{};
 }
 

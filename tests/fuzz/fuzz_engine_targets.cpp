@@ -51,29 +51,11 @@ void Check_Lists() {
             Broken("an object holds more effects than it can");
 }
 
-void Free_Lists() {
-    while (Main_Object_List) {
-        Main_Object_Node* next = Main_Object_List->Next;
-        delete Main_Object_List->Object;
-        delete Main_Object_List;
-        Main_Object_List = next;
-    }
-    while (Main_Light_List) {
-        Main_Light_Node* next = Main_Light_List->Next;
-        delete Main_Light_List->Light;
-        delete Main_Light_List;
-        Main_Light_List = next;
-    }
-    Main_Object_Count = 0;
-    Main_Light_Count = 0;
-    Main_Light_Slots = 0;
-}
-
 }  // namespace
 
 void Read_Level(const std::uint8_t* data, std::size_t size) {
     Quiet_Boxes quiet;
-    Free_Lists();
+    Free_Scene_Lists();
     Write_Input("level.txt", data, size);
     // No device: the named textures fail to load with their message, as in
     // the level tests; the texture decoder has a fuzzer of its own.
@@ -83,7 +65,7 @@ void Read_Level(const std::uint8_t* data, std::size_t size) {
         0)
         Broken("the level file was written but could not be read");
     Check_Lists();
-    Free_Lists();
+    Free_Scene_Lists();
 }
 
 void Read_Effect_List(const std::uint8_t* data, std::size_t size) {
