@@ -6,6 +6,10 @@
 // still in progress (IN_MODIFY with no close yet) hold the report back, and
 // every event restarts the file's quiet time, so a save made of several
 // writes, truncations or renames is reported once, after it is complete.
+//
+// When the kernel's event queue overflows, events are lost: the watch then
+// walks the tree again and reports every file whose size or modification
+// time differs from what it last knew, so no save goes unnoticed.
 #include "win32_internal.h"
 
 #include <fcntl.h>
@@ -37,6 +41,16 @@ struct Pending {
     bool complete = false;  // a close-after-write or rename-into-place was seen
 };
 
+// What the watch last knew of a file, to find the saves an overflow lost.
+struct File_Stamp {
+    off_t size = 0;
+    struct timespec modified {};
+    bool operator==(const File_Stamp& o) const {
+        return size == o.size && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
 class Folder_Watch {
 public:
     explicit Folder_Watch(std::string root) : root_(std::move(root)) {}
@@ -64,6 +78,7 @@ public:
                 return false;
             }
             std::memcpy(path, name.c_str(), name.size() + 1);
+            Stamp(name);
             pending_.erase(it);
             return true;
         }
@@ -85,10 +100,43 @@ private:
             if (name == "." || name == "..") continue;
             const std::string child = relative.empty() ? name : relative + "/" + name;
             struct stat info {};
-            if (lstat((root_ + "/" + child).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            if (lstat((root_ + "/" + child).c_str(), &info) != 0) continue;
+            if (S_ISDIR(info.st_mode)) {
                 Add_Tree(child, depth + 1);
+            } else if (S_ISREG(info.st_mode)) {
+                const File_Stamp now{info.st_size, info.st_mtim};
+                auto known = stamps_.find(child);
+                if (known == stamps_.end()) {
+                    stamps_.emplace(child, now);
+                    if (rescanning_) Mark_Changed(child);  // made while events were lost
+                } else if (!(known->second == now)) {
+                    known->second = now;
+                    if (rescanning_) Mark_Changed(child);
+                }
+            }
         }
         return true;
+    }
+
+    void Mark_Changed(const std::string& relative) {
+        Pending& entry = pending_[relative];
+        entry.last = Clock::now();
+        entry.complete = true;
+    }
+
+    void Stamp(const std::string& relative) {
+        struct stat info {};
+        if (stat((root_ + "/" + relative).c_str(), &info) == 0)
+            stamps_[relative] = File_Stamp{info.st_size, info.st_mtim};
+        else
+            stamps_.erase(relative);
+    }
+
+    // Events were lost: compare the whole tree with what the watch knew.
+    void Rescan() {
+        rescanning_ = true;
+        Add_Tree("", 0);
+        rescanning_ = false;
     }
 
     void Drain() {
@@ -105,6 +153,10 @@ private:
     }
 
     void Handle(const inotify_event& event) {
+        if (event.mask & IN_Q_OVERFLOW) {
+            Rescan();
+            return;
+        }
         if (event.mask & IN_IGNORED) {
             folders_.erase(event.wd);
             return;
@@ -122,6 +174,7 @@ private:
         if (event.mask & (IN_MOVED_FROM | IN_DELETE)) {
             // Gone (a temporary file renamed over its target): nothing to report.
             pending_.erase(relative);
+            stamps_.erase(relative);
             return;
         }
         if (!(event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY))) return;
@@ -139,8 +192,10 @@ private:
 
     std::string root_;
     int fd_ = -1;
-    std::map<int, std::string> folders_;      // watch descriptor -> folder below the root
-    std::map<std::string, Pending> pending_;  // file below the root -> its last event
+    std::map<int, std::string> folders_;        // watch descriptor -> folder below the root
+    std::map<std::string, Pending> pending_;    // file below the root -> its last event
+    std::map<std::string, File_Stamp> stamps_;  // file below the root -> as last seen
+    bool rescanning_ = false;
 };
 
 volatile sig_atomic_t g_close_requested = 0;
