@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite twice: a normal build, then one
-# with AddressSanitizer and UndefinedBehaviorSanitizer; in between, each fuzzer
-# runs briefly.
+# with AddressSanitizer and UndefinedBehaviorSanitizer; in between, the Windows
+# build's tests under Wine, and each fuzzer briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)")
+
+# The Windows build: cross-built with MinGW-w64 into build-windows/, its
+# tests run under Wine against the Linux build above (scripts/windows.sh).
+scripts/windows.sh test
 
 # Every fuzzer for a short fixed time, built with clang into build-fuzz/: a
 # crash, a leak or an input over its time limit fails the run.
