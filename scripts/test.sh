@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite twice: a normal build, then one
-# with AddressSanitizer and UndefinedBehaviorSanitizer; in between, each fuzzer
-# runs briefly. This is what CI runs.
+# with AddressSanitizer and UndefinedBehaviorSanitizer; in between, the Windows
+# build's tests under Wine, and each fuzzer briefly. This is what CI runs.
 #
 #   scripts/test.sh           everything
 #   scripts/test.sh --quick   the edit-test loop: the normal build and its
-#                             suite only (no fuzzing, no sanitizer build);
-#                             ctest arguments may follow, e.g. -R Effect
+#                             suite only (no Windows build, fuzzing or
+#                             sanitizer build); ctest arguments may follow,
+#                             e.g. -R Effect
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +24,10 @@ fi
 scripts/setup.sh build
 (cd build && ctest --output-on-failure -j"$(nproc)" "$@")
 $quick && exit 0
+
+# The Windows build: cross-built with MinGW-w64 into build-windows/, its
+# tests run under Wine against the Linux build above (scripts/windows.sh).
+scripts/windows.sh test
 
 # Every fuzzer for a short fixed time, built with clang into build-fuzz/: a
 # crash, a leak or an input over its time limit fails the run.

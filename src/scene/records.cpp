@@ -61,6 +61,11 @@ MAIN_CGLight::MAIN_CGLight(IDirect3DDevice9** device)
     Light.Diffuse = {2.0f, 2.0f, 2.0f, 2.0f};
     Light.Ambient = {2.0f, 2.0f, 2.0f, 2.0f};
     Light.Range = 30.0f;
+    // No fall-off with distance. Direct3D 9 leaves a point or spot light with
+    // all three attenuations 0 undefined (D3DLIGHT9: they "should not be set
+    // to 0.0 at the same time"): Wine's Direct3D then lights nothing or
+    // everything fully, ours took it as this.
+    Light.Attenuation0 = 1.0f;
     Light.Falloff = 10.0f;
     Light.Phi = 1.0f;
     if (*Device) {

@@ -2,6 +2,8 @@
 // scene building and loading.
 #pragma once
 
+#include <cstdio>
+
 #include "platform/d3dx9.h"
 
 const int Scene_Max_Effects = 20;
