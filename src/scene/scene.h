@@ -126,6 +126,9 @@ int Load_Level(IDirect3DDevice9** device, const char* path, D3DXVECTOR3* camera_
 void Load_Effect_List(Main_Level_Entry* entry);
 
 int Build_Scene();
+// What Build_Scene is reading or building at the moment: the level file, a
+// light's label or an object's model. Named when memory runs out.
+extern char Scene_Now_Loading[Scene_Text_Size];
 
 // The level file scene building reads, relative to the game folder.
 extern const char Level_Path[];
