@@ -11,6 +11,9 @@ class MAIN_CGObject {
 public:
     explicit MAIN_CGObject(IDirect3DDevice9** device);
     virtual ~MAIN_CGObject();
+    // Records made with new come from large blocks (records.cpp).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* record, std::size_t size);
 
     IDirect3DDevice9** Device;  // read afresh at each use
     ID3DXMesh* Mesh;
