@@ -14,8 +14,10 @@ rounds:
                process exit, which none of the three does much work in)
   peak RSS     the child's peak resident set size (wait4 rusage)
   KiB/object   (peak RSS - peak RSS of the empty scene) / objects
+  rejected     draws per frame the engine left out as outside the view
+               (QM_DRAW_COUNTS), loading screens included
 
-    bench/compare.py --build BUILD --scenes DIR [--rounds 3] [--big]
+    bench/compare.py --build BUILD --scenes DIR [--rounds 5] [--big]
                      [--shots DIR] [--only SCENE,...] [--frames-scale F]
                      [--before EXE]
 
@@ -46,6 +48,7 @@ SCENES = {
     "cube_400": (40, PROGRAMS, False, 99),
     "truespace_20": (30, PROGRAMS, False, 99),
     "cube_2000": (15, PROGRAMS, False, 99),
+    "cube_2000_away": (60, PROGRAMS, False, 99),
     "startup_1000": (0, PROGRAMS, False, 99),
     "startup_1000_fx": (0, ["engine"], False, 1),
     "startup_5000": (0, PROGRAMS, True, 99),
@@ -57,6 +60,7 @@ SCENES = {
 # True above): at 1,000 objects it already needs about a minute and 1.5 GB.
 
 SUMMARY = re.compile(r"(\d+) frames in ([0-9.]+) s \(([0-9.]+) fps\)")
+DRAWS = re.compile(r"d3d9: (\d+) draws sent, (\d+) rejected outside the view")
 OBJECTS = re.compile(r"^\[object\]", re.M)
 LIGHT = re.compile(r"\[type\]\s*=\s*point_light")
 
@@ -73,10 +77,14 @@ def command(build, program, folder, frames, shot, before=None):
 
 
 def run_once(cmd, timeout):
-    """(loop seconds, fps, wall seconds, peak RSS KiB) of one run, or None."""
+    """(loop seconds, fps, wall seconds, peak RSS KiB, draws sent, draws
+    rejected) of one run, or None. The draw counts are None for programs that
+    do not print them."""
+    env = dict(os.environ, QM_DRAW_COUNTS="1")
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         start = time.monotonic()
-        process = subprocess.Popen(cmd, stdout=out, stderr=err, cwd=tempfile.gettempdir())
+        process = subprocess.Popen(cmd, stdout=out, stderr=err, cwd=tempfile.gettempdir(),
+                                   env=env)
         deadline = start + timeout
         while True:
             pid, status, usage = os.wait4(process.pid, os.WNOHANG)
@@ -101,7 +109,11 @@ def run_once(cmd, timeout):
             return None
         loop = float(match.group(2))
         frames = int(match.group(1))
-        return loop, (frames / loop if frames and loop > 0 else None), wall, usage.ru_maxrss
+        err.seek(0)
+        draws = DRAWS.search(err.read().decode("utf-8", "replace"))
+        sent, rejected = (int(draws.group(1)), int(draws.group(2))) if draws else (None, None)
+        return (loop, (frames / loop if frames and loop > 0 else None), wall, usage.ru_maxrss,
+                sent, rejected)
 
 
 def object_count(folder):
@@ -195,7 +207,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--build", default=os.path.join(HERE, "..", "build"))
     parser.add_argument("--scenes", default=None)
-    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--big", action="store_true",
                         help="also run the engine on the 5,000 and 10,000 object levels")
     parser.add_argument("--only", default="", help="comma-separated scene names")
@@ -246,20 +258,35 @@ def main():
                           % (round_index + 1, name, program, fmt(run[1], ".1f"),
                              run[2] - run[0], run[3] / 1024.0), flush=True)
 
-    def figure(name, program, index):
+    def values(name, program, index):
         runs = [r for r in results.get((name, program), []) if r]
-        if not runs:
-            return None
         if index == "first":
-            return median([r[2] - r[0] for r in runs])
-        return median([r[index] for r in runs])
+            return [r[2] - r[0] for r in runs]
+        return [r[index] for r in runs if r[index] is not None]
+
+    def figure(name, program, index):
+        return median(values(name, program, index))
+
+    def spread(name, program, index):
+        """"min-max" of the rounds, or "-"."""
+        v = values(name, program, index)
+        return "%.1f-%.1f" % (min(v), max(v)) if v else "-"
+
+    def rejected_per_frame(name):
+        runs = [r for r in results.get((name, "engine"), []) if r and r[5] is not None]
+        frames = SCENES[name][0] * args.frames_scale
+        if not runs or not frames:
+            return None
+        return median([r[5] for r in runs]) / max(1, int(round(frames)))
 
     print()
     print("Quillmoor vs Irrlicht 1.8 (peer) vs minimal OpenGL 4.5, 1008x729, 4x MSAA, "
           "median of %d alternating rounds (%.0f s in all)" % (args.rounds, time.monotonic() - started))
-    head = ("%-17s %6s | %7s %7s %7s | %6s %6s | %13s %7s %7s | %9s %7s %7s | %15s %7s %7s" %
+    head = ("%-17s %6s | %7s %7s %7s | %6s %6s | %13s %7s %7s | %9s %7s %7s | %15s %7s %7s"
+            " | %9s" %
             ("scene", "objs", "fps E", "fps P", "fps M", "E/P", "E/M",
-             "1st frame s E", "P", "M", "RSS MiB E", "P", "M", "KiB/object E", "P", "M"))
+             "1st frame s E", "P", "M", "RSS MiB E", "P", "M", "KiB/object E", "P", "M",
+             "rejected"))
     print(head)
     print("-" * len(head))
     for name in names:
@@ -276,12 +303,17 @@ def main():
         per_object = [(r - b) / count if r is not None and b is not None and count >= 100
                       else None for r, b in zip(rss, base)]
         ratio = lambda a, b: a / b if a is not None and b else None
-        print("%-17s %6d | %7s %7s %7s | %6s %6s | %13s %7s %7s | %9s %7s %7s | %15s %7s %7s" % (
+        print("%-17s %6d | %7s %7s %7s | %6s %6s | %13s %7s %7s | %9s %7s %7s | %15s %7s %7s"
+              " | %9s" % (
             name, count, *(fmt(v, ".1f") for v in fps),
             fmt(ratio(fps[0], fps[1]), ".2f"), fmt(ratio(fps[0], fps[2]), ".2f"),
             *(fmt(v, ".2f") for v in first),
             *(fmt(v / 1024.0 if v is not None else None, ".0f") for v in rss),
-            *(fmt(v, ".1f") for v in per_object)))
+            *(fmt(v, ".1f") for v in per_object), fmt(rejected_per_frame(name), ".0f")))
+        index, unit = (1, "fps") if any(fps) else ("first", "1st frame s")
+        print("%-17s %6s | %s" % ("", "spread", "  ".join(
+            "%s %s" % (p[0].upper(), spread(name, p, index)) for p in programs_run)) +
+            "  (min-max %s of the rounds)" % unit)
     print("E engine, P peer, M minimal; E/P and E/M are fps ratios (above 1: the engine is faster).")
     print("Start-up scenes run 0 frames (load, then quit before the first frame); KiB/object is "
           "(RSS - RSS on the empty scene) / objects, shown from 100 objects up.")
@@ -289,8 +321,9 @@ def main():
     if args.before:
         print()
         print("This build (E) against %s (B), same rounds" % args.before)
-        head = ("%-17s %6s | %7s %7s %6s | %13s %7s | %9s %7s" %
-                ("scene", "objs", "fps B", "fps E", "E/B", "1st frame s B", "E", "RSS MiB B", "E"))
+        head = ("%-17s %6s | %7s %7s %6s | %13s %7s | %9s %7s | %s" %
+                ("scene", "objs", "fps B", "fps E", "E/B", "1st frame s B", "E", "RSS MiB B", "E",
+                 "min-max of the rounds (fps, or 1st frame s)"))
         print(head)
         print("-" * len(head))
         for name in names:
@@ -300,11 +333,13 @@ def main():
             fps = [figure(name, p, 1) for p in ("before", "engine")]
             first = [figure(name, p, "first") for p in ("before", "engine")]
             rss = [figure(name, p, 3) for p in ("before", "engine")]
-            print("%-17s %6d | %7s %7s %6s | %13s %7s | %9s %7s" % (
+            print("%-17s %6d | %7s %7s %6s | %13s %7s | %9s %7s | B %s  E %s" % (
                 name, count, *(fmt(v, ".1f") for v in fps),
                 fmt(fps[1] / fps[0] if fps[0] and fps[1] else None, ".2f"),
                 *(fmt(v, ".2f") for v in first),
-                *(fmt(v / 1024.0 if v is not None else None, ".0f") for v in rss)))
+                *(fmt(v / 1024.0 if v is not None else None, ".0f") for v in rss),
+                spread(name, "before", 1 if fps[0] else "first"),
+                spread(name, "engine", 1 if fps[1] else "first")))
 
     if args.shots:
         print()

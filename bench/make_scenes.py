@@ -30,12 +30,15 @@ MODELS = {
     "truespace": ("fromtruespace_bin32.x", [], 14.0, -0.00243795, 12.2),
 }
 
-# name: (models used in turn, object count, effect variant)
+# name: (models used in turn, object count, effect variant[, view])
+# The view "away" puts the camera where it is in the other scenes but turns it
+# round, looking up and away from the grid: nothing of it is on screen.
 SCENES = {
     "wuson_10": (["wuson"], 10, False),
     "cube_400": (["cube"], 400, False),
     "truespace_20": (["truespace"], 20, False),
     "cube_2000": (["cube"], 2000, False),
+    "cube_2000_away": (["cube"], 2000, False, "away"),
     "startup_1000": (["cube", "wuson", "truespace"], 1000, False),
     "startup_1000_fx": (["cube", "wuson", "truespace"], 1000, True),
     "startup_5000": (["cube", "wuson", "truespace"], 5000, False),
@@ -82,7 +85,7 @@ def grid(models, count):
     return objects, half
 
 
-def level_text(models, count, effects):
+def level_text(models, count, effects, view=""):
     objects, half = grid(models, count)
     # Looking down at 40 degrees, far enough that the circle around the
     # grid fits the vertical field of view (the narrower one at 4:3).
@@ -91,6 +94,8 @@ def level_text(models, count, effects):
     distance = radius / math.sin(FOV_Y / 2) * 0.8 + 5
     look = (0.0, -math.sin(pitch), math.cos(pitch))
     eye = tuple(-c * distance for c in look)
+    if view == "away":
+        look = (0.0, math.sin(pitch), -math.cos(pitch))
     lines = ["Benchmark level: %d objects (%s)." % (count, ", ".join(models) or "none"), ""]
     for key, value in zip(("CameraPosX", "CameraPosY", "CameraPosZ"), eye):
         lines.append("[%s]=%.4f" % (key, value))
@@ -137,14 +142,15 @@ def write_effects(folder):
 
 
 def write_scene(out, name):
-    models, count, effects = SCENES[name]
+    models, count, effects = SCENES[name][:3]
+    view = SCENES[name][3] if len(SCENES[name]) > 3 else ""
     folder = os.path.join(out, name)
     if os.path.exists(folder):
         shutil.rmtree(folder)
     os.makedirs(os.path.join(folder, "levels"))
     write_crlf(os.path.join(folder, "ini.txt"),
                "; benchmark settings\n[rezolution]=1024x768\n[CHspeed]=0.222\n[AAliasing]=true\n")
-    write_crlf(os.path.join(folder, "levels", "map_new.txt"), level_text(models, count, effects))
+    write_crlf(os.path.join(folder, "levels", "map_new.txt"), level_text(models, count, effects, view))
     for rel in ("blank.x", "blank.bmp", os.path.join("fx", "include", "standard.fxh"),
                 os.path.join("fx", "shadow", "Phong.fx"),
                 os.path.join("fx", "shadow", "Shadow_Phong.fx"),

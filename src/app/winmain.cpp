@@ -1,5 +1,7 @@
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/app.h"
@@ -23,6 +25,29 @@ void Report_Scene_Problems() {
     if (Main_Object_List == nullptr) {
         const std::string problem = std::string("CGMFLoad_Polygon FAILED (") + Level_Path + ")";
         App_Report_Problem("GraphicLog.txt", problem.c_str());
+    }
+}
+
+// Address space held back while the scene is read and built, and handed back
+// when memory runs out there, so that the message and the logs still work.
+const std::size_t Out_Of_Memory_Reserve = 32u << 20;
+const int Out_Of_Memory_Exit_Status = 1;
+
+// Build_Scene; when an allocation fails on the way, a message box names what
+// was being loaded and the result is below zero.
+int Build_Scene_Or_Report_Memory() {
+    void* reserve = std::malloc(Out_Of_Memory_Reserve);
+    try {
+        const int result = Build_Scene();
+        std::free(reserve);
+        return result;
+    } catch (const std::bad_alloc&) {
+        std::free(reserve);
+        char text[Scene_Text_Size + 64];
+        std::snprintf(text, sizeof text, "не хватает памяти: %s", Scene_Now_Loading);
+        Main_Graphic_Log.Write_Line(text);
+        MessageBoxA(nullptr, text, "game.exe", MB_OK);
+        return -1;
     }
 }
 
@@ -55,6 +80,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     MSG message;
     std::memset(&message, 0, sizeof message);
+    int exit_status = 0;
 
     if (Create_Device(Main_Window, &Main_Left_Button, &Main_Anti_Aliasing) < 0) {
         if (Main_Options.Check) App_Report_Problem("GraphicLog.txt", "CreateDevice FAILED.");
@@ -67,7 +93,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     UpdateWindow(Main_Window);
     Draw_Loading_Screen("...", "...");
 
-    if (Build_Scene() < 0) goto exit;
+    if (Build_Scene_Or_Report_Memory() < 0) {
+        exit_status = Out_Of_Memory_Exit_Status;
+        goto exit;
+    }
 
     if (Main_Options.Dump_Scene) {
         Dump_Scene(stdout);
@@ -128,5 +157,5 @@ exit:
     App_Save_Screenshot();
     Main_Startup_Log.Write_Line("<Время выхода.");
     UnregisterClassA(Main_Window_Class, instance);
-    return 0;
+    return exit_status;
 }

@@ -20,9 +20,13 @@ HRESULT Build_Loading_Bar(float percent);
 // presented loading frame by less than Loading_Frame_Interval milliseconds,
 // or by less than twice what drawing that frame took, is not drawn: loading
 // screens never take more than a third of the loading time. The first and the
-// final screen are always drawn.
+// final screen are always drawn. The interval is ten updates a second rather
+// than one per display refresh: a software rasteriser draws the frame on its
+// own threads after Present returns, so the time measured here is only part
+// of what a frame costs, and on two cores those threads took the better part
+// of the loading time of a big level.
 enum Loading_Frame_Kind { Loading_Frame_Always, Loading_Frame_Entry };
-const DWORD Loading_Frame_Interval = 16;
+const DWORD Loading_Frame_Interval = 100;
 void Draw_Text(const char* text, int x, int y, D3DCOLOR colour);
 void Draw_Loading_Screen(const char* left_text, const char* right_text,
                          Loading_Frame_Kind kind = Loading_Frame_Always);

@@ -5,11 +5,13 @@
 #include "scene/scene.h"
 
 const char Level_Path[] = "levels\\map_new.txt";
+char Scene_Now_Loading[Scene_Text_Size];
 
 int Build_Scene() {
     Main_Scene_Camera.Pos = D3DXVECTOR3(5.0f, 6.0f, 25.0f);
     Main_Scene_Camera.Look = D3DXVECTOR3(-0.1f, -0.1f, 0.5f);
 
+    std::snprintf(Scene_Now_Loading, sizeof Scene_Now_Loading, "%s", Level_Path);
     if (Load_Level(Main_Device_Ref, Level_Path, &Main_Scene_Camera.Pos, &Main_Scene_Camera.Look,
                    &Main_Object_List, &Main_Light_List) < 0)
         Main_Graphic_Log.Write_Line("CGMFLoad_Polygon FAILED");
@@ -24,6 +26,7 @@ int Build_Scene() {
         std::snprintf(label, sizeof label, "источник света №%d", i);
         Draw_Loading_Screen("[загрузка света]", label, Loading_Frame_Entry);
         Main_Graphic_Log.Write_Line(label);
+        std::snprintf(Scene_Now_Loading, sizeof Scene_Now_Loading, "%s", label);
         Setup_Light(light->Light);
     }
 
@@ -39,6 +42,7 @@ int Build_Scene() {
         std::snprintf(progress, sizeof progress, "%d%% загрузки моделей", percent);
         Draw_Loading_Screen(progress, label, Loading_Frame_Entry);
         Main_Graphic_Log.Write_Line(label);
+        std::snprintf(Scene_Now_Loading, sizeof Scene_Now_Loading, "%s", label);
         Load_Object(object->Object, object->Object->Name, first_light);
     }
     return 0;

@@ -13,6 +13,9 @@ class MAIN_CGObject {
 public:
     explicit MAIN_CGObject(IDirect3DDevice9** device);
     virtual ~MAIN_CGObject();
+    // Records made with new come from large blocks (records.cpp).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* record, std::size_t size);
 
     IDirect3DDevice9** Device;  // read afresh at each use
     ID3DXMesh* Mesh;
@@ -131,6 +134,9 @@ int Load_Level(IDirect3DDevice9** device, const char* path, D3DXVECTOR3* camera_
 void Load_Effect_List(Main_Level_Entry* entry);
 
 int Build_Scene();
+// What Build_Scene is reading or building at the moment: the level file, a
+// light's label or an object's model. Named when memory runs out.
+extern char Scene_Now_Loading[Scene_Text_Size];
 
 // The level file scene building reads, relative to the game folder.
 extern const char Level_Path[];

@@ -158,8 +158,8 @@ TEST_F(Engine_Render, EntryFramesFasterThanADisplayShowsAreSkipped) {
     EXPECT_TRUE(fill_ends_before(60));
     EXPECT_EQ(Loading_Last_Cost, 0u) << "the clock stands still";
 
-    // An entry 10 ms later is not drawn: the screen still shows 20 %.
-    Platform_Set_Time(1010);
+    // An entry shortly after is not drawn: the screen still shows 20 %.
+    Platform_Set_Time(1000 + Loading_Frame_Interval - 1);
     Build_Loading_Bar(40.0f);
     Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
     EXPECT_TRUE(fill_ends_before(60));
@@ -172,12 +172,12 @@ TEST_F(Engine_Render, EntryFramesFasterThanADisplayShowsAreSkipped) {
 
     // Frames that take long to draw are drawn less often: at most a third of
     // the time goes to them.
-    Loading_Last_Cost = 30;
-    Platform_Set_Time(1000 + Loading_Frame_Interval + 59);
+    Loading_Last_Cost = Loading_Frame_Interval;
+    Platform_Set_Time(1000 + 3 * Loading_Frame_Interval - 1);
     Build_Loading_Bar(70.0f);
     Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
     EXPECT_TRUE(fill_ends_before(180));
-    Platform_Set_Time(1000 + Loading_Frame_Interval + 60);
+    Platform_Set_Time(1000 + 3 * Loading_Frame_Interval);
     Draw_Loading_Screen(" ", "x", Loading_Frame_Entry);
     EXPECT_TRUE(fill_ends_before(210));
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -74,8 +75,18 @@ Running_Process::Running_Process(const std::vector<std::string>& argv,
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (!options.Working_Dir.empty())
         posix_spawn_file_actions_addchdir_np(&actions, options.Working_Dir.c_str());
+    // The child inherits the limit; this process has it only until the
+    // child is started.
+    rlimit saved{};
+    const bool limited = options.Address_Space_Limit > 0 && getrlimit(RLIMIT_AS, &saved) == 0;
+    if (limited) {
+        rlimit lowered = saved;
+        lowered.rlim_cur = rlim_t(options.Address_Space_Limit);
+        setrlimit(RLIMIT_AS, &lowered);
+    }
     if (posix_spawn(&pid_, arg_ptrs[0], &actions, nullptr, arg_ptrs.data(), env_ptrs.data()) != 0)
         pid_ = -1;
+    if (limited) setrlimit(RLIMIT_AS, &saved);
     posix_spawn_file_actions_destroy(&actions);
 }
 

@@ -18,6 +18,8 @@ struct Process_Options {
     std::vector<std::string> Environment;  // extra NAME=VALUE entries
     std::vector<std::string> Unset;        // names removed from the environment
     int Timeout_Seconds = 120;
+    // Above 0: the child's address-space limit in bytes (RLIMIT_AS).
+    unsigned long long Address_Space_Limit = 0;
 };
 
 // Runs to completion, capturing stdout and stderr.

@@ -2,6 +2,7 @@
 // hands out; Unlock uploads the locked range.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -17,6 +18,15 @@ public:
     HRESULT Lock_Range(UINT offset, UINT size, void** data, DWORD flags);
     HRESULT Unlock_Range();
 
+    // Smallest and largest of `count` indices of `index_size` bytes from
+    // index `first`. False when they run past the end of the buffer.
+    bool Index_Range(UINT first, UINT count, UINT index_size, UINT* low, UINT* high);
+    // Box around the float3 positions of vertices first..first+count-1, the
+    // first at byte `offset`, `stride` bytes apart. False when one runs past
+    // the end of the buffer or is not finite.
+    bool Position_Box(UINT offset, UINT stride, UINT first, UINT count, float low[3],
+                      float high[3]);
+
 protected:
     explicit Buffer_Storage(Device* device) : Device_Child(device) {}
     ~Buffer_Storage() override;
@@ -28,6 +38,21 @@ private:
     bool locked_ = false;
     UINT lock_offset_ = 0, lock_size_ = 0;
     DWORD lock_flags_ = 0;
+
+    // What Index_Range and Position_Box found, kept until the contents are
+    // next locked for writing. A handful of entries: a mesh draws each of its
+    // subsets from one buffer.
+    struct Derived {
+        std::uint8_t kind = 0;  // 1 index range, 2 position box
+        UINT key[4] = {};
+        bool ok = false;
+        UINT low = 0, high = 0;
+        float box[6] = {};
+    };
+    const Derived* Find_Derived(std::uint8_t kind, const UINT (&key)[4]) const;
+    Derived& New_Derived(std::uint8_t kind, const UINT (&key)[4]);
+    std::vector<Derived> derived_;
+    std::size_t derived_next_ = 0;
 };
 
 class Vertex_Buffer final : public IDirect3DVertexBuffer9, public Buffer_Storage {

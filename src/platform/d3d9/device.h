@@ -164,6 +164,8 @@ public:
     void Set_Attribute_Remap(const Gl_Attribute_Remap* entries, std::size_t count) override;
     void Half_Pixel_Offset(float* x, float* y) const override;
     void Forget_Gl_State() override;
+    void Set_Draw_Rejection(bool on) override { reject_outside_ = on; }
+    std::uint64_t Rejected_Draws() const override { return rejected_draws_; }
 
     // For the resources and the read-back functions.
     UINT Max_Texture_Size() const { return max_texture_size_; }
@@ -187,6 +189,7 @@ private:
     bool Apply_Programs(const Vertex_Layout& layout);
     void Upload_Ff_Uniforms();
     bool Apply_Vertex_Input(const Vertex_Layout& layout, const Draw_Input& input);
+    bool Outside_View(const Vertex_Layout& layout, const Draw_Input& input, GLsizei count);
     GLuint Sampler_For(DWORD stage);
     void Reset_Gl_State();
 
@@ -271,7 +274,15 @@ private:
     std::unordered_map<std::array<DWORD, 10>, GLuint, Sampler_Key_Hash> samplers_;
 
     Ff_Uniform_Block ff_block_{};
+
+    bool reject_outside_ = true;
+    std::uint64_t rejected_draws_ = 0;
 };
+
+// With QM_DRAW_COUNTS set in the environment, the process prints on exit how
+// many draws all its devices sent to GL and how many they left out as
+// outside the view (for the benchmarks).
+void Count_Draw(bool rejected);
 
 class Direct3D9 final : public IDirect3D9 {
 public:

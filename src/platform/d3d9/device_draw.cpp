@@ -1,6 +1,8 @@
 // The draw path: D3D state into GL state, programs, uniforms and vertex input.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/d3d9/buffer.h"
@@ -710,6 +712,116 @@ bool Device::Apply_Vertex_Input(const Vertex_Layout& layout, const Draw_Input& i
 }
 
 // ---------------------------------------------------------------------------
+// Draws outside the view
+// ---------------------------------------------------------------------------
+
+namespace {
+
+struct Draw_Counts {
+    std::uint64_t sent = 0, rejected = 0;
+};
+Draw_Counts g_draw_counts;
+
+void Print_Draw_Counts() {
+    std::fprintf(stderr, "d3d9: %llu draws sent, %llu rejected outside the view\n",
+                 static_cast<unsigned long long>(g_draw_counts.sent),
+                 static_cast<unsigned long long>(g_draw_counts.rejected));
+}
+
+// A box lies wholly outside the clip volume when all eight corners are beyond
+// one of its planes (-w <= x, y <= w, 0 <= z <= w). The planes are linear in
+// the clip position, so the test holds for every point of the box, behind the
+// eye (w < 0) too. Corners get the half-pixel shift the vertex half adds, and
+// a corner must be clearly beyond the plane, so that rounding in the vertex
+// stage cannot bring any vertex back inside.
+bool Box_Outside(const float low[3], const float high[3], const D3DMATRIX& m, float shift_x,
+                 float shift_y) {
+    constexpr float k_margin = 1e-4f;
+    unsigned outside_all = 0x3F;
+    for (int corner = 0; corner < 8 && outside_all; ++corner) {
+        const float x = corner & 1 ? high[0] : low[0];
+        const float y = corner & 2 ? high[1] : low[1];
+        const float z = corner & 4 ? high[2] : low[2];
+        float c[4];
+        for (int j = 0; j < 4; ++j)
+            c[j] = x * m.m[0][j] + y * m.m[1][j] + z * m.m[2][j] + m.m[3][j];
+        c[0] += shift_x * c[3];
+        c[1] += shift_y * c[3];
+        const float w = c[3];
+        auto beyond = [&](float distance, float scale) {
+            return distance < -k_margin * scale;  // distance < 0: outside
+        };
+        unsigned outside = 0;
+        if (beyond(c[0] + w, std::fabs(c[0]) + std::fabs(w))) outside |= 1;
+        if (beyond(w - c[0], std::fabs(c[0]) + std::fabs(w))) outside |= 2;
+        if (beyond(c[1] + w, std::fabs(c[1]) + std::fabs(w))) outside |= 4;
+        if (beyond(w - c[1], std::fabs(c[1]) + std::fabs(w))) outside |= 8;
+        if (beyond(c[2], std::fabs(c[2]) + std::fabs(w))) outside |= 16;
+        if (beyond(w - c[2], std::fabs(c[2]) + std::fabs(w))) outside |= 32;
+        outside_all &= outside;
+    }
+    return outside_all != 0;
+}
+
+}  // namespace
+
+void Count_Draw(bool rejected) {
+    static const bool printing = [] {
+        const bool wanted = std::getenv("QM_DRAW_COUNTS") != nullptr;
+        if (wanted) std::atexit(Print_Draw_Counts);
+        return wanted;
+    }();
+    if (!printing) return;
+    if (rejected)
+        ++g_draw_counts.rejected;
+    else
+        ++g_draw_counts.sent;
+}
+
+// Only fixed-function vertex halves are judged: a vertex program may put a
+// vertex anywhere. User clip planes can only remove more, so the view volume
+// alone decides; with D3DRS_CLIPPING off nothing is left out. Draws from user
+// memory (text, screen quads) are small and always sent.
+bool Device::Outside_View(const Vertex_Layout& layout, const Draw_Input& input, GLsizei count) {
+    if (!reject_outside_ || override_vertex_ || input.user || layout.pretransformed ||
+        !render_states_[D3DRS_CLIPPING])
+        return false;
+    const D3DVERTEXELEMENT9* position = nullptr;
+    for (const D3DVERTEXELEMENT9& e : layout.elements)
+        if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0) {
+            position = &e;
+            break;
+        }
+    if (!position || position->Type != D3DDECLTYPE_FLOAT3) return false;
+    // A draw missing a stream fails as it would have when sent.
+    for (UINT stream = 0; stream < UINT(k_stream_count); ++stream)
+        if ((layout.streams & (1u << stream)) && !streams_[stream].buffer) return false;
+    const Stream_Slot& slot = streams_[position->Stream];
+
+    std::int64_t first = input.start_vertex;
+    std::int64_t vertices = count;
+    if (input.indexed) {
+        UINT low, high;
+        if (!indices_ ||
+            !indices_->Index_Range(input.start_index, UINT(count), input.index_size, &low, &high))
+            return false;
+        first = std::int64_t(input.base_vertex) + low;
+        vertices = std::int64_t(high) - low + 1;
+    }
+    if (first < 0 || first + vertices > 0xFFFFFFFFll) return false;
+    float low[3], high[3];
+    if (!slot.buffer->Position_Box(slot.offset + position->Offset, slot.stride, UINT(first),
+                                   UINT(vertices), low, high))
+        return false;
+
+    const D3DMATRIX world_view_proj = Multiply(Multiply(transforms_[256], transforms_[D3DTS_VIEW]),
+                                               transforms_[D3DTS_PROJECTION]);
+    float shift_x, shift_y;
+    Half_Pixel_Offset(&shift_x, &shift_y);
+    return Box_Outside(low, high, world_view_proj, shift_x, shift_y);
+}
+
+// ---------------------------------------------------------------------------
 // Draw calls
 // ---------------------------------------------------------------------------
 
@@ -721,6 +833,12 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const Draw_Inp
     const Vertex_Layout* layout = Current_Layout();
     if (!layout) return D3DERR_INVALIDCALL;
     if (primitive_count == 0) return D3D_OK;
+    if (Outside_View(*layout, input, count)) {
+        ++rejected_draws_;
+        Count_Draw(true);
+        return D3D_OK;
+    }
+    Count_Draw(false);
 
     Make_Current();
     Apply_Render_States();

@@ -31,6 +31,7 @@
 //    through the public IDirect3DDevice9 methods.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include <epoxy/gl.h>
@@ -159,6 +160,12 @@ public:
     // After this call the next draw sends all of it again, as if nothing had
     // been sent before (for code that touched GL state behind the device).
     virtual void Forget_Gl_State() = 0;
+    // A fixed-function draw whose vertices all lie outside the view volume
+    // is not sent to GL (it could not change a pixel). On by default; off
+    // sends every draw, for comparing pictures. Rejected_Draws counts the
+    // draws this device left out.
+    virtual void Set_Draw_Rejection(bool on) = 0;
+    virtual std::uint64_t Rejected_Draws() const = 0;
 
 protected:
     ~Gl_Device() = default;

@@ -62,13 +62,16 @@ std::string Join(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
-std::string Resolve(const char* path) {
+// The path with every component converted and, when `search` is set, a
+// component that does not exist as given replaced by the entry that matches
+// it ignoring case (the rest is taken as given once one matches nothing).
+std::string Resolve_Components(const char* path, bool search) {
     const std::string text = path;
     const bool absolute = !text.empty() && (text[0] == '\\' || text[0] == '/');
     // A leading separator names the root of "the current drive".
     std::string resolved(absolute ? 1 : 0, '/');
     std::size_t pos = 0;
-    bool searching = true;  // once a component is missing, the rest is taken as given
+    bool searching = search;  // once a component is missing, the rest is taken as given
     while (pos <= text.size()) {
         std::size_t end = text.find_first_of("\\/", pos);
         if (end == std::string::npos) end = text.size();
@@ -94,6 +97,14 @@ std::string Resolve(const char* path) {
         resolved += '/';
     }
     return resolved;
+}
+
+std::string Resolve(const char* path) {
+    // Most paths name an existing file exactly as given: then every component
+    // exists as given too, and one look-up replaces one per component.
+    std::string given = Resolve_Components(path, false);
+    if (Exists(given)) return given;
+    return Resolve_Components(path, true);
 }
 
 struct Mode {
