@@ -61,11 +61,26 @@ std::size_t Record_Slot_Size() {
            ~(alignof(std::max_align_t) - 1);
 }
 
+// Blocks are a Linux matter (huge pages, aligned_alloc); elsewhere, and in
+// the sanitizer build, every record is its own allocation.
 bool Pooled_Records() {
-#if defined(__SANITIZE_ADDRESS__)
-    return false;
-#else
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
     return true;
+#else
+    return false;
+#endif
+}
+
+void* New_Record_Block(std::size_t size) {
+#if defined(__linux__)
+    void* block = std::aligned_alloc(Record_Block_Alignment, size);
+#if defined(MADV_HUGEPAGE)
+    if (block) madvise(block, size, MADV_HUGEPAGE);
+#endif
+    return block;
+#else
+    (void)size;
+    return nullptr;
 #endif
 }
 
@@ -85,11 +100,8 @@ void* MAIN_CGObject::operator new(std::size_t size) {
                                            ? Record_Block_Largest
                                            : Record_Block_Alignment << Record_Blocks.size();
         Record_Blocks.reserve(Record_Blocks.size() + 1);
-        void* block = std::aligned_alloc(Record_Block_Alignment, block_size);
+        void* block = New_Record_Block(block_size);
         if (!block) throw std::bad_alloc();
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-        madvise(block, block_size, MADV_HUGEPAGE);
-#endif
         Record_Blocks.push_back(block);
         Record_Block_Next = static_cast<unsigned char*>(block);
         Record_Block_Left = block_size;
