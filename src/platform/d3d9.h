@@ -683,6 +683,7 @@ protected:
 };
 
 struct IDirect3DVertexDeclaration9 : IUnknown {
+    virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
     virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) = 0;
 
 protected:

@@ -170,13 +170,6 @@ HRESULT Vertex_Buffer::Create(Device* device, UINT length, DWORD usage, DWORD fv
     return D3D_OK;
 }
 
-HRESULT Vertex_Buffer::GetDevice(IDirect3DDevice9** ppDevice) {
-    if (!ppDevice) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *ppDevice = Owner();
-    return D3D_OK;
-}
-
 HRESULT Vertex_Buffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
     if (!pDesc) return D3DERR_INVALIDCALL;
     *pDesc = desc_;
@@ -196,13 +189,6 @@ HRESULT Index_Buffer::Create(Device* device, UINT length, DWORD usage, D3DFORMAT
     }
     buffer->desc_ = {format, D3DRTYPE_INDEXBUFFER, usage, pool, length};
     *out = buffer.release();
-    return D3D_OK;
-}
-
-HRESULT Index_Buffer::GetDevice(IDirect3DDevice9** ppDevice) {
-    if (!ppDevice) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *ppDevice = Owner();
     return D3D_OK;
 }
 

@@ -55,14 +55,11 @@ private:
     std::size_t derived_next_ = 0;
 };
 
-class Vertex_Buffer final : public IDirect3DVertexBuffer9, public Buffer_Storage {
+class Vertex_Buffer final : public Child_Object<IDirect3DVertexBuffer9, Buffer_Storage> {
 public:
     static HRESULT Create(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                           IDirect3DVertexBuffer9** out);
 
-    ULONG AddRef() override { return Add_Ref(); }
-    ULONG Release() override { return Release_Ref(); }
-    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {
         return Lock_Range(OffsetToLock, SizeToLock, ppbData, Flags);
@@ -71,18 +68,15 @@ public:
     HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
 
 private:
-    explicit Vertex_Buffer(Device* device) : Buffer_Storage(device) {}
+    explicit Vertex_Buffer(Device* device) : Child_Object(device) {}
     D3DVERTEXBUFFER_DESC desc_{};
 };
 
-class Index_Buffer final : public IDirect3DIndexBuffer9, public Buffer_Storage {
+class Index_Buffer final : public Child_Object<IDirect3DIndexBuffer9, Buffer_Storage> {
 public:
     static HRESULT Create(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                           IDirect3DIndexBuffer9** out);
 
-    ULONG AddRef() override { return Add_Ref(); }
-    ULONG Release() override { return Release_Ref(); }
-    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override {
         return Lock_Range(OffsetToLock, SizeToLock, ppbData, Flags);
@@ -93,6 +87,6 @@ public:
     UINT Index_Size() const { return desc_.Format == D3DFMT_INDEX32 ? 4 : 2; }
 
 private:
-    explicit Index_Buffer(Device* device) : Buffer_Storage(device) {}
+    explicit Index_Buffer(Device* device) : Child_Object(device) {}
     D3DINDEXBUFFER_DESC desc_{};
 };

@@ -267,17 +267,6 @@ Device::~Device() {
     d3d_->Release();
 }
 
-ULONG Device::AddRef() {
-    return ++refs_;
-}
-
-ULONG Device::Release() {
-    if (refs_ == 0) return 0;
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 void Device::Check_Window() {
     // The window may be destroyed before the device (the engine quits on
     // Escape without teardown): go on drawing offscreen, present nothing.
@@ -764,13 +753,6 @@ Gl_Device* Gl_Device_From(IDirect3DDevice9* device) {
 // ---------------------------------------------------------------------------
 // IDirect3D9
 // ---------------------------------------------------------------------------
-
-ULONG Direct3D9::Release() {
-    if (refs_ == 0) return 0;
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
 
 HRESULT Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD,
                                 D3DPRESENT_PARAMETERS* pPresentationParameters,

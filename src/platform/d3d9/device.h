@@ -17,6 +17,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/d3d9.h"
+#include "platform/d3d9/com_object.h"
 #include "platform/d3d9/device_child.h"
 #include "platform/d3d9/ff_shader.h"
 #include "platform/d3d9/gl_context.h"
@@ -82,14 +83,10 @@ enum : State_Groups {
 // The group a render state belongs to (0 for those no GL state follows).
 State_Groups Render_State_Group(DWORD state);
 
-class Device final : public IDirect3DDevice9, public Gl_Device {
+class Device final : public Com_Object<IDirect3DDevice9>, public Gl_Device {
 public:
     static HRESULT Create(Direct3D9* d3d, HWND focus_window, const D3DPRESENT_PARAMETERS& params,
                           IDirect3DDevice9** out);
-
-    // IUnknown
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     // Frame
     HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
@@ -194,7 +191,6 @@ private:
     void Reset_Gl_State();
 
     // Reference counting and the objects this device belongs to
-    ULONG refs_ = 1;
     Direct3D9* d3d_;
     HWND window_;
 
@@ -284,16 +280,13 @@ private:
 // outside the view (for the benchmarks).
 void Count_Draw(bool rejected);
 
-class Direct3D9 final : public IDirect3D9 {
+class Direct3D9 final : public Com_Object<IDirect3D9> {
 public:
     Direct3D9() = default;
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override;
     HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
                          DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
                          IDirect3DDevice9** ppReturnedDeviceInterface) override;
 
 private:
     ~Direct3D9() = default;
-    ULONG refs_ = 1;
 };

@@ -6,30 +6,31 @@ Device_Child::Device_Child(Device* device) : device_(device) {
     device_->AddRef();
 }
 
-ULONG Device_Child::Add_Ref() {
-    if (refs_++ == 0) device_->AddRef();
-    return refs_;
+void Device_Child::Public_Revived() {
+    device_->AddRef();
 }
 
-ULONG Device_Child::Release_Ref() {
-    if (refs_ == 0) return 0;
-    ULONG left = --refs_;
-    if (left == 0) {
-        Device* device = device_;
-        // The object may still be bound; then the device frees it on unbind.
-        // Its GL names are deleted with the device's context current.
-        if (binds_ == 0) {
-            device->Make_Current();
-            delete this;
-        }
-        device->Release();
+void Device_Child::Public_Released() {
+    Device* device = device_;
+    // The object may still be bound; then the device frees it on unbind.
+    // Its GL names are deleted with the device's context current.
+    if (binds_ == 0) {
+        device->Make_Current();
+        delete this;
     }
-    return left;
+    device->Release();
+}
+
+HRESULT Get_Owner_Device(Device* owner, IDirect3DDevice9** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    owner->AddRef();
+    *out = owner;
+    return D3D_OK;
 }
 
 void Device_Child::Unbind() {
     if (binds_ == 0) return;
-    if (--binds_ == 0 && refs_ == 0) {
+    if (--binds_ == 0 && !Has_Public_Refs()) {
         device_->Make_Current();
         delete this;
     }

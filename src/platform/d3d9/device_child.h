@@ -8,7 +8,10 @@
 // shutdown would keep its device alive forever.
 #pragma once
 
+#include <utility>
+
 #include "platform/d3d9.h"
+#include "platform/d3d9/com_object.h"
 
 class Device;
 
@@ -19,22 +22,44 @@ public:
 
     Device* Owner() const { return device_; }
 
-    // Public reference count as AddRef/Release report it.
-    ULONG Add_Ref();
-    ULONG Release_Ref();
-
     // Bind count, used by the device's state slots.
     void Bind() { ++binds_; }
     void Unbind();
 
 protected:
-    explicit Device_Child(Device* device);  // starts with one public reference
+    explicit Device_Child(Device* device);  // the object starts with one public reference
     virtual ~Device_Child() = default;
+
+    // The public count came back from zero, or reached it (Child_Object).
+    void Public_Revived();
+    void Public_Released();
+    virtual bool Has_Public_Refs() const = 0;
 
 private:
     Device* device_;
-    ULONG refs_ = 1;
     ULONG binds_ = 0;
+};
+
+// The device's AddRef'd interface, as GetDevice hands it out.
+HRESULT Get_Owner_Device(Device* owner, IDirect3DDevice9** out);
+
+// A resource object: the COM interface `Interface` with its count, over the
+// implementation `Base` (a Device_Child).
+template <class Interface, class Base>
+class Child_Object : public Com_Object<Interface>, public Base {
+public:
+    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override {
+        return Get_Owner_Device(this->Owner(), ppDevice);
+    }
+
+protected:
+    template <class... Args>
+    explicit Child_Object(Args&&... args) : Base(std::forward<Args>(args)...) {}
+
+private:
+    void On_Revived() override { this->Public_Revived(); }
+    void On_Last_Release() override { this->Public_Released(); }
+    bool Has_Public_Refs() const override { return this->Ref_Count() > 0; }
 };
 
 // A state slot that binds what it holds (a texture stage, a stream, ...).

@@ -196,7 +196,7 @@ HRESULT Texture_Storage::Unlock(UINT face, UINT level) {
 
 // ---------------------------------------------------------------------------
 
-Texture::Texture(Device* device) : Texture_Storage(device, GL_TEXTURE_2D, 1) {}
+Texture::Texture(Device* device) : Child_Object(device, GL_TEXTURE_2D, 1) {}
 
 HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, DWORD usage,
                         D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** out) {
@@ -222,15 +222,8 @@ HRESULT Texture::Create_Shared(std::shared_ptr<Gl_Texture_Data> data, IDirect3DT
     return D3D_OK;
 }
 
-HRESULT Texture::GetDevice(IDirect3DDevice9** ppDevice) {
-    if (!ppDevice) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *ppDevice = Owner();
-    return D3D_OK;
-}
-
 Cube_Texture::Cube_Texture(Device* device)
-    : Texture_Storage(device, GL_TEXTURE_CUBE_MAP, 6), view_(this) {}
+    : Child_Object(device, GL_TEXTURE_CUBE_MAP, 6), view_(this) {}
 
 HRESULT Cube_Texture::Create(Device* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format,
                              D3DPOOL pool, IDirect3DCubeTexture9** out) {
@@ -254,13 +247,6 @@ HRESULT Cube_Texture::Create_Shared(std::shared_ptr<Gl_Texture_Data> data,
     auto* texture = new Cube_Texture(data->device);
     texture->Share(std::move(data));
     *out = texture;
-    return D3D_OK;
-}
-
-HRESULT Cube_Texture::GetDevice(IDirect3DDevice9** ppDevice) {
-    if (!ppDevice) return D3DERR_INVALIDCALL;
-    Owner()->AddRef();
-    *ppDevice = Owner();
     return D3D_OK;
 }
 

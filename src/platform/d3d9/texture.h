@@ -83,15 +83,12 @@ private:
     std::vector<Lock_State> locks_;
 };
 
-class Texture final : public IDirect3DTexture9, public Texture_Storage {
+class Texture final : public Child_Object<IDirect3DTexture9, Texture_Storage> {
 public:
     static HRESULT Create(Device* device, UINT width, UINT height, UINT levels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** out);
     static HRESULT Create_Shared(std::shared_ptr<Gl_Texture_Data> data, IDirect3DTexture9** out);
 
-    ULONG AddRef() override { return Add_Ref(); }
-    ULONG Release() override { return Release_Ref(); }
-    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return Level_Count(); }
     HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override {
@@ -130,16 +127,13 @@ private:
     Cube_Texture* cube_;
 };
 
-class Cube_Texture final : public IDirect3DCubeTexture9, public Texture_Storage {
+class Cube_Texture final : public Child_Object<IDirect3DCubeTexture9, Texture_Storage> {
 public:
     static HRESULT Create(Device* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, IDirect3DCubeTexture9** out);
     static HRESULT Create_Shared(std::shared_ptr<Gl_Texture_Data> data,
                                  IDirect3DCubeTexture9** out);
 
-    ULONG AddRef() override { return Add_Ref(); }
-    ULONG Release() override { return Release_Ref(); }
-    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
     DWORD GetLevelCount() override { return Level_Count(); }
     HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override {

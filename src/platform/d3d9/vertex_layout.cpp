@@ -137,7 +137,7 @@ bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* str
 }
 
 Vertex_Declaration::Vertex_Declaration(Device* device, Vertex_Layout layout)
-    : Device_Child(device), layout_(std::move(layout)) {}
+    : Child_Object(device), layout_(std::move(layout)) {}
 
 HRESULT Vertex_Declaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) {
     if (!pNumElements) return D3DERR_INVALIDCALL;

@@ -27,12 +27,10 @@ struct Vertex_Layout {
 // type, stream out of range, element past 255 bytes of a vertex...).
 bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out);
 
-class Vertex_Declaration final : public IDirect3DVertexDeclaration9, public Device_Child {
+class Vertex_Declaration final : public Child_Object<IDirect3DVertexDeclaration9, Device_Child> {
 public:
     Vertex_Declaration(Device* device, Vertex_Layout layout);
 
-    ULONG AddRef() override { return Add_Ref(); }
-    ULONG Release() override { return Release_Ref(); }
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
 
     const Vertex_Layout& Layout() const { return layout_; }

@@ -1,6 +1,8 @@
 // ID3DXBuffer: a reference-counted block of bytes.
 #include "platform/d3dx9/buffer.h"
 
+#include "platform/d3d9/com_object.h"
+
 #include <sys/stat.h>
 
 #include <atomic>
@@ -12,18 +14,10 @@
 
 namespace {
 
-class Buffer final : public ID3DXBuffer {
+class Buffer final : public Com_Object<ID3DXBuffer> {
 public:
     Buffer(std::unique_ptr<unsigned char[]> bytes, std::size_t size)
         : bytes_(std::move(bytes)), size_(size) {}
-
-    ULONG AddRef() override { return ++refs_; }
-
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     LPVOID GetBufferPointer() override { return bytes_.get(); }
     DWORD GetBufferSize() override { return static_cast<DWORD>(size_); }
@@ -31,7 +25,6 @@ public:
 private:
     ~Buffer() = default;
 
-    std::atomic<ULONG> refs_{1};
     std::unique_ptr<unsigned char[]> bytes_;
     std::size_t size_;
 };

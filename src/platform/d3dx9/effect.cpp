@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "platform/d3d9/gl_device.h"
+#include "platform/d3d9/com_object.h"
 #include "platform/d3dx9.h"
 #include "platform/d3dx9/buffer.h"
 #include "platform/fx/compile/compiler.h"
@@ -53,7 +54,7 @@ std::unordered_map<const ID3DXEffect*, Effect*>& Live_Effects() {
     return *live;
 }
 
-class Effect final : public ID3DXEffect {
+class Effect final : public Com_Object<ID3DXEffect> {
 public:
     Effect(IDirect3DDevice9* device, Gl_Device* gl, std::shared_ptr<const Effect_Template> tpl)
         : device_(device), gl_(gl), tpl_(std::move(tpl)), desc_(tpl_->desc) {
@@ -70,13 +71,6 @@ public:
     const Effect_Template& Template() const { return *tpl_; }
 
     // --- IUnknown ----------------------------------------------------------
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
     // --- handles -------------------------------------------------------------
     D3DXHANDLE GetTechniqueByName(LPCSTR pName) override {
         const int t = tpl_->technique_names.Find(pName);
@@ -591,7 +585,6 @@ private:
         glBindBufferRange(GL_UNIFORM_BUFFER, binding, b.buffer, 0, size);
     }
 
-    std::atomic<ULONG> refs_{1};
     IDirect3DDevice9* device_;
     Gl_Device* gl_;
     std::shared_ptr<const Effect_Template> tpl_;

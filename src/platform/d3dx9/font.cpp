@@ -4,6 +4,8 @@
 // vertices, saving and restoring every device state it touches.
 #include "platform/d3dx9/font.h"
 
+#include "platform/d3d9/com_object.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -290,7 +292,7 @@ HRESULT Render_Face(const Font_Face_Match& match, INT height, Rendered_Face* out
     return D3D_OK;
 }
 
-class Font final : public ID3DXFont {
+class Font final : public Com_Object<ID3DXFont> {
 public:
     Font(IDirect3DDevice9* device, const Rendered_Face& face) : device_(device) {
         device_->AddRef();
@@ -321,14 +323,6 @@ public:
         }
         atlas_->UnlockRect(0);
         return D3D_OK;
-    }
-
-    ULONG AddRef() override { return ++refs_; }
-
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
     }
 
     INT DrawTextA(LPD3DXSPRITE /*pSprite*/, LPCSTR pString, INT Count, LPRECT pRect, DWORD Format,
@@ -467,7 +461,6 @@ private:
         out->insert(out->end(), {a, b, c, c, b, d});
     }
 
-    std::atomic<ULONG> refs_{1};
     IDirect3DDevice9* device_;
     IDirect3DTexture9* atlas_ = nullptr;
     int ascent_ = 0;

@@ -2,6 +2,7 @@
 // and mirrored into device buffers, drawn one subset at a time.
 #include "platform/d3dx9/mesh_data.h"
 
+#include "platform/d3d9/com_object.h"
 #include "platform/d3d9/copy_on_write.h"
 #include "platform/d3dx9/buffer.h"
 
@@ -30,18 +31,10 @@ HRESULT Upload(Buffer* buffer, const std::vector<unsigned char>& bytes) {
     return D3D_OK;
 }
 
-class Mesh final : public ID3DXMesh {
+class Mesh final : public Com_Object<ID3DXMesh> {
 public:
     explicit Mesh(std::shared_ptr<Mesh_Storage> storage) : storage_(std::move(storage)) {
         storage_->device->AddRef();
-    }
-
-    ULONG AddRef() override { return ++refs_; }
-
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT DrawSubset(DWORD AttribId) override {
@@ -145,7 +138,6 @@ private:
         });
     }
 
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<Mesh_Storage> storage_;
     Lock_State vertex_lock_;
     Lock_State index_lock_;
