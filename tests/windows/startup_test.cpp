@@ -8,7 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/process.h"
@@ -170,6 +176,62 @@ TEST_F(WindowsCheck, ListsTheSameProblemsAsTheLinuxBuild) {
     EXPECT_EQ(linux_total, "quillmoor: " + std::to_string(linux_lines.size()) + " problems found");
     EXPECT_EQ(windows_total,
               "quillmoor: " + std::to_string(windows_lines.size()) + " problems found");
+}
+
+}  // namespace
+
+namespace {
+
+using WindowsWatch = Windows_Build_Test;
+
+std::string File_Text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// --watch on ReadDirectoryChangesW: a texture saved the way editors save
+// (written beside, then renamed over the old one) is reloaded while running.
+TEST_F(WindowsWatch, ReloadsATextureSavedWhileRunning) {
+    Temp_Dir root(false);
+    const std::string folder = root.Path() + "/game";
+    Copy_Sample_Without_Effect_Lists(folder);
+    const char* wine = std::getenv("QM_WINE");
+    Process_Options options;
+    options.Working_Dir = folder;
+    options.Environment = {"WINEDEBUG=-all"};
+    Running_Process run({wine ? wine : "wine64", Windows_Build() + "/src/quillmoor.exe",
+                         "--headless", "--watch"},
+                        options);
+    ASSERT_TRUE(run.Started());
+    // Running once the start-up log says the scene is loaded.
+    const std::string loaded = "\xCD\xE0\xF7\xE0\xEB\xFC\xED\xE0\xFF";  // "Начальная" in 1251
+    bool running = false;
+    for (int i = 0; i < 240 && !running; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const std::string log = File_Text(folder + "/StartupLog.txt");
+        running = log.find(loaded + " \xE3\xE5\xEE\xEC\xE5\xF2\xF0\xE8\xFF") != std::string::npos;
+        int code = 0;
+        ASSERT_FALSE(run.Exited(&code)) << run.Err_So_Far();
+    }
+    ASSERT_TRUE(running) << run.Err_So_Far();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    {
+        std::ofstream(folder + "/textures/crate.png.tmp", std::ios::binary)
+            << File_Text(folder + "/textures/marble.png");
+    }
+    ASSERT_EQ(std::rename((folder + "/textures/crate.png.tmp").c_str(),
+                          (folder + "/textures/crate.png").c_str()),
+              0);
+    const std::string expected = "quillmoor: reloaded textures\\crate.png (";
+    bool reloaded = false;
+    for (int i = 0; i < 240 && !reloaded; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        reloaded = run.Err_So_Far().find(expected) != std::string::npos;
+    }
+    run.Kill();
+    EXPECT_TRUE(reloaded) << run.Err_So_Far();
 }
 
 }  // namespace
