@@ -129,15 +129,14 @@ TEST_F(Differential, D3DXMathAgreesOnRandomInputs) {
         else if (Starts(a[i], "D3DXMatrixInverse ") && i + 1 < a.size())
             scale = std::fabs(std::strtod(a[i + 1].c_str() + a[i + 1].find(':') + 1, nullptr));
         const bool inverse = Starts(a[i], "D3DXMatrixInverse");
-        const double tolerance =
-            inverse ? 1e-3 / std::min(1.0, std::max(scale, 1e-6)) : 1e-4;
+        const double tolerance = inverse ? 1e-3 / std::min(1.0, std::max(scale, 1e-6)) : 1e-4;
         if (a[i] != b[i] && !Numbers_Agree(a[i], b[i], tolerance))
             differ.push_back("ours: " + a[i] + "\nwine: " + b[i]);
     }
     EXPECT_TRUE(differ.empty()) << differ.size() << " results differ:\n"
                                 << Joined(std::vector<std::string>(
-                                       differ.begin(), differ.begin() + std::min<std::size_t>(
-                                                                            differ.size(), 20)));
+                                       differ.begin(),
+                                       differ.begin() + std::min<std::size_t>(differ.size(), 20)));
 }
 
 // A probe's lines by file: "mesh FILE: what" -> FILE -> [what...].
@@ -255,20 +254,20 @@ TEST_F(Differential, AssimpTestModelsLoadAlike) {
 }
 
 TEST_F(Differential, SampleAndFixtureModelsLoadAlike) {
-    Expect_Same_Probe("meshes", Source_Dir(),
-                      {"data\\models\\column.x", "data\\models\\crate.x", "data\\models\\glass.x",
-                       "data\\models\\ground.x", "data\\models\\pyramid.x",
-                       "data\\models\\sphere.x", "data\\models\\torus.x", "data\\blank.x",
-                       "tests\\data\\x\\frames.x", "tests\\data\\x\\references.x",
-                       "tests\\data\\x\\shapes.x"});
+    Expect_Same_Probe(
+        "meshes", Source_Dir(),
+        {"data\\models\\column.x", "data\\models\\crate.x", "data\\models\\glass.x",
+         "data\\models\\ground.x", "data\\models\\pyramid.x", "data\\models\\sphere.x",
+         "data\\models\\torus.x", "data\\blank.x", "tests\\data\\x\\frames.x",
+         "tests\\data\\x\\references.x", "tests\\data\\x\\shapes.x"});
 }
 
 TEST_F(Differential, TexturesLoadAlike) {
-    Expect_Same_Probe("textures", Source_Dir(),
-                      {"data\\textures\\crate.png", "data\\textures\\ground.bmp",
-                       "data\\textures\\marble.png", "data\\textures\\sky_cube.dds",
-                       "data\\textures\\stone.bmp", "data\\textures\\stripes.tga",
-                       "data\\textures\\studs_normal.png", "data\\blank.bmp"});
+    Expect_Same_Probe(
+        "textures", Source_Dir(),
+        {"data\\textures\\crate.png", "data\\textures\\ground.bmp", "data\\textures\\marble.png",
+         "data\\textures\\sky_cube.dds", "data\\textures\\stone.bmp", "data\\textures\\stripes.tga",
+         "data\\textures\\studs_normal.png", "data\\blank.bmp"});
 }
 
 }  // namespace

@@ -65,8 +65,8 @@ Both_Runs Run_Both(const std::string& linux_folder, const std::string& windows_f
     return runs;
 }
 
-void Expect_Alike(const Png_Image& linux_picture, const Png_Image& windows_picture, int x0,
-                  int y0, int x1, int y1, const char* what) {
+void Expect_Alike(const Png_Image& linux_picture, const Png_Image& windows_picture, int x0, int y0,
+                  int x1, int y1, const char* what) {
     const Picture_Difference d = Compare_Pictures(linux_picture, windows_picture, x0, y0, x1, y1);
     EXPECT_LE(d.Mean, 4.0) << what;
     EXPECT_GE(d.Share_Near, 0.97) << what;
@@ -78,11 +78,12 @@ using WindowsStartup = Windows_Build_Test;
 
 TEST_F(WindowsStartup, LogsAndPictureEqualTheLinuxBuildsWithoutEffectLists) {
     Temp_Dir root(false);
-    const std::string linux_folder = root.Path() + "/linux", windows_folder = root.Path() + "/windows";
+    const std::string linux_folder = root.Path() + "/linux",
+                      windows_folder = root.Path() + "/windows";
     Copy_Sample_Without_Effect_Lists(linux_folder);
     Copy_Sample_Without_Effect_Lists(windows_folder);
-    const Both_Runs runs =
-        Run_Both(linux_folder, windows_folder, {"--headless", "--frames", "30", "--screenshot", "shot.png"});
+    const Both_Runs runs = Run_Both(linux_folder, windows_folder,
+                                    {"--headless", "--frames", "30", "--screenshot", "shot.png"});
     ASSERT_EQ(runs.Linux.Exit_Code, 0) << runs.Linux.Err;
     ASSERT_EQ(runs.Windows.Exit_Code, 0) << runs.Windows.Err;
     EXPECT_EQ(Lines(runs.Linux.Err), std::vector<std::string>{});
@@ -114,11 +115,12 @@ TEST_F(WindowsStartup, LogsAndPictureEqualTheLinuxBuildsWithoutEffectLists) {
 
 TEST_F(WindowsStartup, FinalLoadingScreenEqualsTheLinuxBuilds) {
     Temp_Dir root(false);
-    const std::string linux_folder = root.Path() + "/linux", windows_folder = root.Path() + "/windows";
+    const std::string linux_folder = root.Path() + "/linux",
+                      windows_folder = root.Path() + "/windows";
     Copy_Sample_Without_Effect_Lists(linux_folder);
     Copy_Sample_Without_Effect_Lists(windows_folder);
-    const Both_Runs runs =
-        Run_Both(linux_folder, windows_folder, {"--headless", "--frames", "0", "--screenshot", "shot.png"});
+    const Both_Runs runs = Run_Both(linux_folder, windows_folder,
+                                    {"--headless", "--frames", "0", "--screenshot", "shot.png"});
     ASSERT_EQ(runs.Linux.Exit_Code, 0) << runs.Linux.Err;
     ASSERT_EQ(runs.Windows.Exit_Code, 0) << runs.Windows.Err;
     const Png_Image linux_picture = Read_Png(linux_folder + "/shot.png");
@@ -137,7 +139,8 @@ using WindowsCheck = Windows_Build_Test;
 // on both, Wine's list adding only the effect lines it cannot compile.
 TEST_F(WindowsCheck, ListsTheSameProblemsAsTheLinuxBuild) {
     Temp_Dir root(false);
-    const std::string linux_folder = root.Path() + "/linux", windows_folder = root.Path() + "/windows";
+    const std::string linux_folder = root.Path() + "/linux",
+                      windows_folder = root.Path() + "/windows";
     for (const std::string& folder : {linux_folder, windows_folder}) {
         Copy_Tree(Source_Dir() + "/data", folder);
         std::remove((folder + "/models/pyramid.x").c_str());
@@ -201,9 +204,9 @@ TEST_F(WindowsWatch, ReloadsATextureSavedWhileRunning) {
     Process_Options options;
     options.Working_Dir = folder;
     options.Environment = {"WINEDEBUG=-all"};
-    Running_Process run({wine ? wine : "wine64", Windows_Build() + "/src/quillmoor.exe",
-                         "--headless", "--watch"},
-                        options);
+    Running_Process run(
+        {wine ? wine : "wine64", Windows_Build() + "/src/quillmoor.exe", "--headless", "--watch"},
+        options);
     ASSERT_TRUE(run.Started());
     // Running once the start-up log says the scene is loaded.
     const std::string loaded = "\xCD\xE0\xF7\xE0\xEB\xFC\xED\xE0\xFF";  // "Начальная" in 1251

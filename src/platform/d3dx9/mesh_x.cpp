@@ -115,7 +115,7 @@ struct Mesh_Parts {
     std::vector<float> normals;                 // 3 per normal
     std::vector<std::uint32_t> normal_corners;  // normal index per corner
     bool has_texcoords = false;
-    std::vector<float> texcoords;              // 2 per vertex
+    std::vector<float> texcoords;  // 2 per vertex
     bool has_colours = false;
     std::vector<DWORD> colours;                // D3DCOLOR per vertex
     std::vector<std::uint32_t> face_material;  // list index per face

@@ -43,7 +43,8 @@ public:
         for (auto& folder : folders_) {
             CancelIo(folder->handle);
             DWORD ignored = 0;
-            if (folder->reading) GetOverlappedResult(folder->handle, &folder->overlapped, &ignored, TRUE);
+            if (folder->reading)
+                GetOverlappedResult(folder->handle, &folder->overlapped, &ignored, TRUE);
             CloseHandle(folder->handle);
             if (folder->overlapped.hEvent != nullptr) CloseHandle(folder->overlapped.hEvent);
         }
@@ -61,8 +62,7 @@ public:
             if (now - it->second < quiet) continue;
             const std::wstring full = root_ + L"\\" + it->first;
             const DWORD attributes = GetFileAttributesW(full.c_str());
-            if (attributes == INVALID_FILE_ATTRIBUTES ||
-                (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 pending_.erase(it);  // gone again, or a folder: nothing to report
                 return false;
             }
@@ -86,10 +86,10 @@ private:
         const std::wstring full = relative.empty() ? root_ : root_ + L"\\" + relative;
         auto folder = std::make_unique<Watched_Folder>();
         folder->relative = relative;
-        folder->handle = CreateFileW(full.c_str(), FILE_LIST_DIRECTORY,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+        folder->handle =
+            CreateFileW(full.c_str(), FILE_LIST_DIRECTORY,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
         if (folder->handle == INVALID_HANDLE_VALUE) return false;
         folder->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (folder->overlapped.hEvent == nullptr || !Read(*folder)) {
@@ -103,7 +103,8 @@ private:
         if (find == INVALID_HANDLE_VALUE) return true;
         do {
             const std::wstring name = found.cFileName;
-            if (name == L"." || name == L".." || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            if (name == L"." || name == L".." ||
+                !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
                 (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
             Add_Tree(relative.empty() ? name : relative + L"\\" + name, depth + 1);
@@ -114,10 +115,9 @@ private:
 
     static bool Read(Watched_Folder& folder) {
         ResetEvent(folder.overlapped.hEvent);
-        folder.reading =
-            ReadDirectoryChangesW(folder.handle, folder.buffer.data(),
-                                  static_cast<DWORD>(folder.buffer.size()), FALSE, k_filter,
-                                  nullptr, &folder.overlapped, nullptr) != 0;
+        folder.reading = ReadDirectoryChangesW(folder.handle, folder.buffer.data(),
+                                               static_cast<DWORD>(folder.buffer.size()), FALSE,
+                                               k_filter, nullptr, &folder.overlapped, nullptr) != 0;
         return folder.reading;
     }
 

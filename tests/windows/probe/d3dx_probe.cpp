@@ -83,7 +83,8 @@ std::string Probe_Math(unsigned seed, int count) {
         D3DXMatrixTranspose(&result, &a);
         Line(&out, "D3DXMatrixTranspose", i, result);
         float determinant = 0.0f;
-        if (D3DXMatrixInverse(&result, &determinant, &a) == nullptr) result = D3DXMATRIX(D3DMATRIX{});
+        if (D3DXMatrixInverse(&result, &determinant, &a) == nullptr)
+            result = D3DXMATRIX(D3DMATRIX{});
         Line(&out, "D3DXMatrixInverse", i, result);
         Line(&out, "D3DXMatrixInverse.determinant", i, determinant);
         const D3DXVECTOR3 axis = Vector(r);
@@ -162,11 +163,10 @@ std::string Probe_Meshes(IDirect3DDevice9* device, const std::vector<std::string
         for (DWORD k = 0; records && k < material_count; ++k) {
             const D3DMATERIAL9& m = records[k].MatD3D;
             Add(&out, "mesh %s: material %lu:", file.c_str(), static_cast<unsigned long>(k));
-            const float colours[17] = {m.Diffuse.r,  m.Diffuse.g,  m.Diffuse.b,  m.Diffuse.a,
-                                       m.Ambient.r,  m.Ambient.g,  m.Ambient.b,  m.Ambient.a,
-                                       m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a,
-                                       m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a,
-                                       m.Power};
+            const float colours[17] = {
+                m.Diffuse.r,  m.Diffuse.g,  m.Diffuse.b,  m.Diffuse.a,  m.Ambient.r,  m.Ambient.g,
+                m.Ambient.b,  m.Ambient.a,  m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a,
+                m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a, m.Power};
             for (float c : colours) Add(&out, " %.6g", static_cast<double>(c));
             Add(&out, " texture '%s'\n",
                 records[k].pTextureFilename ? records[k].pTextureFilename : "(none)");
@@ -177,7 +177,8 @@ std::string Probe_Meshes(IDirect3DDevice9* device, const std::vector<std::string
             int offset = -1;
             if (SUCCEEDED(mesh->GetDeclaration(declaration)))
                 for (int e = 0; e < MAXD3DDECLLENGTH && declaration[e].Stream != 0xFF; ++e)
-                    if (declaration[e].Usage == D3DDECLUSAGE_COLOR && declaration[e].UsageIndex == 0)
+                    if (declaration[e].Usage == D3DDECLUSAGE_COLOR &&
+                        declaration[e].UsageIndex == 0)
                         offset = declaration[e].Offset;
             void* vertices = nullptr;
             if (offset >= 0 && SUCCEEDED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &vertices))) {
@@ -185,7 +186,8 @@ std::string Probe_Meshes(IDirect3DDevice9* device, const std::vector<std::string
                 const DWORD stride = mesh->GetNumBytesPerVertex();
                 for (DWORD v = 0; v < mesh->GetNumVertices(); ++v) {
                     DWORD colour;
-                    std::memcpy(&colour, static_cast<const unsigned char*>(vertices) + v * stride + offset,
+                    std::memcpy(&colour,
+                                static_cast<const unsigned char*>(vertices) + v * stride + offset,
                                 sizeof colour);
                     ++counts[colour];
                 }
@@ -200,7 +202,8 @@ std::string Probe_Meshes(IDirect3DDevice9* device, const std::vector<std::string
         mesh->GetAttributeTable(nullptr, &ranges);
         std::vector<D3DXATTRIBUTERANGE> table(ranges);
         if (ranges) mesh->GetAttributeTable(table.data(), &ranges);
-        Add(&out, "mesh %s: attribute ranges %lu\n", file.c_str(), static_cast<unsigned long>(ranges));
+        Add(&out, "mesh %s: attribute ranges %lu\n", file.c_str(),
+            static_cast<unsigned long>(ranges));
         for (const D3DXATTRIBUTERANGE& range : table)
             Add(&out, "mesh %s: range id %lu faces %lu+%lu vertices %lu+%lu\n", file.c_str(),
                 static_cast<unsigned long>(range.AttribId),
@@ -264,8 +267,7 @@ std::string Probe_Lighting(IDirect3DDevice9* device) {
         {"spot att 1 0 0", D3DLIGHT_SPOT, 1.0f, 0.0f, 0.0f, 0.0f, 0},
         {"spot att 0 0 0", D3DLIGHT_SPOT, 0.0f, 0.0f, 0.0f, 0.0f, 0},
         {"directional", D3DLIGHT_DIRECTIONAL, 0.0f, 0.0f, 0.0f, 0.0f, 0},
-        {"directional, render ambient", D3DLIGHT_DIRECTIONAL, 0.0f, 0.0f, 0.0f, 0.5f,
-         0xFF404040},
+        {"directional, render ambient", D3DLIGHT_DIRECTIONAL, 0.0f, 0.0f, 0.0f, 0.5f, 0xFF404040},
     };
     // A quad at z = 10 facing the camera (-z), seen through identity view and
     // a perspective projection.
@@ -317,7 +319,8 @@ std::string Probe_Lighting(IDirect3DDevice9* device) {
             Add(&out, "lighting %s: no frame\n", c.name);
             continue;
         }
-        const unsigned char* p = rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
         Add(&out, "lighting %s: SetLight %s, centre %d %d %d\n", c.name,
             SUCCEEDED(set) ? "ok" : "failed", p[0], p[1], p[2]);
         std::free(rgba);
@@ -390,8 +393,9 @@ std::string Probe_States(IDirect3DDevice9* device) {
             for (int y = 0; y < 2; ++y)
                 for (int x = 0; x < 2; ++x) {
                     const DWORD texel = 0x8040C0FF;
-                    std::memcpy(static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch + x * 4,
-                                &texel, 4);
+                    std::memcpy(
+                        static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch + x * 4,
+                        &texel, 4);
                 }
             texture->UnlockRect(0);
         }
@@ -438,11 +442,15 @@ std::string Probe_States(IDirect3DDevice9* device) {
          }},
         {"texture modulate diffuse", 0xFF000000, 0xFF808080, true, [](IDirect3DDevice9*) {}},
         {"texture selectarg1", 0xFF000000, 0xFF808080, true,
-         [](IDirect3DDevice9* d) { d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1); }},
+         [](IDirect3DDevice9* d) {
+             d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+         }},
         {"texture add diffuse", 0xFF000000, 0xFF303030, true,
          [](IDirect3DDevice9* d) { d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD); }},
         {"texture modulate2x", 0xFF000000, 0xFF808080, true,
-         [](IDirect3DDevice9* d) { d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE2X); }},
+         [](IDirect3DDevice9* d) {
+             d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
+         }},
         {"stage 1 modulate tfactor", 0xFF000000, 0xFFFFFFFF, true,
          [](IDirect3DDevice9* d) {
              d->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF808000);
@@ -477,7 +485,8 @@ std::string Probe_States(IDirect3DDevice9* device) {
         device->Present(nullptr, nullptr, nullptr, nullptr);
         unsigned char* rgba = nullptr;
         if (!Platform_Read_Last_Frame(device, &width, &height, &rgba)) continue;
-        const unsigned char* p = rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
         Add(&out, "states %s: centre %d %d %d\n", c.name, p[0], p[1], p[2]);
         std::free(rgba);
     }
@@ -499,8 +508,10 @@ std::string Probe_States(IDirect3DDevice9* device) {
         device->SetRenderState(D3DRS_FOGSTART, Float_Dword(0.0f));
         device->SetRenderState(D3DRS_FOGEND, Float_Dword(20.0f));
         const Space_Vertex quad[4] = {
-            {-20, -20, 10, 0xFF000000}, {-20, 20, 10, 0xFF000000},
-            {20, -20, 10, 0xFF000000},  {20, 20, 10, 0xFF000000},
+            {-20, -20, 10, 0xFF000000},
+            {-20, 20, 10, 0xFF000000},
+            {20, -20, 10, 0xFF000000},
+            {20, 20, 10, 0xFF000000},
         };
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
         device->BeginScene();
@@ -510,7 +521,8 @@ std::string Probe_States(IDirect3DDevice9* device) {
         device->Present(nullptr, nullptr, nullptr, nullptr);
         unsigned char* rgba = nullptr;
         if (!Platform_Read_Last_Frame(device, &width, &height, &rgba)) continue;
-        const unsigned char* p = rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
         Add(&out, "states fog %s linear: centre %d %d %d\n", table ? "table" : "vertex", p[0], p[1],
             p[2]);
         std::free(rgba);
@@ -523,7 +535,8 @@ std::string Probe_States(IDirect3DDevice9* device) {
         device->SetRenderState(D3DRS_LIGHTING, TRUE);
         device->SetRenderState(D3DRS_AMBIENT, 0xFF808080);
         device->SetRenderState(D3DRS_COLORVERTEX, TRUE);
-        device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, source ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
+        device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE,
+                               source ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
         device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
         device->SetTransform(D3DTS_WORLD, &identity);
         device->SetTransform(D3DTS_VIEW, &identity);
@@ -534,8 +547,10 @@ std::string Probe_States(IDirect3DDevice9* device) {
         material.Ambient = {0.0f, 0.5f, 0.0f, 1.0f};
         device->SetMaterial(&material);
         const Space_Vertex quad[4] = {
-            {-20, -20, 10, 0xFF0000FF}, {-20, 20, 10, 0xFF0000FF},
-            {20, -20, 10, 0xFF0000FF},  {20, 20, 10, 0xFF0000FF},
+            {-20, -20, 10, 0xFF0000FF},
+            {-20, 20, 10, 0xFF0000FF},
+            {20, -20, 10, 0xFF0000FF},
+            {20, 20, 10, 0xFF0000FF},
         };
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         device->BeginScene();
@@ -545,7 +560,8 @@ std::string Probe_States(IDirect3DDevice9* device) {
         device->Present(nullptr, nullptr, nullptr, nullptr);
         unsigned char* rgba = nullptr;
         if (!Platform_Read_Last_Frame(device, &width, &height, &rgba)) continue;
-        const unsigned char* p = rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
         Add(&out, "states material ambient from %s: centre %d %d %d\n",
             source ? "vertex colour" : "material", p[0], p[1], p[2]);
         std::free(rgba);

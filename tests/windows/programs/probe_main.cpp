@@ -17,7 +17,8 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: qm_probe math SEED COUNT | meshes FILE... | textures FILE...\n");
+        std::fprintf(stderr,
+                     "usage: qm_probe math SEED COUNT | meshes FILE... | textures FILE...\n");
         return 2;
     }
     const std::string what = argv[1];
@@ -25,8 +26,7 @@ int main(int argc, char** argv) {
     if (what == "math" && argc == 4) {
         out = Probe_Math(static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)),
                          std::atoi(argv[3]));
-    } else if (what == "meshes" || what == "textures" || what == "lighting" ||
-               what == "states") {
+    } else if (what == "meshes" || what == "textures" || what == "lighting" || what == "states") {
         Platform_Init(true);
         // A hidden window and a device made as the engine makes its own.
         HWND window = Create_Device_Window("qm_probe", 64, 64, WS_OVERLAPPEDWINDOW);
