@@ -129,15 +129,14 @@ TEST_F(Differential, D3DXMathAgreesOnRandomInputs) {
         else if (Starts(a[i], "D3DXMatrixInverse ") && i + 1 < a.size())
             scale = std::fabs(std::strtod(a[i + 1].c_str() + a[i + 1].find(':') + 1, nullptr));
         const bool inverse = Starts(a[i], "D3DXMatrixInverse");
-        const double tolerance =
-            inverse ? 1e-3 / std::min(1.0, std::max(scale, 1e-6)) : 1e-4;
+        const double tolerance = inverse ? 1e-3 / std::min(1.0, std::max(scale, 1e-6)) : 1e-4;
         if (a[i] != b[i] && !Numbers_Agree(a[i], b[i], tolerance))
             differ.push_back("ours: " + a[i] + "\nwine: " + b[i]);
     }
     EXPECT_TRUE(differ.empty()) << differ.size() << " results differ:\n"
                                 << Joined(std::vector<std::string>(
-                                       differ.begin(), differ.begin() + std::min<std::size_t>(
-                                                                            differ.size(), 20)));
+                                       differ.begin(),
+                                       differ.begin() + std::min<std::size_t>(differ.size(), 20)));
 }
 
 // A probe's lines by file: "mesh FILE: what" -> FILE -> [what...].
@@ -188,11 +187,6 @@ const Known_Difference k_known[] = {
      [](const std::string& file, const std::string&, const std::string& wine) {
          return (Ends(file, "test.x") || Ends(file, "anim_test.x") || Ends(file, "frames.x")) &&
                 (wine == "failed" || wine == "(nothing)");
-     }},
-    {"MeshVertexColors: Wine's mesh has D3DFVF_DIFFUSE, ours drops the colours (ours wrong)",
-     [](const std::string& file, const std::string& ours, const std::string& wine) {
-         return Ends(file, "kwxport_test_cubewithvcolors.x") && Starts(ours, "vertices 24") &&
-                wine == "vertices 24 faces 12 fvf 0x152 stride 36";
      }},
     {"mesh without materials: Wine's default material is grey 0.5 with specular, ours white",
      [](const std::string& file, const std::string& ours, const std::string& wine) {
@@ -260,20 +254,20 @@ TEST_F(Differential, AssimpTestModelsLoadAlike) {
 }
 
 TEST_F(Differential, SampleAndFixtureModelsLoadAlike) {
-    Expect_Same_Probe("meshes", Source_Dir(),
-                      {"data\\models\\column.x", "data\\models\\crate.x", "data\\models\\glass.x",
-                       "data\\models\\ground.x", "data\\models\\pyramid.x",
-                       "data\\models\\sphere.x", "data\\models\\torus.x", "data\\blank.x",
-                       "tests\\data\\x\\frames.x", "tests\\data\\x\\references.x",
-                       "tests\\data\\x\\shapes.x"});
+    Expect_Same_Probe(
+        "meshes", Source_Dir(),
+        {"data\\models\\column.x", "data\\models\\crate.x", "data\\models\\glass.x",
+         "data\\models\\ground.x", "data\\models\\pyramid.x", "data\\models\\sphere.x",
+         "data\\models\\torus.x", "data\\blank.x", "tests\\data\\x\\frames.x",
+         "tests\\data\\x\\references.x", "tests\\data\\x\\shapes.x"});
 }
 
 TEST_F(Differential, TexturesLoadAlike) {
-    Expect_Same_Probe("textures", Source_Dir(),
-                      {"data\\textures\\crate.png", "data\\textures\\ground.bmp",
-                       "data\\textures\\marble.png", "data\\textures\\sky_cube.dds",
-                       "data\\textures\\stone.bmp", "data\\textures\\stripes.tga",
-                       "data\\textures\\studs_normal.png", "data\\blank.bmp"});
+    Expect_Same_Probe(
+        "textures", Source_Dir(),
+        {"data\\textures\\crate.png", "data\\textures\\ground.bmp", "data\\textures\\marble.png",
+         "data\\textures\\sky_cube.dds", "data\\textures\\stone.bmp", "data\\textures\\stripes.tga",
+         "data\\textures\\studs_normal.png", "data\\blank.bmp"});
 }
 
 }  // namespace
@@ -294,6 +288,32 @@ TEST_F(Differential, FixedFunctionLightingAlike) {
     std::vector<std::string> differ;
     for (const std::string& pair : Disagreements(ours, wine.Out, 0))
         if (pair.find(" att 0 0 0") == std::string::npos) differ.push_back(pair);
+    EXPECT_TRUE(differ.empty()) << Joined(differ);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Differential, FixedFunctionStatesAlike) {
+    const Process_Result wine =
+        Run_Wine("tests/windows/programs/qm_probe.exe", {"states"}, Source_Dir());
+    ASSERT_EQ(wine.Exit_Code, 0) << wine.Err;
+    Test_Device device(64, 64);
+    ASSERT_TRUE(device.Ok()) << device.Error();
+    const std::string ours = Probe_States(device.device);
+    // Colours agree to one step of 255 (rounding). Known: ours has no fog and
+    // only texture stage 0 (all the engine uses), so a second stage and fog
+    // leave the picture as without them; Wine applies both as documented.
+    std::vector<std::string> differ;
+    for (const std::string& pair : Disagreements(ours, wine.Out, 1.5 / 255.0)) {
+        if (pair.find("states stage 1 ") != std::string::npos ||
+            pair.find("states fog ") != std::string::npos) {
+            std::printf("known difference (ours incomplete): %s\n", pair.c_str());
+            continue;
+        }
+        differ.push_back(pair);
+    }
     EXPECT_TRUE(differ.empty()) << Joined(differ);
 }
 

@@ -8,7 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/process.h"
@@ -59,8 +65,8 @@ Both_Runs Run_Both(const std::string& linux_folder, const std::string& windows_f
     return runs;
 }
 
-void Expect_Alike(const Png_Image& linux_picture, const Png_Image& windows_picture, int x0,
-                  int y0, int x1, int y1, const char* what) {
+void Expect_Alike(const Png_Image& linux_picture, const Png_Image& windows_picture, int x0, int y0,
+                  int x1, int y1, const char* what) {
     const Picture_Difference d = Compare_Pictures(linux_picture, windows_picture, x0, y0, x1, y1);
     EXPECT_LE(d.Mean, 4.0) << what;
     EXPECT_GE(d.Share_Near, 0.97) << what;
@@ -72,11 +78,12 @@ using WindowsStartup = Windows_Build_Test;
 
 TEST_F(WindowsStartup, LogsAndPictureEqualTheLinuxBuildsWithoutEffectLists) {
     Temp_Dir root(false);
-    const std::string linux_folder = root.Path() + "/linux", windows_folder = root.Path() + "/windows";
+    const std::string linux_folder = root.Path() + "/linux",
+                      windows_folder = root.Path() + "/windows";
     Copy_Sample_Without_Effect_Lists(linux_folder);
     Copy_Sample_Without_Effect_Lists(windows_folder);
-    const Both_Runs runs =
-        Run_Both(linux_folder, windows_folder, {"--headless", "--frames", "30", "--screenshot", "shot.png"});
+    const Both_Runs runs = Run_Both(linux_folder, windows_folder,
+                                    {"--headless", "--frames", "30", "--screenshot", "shot.png"});
     ASSERT_EQ(runs.Linux.Exit_Code, 0) << runs.Linux.Err;
     ASSERT_EQ(runs.Windows.Exit_Code, 0) << runs.Windows.Err;
     EXPECT_EQ(Lines(runs.Linux.Err), std::vector<std::string>{});
@@ -108,11 +115,12 @@ TEST_F(WindowsStartup, LogsAndPictureEqualTheLinuxBuildsWithoutEffectLists) {
 
 TEST_F(WindowsStartup, FinalLoadingScreenEqualsTheLinuxBuilds) {
     Temp_Dir root(false);
-    const std::string linux_folder = root.Path() + "/linux", windows_folder = root.Path() + "/windows";
+    const std::string linux_folder = root.Path() + "/linux",
+                      windows_folder = root.Path() + "/windows";
     Copy_Sample_Without_Effect_Lists(linux_folder);
     Copy_Sample_Without_Effect_Lists(windows_folder);
-    const Both_Runs runs =
-        Run_Both(linux_folder, windows_folder, {"--headless", "--frames", "0", "--screenshot", "shot.png"});
+    const Both_Runs runs = Run_Both(linux_folder, windows_folder,
+                                    {"--headless", "--frames", "0", "--screenshot", "shot.png"});
     ASSERT_EQ(runs.Linux.Exit_Code, 0) << runs.Linux.Err;
     ASSERT_EQ(runs.Windows.Exit_Code, 0) << runs.Windows.Err;
     const Png_Image linux_picture = Read_Png(linux_folder + "/shot.png");
@@ -131,7 +139,8 @@ using WindowsCheck = Windows_Build_Test;
 // on both, Wine's list adding only the effect lines it cannot compile.
 TEST_F(WindowsCheck, ListsTheSameProblemsAsTheLinuxBuild) {
     Temp_Dir root(false);
-    const std::string linux_folder = root.Path() + "/linux", windows_folder = root.Path() + "/windows";
+    const std::string linux_folder = root.Path() + "/linux",
+                      windows_folder = root.Path() + "/windows";
     for (const std::string& folder : {linux_folder, windows_folder}) {
         Copy_Tree(Source_Dir() + "/data", folder);
         std::remove((folder + "/models/pyramid.x").c_str());
@@ -170,6 +179,62 @@ TEST_F(WindowsCheck, ListsTheSameProblemsAsTheLinuxBuild) {
     EXPECT_EQ(linux_total, "quillmoor: " + std::to_string(linux_lines.size()) + " problems found");
     EXPECT_EQ(windows_total,
               "quillmoor: " + std::to_string(windows_lines.size()) + " problems found");
+}
+
+}  // namespace
+
+namespace {
+
+using WindowsWatch = Windows_Build_Test;
+
+std::string File_Text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// --watch on ReadDirectoryChangesW: a texture saved the way editors save
+// (written beside, then renamed over the old one) is reloaded while running.
+TEST_F(WindowsWatch, ReloadsATextureSavedWhileRunning) {
+    Temp_Dir root(false);
+    const std::string folder = root.Path() + "/game";
+    Copy_Sample_Without_Effect_Lists(folder);
+    const char* wine = std::getenv("QM_WINE");
+    Process_Options options;
+    options.Working_Dir = folder;
+    options.Environment = {"WINEDEBUG=-all"};
+    Running_Process run(
+        {wine ? wine : "wine64", Windows_Build() + "/src/quillmoor.exe", "--headless", "--watch"},
+        options);
+    ASSERT_TRUE(run.Started());
+    // Running once the start-up log says the scene is loaded.
+    const std::string loaded = "\xCD\xE0\xF7\xE0\xEB\xFC\xED\xE0\xFF";  // "Начальная" in 1251
+    bool running = false;
+    for (int i = 0; i < 240 && !running; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const std::string log = File_Text(folder + "/StartupLog.txt");
+        running = log.find(loaded + " \xE3\xE5\xEE\xEC\xE5\xF2\xF0\xE8\xFF") != std::string::npos;
+        int code = 0;
+        ASSERT_FALSE(run.Exited(&code)) << run.Err_So_Far();
+    }
+    ASSERT_TRUE(running) << run.Err_So_Far();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    {
+        std::ofstream(folder + "/textures/crate.png.tmp", std::ios::binary)
+            << File_Text(folder + "/textures/marble.png");
+    }
+    ASSERT_EQ(std::rename((folder + "/textures/crate.png.tmp").c_str(),
+                          (folder + "/textures/crate.png").c_str()),
+              0);
+    const std::string expected = "quillmoor: reloaded textures\\crate.png (";
+    bool reloaded = false;
+    for (int i = 0; i < 240 && !reloaded; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        reloaded = run.Err_So_Far().find(expected) != std::string::npos;
+    }
+    run.Kill();
+    EXPECT_TRUE(reloaded) << run.Err_So_Far();
 }
 
 }  // namespace

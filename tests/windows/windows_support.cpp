@@ -64,8 +64,8 @@ void Copy_Sample_Without_Effect_Lists(const std::string& to) {
     std::ofstream(level, std::ios::binary) << kept;
 }
 
-Picture_Difference Compare_Pictures(const Png_Image& a, const Png_Image& b, int x0, int y0,
-                                    int x1, int y1, int near) {
+Picture_Difference Compare_Pictures(const Png_Image& a, const Png_Image& b, int x0, int y0, int x1,
+                                    int y1, int near) {
     Picture_Difference result;
     long long total = 0, pixels = 0, near_pixels = 0;
     for (int y = y0; y < y1; ++y)

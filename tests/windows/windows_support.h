@@ -40,5 +40,5 @@ struct Picture_Difference {
     double Mean = 0;
     double Share_Near = 0;
 };
-Picture_Difference Compare_Pictures(const Png_Image& a, const Png_Image& b, int x0, int y0,
-                                    int x1, int y1, int near = 24);
+Picture_Difference Compare_Pictures(const Png_Image& a, const Png_Image& b, int x0, int y0, int x1,
+                                    int y1, int near = 24);

@@ -1,5 +1,6 @@
 // From .x data objects to one merged mesh: frames give transforms, meshes
-// give positions, faces, normals, texture coordinates and material lists.
+// give positions, faces, normals, texture coordinates, vertex colours and
+// material lists.
 #include "platform/d3dx9/mesh_x.h"
 
 #include "platform/d3dx9/mesh_x_file.h"
@@ -114,7 +115,9 @@ struct Mesh_Parts {
     std::vector<float> normals;                 // 3 per normal
     std::vector<std::uint32_t> normal_corners;  // normal index per corner
     bool has_texcoords = false;
-    std::vector<float> texcoords;              // 2 per vertex
+    std::vector<float> texcoords;  // 2 per vertex
+    bool has_colours = false;
+    std::vector<DWORD> colours;                // D3DCOLOR per vertex
     std::vector<std::uint32_t> face_material;  // list index per face
     std::vector<X_Material> materials;
 };
@@ -148,6 +151,27 @@ void Read_Texcoords(const Object& object, Mesh_Parts* mesh) {
     mesh->texcoords.resize(vertices * 2);
     for (float& f : mesh->texcoords) f = c.Float();
     mesh->has_texcoords = true;
+}
+
+// MeshVertexColors: IndexedColor records (vertex index, red, green, blue,
+// alpha); a vertex it does not name stays opaque white.
+void Read_Colours(const Object& object, Mesh_Parts* mesh) {
+    Cursor c(object);
+    const std::uint32_t count = c.Count_Of(5);
+    const std::size_t vertices = mesh->positions.size() / 3;
+    mesh->colours.assign(vertices, 0xFFFFFFFFu);
+    const auto channel = [](float value) {
+        const float clamped = value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value);
+        return static_cast<DWORD>(clamped * 255.0f + 0.5f);
+    };
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t index = c.Count();
+        const float r = c.Float(), g = c.Float(), b = c.Float(), a = c.Float();
+        if (index >= vertices) throw Bad_Mesh{};
+        mesh->colours[index] =
+            (channel(a) << 24) | (channel(r) << 16) | (channel(g) << 8) | channel(b);
+    }
+    mesh->has_colours = true;
 }
 
 void Read_Material_List(const Object& object, const Material_Names& names, Mesh_Parts* mesh) {
@@ -201,6 +225,8 @@ Mesh_Parts Read_Mesh(const Object& object, const D3DXMATRIX& world, const Materi
     }
     if (const Object* normals = First_Child(object, "MeshNormals")) Read_Normals(*normals, &mesh);
     if (const Object* uv = First_Child(object, "MeshTextureCoords")) Read_Texcoords(*uv, &mesh);
+    if (const Object* colours = First_Child(object, "MeshVertexColors"))
+        Read_Colours(*colours, &mesh);
     if (const Object* list = First_Child(object, "MeshMaterialList")) {
         Read_Material_List(*list, names, &mesh);
     }
@@ -311,6 +337,11 @@ void Merge(const Mesh_Parts& parts, DWORD fvf, Merged* out) {
             Put_Floats(at, &normal.x, 3);
             at += 12;
         }
+        if (fvf & D3DFVF_DIFFUSE) {
+            const DWORD colour = parts.has_colours ? parts.colours[p] : 0xFFFFFFFFu;
+            std::memcpy(at, &colour, sizeof colour);
+            at += sizeof colour;
+        }
         if (fvf & D3DFVF_TEX1) {
             float uv[2] = {0, 0};
             if (parts.has_texcoords) {
@@ -374,6 +405,7 @@ HRESULT X_Load_Mesh(const unsigned char* data, std::size_t size, X_Mesh* out) {
         for (const Mesh_Parts& m : meshes) {
             if (m.has_normals) fvf |= D3DFVF_NORMAL;
             if (m.has_texcoords) fvf |= D3DFVF_TEX1;
+            if (m.has_colours) fvf |= D3DFVF_DIFFUSE;
         }
         Merged result;
         result.mesh.fvf = fvf;

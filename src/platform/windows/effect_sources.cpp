@@ -45,8 +45,8 @@ class Recording_Include : public ID3DXInclude {
 public:
     explicit Recording_Include(const char* root) : root_(root) { files_.push_back(root); }
 
-    STDMETHOD(Open)(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID parent, LPCVOID* data,
-                    UINT* bytes) override {
+    STDMETHOD(Open)
+    (D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID parent, LPCVOID* data, UINT* bytes) override {
         if (name == nullptr || data == nullptr || bytes == nullptr) return E_INVALIDARG;
         const std::string given = name;
         std::vector<std::string> candidates;
@@ -100,9 +100,9 @@ private:
 }  // namespace
 
 HRESULT WINAPI Platform_D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
-                                                  const D3DXMACRO* pDefines,
-                                                  LPD3DXINCLUDE pInclude, DWORD Flags,
-                                                  LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
+                                                  const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                                                  DWORD Flags, LPD3DXEFFECTPOOL pPool,
+                                                  LPD3DXEFFECT* ppEffect,
                                                   LPD3DXBUFFER* ppCompilationErrors) {
     if (pInclude != nullptr || pSrcFile == nullptr) {
         const HRESULT hr = D3DXCreateEffectFromFileA(pDevice, pSrcFile, pDefines, pInclude, Flags,

@@ -73,8 +73,8 @@ Platform_Message_Box_Hook Platform_Set_Message_Box_Hook(Platform_Message_Box_Hoo
 }
 
 HWND WINAPI Platform_CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name,
-                                     DWORD style, int x, int y, int width, int height,
-                                     HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+                                     DWORD style, int x, int y, int width, int height, HWND parent,
+                                     HMENU menu, HINSTANCE instance, LPVOID param) {
     if (g_mode == Mode::Headless) style &= ~static_cast<DWORD>(WS_VISIBLE);
     // The title is Windows-1251 whatever the system's code page.
     const std::wstring wide_class = Windows_Wide(class_name, 1251);

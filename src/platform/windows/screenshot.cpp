@@ -60,8 +60,8 @@ void Keep_Frame(IDirect3DDevice9* device) {
 typedef HRESULT(STDMETHODCALLTYPE* Present_Method)(IDirect3DDevice9*, const RECT*, const RECT*,
                                                    HWND, const RGNDATA*);
 typedef HRESULT(STDMETHODCALLTYPE* Reset_Method)(IDirect3DDevice9*, D3DPRESENT_PARAMETERS*);
-typedef HRESULT(STDMETHODCALLTYPE* Create_Device_Method)(IDirect3D9*, UINT, D3DDEVTYPE, HWND,
-                                                         DWORD, D3DPRESENT_PARAMETERS*,
+typedef HRESULT(STDMETHODCALLTYPE* Create_Device_Method)(IDirect3D9*, UINT, D3DDEVTYPE, HWND, DWORD,
+                                                         D3DPRESENT_PARAMETERS*,
                                                          IDirect3DDevice9**);
 constexpr int k_create_device_slot = 16;  // IDirect3D9::CreateDevice
 constexpr int k_reset_slot = 16;          // IDirect3DDevice9::Reset
@@ -71,8 +71,7 @@ Reset_Method g_reset = nullptr;
 Create_Device_Method g_create_device = nullptr;
 
 HRESULT STDMETHODCALLTYPE Presenting(IDirect3DDevice9* device, const RECT* source,
-                                     const RECT* destination, HWND window,
-                                     const RGNDATA* dirty) {
+                                     const RECT* destination, HWND window, const RGNDATA* dirty) {
     Keep_Frame(device);
     return g_present(device, source, destination, window, dirty);
 }
@@ -95,8 +94,7 @@ void Replace_Method(void* object, int slot, Method replacement, Method* original
 }
 
 HRESULT STDMETHODCALLTYPE Creating_Device(IDirect3D9* d3d, UINT adapter, D3DDEVTYPE type,
-                                          HWND window, DWORD flags,
-                                          D3DPRESENT_PARAMETERS* present,
+                                          HWND window, DWORD flags, D3DPRESENT_PARAMETERS* present,
                                           IDirect3DDevice9** device) {
     const HRESULT hr = g_create_device(d3d, adapter, type, window, flags, present, device);
     if (SUCCEEDED(hr) && device && *device) {
@@ -141,7 +139,8 @@ bool Read_Back_Buffer(IDirect3DDevice9* device, int* width, int* height,
 
 IDirect3D9* WINAPI Platform_Direct3DCreate9(UINT sdk_version) {
     IDirect3D9* d3d = Direct3DCreate9(sdk_version);
-    if (d3d != nullptr) Replace_Method(d3d, k_create_device_slot, &Creating_Device, &g_create_device);
+    if (d3d != nullptr)
+        Replace_Method(d3d, k_create_device_slot, &Creating_Device, &g_create_device);
     return d3d;
 }
 

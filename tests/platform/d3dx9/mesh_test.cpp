@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -756,4 +757,32 @@ TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
     EXPECT_TRUE(quad_drawn_at(d.mesh, 0.5f));
     raise_quad(d.mesh);
     EXPECT_TRUE(quad_drawn_at(c.mesh, 0.5f)) << "the older load is not touched either";
+}
+
+// MeshVertexColors gives every vertex a diffuse colour (D3DFVF_DIFFUSE after
+// the normal), as the system's D3DX does (tests/windows found it dropped).
+TEST(X_Mesh_Files, VertexColoursBecomeEachVertexsDiffuse) {
+    X_Mesh out;
+    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "kwxport_test_cubewithvcolors.x"), &out), D3D_OK);
+    const Mesh_Data& m = out.mesh;
+    EXPECT_EQ(m.fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1));
+    const UINT stride = D3DXGetFVFVertexSize(m.fvf);
+    ASSERT_EQ(stride, 36u);
+    std::map<DWORD, int> colours;
+    for (UINT v = 0; v < m.vertex_count; ++v) {
+        DWORD colour;
+        std::memcpy(&colour, m.vertices.data() + std::size_t{v} * stride + 24, sizeof colour);
+        ++colours[colour];
+    }
+    // Wine's D3DX gives the same (tests/windows, Differential).
+    const std::map<DWORD, int> expected = {{0xFF00FF00u, 6}, {0xFFFF0000u, 6}, {0xFFFFFFFFu, 12}};
+    EXPECT_EQ(colours, expected);
+}
+
+TEST(X_Mesh_Files, VertexColoursOutOfRangeAreRefused) {
+    const std::string mesh =
+        "xof 0303txt 0032\nMesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; "
+        "MeshVertexColors { 1; 3;1.0;0.0;0.0;1.0;;; } }";
+    X_Mesh out;
+    EXPECT_EQ(Parse(mesh, &out), D3DXERR_INVALIDDATA);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -82,7 +83,8 @@ std::string Probe_Math(unsigned seed, int count) {
         D3DXMatrixTranspose(&result, &a);
         Line(&out, "D3DXMatrixTranspose", i, result);
         float determinant = 0.0f;
-        if (D3DXMatrixInverse(&result, &determinant, &a) == nullptr) result = D3DXMATRIX(D3DMATRIX{});
+        if (D3DXMatrixInverse(&result, &determinant, &a) == nullptr)
+            result = D3DXMATRIX(D3DMATRIX{});
         Line(&out, "D3DXMatrixInverse", i, result);
         Line(&out, "D3DXMatrixInverse.determinant", i, determinant);
         const D3DXVECTOR3 axis = Vector(r);
@@ -161,20 +163,47 @@ std::string Probe_Meshes(IDirect3DDevice9* device, const std::vector<std::string
         for (DWORD k = 0; records && k < material_count; ++k) {
             const D3DMATERIAL9& m = records[k].MatD3D;
             Add(&out, "mesh %s: material %lu:", file.c_str(), static_cast<unsigned long>(k));
-            const float colours[17] = {m.Diffuse.r,  m.Diffuse.g,  m.Diffuse.b,  m.Diffuse.a,
-                                       m.Ambient.r,  m.Ambient.g,  m.Ambient.b,  m.Ambient.a,
-                                       m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a,
-                                       m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a,
-                                       m.Power};
+            const float colours[17] = {
+                m.Diffuse.r,  m.Diffuse.g,  m.Diffuse.b,  m.Diffuse.a,  m.Ambient.r,  m.Ambient.g,
+                m.Ambient.b,  m.Ambient.a,  m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a,
+                m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a, m.Power};
             for (float c : colours) Add(&out, " %.6g", static_cast<double>(c));
             Add(&out, " texture '%s'\n",
                 records[k].pTextureFilename ? records[k].pTextureFilename : "(none)");
+        }
+        // Vertex colours, counted by value (the vertex order may differ).
+        if (mesh->GetFVF() & D3DFVF_DIFFUSE) {
+            D3DVERTEXELEMENT9 declaration[MAXD3DDECLLENGTH];
+            int offset = -1;
+            if (SUCCEEDED(mesh->GetDeclaration(declaration)))
+                for (int e = 0; e < MAXD3DDECLLENGTH && declaration[e].Stream != 0xFF; ++e)
+                    if (declaration[e].Usage == D3DDECLUSAGE_COLOR &&
+                        declaration[e].UsageIndex == 0)
+                        offset = declaration[e].Offset;
+            void* vertices = nullptr;
+            if (offset >= 0 && SUCCEEDED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &vertices))) {
+                std::map<DWORD, int> counts;
+                const DWORD stride = mesh->GetNumBytesPerVertex();
+                for (DWORD v = 0; v < mesh->GetNumVertices(); ++v) {
+                    DWORD colour;
+                    std::memcpy(&colour,
+                                static_cast<const unsigned char*>(vertices) + v * stride + offset,
+                                sizeof colour);
+                    ++counts[colour];
+                }
+                mesh->UnlockVertexBuffer();
+                Add(&out, "mesh %s: colours", file.c_str());
+                for (const auto& [colour, n] : counts)
+                    Add(&out, " %08lx x%d", static_cast<unsigned long>(colour), n);
+                out += '\n';
+            }
         }
         DWORD ranges = 0;
         mesh->GetAttributeTable(nullptr, &ranges);
         std::vector<D3DXATTRIBUTERANGE> table(ranges);
         if (ranges) mesh->GetAttributeTable(table.data(), &ranges);
-        Add(&out, "mesh %s: attribute ranges %lu\n", file.c_str(), static_cast<unsigned long>(ranges));
+        Add(&out, "mesh %s: attribute ranges %lu\n", file.c_str(),
+            static_cast<unsigned long>(ranges));
         for (const D3DXATTRIBUTERANGE& range : table)
             Add(&out, "mesh %s: range id %lu faces %lu+%lu vertices %lu+%lu\n", file.c_str(),
                 static_cast<unsigned long>(range.AttribId),
@@ -238,8 +267,7 @@ std::string Probe_Lighting(IDirect3DDevice9* device) {
         {"spot att 1 0 0", D3DLIGHT_SPOT, 1.0f, 0.0f, 0.0f, 0.0f, 0},
         {"spot att 0 0 0", D3DLIGHT_SPOT, 0.0f, 0.0f, 0.0f, 0.0f, 0},
         {"directional", D3DLIGHT_DIRECTIONAL, 0.0f, 0.0f, 0.0f, 0.0f, 0},
-        {"directional, render ambient", D3DLIGHT_DIRECTIONAL, 0.0f, 0.0f, 0.0f, 0.5f,
-         0xFF404040},
+        {"directional, render ambient", D3DLIGHT_DIRECTIONAL, 0.0f, 0.0f, 0.0f, 0.5f, 0xFF404040},
     };
     // A quad at z = 10 facing the camera (-z), seen through identity view and
     // a perspective projection.
@@ -291,10 +319,253 @@ std::string Probe_Lighting(IDirect3DDevice9* device) {
             Add(&out, "lighting %s: no frame\n", c.name);
             continue;
         }
-        const unsigned char* p = rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
         Add(&out, "lighting %s: SetLight %s, centre %d %d %d\n", c.name,
             SUCCEEDED(set) ? "ok" : "failed", p[0], p[1], p[2]);
         std::free(rgba);
     }
+    return out;
+}
+
+namespace {
+
+struct Screen_Vertex {
+    float x, y, z, rhw;
+    DWORD diffuse;
+    float u, v;
+};
+
+struct Space_Vertex {
+    float x, y, z;
+    DWORD diffuse;
+};
+
+// Every state a case may change, back to Direct3D's defaults.
+void Default_States(IDirect3DDevice9* device) {
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+    device->SetRenderState(D3DRS_FOGTABLEMODE, 0);
+    device->SetRenderState(D3DRS_FOGVERTEXMODE, 0);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    device->SetTexture(0, nullptr);
+}
+
+DWORD Float_Dword(float f) {
+    DWORD d;
+    std::memcpy(&d, &f, sizeof d);
+    return d;
+}
+
+}  // namespace
+
+std::string Probe_States(IDirect3DDevice9* device) {
+    std::string out;
+    int width = 0, height = 0;
+    {
+        unsigned char* rgba = nullptr;
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        if (!Platform_Read_Last_Frame(device, &width, &height, &rgba)) return "states: no frame\n";
+        std::free(rgba);
+    }
+    // A 2x2 texture of one colour.
+    IDirect3DTexture9* texture = nullptr;
+    if (SUCCEEDED(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+                                        nullptr))) {
+        D3DLOCKED_RECT locked;
+        if (SUCCEEDED(texture->LockRect(0, &locked, nullptr, 0))) {
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 2; ++x) {
+                    const DWORD texel = 0x8040C0FF;
+                    std::memcpy(
+                        static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch + x * 4,
+                        &texel, 4);
+                }
+            texture->UnlockRect(0);
+        }
+    }
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    struct Case {
+        const char* name;
+        DWORD clear;
+        DWORD diffuse;
+        bool textured;
+        void (*states)(IDirect3DDevice9*);
+    };
+    const Case cases[] = {
+        {"plain", 0xFF000000, 0xFF336699, false, [](IDirect3DDevice9*) {}},
+        {"blend srcalpha invsrcalpha", 0xFF0000FF, 0x80FF0000, false,
+         [](IDirect3DDevice9* d) {
+             d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+             d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+             d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+         }},
+        {"blend one one", 0xFF202020, 0xFF404040, false,
+         [](IDirect3DDevice9* d) {
+             d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+             d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+             d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+         }},
+        {"blend one invsrcalpha (the engine's)", 0xFF0000FF, 0x60600000, false,
+         [](IDirect3DDevice9* d) {
+             d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+             d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+             d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+         }},
+        {"alpha test greater 0x80, alpha 0x80", 0xFF000000, 0x80FFFFFF, false,
+         [](IDirect3DDevice9* d) {
+             d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+             d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+             d->SetRenderState(D3DRS_ALPHAREF, 0x80);
+         }},
+        {"alpha test greater 0x80, alpha 0x81", 0xFF000000, 0x81FFFFFF, false,
+         [](IDirect3DDevice9* d) {
+             d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+             d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+             d->SetRenderState(D3DRS_ALPHAREF, 0x80);
+         }},
+        {"texture modulate diffuse", 0xFF000000, 0xFF808080, true, [](IDirect3DDevice9*) {}},
+        {"texture selectarg1", 0xFF000000, 0xFF808080, true,
+         [](IDirect3DDevice9* d) {
+             d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+         }},
+        {"texture add diffuse", 0xFF000000, 0xFF303030, true,
+         [](IDirect3DDevice9* d) { d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD); }},
+        {"texture modulate2x", 0xFF000000, 0xFF808080, true,
+         [](IDirect3DDevice9* d) {
+             d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
+         }},
+        {"stage 1 modulate tfactor", 0xFF000000, 0xFFFFFFFF, true,
+         [](IDirect3DDevice9* d) {
+             d->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF808000);
+             d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+             d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+             d->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+             d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+             d->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+         }},
+        {"texture alpha blended", 0xFF00FF00, 0xFFFFFFFF, true,
+         [](IDirect3DDevice9* d) {
+             d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+             d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+             d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+         }},
+    };
+    for (const Case& c : cases) {
+        Default_States(device);
+        c.states(device);
+        if (c.textured) device->SetTexture(0, texture);
+        const Screen_Vertex quad[4] = {
+            {0, 0, 0.5f, 1, c.diffuse, 0, 0},
+            {w, 0, 0.5f, 1, c.diffuse, 1, 0},
+            {0, h, 0.5f, 1, c.diffuse, 0, 1},
+            {w, h, 0.5f, 1, c.diffuse, 1, 1},
+        };
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, c.clear, 1.0f, 0);
+        device->BeginScene();
+        device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Screen_Vertex));
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        unsigned char* rgba = nullptr;
+        if (!Platform_Read_Last_Frame(device, &width, &height, &rgba)) continue;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        Add(&out, "states %s: centre %d %d %d\n", c.name, p[0], p[1], p[2]);
+        std::free(rgba);
+    }
+
+    // Fog, vertex and table, linear from 0 to 20 in eye space: a quad at
+    // depth 10 is half fogged.
+    D3DXMATRIX identity, projection;
+    D3DXMatrixIdentity(&identity);
+    D3DXMatrixPerspectiveFovLH(&projection, 1.0f, 1.0f, 1.0f, 100.0f);
+    const DWORD k_fog_linear = 3;  // D3DFOG_LINEAR
+    for (int table = 0; table < 2; ++table) {
+        Default_States(device);
+        device->SetTransform(D3DTS_WORLD, &identity);
+        device->SetTransform(D3DTS_VIEW, &identity);
+        device->SetTransform(D3DTS_PROJECTION, &projection);
+        device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+        device->SetRenderState(D3DRS_FOGCOLOR, 0xFFFFFFFF);
+        device->SetRenderState(table ? D3DRS_FOGTABLEMODE : D3DRS_FOGVERTEXMODE, k_fog_linear);
+        device->SetRenderState(D3DRS_FOGSTART, Float_Dword(0.0f));
+        device->SetRenderState(D3DRS_FOGEND, Float_Dword(20.0f));
+        const Space_Vertex quad[4] = {
+            {-20, -20, 10, 0xFF000000},
+            {-20, 20, 10, 0xFF000000},
+            {20, -20, 10, 0xFF000000},
+            {20, 20, 10, 0xFF000000},
+        };
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+        device->BeginScene();
+        device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Space_Vertex));
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        unsigned char* rgba = nullptr;
+        if (!Platform_Read_Last_Frame(device, &width, &height, &rgba)) continue;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        Add(&out, "states fog %s linear: centre %d %d %d\n", table ? "table" : "vertex", p[0], p[1],
+            p[2]);
+        std::free(rgba);
+    }
+
+    // Material colour sources with lighting and no light: emissive only, and
+    // the vertex colour taking the material's place (D3DMCS_COLOR1).
+    for (int source = 0; source < 2; ++source) {
+        Default_States(device);
+        device->SetRenderState(D3DRS_LIGHTING, TRUE);
+        device->SetRenderState(D3DRS_AMBIENT, 0xFF808080);
+        device->SetRenderState(D3DRS_COLORVERTEX, TRUE);
+        device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE,
+                               source ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
+        device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
+        device->SetTransform(D3DTS_WORLD, &identity);
+        device->SetTransform(D3DTS_VIEW, &identity);
+        device->SetTransform(D3DTS_PROJECTION, &projection);
+        for (int l = 0; l < 8; ++l) device->LightEnable(l, FALSE);
+        D3DMATERIAL9 material = {};
+        material.Emissive = {0.25f, 0.0f, 0.0f, 1.0f};
+        material.Ambient = {0.0f, 0.5f, 0.0f, 1.0f};
+        device->SetMaterial(&material);
+        const Space_Vertex quad[4] = {
+            {-20, -20, 10, 0xFF0000FF},
+            {-20, 20, 10, 0xFF0000FF},
+            {20, -20, 10, 0xFF0000FF},
+            {20, 20, 10, 0xFF0000FF},
+        };
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        device->BeginScene();
+        device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Space_Vertex));
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        unsigned char* rgba = nullptr;
+        if (!Platform_Read_Last_Frame(device, &width, &height, &rgba)) continue;
+        const unsigned char* p =
+            rgba + (static_cast<std::size_t>(height / 2) * width + width / 2) * 4;
+        Add(&out, "states material ambient from %s: centre %d %d %d\n",
+            source ? "vertex colour" : "material", p[0], p[1], p[2]);
+        std::free(rgba);
+    }
+    if (texture) texture->Release();
     return out;
 }

@@ -25,6 +25,11 @@ std::string Probe_Meshes(IDirect3DDevice9* device, const std::vector<std::string
 // back buffer must be at least 16x16.
 std::string Probe_Lighting(IDirect3DDevice9* device);
 
+// Fixed-function pixel states as pixels: blending, alpha test, texture
+// stages, fog and material colours, one line per case with the centre
+// pixel's colour.
+std::string Probe_States(IDirect3DDevice9* device);
+
 // Each file loaded with D3DXCreateTextureFromFileA: type, size, format, mip
 // levels and each level's size.
 std::string Probe_Textures(IDirect3DDevice9* device, const std::vector<std::string>& files);

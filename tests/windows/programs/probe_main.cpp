@@ -5,6 +5,7 @@
 //   qm_probe.exe meshes FILE...
 //   qm_probe.exe textures FILE...
 //   qm_probe.exe lighting
+//   qm_probe.exe states
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,8 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: qm_probe math SEED COUNT | meshes FILE... | textures FILE...\n");
+        std::fprintf(stderr,
+                     "usage: qm_probe math SEED COUNT | meshes FILE... | textures FILE...\n");
         return 2;
     }
     const std::string what = argv[1];
@@ -24,7 +26,7 @@ int main(int argc, char** argv) {
     if (what == "math" && argc == 4) {
         out = Probe_Math(static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)),
                          std::atoi(argv[3]));
-    } else if (what == "meshes" || what == "textures" || what == "lighting") {
+    } else if (what == "meshes" || what == "textures" || what == "lighting" || what == "states") {
         Platform_Init(true);
         // A hidden window and a device made as the engine makes its own.
         HWND window = Create_Device_Window("qm_probe", 64, 64, WS_OVERLAPPEDWINDOW);
@@ -37,7 +39,8 @@ int main(int argc, char** argv) {
         const std::vector<std::string> files(argv + 2, argv + argc);
         out = what == "meshes"     ? Probe_Meshes(device, files)
               : what == "textures" ? Probe_Textures(device, files)
-                                   : Probe_Lighting(device);
+              : what == "lighting" ? Probe_Lighting(device)
+                                   : Probe_States(device);
         device->Release();
         d3d->Release();
         DestroyWindow(window);

@@ -44,7 +44,7 @@ Platform_Message_Box_Hook Platform_Set_Message_Box_Hook(Platform_Message_Box_Hoo
 // goes to the hook, or to stderr when headless, or shows the Windows-1251
 // text as such.
 HWND WINAPI Platform_CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name,
-                                     DWORD style, int x, int y, int width, int height,
-                                     HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+                                     DWORD style, int x, int y, int width, int height, HWND parent,
+                                     HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL WINAPI Platform_ShowWindow(HWND window, int show);
 int WINAPI Platform_MessageBoxA(HWND window, LPCSTR text, LPCSTR caption, UINT type);

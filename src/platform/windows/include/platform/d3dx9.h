@@ -10,9 +10,9 @@
 // the caller gives no ID3DXInclude, one that opens files as D3DX's own does
 // and notes each file it opened.
 HRESULT WINAPI Platform_D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
-                                                  const D3DXMACRO* pDefines,
-                                                  LPD3DXINCLUDE pInclude, DWORD Flags,
-                                                  LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
+                                                  const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                                                  DWORD Flags, LPD3DXEFFECTPOOL pPool,
+                                                  LPD3DXEFFECT* ppEffect,
                                                   LPD3DXBUFFER* ppCompilationErrors);
 #undef D3DXCreateEffectFromFileA
 #define D3DXCreateEffectFromFileA Platform_D3DXCreateEffectFromFileA
