@@ -415,7 +415,9 @@ private:
                              texture_dirty_[static_cast<std::size_t>(s.sampler_texture)]) ||
                             values_changed;
                 } else
-                    apply = (!constant || sa.def->kind == State_Kind::Transform) && values_changed;
+                    apply = (!constant || sa.def->kind == State_Kind::Transform ||
+                             sa.def->kind == State_Kind::Shader_Constant) &&
+                            values_changed;
             }
             if (apply) Apply_State(sa, plan.constants[k]);
         }
@@ -523,6 +525,7 @@ private:
             device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(sa.def->id + sa.index), &m);
             break;
         }
+        case State_Kind::Shader_Constant: Apply_Shader_Constant(sa, v, count); break;
         case State_Kind::Light_Enable: device_->LightEnable(sa.index, word != 0); break;
         case State_Kind::Light: {
             D3DLIGHT9 light{};
@@ -561,6 +564,85 @@ private:
             break;
         }
         default: break;
+        }
+    }
+
+    // Constant registers from a parameter or a value written out. A matrix
+    // fills one register per column (per row when it is row_major), as its
+    // shader would see it; anything else fills registers in order, four
+    // values each (bool registers one value each).
+    void Apply_Shader_Constant(const State_Assignment& sa, const double* v, std::size_t count) {
+        const std::uint32_t id = sa.def->id;
+        const Constant_File file = Constant_File_Of(id);
+        const std::size_t width = file == Constant_File::Bool ? 1 : 4;
+        std::vector<double> values;
+        auto pad = [&] {
+            while (values.size() % width) values.push_back(0.0);
+        };
+        if (sa.object >= 0) {
+            const Parameter& p = desc_.parameters[static_cast<std::size_t>(sa.object)];
+            const Type_Info& t = p.type;
+            const std::uint32_t elements = t.elements ? t.elements : 1;
+            for (std::uint32_t e = 0; e < elements; ++e) {
+                const std::uint32_t base = p.offset + e * t.Element_Words();
+                if (t.Is_Matrix()) {
+                    const bool columns = t.cls == Type_Class::Matrix_Columns;
+                    const std::uint32_t regs = columns ? t.cols : t.rows;
+                    const std::uint32_t length = columns ? t.rows : t.cols;
+                    for (std::uint32_t r = 0; r < regs; ++r) {
+                        for (std::uint32_t c = 0; c < length; ++c)
+                            values.push_back(Word_Value(
+                                t.base,
+                                storage_[base + (columns ? c * t.cols + r : r * t.cols + c)]));
+                        pad();
+                    }
+                } else {
+                    for (std::uint32_t w = 0; w < t.Element_Words(); ++w)
+                        values.push_back(Word_Value(t.base, storage_[base + w]));
+                    pad();
+                }
+            }
+        } else {
+            for (std::size_t k = 0; k < count && k < 4; ++k) values.push_back(v[k]);
+            pad();
+        }
+        if (const std::uint32_t fixed = Constant_Registers(id)) values.resize(fixed * width, 0.0);
+        const bool pixel = Constant_Pixel(id);
+        const UINT limit = file == Constant_File::Bool  ? Gl_Bool_Constants
+                           : file == Constant_File::Int ? Gl_Int_Constants
+                           : pixel                      ? Gl_Pixel_Float_Constants
+                                                        : Gl_Vertex_Float_Constants;
+        if (sa.index >= limit) return;
+        const UINT registers =
+            std::min<UINT>(static_cast<UINT>(values.size() / width), limit - sa.index);
+        if (registers == 0) return;
+        switch (file) {
+        case Constant_File::Float: {
+            std::vector<float> f(values.begin(), values.begin() + registers * 4);
+            if (pixel)
+                device_->SetPixelShaderConstantF(sa.index, f.data(), registers);
+            else
+                device_->SetVertexShaderConstantF(sa.index, f.data(), registers);
+            break;
+        }
+        case Constant_File::Int: {
+            std::vector<int> n(registers * 4);
+            for (std::size_t k = 0; k < n.size(); ++k) n[k] = static_cast<int>(values[k]);
+            if (pixel)
+                device_->SetPixelShaderConstantI(sa.index, n.data(), registers);
+            else
+                device_->SetVertexShaderConstantI(sa.index, n.data(), registers);
+            break;
+        }
+        case Constant_File::Bool: {
+            std::vector<BOOL> b(registers);
+            for (std::size_t k = 0; k < b.size(); ++k) b[k] = values[k] != 0.0 ? TRUE : FALSE;
+            if (pixel)
+                device_->SetPixelShaderConstantB(sa.index, b.data(), registers);
+            else
+                device_->SetVertexShaderConstantB(sa.index, b.data(), registers);
+            break;
+        }
         }
     }
 
