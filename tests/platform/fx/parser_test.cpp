@@ -401,6 +401,8 @@ TEST(Effect_Parser, ErrorsGiveFileLineAndReason) {
         {"vertexshader v =\n asm { vs_4_0 };",
          "t.fx(2): error: asm: unsupported shader profile 'vs_4_0'"},
         {"pixelshader p = asm {\n};", "t.fx(1): error: empty asm block"},
+        {"pixelshader p = asm { ps_2_0\n mov oC0, \"c0\" };",
+         "t.fx(2): error: asm: unexpected '\"c0\"'"},
         {"technique T { pass P {\n  PixelShader = compile ps_2_0 Missing(); } }",
          "t.fx(2): error: undefined function 'Missing'"},
         {"float4 f() : COLOR { return 0; }\ntechnique T { pass P {\n  PixelShader = compile ps_9_9 "

@@ -512,7 +512,13 @@ void Effect_Parser::Parse_Asm_Block(State_Assignment* sa, bool vertex) {
             comment = true;
             continue;
         }
-        if (t.kind == Token_Kind::Invalid) {
+        // Shader assembly is names, numbers and a few marks. Anything else
+        // is refused here: the assembler's own preprocessor hangs on an
+        // unterminated string, for one.
+        static const char* const k_marks[] = {",", ".", "+", "-", "[", "]", "!", "(", ")"};
+        bool known = t.kind == Token_Kind::Identifier || t.kind == Token_Kind::Number;
+        for (const char* m : k_marks) known = known || (t.kind == Token_Kind::Punct && t.text == m);
+        if (!known) {
             Error(t, "asm: unexpected '" + t.text + "'");
             return;
         }
