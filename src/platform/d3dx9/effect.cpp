@@ -233,6 +233,7 @@ public:
         const Technique_Plan& tp = tpl_->techniques[static_cast<std::size_t>(technique_)];
         saved_ = !(Flags & D3DXFX_DONOTSAVESTATE);
         save_samplers_ = !(Flags & D3DXFX_DONOTSAVESAMPLERSTATE);
+        save_constants_ = !(Flags & D3DXFX_DONOTSAVESHADERSTATE);
         if (saved_) Save(tp.save);
         in_begin_ = true;
         if (pPasses) *pPasses = static_cast<UINT>(tp.passes.size());
@@ -367,6 +368,20 @@ private:
         for (std::size_t k = 0; k < s.lights.size(); ++k)
             device_->GetLight(s.lights[k], &saved_lights_[k]);
         if (s.material) device_->GetMaterial(&saved_material_);
+        if (s.shader_constants && save_constants_) {
+            // Both register files, whole: 9 KB, once per Begin.
+            saved_constants_.resize(2);
+            Gl_Shader_Constants& v = saved_constants_[0];
+            Gl_Shader_Constants& p = saved_constants_[1];
+            device_->GetVertexShaderConstantF(0, v.f[0], Gl_Vertex_Float_Constants);
+            device_->GetVertexShaderConstantI(0, v.i[0], Gl_Int_Constants);
+            device_->GetPixelShaderConstantF(0, p.f[0], Gl_Pixel_Float_Constants);
+            device_->GetPixelShaderConstantI(0, p.i[0], Gl_Int_Constants);
+            for (UINT k = 0; k < Gl_Bool_Constants; ++k) {
+                device_->GetVertexShaderConstantB(k, &v.b[k][0], 1);
+                device_->GetPixelShaderConstantB(k, &p.b[k][0], 1);
+            }
+        }
     }
 
     void Restore(const Save_Set& s) {
@@ -390,6 +405,18 @@ private:
         for (std::size_t k = 0; k < s.lights.size(); ++k)
             device_->SetLight(s.lights[k], &saved_lights_[k]);
         if (s.material) device_->SetMaterial(&saved_material_);
+        if (s.shader_constants && save_constants_ && saved_constants_.size() == 2) {
+            const Gl_Shader_Constants& v = saved_constants_[0];
+            const Gl_Shader_Constants& p = saved_constants_[1];
+            device_->SetVertexShaderConstantF(0, v.f[0], Gl_Vertex_Float_Constants);
+            device_->SetVertexShaderConstantI(0, v.i[0], Gl_Int_Constants);
+            device_->SetPixelShaderConstantF(0, p.f[0], Gl_Pixel_Float_Constants);
+            device_->SetPixelShaderConstantI(0, p.i[0], Gl_Int_Constants);
+            for (UINT k = 0; k < Gl_Bool_Constants; ++k) {
+                device_->SetVertexShaderConstantB(k, &v.b[k][0], 1);
+                device_->SetPixelShaderConstantB(k, &p.b[k][0], 1);
+            }
+        }
     }
 
     // --- applying a pass -------------------------------------------------------------
@@ -701,6 +728,8 @@ private:
     std::vector<D3DMATRIX> saved_transforms_;
     std::vector<BOOL> saved_light_enables_;
     std::vector<D3DLIGHT9> saved_lights_;
+    bool save_constants_ = true;
+    std::vector<Gl_Shader_Constants> saved_constants_;
     D3DMATERIAL9 saved_material_{};
 };
 

@@ -62,9 +62,20 @@ TEST_F(Effect_Asm, Vs11Ps11ReadVertexColourDefAndTheMatrixRegisters) {
     Render_With("Asm_11", draw);
     EXPECT_PIXEL_NEAR(dev, 4, 8, 0.0f, 0.0f, 0.0f);
     EXPECT_PIXEL_NEAR(dev, 12, 8, 0.251f / 2 + 0.25f, 0.753f / 2 + 0.5f, 0.75f);
-    float registers[8] = {};
-    ASSERT_EQ(dev.device->GetVertexShaderConstantF(0, registers, 2), D3D_OK);
-    EXPECT_EQ(registers[3], 1.0f);  // c0.w = row 3 of column 0
+    // Inside the pass c0.w is row 3 of column 0; End gives back the registers
+    // Begin found, unless told not to save shader state.
+    float c0[4] = {};
+    Render_With("Asm_11", [&] { dev.device->GetVertexShaderConstantF(0, c0, 1); });
+    EXPECT_EQ(c0[3], 1.0f);
+    ASSERT_EQ(dev.device->GetVertexShaderConstantF(0, c0, 1), D3D_OK);
+    EXPECT_EQ(c0[3], 0.0f);
+    UINT passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, D3DXFX_DONOTSAVESHADERSTATE), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    fx->EndPass();
+    fx->End();
+    ASSERT_EQ(dev.device->GetVertexShaderConstantF(0, c0, 1), D3D_OK);
+    EXPECT_EQ(c0[3], 1.0f);
 }
 
 TEST_F(Effect_Asm, Ps13AndPs14SampleAndReadTextureCoordinates) {
