@@ -9,6 +9,7 @@ PACKAGES=(
   libsdl2-dev libx11-dev libepoxy-dev libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2
   libstb-dev zlib1g-dev libassimp-dev glslang-dev glslang-tools libspirv-cross-c-shared-dev spirv-cross
+  libmojoshader-dev
   libgtest-dev googletest
   xvfb xauth xdotool x11-utils xfonts-base assimp-testmodels
 )

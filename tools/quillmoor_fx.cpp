@@ -89,6 +89,9 @@ std::string State_Value(const qm_fx::Effect_Desc& desc, const qm_fx::State_Assig
                    " shaders when the pass is applied)";
         if (sa.shader < 0) return "NULL (fixed-function)";
         const qm_fx::Shader_Compile& sc = desc.shaders[static_cast<std::size_t>(sa.shader)];
+        if (!sc.assembly.empty())
+            return "asm " + sc.profile + " (" + std::to_string(sc.assembly_lines.size() - 1) +
+                   " lines)";
         std::string s = "compile " + sc.profile + " " + sc.entry + "(";
         for (std::size_t k = 0; k < sc.args.size(); ++k) s += (k ? ", " : "") + sc.args[k];
         return s + ")";

@@ -721,6 +721,34 @@ struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
     virtual HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) = 0;
 
+    // Shader constant registers: float4, int4 and bool registers that
+    // shaders read as c#, i# and b# (256 float4 for vertex shaders, 224 for
+    // pixel shaders, 16 int4 and 16 bools each).
+    virtual HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData,
+                                             UINT Vector4fCount) = 0;
+    virtual HRESULT GetVertexShaderConstantF(UINT StartRegister, float* pConstantData,
+                                             UINT Vector4fCount) = 0;
+    virtual HRESULT SetVertexShaderConstantI(UINT StartRegister, const int* pConstantData,
+                                             UINT Vector4iCount) = 0;
+    virtual HRESULT GetVertexShaderConstantI(UINT StartRegister, int* pConstantData,
+                                             UINT Vector4iCount) = 0;
+    virtual HRESULT SetVertexShaderConstantB(UINT StartRegister, const BOOL* pConstantData,
+                                             UINT BoolCount) = 0;
+    virtual HRESULT GetVertexShaderConstantB(UINT StartRegister, BOOL* pConstantData,
+                                             UINT BoolCount) = 0;
+    virtual HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData,
+                                            UINT Vector4fCount) = 0;
+    virtual HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData,
+                                            UINT Vector4fCount) = 0;
+    virtual HRESULT SetPixelShaderConstantI(UINT StartRegister, const int* pConstantData,
+                                            UINT Vector4iCount) = 0;
+    virtual HRESULT GetPixelShaderConstantI(UINT StartRegister, int* pConstantData,
+                                            UINT Vector4iCount) = 0;
+    virtual HRESULT SetPixelShaderConstantB(UINT StartRegister, const BOOL* pConstantData,
+                                            UINT BoolCount) = 0;
+    virtual HRESULT GetPixelShaderConstantB(UINT StartRegister, BOOL* pConstantData,
+                                            UINT BoolCount) = 0;
+
     // Resources
     virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
                                   D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture,

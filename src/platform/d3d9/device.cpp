@@ -171,6 +171,10 @@ HRESULT Device::Init(const D3DPRESENT_PARAMETERS& params) {
     glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &ubo_alignment);
     ubo_ring_.Init(GLsizeiptr(sizeof(Ff_Uniform_Block)) * 1024, ubo_alignment);
     fragment_ubo_ring_.Init(GLsizeiptr(ubo_alignment) * 64, ubo_alignment);
+    glCreateBuffers(2, constant_buffers_.data());
+    for (const GLuint buffer : constant_buffers_)
+        glNamedBufferData(buffer, GLsizeiptr(sizeof(Gl_Shader_Constants)), nullptr,
+                          GL_DYNAMIC_DRAW);
     up_vertices_.Init(4 << 20, 16);
     up_indices_.Init(1 << 20, 4);
 
@@ -248,6 +252,7 @@ Device::~Device() {
     up_indices_.Destroy();
     ubo_ring_.Destroy();
     fragment_ubo_ring_.Destroy();
+    if (constant_buffers_[0]) glDeleteBuffers(2, constant_buffers_.data());
     if (pipeline_) glDeleteProgramPipelines(1, &pipeline_);
     if (vao_) glDeleteVertexArrays(1, &vao_);
     if (msaa_fbo_) glDeleteFramebuffers(1, &msaa_fbo_);
@@ -308,6 +313,7 @@ void Device::Reset_Gl_State() {
     ubo_offset_ = -1;
     fragment_ubo_offset_ = -1;
     bound_texture_.fill(~0u);
+    constants_dirty_.fill(true);
     bound_target_.fill(0);
     bound_sampler_.fill(~0u);
     sampler_dirty_.fill(true);
@@ -614,6 +620,91 @@ HRESULT Device::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
     *ppTexture = textures_[Stage].interface;
     if (*ppTexture) (*ppTexture)->AddRef();
     return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Shader constant registers
+// ---------------------------------------------------------------------------
+
+namespace {
+
+bool Register_Range(const void* data, UINT start, UINT count, UINT limit) {
+    return data && start <= limit && count <= limit - start;
+}
+
+// Float and int registers: four values each, copied as they are.
+template <typename T>
+HRESULT Write_Registers(T (*file)[4], UINT limit, UINT start, const T* data, UINT count,
+                        bool* dirty) {
+    if (!Register_Range(data, start, count, limit)) return D3DERR_INVALIDCALL;
+    if (count) std::memcpy(file[start], data, std::size_t(count) * sizeof file[0]);
+    *dirty = true;
+    return D3D_OK;
+}
+
+template <typename T>
+HRESULT Read_Registers(const T (*file)[4], UINT limit, UINT start, T* data, UINT count) {
+    if (!Register_Range(data, start, count, limit)) return D3DERR_INVALIDCALL;
+    if (count) std::memcpy(data, file[start], std::size_t(count) * sizeof file[0]);
+    return D3D_OK;
+}
+
+// Bool registers: any non-zero BOOL is TRUE; each takes a std140 slot.
+HRESULT Write_Bools(Gl_Shader_Constants* file, UINT start, const BOOL* data, UINT count,
+                    bool* dirty) {
+    if (!Register_Range(data, start, count, Gl_Bool_Constants)) return D3DERR_INVALIDCALL;
+    for (UINT k = 0; k < count; ++k) file->b[start + k][0] = data[k] ? 1 : 0;
+    *dirty = true;
+    return D3D_OK;
+}
+
+HRESULT Read_Bools(const Gl_Shader_Constants& file, UINT start, BOOL* data, UINT count) {
+    if (!Register_Range(data, start, count, Gl_Bool_Constants)) return D3DERR_INVALIDCALL;
+    for (UINT k = 0; k < count; ++k) data[k] = file.b[start + k][0];
+    return D3D_OK;
+}
+
+}  // namespace
+
+HRESULT Device::SetVertexShaderConstantF(UINT start, const float* data, UINT count) {
+    return Write_Registers(shader_constants_[0].f, Gl_Vertex_Float_Constants, start, data, count,
+                           &constants_dirty_[0]);
+}
+HRESULT Device::GetVertexShaderConstantF(UINT start, float* data, UINT count) {
+    return Read_Registers(shader_constants_[0].f, Gl_Vertex_Float_Constants, start, data, count);
+}
+HRESULT Device::SetVertexShaderConstantI(UINT start, const int* data, UINT count) {
+    return Write_Registers(shader_constants_[0].i, Gl_Int_Constants, start, data, count,
+                           &constants_dirty_[0]);
+}
+HRESULT Device::GetVertexShaderConstantI(UINT start, int* data, UINT count) {
+    return Read_Registers(shader_constants_[0].i, Gl_Int_Constants, start, data, count);
+}
+HRESULT Device::SetVertexShaderConstantB(UINT start, const BOOL* data, UINT count) {
+    return Write_Bools(&shader_constants_[0], start, data, count, &constants_dirty_[0]);
+}
+HRESULT Device::GetVertexShaderConstantB(UINT start, BOOL* data, UINT count) {
+    return Read_Bools(shader_constants_[0], start, data, count);
+}
+HRESULT Device::SetPixelShaderConstantF(UINT start, const float* data, UINT count) {
+    return Write_Registers(shader_constants_[1].f, Gl_Pixel_Float_Constants, start, data, count,
+                           &constants_dirty_[1]);
+}
+HRESULT Device::GetPixelShaderConstantF(UINT start, float* data, UINT count) {
+    return Read_Registers(shader_constants_[1].f, Gl_Pixel_Float_Constants, start, data, count);
+}
+HRESULT Device::SetPixelShaderConstantI(UINT start, const int* data, UINT count) {
+    return Write_Registers(shader_constants_[1].i, Gl_Int_Constants, start, data, count,
+                           &constants_dirty_[1]);
+}
+HRESULT Device::GetPixelShaderConstantI(UINT start, int* data, UINT count) {
+    return Read_Registers(shader_constants_[1].i, Gl_Int_Constants, start, data, count);
+}
+HRESULT Device::SetPixelShaderConstantB(UINT start, const BOOL* data, UINT count) {
+    return Write_Bools(&shader_constants_[1], start, data, count, &constants_dirty_[1]);
+}
+HRESULT Device::GetPixelShaderConstantB(UINT start, BOOL* data, UINT count) {
+    return Read_Bools(shader_constants_[1], start, data, count);
 }
 
 // ---------------------------------------------------------------------------

@@ -117,6 +117,31 @@ public:
     HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
     HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
 
+    HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData,
+                                     UINT Vector4fCount) override;
+    HRESULT GetVertexShaderConstantF(UINT StartRegister, float* pConstantData,
+                                     UINT Vector4fCount) override;
+    HRESULT SetVertexShaderConstantI(UINT StartRegister, const int* pConstantData,
+                                     UINT Vector4iCount) override;
+    HRESULT GetVertexShaderConstantI(UINT StartRegister, int* pConstantData,
+                                     UINT Vector4iCount) override;
+    HRESULT SetVertexShaderConstantB(UINT StartRegister, const BOOL* pConstantData,
+                                     UINT BoolCount) override;
+    HRESULT GetVertexShaderConstantB(UINT StartRegister, BOOL* pConstantData,
+                                     UINT BoolCount) override;
+    HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData,
+                                    UINT Vector4fCount) override;
+    HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData,
+                                    UINT Vector4fCount) override;
+    HRESULT SetPixelShaderConstantI(UINT StartRegister, const int* pConstantData,
+                                    UINT Vector4iCount) override;
+    HRESULT GetPixelShaderConstantI(UINT StartRegister, int* pConstantData,
+                                    UINT Vector4iCount) override;
+    HRESULT SetPixelShaderConstantB(UINT StartRegister, const BOOL* pConstantData,
+                                    UINT BoolCount) override;
+    HRESULT GetPixelShaderConstantB(UINT StartRegister, BOOL* pConstantData,
+                                    UINT BoolCount) override;
+
     // Resources
     HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
                           D3DPOOL Pool, IDirect3DTexture9** ppTexture,
@@ -185,6 +210,7 @@ private:
     void Apply_Textures();
     bool Apply_Programs(const Vertex_Layout& layout);
     void Upload_Ff_Uniforms();
+    void Upload_Shader_Constants();
     bool Apply_Vertex_Input(const Vertex_Layout& layout, const Draw_Input& input);
     bool Outside_View(const Vertex_Layout& layout, const Draw_Input& input, GLsizei count);
     GLuint Sampler_For(DWORD stage);
@@ -241,6 +267,12 @@ private:
 
     // Shader override from an effect pass
     GLuint override_vertex_ = 0, override_fragment_ = 0;
+
+    // Shader constant registers, in the std140 layout of Gl_Shader_Constants,
+    // and the buffers that hold them for the programs (vertex, pixel).
+    std::array<Gl_Shader_Constants, 2> shader_constants_{};
+    std::array<GLuint, 2> constant_buffers_{};
+    std::array<bool, 2> constants_dirty_{true, true};
 
     // What is in GL right now, to skip redundant calls
     State_Groups dirty_groups_ = Group_All;

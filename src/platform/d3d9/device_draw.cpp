@@ -571,7 +571,22 @@ bool Device::Apply_Programs(const Vertex_Layout& layout) {
         stage_fragment_ = fragment;
     }
     if (!override_vertex_ || !override_fragment_) Upload_Ff_Uniforms();
+    if (override_vertex_ || override_fragment_) Upload_Shader_Constants();
     return true;
+}
+
+// The constant registers go to their buffers when they changed; both stay
+// bound at their points for the effect programs (nothing else uses them).
+void Device::Upload_Shader_Constants() {
+    static constexpr GLuint k_bindings[2] = {Gl_Vertex_Constants_Binding,
+                                             Gl_Pixel_Constants_Binding};
+    for (std::size_t k = 0; k < 2; ++k) {
+        if (!constants_dirty_[k]) continue;
+        glNamedBufferSubData(constant_buffers_[k], 0, GLsizeiptr(sizeof(Gl_Shader_Constants)),
+                             &shader_constants_[k]);
+        glBindBufferBase(GL_UNIFORM_BUFFER, k_bindings[k], constant_buffers_[k]);
+        constants_dirty_[k] = false;
+    }
 }
 
 void Device::Upload_Ff_Uniforms() {

@@ -118,6 +118,23 @@ constexpr int Gl_Varying_Location(BYTE usage, BYTE usage_index) {
 // Uniform buffer binding points at and above this one are used by the device.
 inline constexpr GLuint Gl_First_Device_Ubo_Binding = 24;
 
+// Shader constant registers (IDirect3DDevice9::Set*ShaderConstantF/I/B) as
+// programs see them: one std140 uniform block per stage, bound at these
+// points while an override program draws, laid out as Gl_Shader_Constants
+// (vec4 f[256]; ivec4 i[16]; ivec4 b[16]; bool register k is b[k].x).
+inline constexpr GLuint Gl_Vertex_Constants_Binding = Gl_First_Device_Ubo_Binding + 2;
+inline constexpr GLuint Gl_Pixel_Constants_Binding = Gl_First_Device_Ubo_Binding + 3;
+inline constexpr UINT Gl_Vertex_Float_Constants = 256;
+inline constexpr UINT Gl_Pixel_Float_Constants = 224;
+inline constexpr UINT Gl_Int_Constants = 16;
+inline constexpr UINT Gl_Bool_Constants = 16;
+
+struct Gl_Shader_Constants {
+    float f[Gl_Vertex_Float_Constants][4];  // pixel shaders use the first 224
+    int i[Gl_Int_Constants][4];
+    int b[Gl_Bool_Constants][4];
+};
+
 // Texture units = sampler stages.
 inline constexpr GLuint Gl_Sampler_Stage_Count = D3D_MAX_SAMPLERS;
 

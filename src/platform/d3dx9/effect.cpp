@@ -227,6 +227,7 @@ public:
         const Technique_Plan& tp = tpl_->techniques[static_cast<std::size_t>(technique_)];
         saved_ = !(Flags & D3DXFX_DONOTSAVESTATE);
         save_samplers_ = !(Flags & D3DXFX_DONOTSAVESAMPLERSTATE);
+        save_constants_ = !(Flags & D3DXFX_DONOTSAVESHADERSTATE);
         if (saved_) Save(tp.save);
         in_begin_ = true;
         if (pPasses) *pPasses = static_cast<UINT>(tp.passes.size());
@@ -361,6 +362,20 @@ private:
         for (std::size_t k = 0; k < s.lights.size(); ++k)
             device_->GetLight(s.lights[k], &saved_lights_[k]);
         if (s.material) device_->GetMaterial(&saved_material_);
+        if (s.shader_constants && save_constants_) {
+            // Both register files, whole: 9 KB, once per Begin.
+            saved_constants_.resize(2);
+            Gl_Shader_Constants& v = saved_constants_[0];
+            Gl_Shader_Constants& p = saved_constants_[1];
+            device_->GetVertexShaderConstantF(0, v.f[0], Gl_Vertex_Float_Constants);
+            device_->GetVertexShaderConstantI(0, v.i[0], Gl_Int_Constants);
+            device_->GetPixelShaderConstantF(0, p.f[0], Gl_Pixel_Float_Constants);
+            device_->GetPixelShaderConstantI(0, p.i[0], Gl_Int_Constants);
+            for (UINT k = 0; k < Gl_Bool_Constants; ++k) {
+                device_->GetVertexShaderConstantB(k, &v.b[k][0], 1);
+                device_->GetPixelShaderConstantB(k, &p.b[k][0], 1);
+            }
+        }
     }
 
     void Restore(const Save_Set& s) {
@@ -384,6 +399,18 @@ private:
         for (std::size_t k = 0; k < s.lights.size(); ++k)
             device_->SetLight(s.lights[k], &saved_lights_[k]);
         if (s.material) device_->SetMaterial(&saved_material_);
+        if (s.shader_constants && save_constants_ && saved_constants_.size() == 2) {
+            const Gl_Shader_Constants& v = saved_constants_[0];
+            const Gl_Shader_Constants& p = saved_constants_[1];
+            device_->SetVertexShaderConstantF(0, v.f[0], Gl_Vertex_Float_Constants);
+            device_->SetVertexShaderConstantI(0, v.i[0], Gl_Int_Constants);
+            device_->SetPixelShaderConstantF(0, p.f[0], Gl_Pixel_Float_Constants);
+            device_->SetPixelShaderConstantI(0, p.i[0], Gl_Int_Constants);
+            for (UINT k = 0; k < Gl_Bool_Constants; ++k) {
+                device_->SetVertexShaderConstantB(k, &v.b[k][0], 1);
+                device_->SetPixelShaderConstantB(k, &p.b[k][0], 1);
+            }
+        }
     }
 
     // --- applying a pass -------------------------------------------------------------
@@ -409,7 +436,9 @@ private:
                              texture_dirty_[static_cast<std::size_t>(s.sampler_texture)]) ||
                             values_changed;
                 } else
-                    apply = (!constant || sa.def->kind == State_Kind::Transform) && values_changed;
+                    apply = (!constant || sa.def->kind == State_Kind::Transform ||
+                             sa.def->kind == State_Kind::Shader_Constant) &&
+                            values_changed;
             }
             if (apply) Apply_State(sa, plan.constants[k]);
         }
@@ -517,6 +546,7 @@ private:
             device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(sa.def->id + sa.index), &m);
             break;
         }
+        case State_Kind::Shader_Constant: Apply_Shader_Constant(sa, v, count); break;
         case State_Kind::Light_Enable: device_->LightEnable(sa.index, word != 0); break;
         case State_Kind::Light: {
             D3DLIGHT9 light{};
@@ -555,6 +585,85 @@ private:
             break;
         }
         default: break;
+        }
+    }
+
+    // Constant registers from a parameter or a value written out. A matrix
+    // fills one register per column (per row when it is row_major), as its
+    // shader would see it; anything else fills registers in order, four
+    // values each (bool registers one value each).
+    void Apply_Shader_Constant(const State_Assignment& sa, const double* v, std::size_t count) {
+        const std::uint32_t id = sa.def->id;
+        const Constant_File file = Constant_File_Of(id);
+        const std::size_t width = file == Constant_File::Bool ? 1 : 4;
+        std::vector<double> values;
+        auto pad = [&] {
+            while (values.size() % width) values.push_back(0.0);
+        };
+        if (sa.object >= 0) {
+            const Parameter& p = desc_.parameters[static_cast<std::size_t>(sa.object)];
+            const Type_Info& t = p.type;
+            const std::uint32_t elements = t.elements ? t.elements : 1;
+            for (std::uint32_t e = 0; e < elements; ++e) {
+                const std::uint32_t base = p.offset + e * t.Element_Words();
+                if (t.Is_Matrix()) {
+                    const bool columns = t.cls == Type_Class::Matrix_Columns;
+                    const std::uint32_t regs = columns ? t.cols : t.rows;
+                    const std::uint32_t length = columns ? t.rows : t.cols;
+                    for (std::uint32_t r = 0; r < regs; ++r) {
+                        for (std::uint32_t c = 0; c < length; ++c)
+                            values.push_back(Word_Value(
+                                t.base,
+                                storage_[base + (columns ? c * t.cols + r : r * t.cols + c)]));
+                        pad();
+                    }
+                } else {
+                    for (std::uint32_t w = 0; w < t.Element_Words(); ++w)
+                        values.push_back(Word_Value(t.base, storage_[base + w]));
+                    pad();
+                }
+            }
+        } else {
+            for (std::size_t k = 0; k < count && k < 4; ++k) values.push_back(v[k]);
+            pad();
+        }
+        if (const std::uint32_t fixed = Constant_Registers(id)) values.resize(fixed * width, 0.0);
+        const bool pixel = Constant_Pixel(id);
+        const UINT limit = file == Constant_File::Bool  ? Gl_Bool_Constants
+                           : file == Constant_File::Int ? Gl_Int_Constants
+                           : pixel                      ? Gl_Pixel_Float_Constants
+                                                        : Gl_Vertex_Float_Constants;
+        if (sa.index >= limit) return;
+        const UINT registers =
+            std::min<UINT>(static_cast<UINT>(values.size() / width), limit - sa.index);
+        if (registers == 0) return;
+        switch (file) {
+        case Constant_File::Float: {
+            std::vector<float> f(values.begin(), values.begin() + registers * 4);
+            if (pixel)
+                device_->SetPixelShaderConstantF(sa.index, f.data(), registers);
+            else
+                device_->SetVertexShaderConstantF(sa.index, f.data(), registers);
+            break;
+        }
+        case Constant_File::Int: {
+            std::vector<int> n(registers * 4);
+            for (std::size_t k = 0; k < n.size(); ++k) n[k] = static_cast<int>(values[k]);
+            if (pixel)
+                device_->SetPixelShaderConstantI(sa.index, n.data(), registers);
+            else
+                device_->SetVertexShaderConstantI(sa.index, n.data(), registers);
+            break;
+        }
+        case Constant_File::Bool: {
+            std::vector<BOOL> b(registers);
+            for (std::size_t k = 0; k < b.size(); ++k) b[k] = values[k] != 0.0 ? TRUE : FALSE;
+            if (pixel)
+                device_->SetPixelShaderConstantB(sa.index, b.data(), registers);
+            else
+                device_->SetVertexShaderConstantB(sa.index, b.data(), registers);
+            break;
+        }
         }
     }
 
@@ -612,6 +721,8 @@ private:
     std::vector<D3DMATRIX> saved_transforms_;
     std::vector<BOOL> saved_light_enables_;
     std::vector<D3DLIGHT9> saved_lights_;
+    bool save_constants_ = true;
+    std::vector<Gl_Shader_Constants> saved_constants_;
     D3DMATERIAL9 saved_material_{};
 };
 

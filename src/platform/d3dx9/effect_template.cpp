@@ -119,6 +119,7 @@ void Plan_Saves(const Effect_Desc& desc, const Technique& tech, Technique_Plan* 
             case State_Kind::Light_Enable: Add_Unique(&save.light_enables, DWORD(sa.index)); break;
             case State_Kind::Light: Add_Unique(&save.lights, DWORD(sa.index)); break;
             case State_Kind::Material: save.material = true; break;
+            case State_Kind::Shader_Constant: save.shader_constants = true; break;
             default: break;
             }
         }

@@ -111,6 +111,7 @@ struct Save_Set {
     std::vector<DWORD> light_enables;
     std::vector<DWORD> lights;
     bool material = false;
+    bool shader_constants = false;  // the constant registers (the passes set some)
 };
 
 struct Technique_Plan {

@@ -43,7 +43,7 @@ const Corpus_File k_corpus[] = {
     {"err_syntax.fx", "err_syntax.fx(3): error: expected ';' near 'float'"},
     {"err_missing_include.fx",
      "err_missing_include.fx(4): error: cannot open include file 'not_there.fxh'"},
-    {"err_asm.fx", "err_asm.fx(6): error: assembly shaders are not supported"},
+    {"err_asm.fx", "err_asm.fx(11): error: asm: Unknown instruction 'frob'"},
     {"err_undefined_function.fx",
      "err_undefined_function.fx(9): error: undefined function 'Nowhere_PS'"},
     {"err_hlsl.fx", "err_hlsl.fx(11): error: 'undeclared_thing' : unknown variable"},

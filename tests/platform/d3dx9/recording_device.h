@@ -60,6 +60,42 @@ public:
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE s, D3DMATRIX* m) override {
         return real_->GetTransform(s, m);
     }
+    HRESULT SetVertexShaderConstantF(UINT r, const float* d, UINT n) override {
+        return real_->SetVertexShaderConstantF(r, d, n);
+    }
+    HRESULT GetVertexShaderConstantF(UINT r, float* d, UINT n) override {
+        return real_->GetVertexShaderConstantF(r, d, n);
+    }
+    HRESULT SetVertexShaderConstantI(UINT r, const int* d, UINT n) override {
+        return real_->SetVertexShaderConstantI(r, d, n);
+    }
+    HRESULT GetVertexShaderConstantI(UINT r, int* d, UINT n) override {
+        return real_->GetVertexShaderConstantI(r, d, n);
+    }
+    HRESULT SetVertexShaderConstantB(UINT r, const BOOL* d, UINT n) override {
+        return real_->SetVertexShaderConstantB(r, d, n);
+    }
+    HRESULT GetVertexShaderConstantB(UINT r, BOOL* d, UINT n) override {
+        return real_->GetVertexShaderConstantB(r, d, n);
+    }
+    HRESULT SetPixelShaderConstantF(UINT r, const float* d, UINT n) override {
+        return real_->SetPixelShaderConstantF(r, d, n);
+    }
+    HRESULT GetPixelShaderConstantF(UINT r, float* d, UINT n) override {
+        return real_->GetPixelShaderConstantF(r, d, n);
+    }
+    HRESULT SetPixelShaderConstantI(UINT r, const int* d, UINT n) override {
+        return real_->SetPixelShaderConstantI(r, d, n);
+    }
+    HRESULT GetPixelShaderConstantI(UINT r, int* d, UINT n) override {
+        return real_->GetPixelShaderConstantI(r, d, n);
+    }
+    HRESULT SetPixelShaderConstantB(UINT r, const BOOL* d, UINT n) override {
+        return real_->SetPixelShaderConstantB(r, d, n);
+    }
+    HRESULT GetPixelShaderConstantB(UINT r, BOOL* d, UINT n) override {
+        return real_->GetPixelShaderConstantB(r, d, n);
+    }
     HRESULT SetLight(DWORD i, const D3DLIGHT9* l) override { return real_->SetLight(i, l); }
     HRESULT GetLight(DWORD i, D3DLIGHT9* l) override { return real_->GetLight(i, l); }
     HRESULT LightEnable(DWORD i, BOOL e) override { return real_->LightEnable(i, e); }

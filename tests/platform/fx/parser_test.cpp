@@ -352,6 +352,38 @@ TEST(Effect_Parser, CompilerSourceLinesMapBackToTheEffect) {
     EXPECT_EQ(p.desc.hlsl.line_origins.size(), line);
 }
 
+// The assembler reads lines: each source line of the block is one, the
+// profile stands alone, macros are expanded, ';' comments dropped, and every
+// line remembers where it came from.
+TEST(Effect_Parser, AsmBlocksBecomeLinesOfAssembly) {
+    const Parsed p = Parse(
+        "#define SCALE c4\n"
+        "float4x4 M;\n"
+        "technique T { pass P {\n"
+        "  VertexShaderConstant4[0] = <M>;\n"
+        "  PixelShaderConstantB[2] = true;\n"
+        "  VertexShader = ASM { vs.1.0 dcl_position v0 ; position\n"
+        "    mul r0, v0, SCALE  ; scaled\n"
+        "    +mov oPos, r0.xyzw };\n"
+        "} }");
+    ASSERT_TRUE(p.ok) << p.errors;
+    ASSERT_EQ(p.desc.shaders.size(), 1u);
+    const Shader_Compile& sc = p.desc.shaders[0];
+    EXPECT_EQ(sc.profile, "vs_1_1");
+    EXPECT_EQ(sc.assembly, "vs_1_1\ndcl_position v0\nmul r0, v0, c4\n+mov oPos, r0.xyzw\n");
+    ASSERT_EQ(sc.assembly_lines.size(), 4u);
+    EXPECT_EQ(sc.assembly_lines[1].second, 6u);
+    EXPECT_EQ(sc.assembly_lines[3].second, 8u);
+    const Pass& pass = p.desc.techniques[0].passes[0];
+    ASSERT_EQ(pass.states.size(), 3u);
+    EXPECT_EQ(pass.states[0].def->kind, State_Kind::Shader_Constant);
+    EXPECT_EQ(pass.states[0].object, p.desc.Find_Parameter("M"));
+    EXPECT_EQ(Constant_Registers(pass.states[0].def->id), 4u);
+    EXPECT_TRUE(Constant_Pixel(pass.states[1].def->id));
+    EXPECT_EQ(Constant_File_Of(pass.states[1].def->id), Constant_File::Bool);
+    EXPECT_EQ(pass.states[1].index, 2u);
+}
+
 TEST(Effect_Parser, ErrorsGiveFileLineAndReason) {
     struct Case {
         const char* source;
@@ -364,10 +396,13 @@ TEST(Effect_Parser, ErrorsGiveFileLineAndReason) {
          "t.fx(2): error: unknown state 'Zenabel'"},
         {"technique T { pass P {\n  CullMode = Sideways; } }",
          "t.fx(2): error: unknown value 'Sideways' for state 'CULLMODE'"},
-        {"technique T { pass P {\n\n  VertexShader = asm { vs_1_1 mov oPos, v0 }; } }",
-         "t.fx(3): error: assembly shaders are not supported"},
-        {"vertexshader v =\n asm { vs_1_1 };",
-         "t.fx(2): error: assembly shaders are not supported"},
+        {"technique T { pass P {\n\n  VertexShader = asm { ps_2_0 mov oC0, c0 }; } }",
+         "t.fx(3): error: asm: profile 'ps_2_0' cannot be used for a vertex shader"},
+        {"vertexshader v =\n asm { vs_4_0 };",
+         "t.fx(2): error: asm: unsupported shader profile 'vs_4_0'"},
+        {"pixelshader p = asm {\n};", "t.fx(1): error: empty asm block"},
+        {"pixelshader p = asm { ps_2_0\n mov oC0, \"c0\" };",
+         "t.fx(2): error: asm: unexpected '\"c0\"'"},
         {"technique T { pass P {\n  PixelShader = compile ps_2_0 Missing(); } }",
          "t.fx(2): error: undefined function 'Missing'"},
         {"float4 f() : COLOR { return 0; }\ntechnique T { pass P {\n  PixelShader = compile ps_9_9 "

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "platform/fx/compile/assembly.h"
 #include "platform/fx/compile/io_names.h"
 #include "platform/fx/compile/isolation.h"
 #include "platform/fx/glslang_gaps.h"
@@ -422,6 +423,8 @@ std::unordered_map<std::string, Translation>& Translations() {
     return *cache;
 }
 
+}  // namespace
+
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
                   Diagnostics* diag) {
     if (out->glsl.size() > kMax_Glsl_Bytes) {
@@ -453,8 +456,6 @@ bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compile
     return true;
 }
 
-}  // namespace
-
 std::uint64_t Shader_Compile_Count() {
     return g_compiles;
 }
@@ -465,6 +466,7 @@ std::uint64_t Shader_Translation_Count() {
 std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, std::size_t index,
                                                      Diagnostics* diagnostics) {
     const Shader_Compile& shader = desc.shaders[index];
+    if (!shader.assembly.empty()) return Compile_Asm_Shader(desc, index, diagnostics);
     std::string wrapper;
     std::vector<Gl_Attribute_Remap> remap;
     if (!Build_Entry_Wrapper(desc, shader, &wrapper, &remap, diagnostics)) return nullptr;

@@ -94,6 +94,11 @@ bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<st
 // the forked compile children inherit them. Hlsl_To_Spirv calls it too.
 void Warm_Up_Hlsl_Compiler();
 
+// Makes the separable GL program of `out->glsl` (the driver's log in the
+// message on failure).
+bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
+                  Diagnostics* diag);
+
 inline constexpr const char* kEntry_Name = "Qm_Fx_Entry";
 
 }  // namespace qm_fx

@@ -134,6 +134,10 @@ struct Shader_Compile {
     std::string profile;            // vs_2_0, ps_3_0 ...
     std::string entry;              // the HLSL function
     std::vector<std::string> args;  // HLSL text of the arguments for its uniform parameters
+    // An asm { } block: its text, one line per source line, and where each
+    // line came from. Empty for compiled HLSL.
+    std::string assembly;
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> assembly_lines;
     std::uint16_t file = 0;
     std::uint32_t line = 0;
 };

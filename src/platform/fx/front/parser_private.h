@@ -237,6 +237,8 @@ private:
     void Parse_Pass_State(Pass* pass);
     void Parse_State_Value(Expr* value, const State_Def* def);
     void Parse_Shader_Value(State_Assignment* sa);
+    // asm { ... } (the word "asm" is the current token).
+    void Parse_Asm_Block(State_Assignment* sa, bool vertex);
     void Nest_Flat_Initializer(const Type_Info& type, std::size_t begin, std::size_t end,
                                std::vector<std::pair<std::size_t, std::size_t>>* skipped);
     void Parse_Shader_Ref(State_Assignment* sa, bool vertex);

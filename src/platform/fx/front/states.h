@@ -17,11 +17,12 @@ enum class State_Kind : std::uint8_t {
     Sampler_Object,  // a sampler parameter bound to stage `index`
     Vertex_Shader,
     Pixel_Shader,
-    Transform,     // SetTransform(id (+ index), matrix parameter)
-    Light_Enable,  // LightEnable(index, value)
-    Light,         // one member of light `index`; id = Light_Field
-    Material,      // one member of the material; id = Material_Field
-    Ignored,       // a Direct3D 9 state this device does not model: parsed, not applied
+    Transform,        // SetTransform(id (+ index), matrix parameter)
+    Light_Enable,     // LightEnable(index, value)
+    Light,            // one member of light `index`; id = Light_Field
+    Material,         // one member of the material; id = Material_Field
+    Shader_Constant,  // Set{Vertex,Pixel}ShaderConstant{F,I,B}(index, ...); id = Constant_Id
+    Ignored,          // a Direct3D 9 state this device does not model: parsed, not applied
 };
 
 enum class Value_Kind : std::uint8_t {
@@ -49,6 +50,22 @@ enum class Light_Field : std::uint32_t {
     Phi
 };
 enum class Material_Field : std::uint32_t { Diffuse, Ambient, Specular, Emissive, Power };
+
+// The id of a Shader_Constant state: which register file, and how many
+// registers it sets (0: as many as its value fills).
+enum class Constant_File : std::uint32_t { Float, Int, Bool };
+constexpr std::uint32_t Constant_Id(bool pixel, Constant_File file, std::uint32_t registers) {
+    return (pixel ? 1u : 0u) | (static_cast<std::uint32_t>(file) << 1) | (registers << 4);
+}
+constexpr bool Constant_Pixel(std::uint32_t id) {
+    return id & 1;
+}
+constexpr Constant_File Constant_File_Of(std::uint32_t id) {
+    return static_cast<Constant_File>((id >> 1) & 3);
+}
+constexpr std::uint32_t Constant_Registers(std::uint32_t id) {
+    return id >> 4;
+}
 
 struct Enum_Value {
     const char* name;

@@ -1,6 +1,8 @@
 // The effect parser, the effect framework's own syntax: annotations,
 // sampler_state blocks, object references, techniques, passes with their
 // state assignments, and the shader values of VertexShader/PixelShader.
+#include <cctype>
+
 #include "platform/fx/front/parser_private.h"
 
 namespace qm_fx {
@@ -10,6 +12,23 @@ namespace {
 const char* const k_profiles[] = {"vs_1_1", "vs_2_0",  "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw",
                                   "ps_1_1", "ps_1_2",  "ps_1_3", "ps_1_4",  "ps_2_0", "ps_2_a",
                                   "ps_2_b", "ps_2_sw", "ps_3_0", "ps_3_sw"};
+
+// The profile line of an asm block ("vs_1_1", "ps.1.4", "VS_2_0") in the
+// spelling the assembler takes; vs_1_0/ps_1_0, which some tools wrote, are
+// 1_1. Empty when the line names no profile.
+std::string Asm_Profile(const std::string& text) {
+    std::string s;
+    for (const char c : text)
+        s += c == '.' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (s == "vs_1_0") return "vs_1_1";
+    if (s == "ps_1_0") return "ps_1_1";
+    static const char* const k_asm_profiles[] = {"vs_1_1", "vs_2_0", "vs_2_x", "vs_3_0",
+                                                 "ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4",
+                                                 "ps_2_0", "ps_2_x", "ps_3_0"};
+    for (const char* k : k_asm_profiles)
+        if (s == k) return s;
+    return "";
+}
 
 }  // namespace
 
@@ -223,6 +242,31 @@ void Effect_Parser::Parse_Pass_State(Pass* pass) {
     case State_Kind::Sampler_Object:
         sa.object = Parse_Object_Ref(Base_Type::Sampler, "sampler");
         break;
+    case State_Kind::Shader_Constant: {
+        // A parameter (<name>, name) or a value written out.
+        const std::size_t name_at = pos_ + (Is_Punct("<") ? 1 : 0);
+        const bool named = name_at < toks_.size() &&
+                           toks_[name_at].kind == Token_Kind::Identifier &&
+                           desc_->Find_Parameter(toks_[name_at].text) >= 0 &&
+                           (Is_Punct(";", name_at - pos_ + 1) || Is_Punct(">", name_at - pos_ + 1));
+        if (!named) {
+            Parse_State_Value(&sa.value, def);
+            break;
+        }
+        if (Accept("<")) {
+            sa.object = desc_->Find_Parameter(Cur().text);
+            ++pos_;
+            if (!Expect_Close_Angle()) return;
+        } else {
+            sa.object = desc_->Find_Parameter(Cur().text);
+            ++pos_;
+        }
+        if (!desc_->parameters[static_cast<std::size_t>(sa.object)].type.Numeric()) {
+            Error(name_tok, "'" + name + "' needs a numeric parameter");
+            return;
+        }
+        break;
+    }
     case State_Kind::Transform:
         sa.object = Parse_Object_Ref(Base_Type::Float, "matrix");
         if (sa.object < 0 && !diag_->Failed()) Error(name_tok, "a transform needs a matrix");
@@ -314,8 +358,17 @@ void Effect_Parser::Parse_Shader_Ref(State_Assignment* sa, bool vertex) {
 
 void Effect_Parser::Parse_Shader_Value(State_Assignment* sa) {
     const bool vertex = sa->def->kind == State_Kind::Vertex_Shader;
-    if (Is_Ident("asm")) {
-        Error(Cur(), "assembly shaders are not supported");
+    // "decl { }" before asm, the form older effect files wrote: the block
+    // would map streams to registers; the dcl instructions say it instead.
+    if (Is_Ident_No_Case("decl") && Is_Punct("{", 1)) {
+        if (!Is_Punct("}", 2) || !Is_Ident_No_Case("asm", 3)) {
+            Error(Cur(), "asm: only an empty 'decl { }' block is supported");
+            return;
+        }
+        pos_ += 3;
+    }
+    if (Is_Ident_No_Case("asm")) {
+        Parse_Asm_Block(sa, vertex);
         return;
     }
     if (Is_Ident_No_Case("NULL")) {
@@ -403,8 +456,113 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa) {
     sa->shader = static_cast<int>(desc_->shaders.size() - 1);
 }
 
+// The block's tokens go back together as lines, as the assembler reads them:
+// a line per source line, with the spacing of the source. ';' starts a
+// comment that runs to the end of its line.
+void Effect_Parser::Parse_Asm_Block(State_Assignment* sa, bool vertex) {
+    const Token& asm_tok = Cur();
+    ++pos_;
+    if (!Expect("{")) return;
+    Shader_Compile sc;
+    sc.stage = vertex ? Shader_Stage::Vertex : Shader_Stage::Pixel;
+    sc.entry = "asm";
+    sc.file = asm_tok.file;
+    sc.line = asm_tok.line;
+    std::string line;
+    std::uint16_t line_file = 0;
+    std::uint32_t line_number = 0;
+    bool comment = false;
+    auto flush = [&] {
+        if (line.empty()) return;
+        if (sc.assembly_lines.empty()) {
+            const std::string profile = Asm_Profile(line);
+            if (profile.empty()) {
+                diag_->Error(desc_->files[line_file], line_number,
+                             "asm: unsupported shader profile '" + line + "'");
+                return;
+            }
+            if ((profile[0] == 'v') != vertex) {
+                diag_->Error(desc_->files[line_file], line_number,
+                             "asm: profile '" + profile + "' cannot be used for a " +
+                                 (vertex ? "vertex" : "pixel") + " shader");
+                return;
+            }
+            sc.profile = line = profile;
+        }
+        sc.assembly += line;
+        sc.assembly += '\n';
+        sc.assembly_lines.emplace_back(line_file, line_number);
+        line.clear();
+    };
+    while (!Is_Punct("}")) {
+        if (At_End()) {
+            Error(asm_tok, "unterminated asm block");
+            return;
+        }
+        const Token& t = Cur();
+        if (t.file != line_file || t.line != line_number) {
+            flush();
+            if (diag_->Failed()) return;
+            line_file = t.file;
+            line_number = t.line;
+            comment = false;
+        }
+        ++pos_;
+        if (comment || (t.kind == Token_Kind::Punct && t.text == ";")) {
+            comment = true;
+            continue;
+        }
+        // Shader assembly is names, numbers and a few marks. Anything else
+        // is refused here: the assembler's own preprocessor hangs on an
+        // unterminated string, for one.
+        static const char* const k_marks[] = {",", ".", "+", "-", "[", "]", "!", "(", ")"};
+        bool known = t.kind == Token_Kind::Identifier || t.kind == Token_Kind::Number;
+        for (const char* m : k_marks) known = known || (t.kind == Token_Kind::Punct && t.text == m);
+        if (!known) {
+            Error(t, "asm: unexpected '" + t.text + "'");
+            return;
+        }
+        if (!line.empty() && t.space_before) line += ' ';
+        line += t.text;
+        // The profile ("vs_1_1", "ps.1.4") is a line of its own.
+        if (sc.assembly_lines.empty()) {
+            const Token& next = Cur();
+            const bool glued = !At_End() && !next.space_before && next.file == t.file &&
+                               next.line == t.line &&
+                               (next.kind == Token_Kind::Number ||
+                                (next.kind == Token_Kind::Punct && next.text == "."));
+            if (!glued) {
+                flush();
+                if (diag_->Failed()) return;
+            }
+        }
+        if (sc.assembly.size() + line.size() > kMax_Shader_Source_Bytes) {
+            Error(asm_tok,
+                  "asm block longer than " + std::to_string(kMax_Shader_Source_Bytes) + " bytes");
+            return;
+        }
+    }
+    ++pos_;  // }
+    flush();
+    if (diag_->Failed()) return;
+    if (sc.assembly_lines.empty()) {
+        Error(asm_tok, "empty asm block");
+        return;
+    }
+    for (std::size_t k = 0; k < desc_->shaders.size(); ++k) {
+        const Shader_Compile& o = desc_->shaders[k];
+        if (o.stage == sc.stage && o.assembly == sc.assembly) {
+            sa->shader = static_cast<int>(k);
+            return;
+        }
+    }
+    desc_->shaders.push_back(std::move(sc));
+    sa->shader = static_cast<int>(desc_->shaders.size() - 1);
+}
+
 void Effect_Parser::Check_Shader_Entries() {
     for (const Shader_Compile& sc : desc_->shaders) {
+        if (!sc.assembly.empty()) continue;
         const Function_Info* f = desc_->Find_Function(sc.entry, sc.args.size());
         const std::string& file = desc_->files[sc.file];
         if (!f) {
