@@ -198,6 +198,31 @@ TEST(Effect_Parser, SemanticsAndAnnotationsAreKept) {
     EXPECT_EQ(p.desc.hlsl.text.find("SPECULARPOWER"), std::string::npos);
 }
 
+// Arrays in annotations: unsized, of nested lists with Direct3D enumerator
+// names and macros, and of strings.
+TEST(Effect_Parser, ArrayAnnotationsWithEnumeratorNames) {
+    const Parsed p = Parse(R"(
+        #define DECLARATION_END {255, 0, D3DDECLTYPE_UNUSED, 0}
+        float4 Tint <
+            int Declaration[] = { {0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0},
+                                  {0, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1}, DECLARATION_END };
+            float2 Pairs[2] = { {1, 2}, {3, 4} };
+            string Names[] = { "first" "half", "second" };
+            int Blend = D3DBLEND_INVSRCALPHA;
+        > = {1, 1, 1, 1};
+    )");
+    ASSERT_TRUE(p.ok) << p.errors;
+    const std::vector<Annotation>& a = p.Param("Tint").annotations;
+    ASSERT_EQ(a.size(), 4u);
+    EXPECT_EQ(a[0].type.elements, 12u);
+    const std::vector<double> decl = {0, 2, 0, 0, 0, 4, 10, 1, 255, 0, 17, 0};
+    EXPECT_EQ(a[0].values, decl);
+    EXPECT_EQ(a[1].values, (std::vector<double>{1, 2, 3, 4}));
+    EXPECT_EQ(a[2].type.elements, 2u);
+    EXPECT_EQ(a[2].string_value, "firsthalf");
+    EXPECT_EQ(a[3].values, (std::vector<double>{6}));
+}
+
 TEST(Effect_Parser, SamplersKeepTheirStatesAndTexture) {
     const Parsed p = Parse(R"(
         texture Diffuse_Map;

@@ -4,6 +4,7 @@
 #include "platform/fx/front/parser_private.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -202,10 +203,14 @@ Modifiers Effect_Parser::Parse_Modifiers() {
 std::uint32_t Effect_Parser::Parse_Array_Suffix() {
     std::uint64_t elements = 0;
     last_dims_.clear();
+    unsized_array_ = false;
     while (Is_Punct("[")) {
         const Token& at = Cur();
         ++pos_;
-        const std::int64_t n = Parse_Constant_Int();
+        // "name[] = { ... }": the initializer gives the length (Size_Unsized_Array).
+        const bool unsized = elements == 0 && Is_Punct("]");
+        unsized_array_ = unsized_array_ || unsized;
+        const std::int64_t n = unsized ? 1 : Parse_Constant_Int();
         if (!Expect("]")) return 0;
         if (n < 1 || n > 65536 ||
             (elements ? elements : 1) * static_cast<std::uint64_t>(n) > 65536) {
@@ -267,7 +272,7 @@ void Effect_Parser::Parse_Struct(bool local) {
             Type_Info full = mt;
             full.elements = Parse_Array_Suffix();
             full.dims = last_dims_;
-            while (Accept(":")) member.semantic = Expect_Identifier("a semantic");
+            Parse_Semantics(&member.semantic, nullptr);
             if (diag_->Failed()) return;
             words += full.Words();
             if (words > kMax_Struct_Words) {
@@ -391,7 +396,8 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     const std::string name = Expect_Identifier("a name");
     if (diag_->Failed()) return;
     Type_Info type = base_type;
-    const std::uint32_t elements = Parse_Array_Suffix();
+    std::uint32_t elements = Parse_Array_Suffix();
+    if (unsized_array_) elements = Size_Unsized_Array(name_tok, type);
     if (elements) {
         if (type.elements) {
             // An array of a typedef'd array: the name's lengths come first.
@@ -417,22 +423,7 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     p.type = type;
     p.file = name_tok.file;
     p.line = name_tok.line;
-    while (Accept(":")) {
-        if (Is_Ident("register")) {
-            ++pos_;
-            if (!Expect("(")) return;
-            std::string reg = Expect_Identifier("a register");
-            if (Accept(",")) reg = Expect_Identifier("a register");
-            if (!Expect(")")) return;
-            if (reg.size() > 1 && (reg[0] == 's' || reg[0] == 'S'))
-                p.sampler_register = std::atoi(reg.c_str() + 1);
-        } else if (Is_Ident("packoffset")) {
-            Error(Cur(), "packoffset is not supported in Direct3D 9 effects");
-            return;
-        } else {
-            p.semantic = Expect_Identifier("a semantic");
-        }
-    }
+    Parse_Semantics(&p.semantic, &p.sampler_register);
     if (Is_Punct("<")) {
         const std::size_t b = pos_;
         Parse_Annotations(&p.annotations);
@@ -485,6 +476,106 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
             decl += " : register(s" + std::to_string(param.sampler_register) + ")";
         Emit_Line(decl + ";", name_tok);
         param.in_shader_source = true;
+    }
+}
+
+// The length of "name[]" from its initializer: the number of its items
+// when they are lists or calls ({ {..}, {..} }, { float4(..), .. }), or of
+// its values over the element's size ({ 1, 2, 3, 4, 5, 6, 7, 8 } for float4).
+std::uint32_t Effect_Parser::Size_Unsized_Array(const Token& name_tok, const Type_Info& element) {
+    std::size_t k = pos_;
+    // Skip to the '=' past semantics and annotations.
+    int angles = 0;
+    while (k < toks_.size() && (angles > 0 || !Is_Punct_At(k, "="))) {
+        if (Is_Punct_At(k, ";") || Is_Punct_At(k, "{")) break;
+        if (Is_Punct_At(k, "<")) ++angles;
+        if (Is_Punct_At(k, ">")) --angles;
+        ++k;
+    }
+    if (!Is_Punct_At(k, "=") || !Is_Punct_At(k + 1, "{")) {
+        Error(name_tok, "array '" + name_tok.text + "' needs a size or an initializer list");
+        return 0;
+    }
+    std::uint64_t items = 0;
+    bool lists = false;
+    int level = 0;
+    for (k += 2; k < toks_.size(); ++k) {
+        const Token& t = toks_[k];
+        if (t.kind == Token_Kind::Punct && (t.text == "{" || t.text == "(" || t.text == "[")) {
+            if (level == 0) lists = true;
+            ++level;
+            continue;
+        }
+        if (t.kind == Token_Kind::Punct && (t.text == "}" || t.text == ")" || t.text == "]")) {
+            if (level == 0) {
+                if (!Is_Punct_At(k - 1, ",") && !Is_Punct_At(k - 1, "{")) ++items;
+                break;
+            }
+            --level;
+            continue;
+        }
+        if (level == 0 && t.kind == Token_Kind::Punct && t.text == ",") ++items;
+    }
+    const std::uint64_t words = element.Words() ? element.Words() : 1;
+    const std::uint64_t n = lists ? items : (items + words - 1) / words;
+    if (n < 1 || n > 65536) {
+        Error(name_tok, "array size must be 1 to 65536");
+        return 0;
+    }
+    if (!last_dims_.empty()) last_dims_[0] = static_cast<std::uint32_t>(n);
+    std::uint64_t total = n;
+    for (std::size_t d = 1; d < last_dims_.size(); ++d) total *= last_dims_[d];
+    if (total > 65536) {
+        Error(name_tok, "array size must be 1 to 65536");
+        return 0;
+    }
+    return static_cast<std::uint32_t>(total);
+}
+
+void Effect_Parser::Parse_Semantics(std::string* semantic, int* sampler_register) {
+    while (Is_Punct(":")) {
+        const std::size_t colon = pos_++;
+        if (Is_Ident("packoffset")) {
+            Error(Cur(), "packoffset is not supported in Direct3D 9 effects");
+            return;
+        }
+        if (!Is_Ident("register")) {
+            *semantic = Expect_Identifier("a semantic");
+            if (diag_->Failed()) return;
+            continue;
+        }
+        // register(c8), register(c[8]), register(c[OFFSET + 4]), and with a
+        // target first: register(vs, c8), register(ps_2_0, s0).
+        ++pos_;
+        if (!Expect("(")) return;
+        const Token& reg_tok = Cur();
+        std::string reg = Expect_Identifier("a register");
+        if (Accept(",")) reg = Expect_Identifier("a register");
+        if (diag_->Failed()) return;
+        std::size_t letters = 0;
+        while (letters < reg.size() && std::isalpha(static_cast<unsigned char>(reg[letters])))
+            ++letters;
+        const std::string number = reg.substr(letters);
+        bool digits = !number.empty() && number.size() < 9;
+        for (char c : number) digits = digits && c >= '0' && c <= '9';
+        std::int64_t index = digits ? std::atoi(number.c_str()) : 0;
+        if (Accept("[")) {
+            index += Parse_Constant_Int();
+            if (!Expect("]")) return;
+        } else if (!digits) {
+            Error(reg_tok, "invalid register '" + reg + "'");
+            return;
+        }
+        if (!Expect(")")) return;
+        if (letters == 0 || index < 0 || index > 65535) {
+            Error(reg_tok, "invalid register '" + reg + "'");
+            return;
+        }
+        if (sampler_register && (reg[0] == 's' || reg[0] == 'S') && letters == 1)
+            *sampler_register = static_cast<int>(index);
+        toks_.erase(toks_.begin() + static_cast<std::ptrdiff_t>(colon),
+                    toks_.begin() + static_cast<std::ptrdiff_t>(pos_));
+        pos_ = colon;
     }
 }
 

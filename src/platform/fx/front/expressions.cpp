@@ -52,6 +52,20 @@ double Apply_Unary(const std::string& op, double a) {
     if (op == "radians") return a * 3.14159265358979323846 / 180.0;
     if (op == "degrees") return a * 180.0 / 3.14159265358979323846;
     if (op == "saturate") return std::clamp(a, 0.0, 1.0);
+    if (op == "log2") return std::log2(a);
+    if (op == "log10") return std::log10(a);
+    if (op == "exp2") return std::exp2(a);
+    if (op == "rsqrt") return a > 0.0 ? 1.0 / std::sqrt(a) : 0.0;
+    if (op == "rcp") return a != 0.0 ? 1.0 / a : 0.0;
+    if (op == "sign") return a > 0.0 ? 1.0 : a < 0.0 ? -1.0 : 0.0;
+    if (op == "round") return std::round(a);
+    if (op == "trunc") return std::trunc(a);
+    if (op == "asin") return std::asin(std::clamp(a, -1.0, 1.0));
+    if (op == "acos") return std::acos(std::clamp(a, -1.0, 1.0));
+    if (op == "atan") return std::atan(a);
+    if (op == "sinh") return std::sinh(a);
+    if (op == "cosh") return std::cosh(a);
+    if (op == "tanh") return std::tanh(a);
     return a;
 }
 
@@ -79,6 +93,9 @@ double Apply_Binary(const std::string& op, double a, double b) {
     if (op == "min") return std::min(a, b);
     if (op == "max") return std::max(a, b);
     if (op == "fmod") return b == 0.0 ? 0.0 : std::fmod(a, b);
+    if (op == "atan2") return std::atan2(a, b);
+    if (op == "step") return b >= a ? 1.0 : 0.0;
+    if (op == "ldexp") return a * std::exp2(b);
     return a;
 }
 
@@ -134,6 +151,14 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
             for (double& x : a) x = len > 0.0 ? x / len : 0.0;
             return a;
         }
+        if (n.oper == "any" || n.oper == "all") {
+            bool any = false, all = true;
+            for (double x : a) {
+                any = any || x != 0.0;
+                all = all && x != 0.0;
+            }
+            return {(n.oper == "any" ? any : all) ? 1.0 : 0.0};
+        }
         if (n.oper.rfind("cast:", 0) == 0) {
             const Base_Type base = static_cast<Base_Type>(std::atoi(n.oper.c_str() + 5));
             for (double& x : a) x = Word_Value(base, Value_Word(base, x));
@@ -145,6 +170,27 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
     case Expr_Node::Op::Binary: {
         std::vector<double> a = Eval_Node(e, n.kids[0], desc, storage);
         std::vector<double> b = Eval_Node(e, n.kids[1], desc, storage);
+        if (n.kids.size() == 3) {
+            // lerp(a, b, t), clamp(x, lo, hi), smoothstep(lo, hi, x)
+            std::vector<double> c = Eval_Node(e, n.kids[2], desc, storage);
+            const std::size_t count = std::max({a.size(), b.size(), c.size()});
+            auto at = [](const std::vector<double>& v, std::size_t k) {
+                return v.size() == 1 ? v[0] : k < v.size() ? v[k] : 0.0;
+            };
+            std::vector<double> r(std::min(count, kMax_Components));
+            for (std::size_t k = 0; k < r.size(); ++k) {
+                const double x = at(a, k), y = at(b, k), z = at(c, k);
+                if (n.oper == "lerp") {
+                    r[k] = x + (y - x) * z;
+                } else if (n.oper == "clamp") {
+                    r[k] = std::min(std::max(x, y), z);
+                } else {
+                    const double t = y != x ? std::clamp((z - x) / (y - x), 0.0, 1.0) : 0.0;
+                    r[k] = t * t * (3.0 - 2.0 * t);
+                }
+            }
+            return r;
+        }
         if (n.oper == "dot") {
             double s = 0.0;
             for (std::size_t k = 0; k < std::min(a.size(), b.size()); ++k) s += a[k] * b[k];
@@ -174,10 +220,11 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
     return {0.0};
 }
 
-void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage, double* out,
-              std::size_t count) {
+std::size_t Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage,
+                     double* out, std::size_t count) {
     const std::vector<double> v = Eval_Node(expr, expr.root, desc, storage);
     for (std::size_t k = 0; k < count; ++k) out[k] = k < v.size() ? v[k] : 0.0;
+    return v.size();
 }
 
 // ---------------------------------------------------------------------------
@@ -421,9 +468,13 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
     }
     if (Is_Punct("(", 1)) {
         static const char* const unary[] = {
-            "sqrt", "sin",  "cos",     "tan",     "abs",      "exp",    "log",      "floor",
-            "ceil", "frac", "radians", "degrees", "saturate", "length", "normalize"};
-        static const char* const binary[] = {"pow", "min", "max", "fmod", "dot"};
+            "sqrt",  "sin",  "cos",     "tan",     "abs",      "exp",    "log",       "floor",
+            "ceil",  "frac", "radians", "degrees", "saturate", "length", "normalize", "log2",
+            "log10", "exp2", "rsqrt",   "rcp",     "sign",     "round",  "trunc",     "asin",
+            "acos",  "atan", "sinh",    "cosh",    "tanh",     "any",    "all"};
+        static const char* const binary[] = {"pow", "min",   "max",  "fmod",
+                                             "dot", "atan2", "step", "ldexp"};
+        static const char* const ternary[] = {"lerp", "clamp", "smoothstep"};
         ++pos_;
         std::vector<int> args = Parse_Call_Args(e, state, lists);
         if (diag_->Failed()) return -1;
@@ -432,6 +483,8 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
             if (name == u && args.size() == 1) n.op = Expr_Node::Op::Unary;
         for (const char* b : binary)
             if (name == b && args.size() == 2) n.op = Expr_Node::Op::Binary;
+        for (const char* b : ternary)
+            if (name == b && args.size() == 3) n.op = Expr_Node::Op::Binary;
         if (n.op == Expr_Node::Op::Constant) {
             Error(t, "'" + name + "' cannot be used in a constant expression");
             return -1;
@@ -449,6 +502,8 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
         return Add(e, std::move(n));
     }
     if (auto s = statics_.find(name); s != statics_.end()) return Constant(e, s->second);
+    if (std::uint32_t v; !state && Find_D3D_Enumerator(name, &v))
+        return Constant(e, {static_cast<double>(v)});
     if (state && state->kind == State_Kind::Ignored) return Constant(e, {0.0});
     if (state)
         Error(t, "unknown value '" + name + "' for state '" + std::string(state->name) + "'");

@@ -183,7 +183,7 @@ void Effect_Parser::Top_Level() {
         Error_Here("unexpected token");
         return;
     }
-    if (t.text == "technique" || t.text == "technique9" || Equal_No_Case(t.text, "technique")) {
+    if (Equal_No_Case(t.text, "technique") || Equal_No_Case(t.text, "technique9")) {
         Parse_Technique();
         return;
     }
@@ -241,7 +241,7 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
                 p.type.elements = elements;
                 p.type.dims = last_dims_;
             }
-            while (Accept(":")) p.semantic = Expect_Identifier("a semantic");
+            Parse_Semantics(&p.semantic, nullptr);
             if (Accept("=")) {
                 p.has_default = true;
                 int level = 0;

@@ -225,6 +225,11 @@ private:
                                   std::size_t equals,
                                   std::vector<std::pair<std::size_t, std::size_t>>* skipped);
     void Parse_Parameter_Initializer(int index);
+    // ": SEMANTIC", ": register(...)" clauses at the cursor. A register
+    // clause is taken out of the tokens (the effect binds its own); the
+    // sampler register goes to `sampler_register` when not null.
+    void Parse_Semantics(std::string* semantic, int* sampler_register);
+    std::uint32_t Size_Unsized_Array(const Token& name_tok, const Type_Info& element);
 
     // --- annotations, sampler_state, techniques (techniques.cpp) -------------
     void Parse_Annotations(std::vector<Annotation>* out);
@@ -272,6 +277,7 @@ private:
     int in_angles_ = 0;
     std::uint32_t storage_words_ = 0;
     std::vector<std::uint32_t> last_dims_;  // of the last Parse_Array_Suffix
+    bool unsized_array_ = false;            // it read "[]"
     // Tokens that go to the compiler in place of a skipped range of a static
     // declaration, by the range's first token.
     std::unordered_map<std::size_t, std::vector<Token>> replacements_;
