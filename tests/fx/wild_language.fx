@@ -132,6 +132,30 @@ technique Culled
 
 // The alpha test runs in the fixed-function pixel stage: (1, 0.5, 0.25, 0.5)
 // from the texture factor.
+// A function of the effect as a state value, evaluated when the pass is
+// applied: its ifs and returns over parameters and its arguments.
+float4x4 Placement = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1};
+int Cull_For(bool all)
+{
+    if (all) {
+        return 2;
+    } else if (length(Placement[3].xyz) > 10) {
+        return 3;
+    }
+    if (Ref_Level > 2) return 2;
+    return 1;
+}
+
+technique Function_State
+{
+    pass
+    {
+        VertexShader = compile vs_2_0 Clip_VS();
+        PixelShader = compile ps_2_0 Half_Alpha_PS();
+        CullMode = Cull_For(Cull_All);
+    }
+}
+
 technique Alpha_Tested
 {
     pass

@@ -65,6 +65,22 @@ TEST_F(Effect_Wild_Language, StateExpressionsFollowTheirParameters) {
     Render("Culled");  // D3DCULL_CW: the clockwise quad is culled
     EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.0f, 0.0f);
 
+    // CullMode = Cull_For(Cull_All): 2 (clockwise) for true ...
+    Render("Function_State");
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.0f, 0.0f);
+    ASSERT_EQ(fx->SetBool("Cull_All", FALSE), D3D_OK);
+    Render("Function_State");  // ... 1 (none) otherwise,
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 1.0f, 0.5f, 0.25f);
+    ASSERT_EQ(fx->SetFloat("Ref_Level", 3.0f), D3D_OK);
+    Render("Function_State");  // 2 past the first if,
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 0.0f, 0.0f, 0.0f);
+    D3DXMATRIX far_away(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 20, 1);
+    ASSERT_EQ(fx->SetMatrix("Placement", &far_away), D3D_OK);
+    Render("Function_State");  // and 3 (counter-clockwise) from the matrix's last row.
+    EXPECT_PIXEL_NEAR(dev, 8, 8, 1.0f, 0.5f, 0.25f);
+    ASSERT_EQ(fx->SetFloat("Ref_Level", 0.75f), D3D_OK);
+    ASSERT_EQ(fx->SetBool("Cull_All", TRUE), D3D_OK);
+
     // AlphaRef = Threshold: alpha 0.5 passes 100 and fails 200.
     Render("Alpha_Tested");
     EXPECT_PIXEL_NEAR(dev, 8, 8, 1.0f, 0.5f, 0.25f);

@@ -198,6 +198,24 @@ TEST(Effect_Parser, SemanticsAndAnnotationsAreKept) {
     EXPECT_EQ(p.desc.hlsl.text.find("SPECULARPOWER"), std::string::npos);
 }
 
+// What the compilers of the time let pass: a byte-order mark, a vector
+// initializer truncated to a scalar, a technique name used twice (lookups
+// find the first), SamplerState for a sampler.
+TEST(Effect_Parser, SlipsTheCompilersOfTheTimeAccepted) {
+    const Parsed p = Parse(
+        "\xEF\xBB\xBF"
+        "float tint = float4(0.5, 1, 1, 1);\n"
+        "texture T; SamplerState S { Texture = T; };\n"
+        "technique A { pass { ZEnable = false; } }\n"
+        "technique A { pass { ZEnable = true; } }\n");
+    ASSERT_TRUE(p.ok) << p.errors;
+    EXPECT_FLOAT_EQ(p.Float("tint"), 0.5f);
+    EXPECT_EQ(p.Param("S").type.base, Base_Type::Sampler);
+    EXPECT_EQ(p.Param("S").sampler_texture, p.desc.Find_Parameter("T"));
+    EXPECT_EQ(p.desc.techniques.size(), 2u);
+    EXPECT_NE(p.errors.find("truncation"), std::string::npos) << p.errors;
+}
+
 // Arrays in annotations: unsized, of nested lists with Direct3D enumerator
 // names and macros, and of strings.
 TEST(Effect_Parser, ArrayAnnotationsWithEnumeratorNames) {
@@ -417,7 +435,7 @@ TEST(Effect_Parser, ErrorsGiveFileLineAndReason) {
          "error: unterminated technique at end of file"},
         {"float a[0];", "t.fx(1): error: array size must be 1 to 65536"},
         {"float4 f() : COLOR { return 0;\n", "t.fx(1): error: unterminated body of function 'f'"},
-        {"technique A { }\ntechnique A { }", "t.fx(2): error: redefinition of technique 'A'"},
+        {"float v = {1,\n 2};", "t.fx(1): error: initializer of 'v' has 2 values, float needs 1"},
         {"cbuffer B { float x; };", "t.fx(1): error: 'cbuffer' is not supported"},
     };
     for (const Case& c : cases) {

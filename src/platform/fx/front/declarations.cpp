@@ -83,7 +83,9 @@ bool Effect_Parser::Builtin_Type(const std::string& s, Type_Info* t) const {
     if (l == "texture2d") return object(Base_Type::Texture, Object_Dim::Dim2);
     if (l == "texture3d") return object(Base_Type::Texture, Object_Dim::Dim3);
     if (l == "texturecube") return object(Base_Type::Texture, Object_Dim::Cube);
-    if (l == "sampler") return object(Base_Type::Sampler, Object_Dim::Any);
+    // SamplerState: the later spelling, which the compilers of the time
+    // also took for a Direct3D 9 sampler.
+    if (l == "sampler" || l == "samplerstate") return object(Base_Type::Sampler, Object_Dim::Any);
     if (l == "sampler1d") return object(Base_Type::Sampler, Object_Dim::Dim1);
     if (l == "sampler2d") return object(Base_Type::Sampler, Object_Dim::Dim2);
     if (l == "sampler3d") return object(Base_Type::Sampler, Object_Dim::Dim3);
@@ -775,11 +777,17 @@ void Effect_Parser::Parse_Parameter_Initializer(int index) {
     Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
     std::vector<Base_Type> bases;
     Flatten_Bases(param.type, &bases);
-    if (v.size() != bases.size() && v.size() != 1) {
+    // A longer vector, float x = float4(...), is truncated (with a warning,
+    // as the compilers of the time gave); a longer list is an error.
+    const bool list = at.kind == Token_Kind::Punct && at.text == "{";
+    if (v.size() != bases.size() && v.size() != 1 && (list || v.size() < bases.size())) {
         Error(at, "initializer of '" + param.name + "' has " + std::to_string(v.size()) +
                       " values, " + param.type.Name() + " needs " + std::to_string(bases.size()));
         return;
     }
+    if (v.size() > bases.size() && v.size() != 1)
+        diag_->Warning(desc_->files[at.file], at.line,
+                       "implicit truncation of the initializer of '" + param.name + "'");
     for (std::size_t k = 0; k < bases.size(); ++k)
         desc_->defaults[param.offset + k] = Value_Word(bases[k], v.size() == 1 ? v[0] : v[k]);
 }

@@ -272,6 +272,7 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
         Error_Here("expected '{'");
         return;
     }
+    const std::size_t body = pos_;
     int level = 0;
     while (true) {
         if (At_End()) {
@@ -296,6 +297,11 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
         ++pos_;
     }
     f.defined = true;
+    {
+        std::vector<std::string> names;
+        for (const Function_Param& p : f.params) names.push_back(p.name);
+        function_bodies_[f.name + "/" + std::to_string(f.params.size())] = {body, std::move(names)};
+    }
     desc_->functions.push_back(std::move(f));
     Emit(start, pos_);
     local_structs_.clear();

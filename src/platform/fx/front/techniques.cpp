@@ -181,10 +181,15 @@ void Effect_Parser::Parse_Technique() {
     ++pos_;
     Technique tech;
     if (Cur().kind == Token_Kind::Identifier) tech.name = toks_[pos_++].text;
+    // A second technique of the same name is kept; lookups by name find
+    // the first, as they did in D3DX.
     for (const Technique& t : desc_->techniques)
         if (!tech.name.empty() && t.name == tech.name) {
-            Error(toks_[pos_ - 1], "redefinition of technique '" + tech.name + "'");
-            return;
+            const Token& at = toks_[pos_ - 1];
+            diag_->Warning(
+                desc_->files[at.file], at.line,
+                "technique '" + tech.name + "' is defined again; the first is used by name");
+            break;
         }
     if (Is_Punct("<")) Parse_Annotations(&tech.annotations);
     if (!Expect("{")) return;
