@@ -98,9 +98,12 @@ float4 Table[] = {
     {0.75, 0.5, 0.25, 1},
 };
 float Flat[] = {0.125, 0.375, 0.625};
+const static int Rows = 2;  // "const static" sizes an array as "static const" does
+static const float Steps[Rows + 1] = {0.25, 0.5, 0.25};
 float4 Choose_PS(uniform bool use_table, uniform int row) : COLOR
 {
-    return use_table ? Table[row] : float4(Flat[0], Flat[1], Flat[2], 1) * Shared_Color * 2;
+    return use_table ? Table[row] * Steps[1] * 2
+                     : float4(Flat[0], Flat[1], Flat[2], 1) * Shared_Color * 2;
 }
 
 Technique Shared_And_Unsized

@@ -376,9 +376,23 @@ void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m,
     }
     if (m.is_static) {
         // A static the entry points assign cannot stay const.
-        if (desc_->static_inits.size() != deferred)
+        if (desc_->static_inits.size() != deferred) {
             for (std::size_t k = start; k < first_name; ++k)
                 if (Is_Ident_At(k, "const")) skipped.emplace_back(k, k + 1);
+        } else {
+            // "const static": glslang takes the constant only as "static const".
+            std::size_t c = first_name, st = first_name;
+            for (std::size_t k = start; k < first_name; ++k) {
+                if (Is_Ident_At(k, "const") && c == first_name) c = k;
+                if (Is_Ident_At(k, "static") && st == first_name) st = k;
+            }
+            if (c < st && st < first_name) {
+                replacements_[c] = {toks_[st]};
+                replacements_[st] = {toks_[c]};
+                skipped.emplace_back(c, c + 1);
+                skipped.emplace_back(st, st + 1);
+            }
+        }
         std::sort(skipped.begin(), skipped.end());
         std::size_t k = start;
         for (const auto& [b, e] : skipped) {
