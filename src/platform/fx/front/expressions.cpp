@@ -556,7 +556,9 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
 int Effect_Parser::Inline_Function_Call(Expr* e, const std::string& name,
                                         const std::vector<int>& args) {
     const auto f = function_bodies_.find(name + "/" + std::to_string(args.size()));
-    if (f == function_bodies_.end() || inlined_args_.size() >= 16) return -1;
+    // Bounded: calls nest at most 16 deep and make at most 4096 nodes.
+    if (f == function_bodies_.end() || inlined_args_.size() >= 16 || e->nodes.size() > 4096)
+        return -1;
     std::unordered_map<std::string, int> bound;
     for (std::size_t k = 0; k < args.size(); ++k) bound[f->second.params[k]] = args[k];
     const std::size_t saved_pos = pos_;
@@ -613,9 +615,21 @@ int Effect_Parser::Inline_Statements(Expr* e, bool* partial) {
             *partial = true;
             return r;
         }
-        for (std::size_t k = first; k < rest_first; ++k)
-            for (int& kid : e->nodes[k].kids)
+        // Fill the holes; the heights (which bound the evaluator's
+        // recursion) grow with what now hangs below.
+        for (std::size_t k = first; k < rest_first; ++k) {
+            Expr_Node& n = e->nodes[k];
+            for (int& kid : n.kids) {
                 if (kid == -3) kid = rest;
+                if (kid >= 0)
+                    n.height =
+                        std::max(n.height, e->nodes[static_cast<std::size_t>(kid)].height + 1);
+            }
+            if (n.height > static_cast<std::uint32_t>(kMax_Nesting_Depth)) {
+                Error_Here("expression too deeply nested");
+                return -1;
+            }
+        }
         *partial = rest_open;
         return r;
     }
