@@ -19,7 +19,7 @@
 // transforms from parameters and expressions, a texture named without
 // brackets, 0 and null for no shader, and states this device has no use for.
 texture Fixed_Tex;
-float4x4 Ident = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+static const float4x4 Ident = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 float4x4 Shrink = {0.5, 0, 0, 0, 0, 0.5, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 technique
