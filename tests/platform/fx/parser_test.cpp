@@ -438,6 +438,8 @@ TEST(Effect_Parser, ErrorsGiveFileLineAndReason) {
         {"technique T { pass P { ZEnable = true; }",
          "error: unterminated technique at end of file"},
         {"float a[0];", "t.fx(1): error: array size must be 1 to 65536"},
+        {"float a[];", "t.fx(1): error: array 'a' needs a size or an initializer list"},
+        {"struct S { float a[]; };", "t.fx(1): error: member 'a' needs an array size"},
         {"float4 f() : COLOR { return 0;\n", "t.fx(1): error: unterminated body of function 'f'"},
         {"float v = {1,\n 2};", "t.fx(1): error: initializer of 'v' has 2 values, float needs 1"},
         {"cbuffer B { float x; };", "t.fx(1): error: 'cbuffer' is not supported"},

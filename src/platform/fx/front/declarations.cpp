@@ -274,6 +274,10 @@ void Effect_Parser::Parse_Struct(bool local) {
             Type_Info full = mt;
             full.elements = Parse_Array_Suffix();
             full.dims = last_dims_;
+            if (unsized_array_) {
+                Error(type_tok, "member '" + member.name + "' needs an array size");
+                return;
+            }
             Parse_Semantics(&member.semantic, nullptr);
             if (diag_->Failed()) return;
             words += full.Words();
