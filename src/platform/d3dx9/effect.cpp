@@ -534,9 +534,19 @@ private:
                                      sa.index, false, true);
             break;
         case State_Kind::Transform: {
-            if (sa.object < 0) break;
-            const Parameter& p = desc_.parameters[static_cast<std::size_t>(sa.object)];
             D3DMATRIX m{};
+            if (sa.object < 0) {
+                // A matrix expression; one value fills the matrix ("= 0").
+                if (sa.value.root < 0) break;
+                double e[16];
+                const bool one = Evaluate(sa.value, desc_, storage_.data(), e, 16) == 1;
+                for (int k = 0; k < 16; ++k)
+                    m.m[k / 4][k % 4] = static_cast<float>(one ? e[0] : e[k]);
+                device_->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(sa.def->id + sa.index),
+                                      &m);
+                break;
+            }
+            const Parameter& p = desc_.parameters[static_cast<std::size_t>(sa.object)];
             for (std::uint32_t r = 0; r < 4; ++r)
                 for (std::uint32_t c = 0; c < 4; ++c)
                     m.m[r][c] = r < p.type.rows && c < p.type.cols

@@ -198,6 +198,49 @@ TEST(Effect_Parser, SemanticsAndAnnotationsAreKept) {
     EXPECT_EQ(p.desc.hlsl.text.find("SPECULARPOWER"), std::string::npos);
 }
 
+// What the compilers of the time let pass: a byte-order mark, a vector
+// initializer truncated to a scalar, a technique name used twice (lookups
+// find the first), SamplerState for a sampler.
+TEST(Effect_Parser, SlipsTheCompilersOfTheTimeAccepted) {
+    const Parsed p = Parse(
+        "\xEF\xBB\xBF"
+        "float tint = float4(0.5, 1, 1, 1);\n"
+        "texture T; SamplerState S { Texture = T; };\n"
+        "technique A { pass { ZEnable = false; } }\n"
+        "technique A { pass { ZEnable = true; } }\n");
+    ASSERT_TRUE(p.ok) << p.errors;
+    EXPECT_FLOAT_EQ(p.Float("tint"), 0.5f);
+    EXPECT_EQ(p.Param("S").type.base, Base_Type::Sampler);
+    EXPECT_EQ(p.Param("S").sampler_texture, p.desc.Find_Parameter("T"));
+    EXPECT_EQ(p.desc.techniques.size(), 2u);
+    EXPECT_NE(p.errors.find("truncation"), std::string::npos) << p.errors;
+}
+
+// Arrays in annotations: unsized, of nested lists with Direct3D enumerator
+// names and macros, and of strings.
+TEST(Effect_Parser, ArrayAnnotationsWithEnumeratorNames) {
+    const Parsed p = Parse(R"(
+        #define DECLARATION_END {255, 0, D3DDECLTYPE_UNUSED, 0}
+        float4 Tint <
+            int Declaration[] = { {0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0},
+                                  {0, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1}, DECLARATION_END };
+            float2 Pairs[2] = { {1, 2}, {3, 4} };
+            string Names[] = { "first" "half", "second" };
+            int Blend = D3DBLEND_INVSRCALPHA;
+        > = {1, 1, 1, 1};
+    )");
+    ASSERT_TRUE(p.ok) << p.errors;
+    const std::vector<Annotation>& a = p.Param("Tint").annotations;
+    ASSERT_EQ(a.size(), 4u);
+    EXPECT_EQ(a[0].type.elements, 12u);
+    const std::vector<double> decl = {0, 2, 0, 0, 0, 4, 10, 1, 255, 0, 17, 0};
+    EXPECT_EQ(a[0].values, decl);
+    EXPECT_EQ(a[1].values, (std::vector<double>{1, 2, 3, 4}));
+    EXPECT_EQ(a[2].type.elements, 2u);
+    EXPECT_EQ(a[2].string_value, "firsthalf");
+    EXPECT_EQ(a[3].values, (std::vector<double>{6}));
+}
+
 TEST(Effect_Parser, SamplersKeepTheirStatesAndTexture) {
     const Parsed p = Parse(R"(
         texture Diffuse_Map;
@@ -423,11 +466,17 @@ TEST(Effect_Parser, ErrorsGiveFileLineAndReason) {
         {"sampler S = sampler_state {\n Wobble = 1; };",
          "t.fx(2): error: unknown sampler state 'Wobble'"},
         {"float x = g(1);", "t.fx(1): error: 'g' cannot be used in a constant expression"},
+        {"int f(int a) { int b = a; return b; }\ntechnique T { pass P {\n CullMode = f(1); } }",
+         "t.fx(3): error: 'f' cannot be used in a constant expression"},
+        {"int f() { return f() + f(); }\ntechnique T { pass P {\n CullMode = f(); } }",
+         "t.fx(3): error: 'f' cannot be used in a constant expression"},
         {"technique T { pass P { ZEnable = true; }",
          "error: unterminated technique at end of file"},
         {"float a[0];", "t.fx(1): error: array size must be 1 to 65536"},
+        {"float a[];", "t.fx(1): error: array 'a' needs a size or an initializer list"},
+        {"struct S { float a[]; };", "t.fx(1): error: member 'a' needs an array size"},
         {"float4 f() : COLOR { return 0;\n", "t.fx(1): error: unterminated body of function 'f'"},
-        {"technique A { }\ntechnique A { }", "t.fx(2): error: redefinition of technique 'A'"},
+        {"float v = {1,\n 2};", "t.fx(1): error: initializer of 'v' has 2 values, float needs 1"},
         {"cbuffer B { float x; };", "t.fx(1): error: 'cbuffer' is not supported"},
     };
     for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 #include "platform/fx/front/parser_private.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -82,7 +83,9 @@ bool Effect_Parser::Builtin_Type(const std::string& s, Type_Info* t) const {
     if (l == "texture2d") return object(Base_Type::Texture, Object_Dim::Dim2);
     if (l == "texture3d") return object(Base_Type::Texture, Object_Dim::Dim3);
     if (l == "texturecube") return object(Base_Type::Texture, Object_Dim::Cube);
-    if (l == "sampler") return object(Base_Type::Sampler, Object_Dim::Any);
+    // SamplerState: the later spelling, which the compilers of the time
+    // also took for a Direct3D 9 sampler.
+    if (l == "sampler" || l == "samplerstate") return object(Base_Type::Sampler, Object_Dim::Any);
     if (l == "sampler1d") return object(Base_Type::Sampler, Object_Dim::Dim1);
     if (l == "sampler2d") return object(Base_Type::Sampler, Object_Dim::Dim2);
     if (l == "sampler3d") return object(Base_Type::Sampler, Object_Dim::Dim3);
@@ -202,10 +205,14 @@ Modifiers Effect_Parser::Parse_Modifiers() {
 std::uint32_t Effect_Parser::Parse_Array_Suffix() {
     std::uint64_t elements = 0;
     last_dims_.clear();
+    unsized_array_ = false;
     while (Is_Punct("[")) {
         const Token& at = Cur();
         ++pos_;
-        const std::int64_t n = Parse_Constant_Int();
+        // "name[] = { ... }": the initializer gives the length (Size_Unsized_Array).
+        const bool unsized = elements == 0 && Is_Punct("]");
+        unsized_array_ = unsized_array_ || unsized;
+        const std::int64_t n = unsized ? 1 : Parse_Constant_Int();
         if (!Expect("]")) return 0;
         if (n < 1 || n > 65536 ||
             (elements ? elements : 1) * static_cast<std::uint64_t>(n) > 65536) {
@@ -267,7 +274,11 @@ void Effect_Parser::Parse_Struct(bool local) {
             Type_Info full = mt;
             full.elements = Parse_Array_Suffix();
             full.dims = last_dims_;
-            while (Accept(":")) member.semantic = Expect_Identifier("a semantic");
+            if (unsized_array_) {
+                Error(type_tok, "member '" + member.name + "' needs an array size");
+                return;
+            }
+            Parse_Semantics(&member.semantic, nullptr);
             if (diag_->Failed()) return;
             words += full.Words();
             if (words > kMax_Struct_Words) {
@@ -369,9 +380,23 @@ void Effect_Parser::Parse_Declarators(std::size_t start, const Modifiers& m,
     }
     if (m.is_static) {
         // A static the entry points assign cannot stay const.
-        if (desc_->static_inits.size() != deferred)
+        if (desc_->static_inits.size() != deferred) {
             for (std::size_t k = start; k < first_name; ++k)
                 if (Is_Ident_At(k, "const")) skipped.emplace_back(k, k + 1);
+        } else {
+            // "const static": glslang takes the constant only as "static const".
+            std::size_t c = first_name, st = first_name;
+            for (std::size_t k = start; k < first_name; ++k) {
+                if (Is_Ident_At(k, "const") && c == first_name) c = k;
+                if (Is_Ident_At(k, "static") && st == first_name) st = k;
+            }
+            if (c < st && st < first_name) {
+                replacements_[c] = {toks_[st]};
+                replacements_[st] = {toks_[c]};
+                skipped.emplace_back(c, c + 1);
+                skipped.emplace_back(st, st + 1);
+            }
+        }
         std::sort(skipped.begin(), skipped.end());
         std::size_t k = start;
         for (const auto& [b, e] : skipped) {
@@ -391,7 +416,8 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     const std::string name = Expect_Identifier("a name");
     if (diag_->Failed()) return;
     Type_Info type = base_type;
-    const std::uint32_t elements = Parse_Array_Suffix();
+    std::uint32_t elements = Parse_Array_Suffix();
+    if (unsized_array_) elements = Size_Unsized_Array(name_tok, type);
     if (elements) {
         if (type.elements) {
             // An array of a typedef'd array: the name's lengths come first.
@@ -417,22 +443,7 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     p.type = type;
     p.file = name_tok.file;
     p.line = name_tok.line;
-    while (Accept(":")) {
-        if (Is_Ident("register")) {
-            ++pos_;
-            if (!Expect("(")) return;
-            std::string reg = Expect_Identifier("a register");
-            if (Accept(",")) reg = Expect_Identifier("a register");
-            if (!Expect(")")) return;
-            if (reg.size() > 1 && (reg[0] == 's' || reg[0] == 'S'))
-                p.sampler_register = std::atoi(reg.c_str() + 1);
-        } else if (Is_Ident("packoffset")) {
-            Error(Cur(), "packoffset is not supported in Direct3D 9 effects");
-            return;
-        } else {
-            p.semantic = Expect_Identifier("a semantic");
-        }
-    }
+    Parse_Semantics(&p.semantic, &p.sampler_register);
     if (Is_Punct("<")) {
         const std::size_t b = pos_;
         Parse_Annotations(&p.annotations);
@@ -485,6 +496,106 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
             decl += " : register(s" + std::to_string(param.sampler_register) + ")";
         Emit_Line(decl + ";", name_tok);
         param.in_shader_source = true;
+    }
+}
+
+// The length of "name[]" from its initializer: the number of its items
+// when they are lists or calls ({ {..}, {..} }, { float4(..), .. }), or of
+// its values over the element's size ({ 1, 2, 3, 4, 5, 6, 7, 8 } for float4).
+std::uint32_t Effect_Parser::Size_Unsized_Array(const Token& name_tok, const Type_Info& element) {
+    std::size_t k = pos_;
+    // Skip to the '=' past semantics and annotations.
+    int angles = 0;
+    while (k < toks_.size() && (angles > 0 || !Is_Punct_At(k, "="))) {
+        if (Is_Punct_At(k, ";") || Is_Punct_At(k, "{")) break;
+        if (Is_Punct_At(k, "<")) ++angles;
+        if (Is_Punct_At(k, ">")) --angles;
+        ++k;
+    }
+    if (!Is_Punct_At(k, "=") || !Is_Punct_At(k + 1, "{")) {
+        Error(name_tok, "array '" + name_tok.text + "' needs a size or an initializer list");
+        return 0;
+    }
+    std::uint64_t items = 0;
+    bool lists = false;
+    int level = 0;
+    for (k += 2; k < toks_.size(); ++k) {
+        const Token& t = toks_[k];
+        if (t.kind == Token_Kind::Punct && (t.text == "{" || t.text == "(" || t.text == "[")) {
+            if (level == 0) lists = true;
+            ++level;
+            continue;
+        }
+        if (t.kind == Token_Kind::Punct && (t.text == "}" || t.text == ")" || t.text == "]")) {
+            if (level == 0) {
+                if (!Is_Punct_At(k - 1, ",") && !Is_Punct_At(k - 1, "{")) ++items;
+                break;
+            }
+            --level;
+            continue;
+        }
+        if (level == 0 && t.kind == Token_Kind::Punct && t.text == ",") ++items;
+    }
+    const std::uint64_t words = element.Words() ? element.Words() : 1;
+    const std::uint64_t n = lists ? items : (items + words - 1) / words;
+    if (n < 1 || n > 65536) {
+        Error(name_tok, "array size must be 1 to 65536");
+        return 0;
+    }
+    if (!last_dims_.empty()) last_dims_[0] = static_cast<std::uint32_t>(n);
+    std::uint64_t total = n;
+    for (std::size_t d = 1; d < last_dims_.size(); ++d) total *= last_dims_[d];
+    if (total > 65536) {
+        Error(name_tok, "array size must be 1 to 65536");
+        return 0;
+    }
+    return static_cast<std::uint32_t>(total);
+}
+
+void Effect_Parser::Parse_Semantics(std::string* semantic, int* sampler_register) {
+    while (Is_Punct(":")) {
+        const std::size_t colon = pos_++;
+        if (Is_Ident("packoffset")) {
+            Error(Cur(), "packoffset is not supported in Direct3D 9 effects");
+            return;
+        }
+        if (!Is_Ident("register")) {
+            *semantic = Expect_Identifier("a semantic");
+            if (diag_->Failed()) return;
+            continue;
+        }
+        // register(c8), register(c[8]), register(c[OFFSET + 4]), and with a
+        // target first: register(vs, c8), register(ps_2_0, s0).
+        ++pos_;
+        if (!Expect("(")) return;
+        const Token& reg_tok = Cur();
+        std::string reg = Expect_Identifier("a register");
+        if (Accept(",")) reg = Expect_Identifier("a register");
+        if (diag_->Failed()) return;
+        std::size_t letters = 0;
+        while (letters < reg.size() && std::isalpha(static_cast<unsigned char>(reg[letters])))
+            ++letters;
+        const std::string number = reg.substr(letters);
+        bool digits = !number.empty() && number.size() < 9;
+        for (char c : number) digits = digits && c >= '0' && c <= '9';
+        std::int64_t index = digits ? std::atoi(number.c_str()) : 0;
+        if (Accept("[")) {
+            index += Parse_Constant_Int();
+            if (!Expect("]")) return;
+        } else if (!digits) {
+            Error(reg_tok, "invalid register '" + reg + "'");
+            return;
+        }
+        if (!Expect(")")) return;
+        if (letters == 0 || index < 0 || index > 65535) {
+            Error(reg_tok, "invalid register '" + reg + "'");
+            return;
+        }
+        if (sampler_register && (reg[0] == 's' || reg[0] == 'S') && letters == 1)
+            *sampler_register = static_cast<int>(index);
+        toks_.erase(toks_.begin() + static_cast<std::ptrdiff_t>(colon),
+                    toks_.begin() + static_cast<std::ptrdiff_t>(pos_));
+        pos_ = colon;
     }
 }
 
@@ -684,11 +795,17 @@ void Effect_Parser::Parse_Parameter_Initializer(int index) {
     Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
     std::vector<Base_Type> bases;
     Flatten_Bases(param.type, &bases);
-    if (v.size() != bases.size() && v.size() != 1) {
+    // A longer vector, float x = float4(...), is truncated (with a warning,
+    // as the compilers of the time gave); a longer list is an error.
+    const bool list = at.kind == Token_Kind::Punct && at.text == "{";
+    if (v.size() != bases.size() && v.size() != 1 && (list || v.size() < bases.size())) {
         Error(at, "initializer of '" + param.name + "' has " + std::to_string(v.size()) +
                       " values, " + param.type.Name() + " needs " + std::to_string(bases.size()));
         return;
     }
+    if (v.size() > bases.size() && v.size() != 1)
+        diag_->Warning(desc_->files[at.file], at.line,
+                       "implicit truncation of the initializer of '" + param.name + "'");
     for (std::size_t k = 0; k < bases.size(); ++k)
         desc_->defaults[param.offset + k] = Value_Word(bases[k], v.size() == 1 ? v[0] : v[k]);
 }

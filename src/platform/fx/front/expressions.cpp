@@ -52,6 +52,20 @@ double Apply_Unary(const std::string& op, double a) {
     if (op == "radians") return a * 3.14159265358979323846 / 180.0;
     if (op == "degrees") return a * 180.0 / 3.14159265358979323846;
     if (op == "saturate") return std::clamp(a, 0.0, 1.0);
+    if (op == "log2") return std::log2(a);
+    if (op == "log10") return std::log10(a);
+    if (op == "exp2") return std::exp2(a);
+    if (op == "rsqrt") return a > 0.0 ? 1.0 / std::sqrt(a) : 0.0;
+    if (op == "rcp") return a != 0.0 ? 1.0 / a : 0.0;
+    if (op == "sign") return a > 0.0 ? 1.0 : a < 0.0 ? -1.0 : 0.0;
+    if (op == "round") return std::round(a);
+    if (op == "trunc") return std::trunc(a);
+    if (op == "asin") return std::asin(std::clamp(a, -1.0, 1.0));
+    if (op == "acos") return std::acos(std::clamp(a, -1.0, 1.0));
+    if (op == "atan") return std::atan(a);
+    if (op == "sinh") return std::sinh(a);
+    if (op == "cosh") return std::cosh(a);
+    if (op == "tanh") return std::tanh(a);
     return a;
 }
 
@@ -79,6 +93,9 @@ double Apply_Binary(const std::string& op, double a, double b) {
     if (op == "min") return std::min(a, b);
     if (op == "max") return std::max(a, b);
     if (op == "fmod") return b == 0.0 ? 0.0 : std::fmod(a, b);
+    if (op == "atan2") return std::atan2(a, b);
+    if (op == "step") return b >= a ? 1.0 : 0.0;
+    if (op == "ldexp") return a * std::exp2(b);
     return a;
 }
 
@@ -134,6 +151,23 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
             for (double& x : a) x = len > 0.0 ? x / len : 0.0;
             return a;
         }
+        if (n.oper.rfind("slice:", 0) == 0) {
+            const std::size_t colon = n.oper.find(':', 6);
+            const std::size_t from = std::strtoul(n.oper.c_str() + 6, nullptr, 10);
+            const std::size_t count = std::strtoul(n.oper.c_str() + colon + 1, nullptr, 10);
+            std::vector<double> r;
+            for (std::size_t k = from; k < from + count; ++k)
+                r.push_back(k < a.size() ? a[k] : 0.0);
+            return r;
+        }
+        if (n.oper == "any" || n.oper == "all") {
+            bool any = false, all = true;
+            for (double x : a) {
+                any = any || x != 0.0;
+                all = all && x != 0.0;
+            }
+            return {(n.oper == "any" ? any : all) ? 1.0 : 0.0};
+        }
         if (n.oper.rfind("cast:", 0) == 0) {
             const Base_Type base = static_cast<Base_Type>(std::atoi(n.oper.c_str() + 5));
             for (double& x : a) x = Word_Value(base, Value_Word(base, x));
@@ -145,6 +179,27 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
     case Expr_Node::Op::Binary: {
         std::vector<double> a = Eval_Node(e, n.kids[0], desc, storage);
         std::vector<double> b = Eval_Node(e, n.kids[1], desc, storage);
+        if (n.kids.size() == 3) {
+            // lerp(a, b, t), clamp(x, lo, hi), smoothstep(lo, hi, x)
+            std::vector<double> c = Eval_Node(e, n.kids[2], desc, storage);
+            const std::size_t count = std::max({a.size(), b.size(), c.size()});
+            auto at = [](const std::vector<double>& v, std::size_t k) {
+                return v.size() == 1 ? v[0] : k < v.size() ? v[k] : 0.0;
+            };
+            std::vector<double> r(std::min(count, kMax_Components));
+            for (std::size_t k = 0; k < r.size(); ++k) {
+                const double x = at(a, k), y = at(b, k), z = at(c, k);
+                if (n.oper == "lerp") {
+                    r[k] = x + (y - x) * z;
+                } else if (n.oper == "clamp") {
+                    r[k] = std::min(std::max(x, y), z);
+                } else {
+                    const double t = y != x ? std::clamp((z - x) / (y - x), 0.0, 1.0) : 0.0;
+                    r[k] = t * t * (3.0 - 2.0 * t);
+                }
+            }
+            return r;
+        }
         if (n.oper == "dot") {
             double s = 0.0;
             for (std::size_t k = 0; k < std::min(a.size(), b.size()); ++k) s += a[k] * b[k];
@@ -174,10 +229,11 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
     return {0.0};
 }
 
-void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage, double* out,
-              std::size_t count) {
+std::size_t Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage,
+                     double* out, std::size_t count) {
     const std::vector<double> v = Eval_Node(expr, expr.root, desc, storage);
     for (std::size_t k = 0; k < count; ++k) out[k] = k < v.size() ? v[k] : 0.0;
+    return v.size();
 }
 
 // ---------------------------------------------------------------------------
@@ -310,6 +366,33 @@ int Effect_Parser::Parse_Unary(Expr* e, const State_Def* state, bool lists) {
 
 int Effect_Parser::Parse_Postfix(Expr* e, const State_Def* state, bool lists) {
     int r = Parse_Primary(e, state, lists);
+    // A constant index into a parameter: a row of a matrix, an element of
+    // an array (M[3].xyz, Table[1]).
+    while (!diag_->Failed() && r >= 0 && Is_Punct("[") &&
+           e->nodes[static_cast<std::size_t>(r)].op == Expr_Node::Op::Parameter) {
+        const Type_Info& t = desc_
+                                 ->parameters[static_cast<std::size_t>(
+                                     e->nodes[static_cast<std::size_t>(r)].parameter)]
+                                 .type;
+        if (t.cls == Type_Class::Struct) break;
+        const Token& at = Cur();
+        ++pos_;
+        const std::int64_t index = Parse_Constant_Int();
+        if (!Expect("]")) return -1;
+        const std::uint32_t count = t.elements ? t.Element_Words() : t.Is_Matrix() ? t.cols : 1;
+        const std::uint32_t limit = t.elements ? t.elements : t.Is_Matrix() ? t.rows : t.cols;
+        if (index < 0 || index >= static_cast<std::int64_t>(limit)) {
+            Error(at, "index " + std::to_string(index) + " is out of range");
+            return -1;
+        }
+        Expr_Node n;
+        n.op = Expr_Node::Op::Unary;
+        n.oper = "slice:" + std::to_string(static_cast<std::uint32_t>(index) * count) + ":" +
+                 std::to_string(count);
+        n.kids = {r};
+        r = Add(e, std::move(n));
+        break;
+    }
     while (!diag_->Failed() && Is_Punct(".") && Peek(1).kind == Token_Kind::Identifier) {
         const std::string sw = Peek(1).text;
         bool ok = sw.size() <= 4;
@@ -421,9 +504,13 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
     }
     if (Is_Punct("(", 1)) {
         static const char* const unary[] = {
-            "sqrt", "sin",  "cos",     "tan",     "abs",      "exp",    "log",      "floor",
-            "ceil", "frac", "radians", "degrees", "saturate", "length", "normalize"};
-        static const char* const binary[] = {"pow", "min", "max", "fmod", "dot"};
+            "sqrt",  "sin",  "cos",     "tan",     "abs",      "exp",    "log",       "floor",
+            "ceil",  "frac", "radians", "degrees", "saturate", "length", "normalize", "log2",
+            "log10", "exp2", "rsqrt",   "rcp",     "sign",     "round",  "trunc",     "asin",
+            "acos",  "atan", "sinh",    "cosh",    "tanh",     "any",    "all"};
+        static const char* const binary[] = {"pow", "min",   "max",  "fmod",
+                                             "dot", "atan2", "step", "ldexp"};
+        static const char* const ternary[] = {"lerp", "clamp", "smoothstep"};
         ++pos_;
         std::vector<int> args = Parse_Call_Args(e, state, lists);
         if (diag_->Failed()) return -1;
@@ -432,7 +519,11 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
             if (name == u && args.size() == 1) n.op = Expr_Node::Op::Unary;
         for (const char* b : binary)
             if (name == b && args.size() == 2) n.op = Expr_Node::Op::Binary;
+        for (const char* b : ternary)
+            if (name == b && args.size() == 3) n.op = Expr_Node::Op::Binary;
         if (n.op == Expr_Node::Op::Constant) {
+            const int inlined = Inline_Function_Call(e, name, args);
+            if (inlined >= 0) return inlined;
             Error(t, "'" + name + "' cannot be used in a constant expression");
             return -1;
         }
@@ -441,6 +532,9 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
         return Add(e, std::move(n));
     }
     ++pos_;
+    if (!inlined_args_.empty())
+        if (auto a = inlined_args_.back().find(name); a != inlined_args_.back().end())
+            return a->second;
     const int p = desc_->Find_Parameter(name);
     if (p >= 0 && desc_->parameters[static_cast<std::size_t>(p)].type.Numeric()) {
         Expr_Node n;
@@ -449,12 +543,139 @@ int Effect_Parser::Parse_Primary(Expr* e, const State_Def* state, bool lists) {
         return Add(e, std::move(n));
     }
     if (auto s = statics_.find(name); s != statics_.end()) return Constant(e, s->second);
+    if (std::uint32_t v; !state && Find_D3D_Enumerator(name, &v))
+        return Constant(e, {static_cast<double>(v)});
     if (state && state->kind == State_Kind::Ignored) return Constant(e, {0.0});
     if (state)
         Error(t, "unknown value '" + name + "' for state '" + std::string(state->name) + "'");
     else
         Error(t, "'" + name + "' is not a constant");
     return -1;
+}
+
+int Effect_Parser::Inline_Function_Call(Expr* e, const std::string& name,
+                                        const std::vector<int>& args) {
+    const auto f = function_bodies_.find(name + "/" + std::to_string(args.size()));
+    // Bounded: calls nest at most 16 deep and make at most 4096 nodes.
+    if (f == function_bodies_.end() || inlined_args_.size() >= 16 || e->nodes.size() > 4096)
+        return -1;
+    std::unordered_map<std::string, int> bound;
+    for (std::size_t k = 0; k < args.size(); ++k) bound[f->second.params[k]] = args[k];
+    const std::size_t saved_pos = pos_;
+    const bool saved_soft = soft_, saved_failed = soft_failed_;
+    soft_ = true;
+    soft_failed_ = false;
+    inlined_args_.push_back(std::move(bound));
+    pos_ = f->second.begin + 1;
+    bool partial = false;
+    int r = Inline_Statements(e, &partial);
+    if (soft_failed_ || partial) r = -1;
+    inlined_args_.pop_back();
+    soft_ = saved_soft;
+    soft_failed_ = saved_failed;
+    pos_ = saved_pos;
+    return r;
+}
+
+// Statements up to the '}' that closes their block (consumed): the value
+// they return, -2 when they end without returning. `*partial`: the value
+// has holes (-3) where some path falls off the end of the block.
+int Effect_Parser::Inline_Statements(Expr* e, bool* partial) {
+    *partial = false;
+    const Nesting_Level level(&depth_);
+    if (level.Too_Deep()) {
+        Error_Here("expression too deeply nested");
+        return -1;
+    }
+    while (!soft_failed_ && !At_End()) {
+        if (Accept("}")) return -2;
+        if (Accept(";")) continue;
+        const std::size_t first = e->nodes.size();
+        bool open = false;
+        const int r = Inline_Statement(e, &open);
+        if (r == -1 || soft_failed_) return -1;
+        if (r == -2) continue;
+        if (!open) {
+            // The rest of the block is never reached.
+            for (int depth = 0; !At_End(); ++pos_) {
+                if (Is_Punct("{")) ++depth;
+                if (Is_Punct("}") && depth-- == 0) {
+                    ++pos_;
+                    break;
+                }
+            }
+            return r;
+        }
+        // The paths that do not return go on with the statements after.
+        const std::size_t rest_first = e->nodes.size();
+        bool rest_open = false;
+        const int rest = Inline_Statements(e, &rest_open);
+        if (rest == -1 || soft_failed_) return -1;
+        if (rest == -2) {
+            *partial = true;
+            return r;
+        }
+        // Fill the holes; the heights (which bound the evaluator's
+        // recursion) grow with what now hangs below.
+        for (std::size_t k = first; k < rest_first; ++k) {
+            Expr_Node& n = e->nodes[k];
+            for (int& kid : n.kids) {
+                if (kid == -3) kid = rest;
+                if (kid >= 0)
+                    n.height =
+                        std::max(n.height, e->nodes[static_cast<std::size_t>(kid)].height + 1);
+            }
+            if (n.height > static_cast<std::uint32_t>(kMax_Nesting_Depth)) {
+                Error_Here("expression too deeply nested");
+                return -1;
+            }
+        }
+        *partial = rest_open;
+        return r;
+    }
+    return -1;
+}
+
+// One statement: "return x;", a block or an if/else. Anything else (locals,
+// assignments, loops) cannot be inlined.
+int Effect_Parser::Inline_Statement(Expr* e, bool* partial) {
+    *partial = false;
+    if (Is_Ident("return")) {
+        ++pos_;
+        const int r = Parse_Expression(e, nullptr, false);
+        if (!Expect(";")) return -1;
+        return r;
+    }
+    if (Accept("{")) return Inline_Statements(e, partial);
+    if (!Is_Ident("if")) {
+        Error_Here("cannot inline");
+        return -1;
+    }
+    const Nesting_Level level(&depth_);
+    if (level.Too_Deep()) {
+        Error_Here("expression too deeply nested");
+        return -1;
+    }
+    ++pos_;
+    if (!Expect("(")) return -1;
+    const int c = Parse_Expression(e, nullptr, false);
+    if (!Expect(")")) return -1;
+    bool a_open = false, b_open = false;
+    int a = Inline_Statement(e, &a_open);
+    int b = -2;
+    if (Is_Ident("else")) {
+        ++pos_;
+        b = Inline_Statement(e, &b_open);
+    }
+    if (a == -1 || b == -1 || soft_failed_) return -1;
+    if (a == -2 && b == -2) return -2;
+    if (a == -2) a = -3;
+    if (b == -2) b = -3;
+    *partial = a_open || b_open || a == -3 || b == -3;
+    Expr_Node n;
+    n.op = Expr_Node::Op::Ternary;
+    n.kids = {c, a, b};
+    return Add(e, std::move(n));
 }
 
 bool Effect_Parser::Parse_Number(std::string s, double* v) {

@@ -32,6 +32,8 @@ public:
 
     // Appends every token of the text.
     void Run(std::vector<Token>* out) {
+        // A UTF-8 byte-order mark, as editors of the time saved files.
+        if (s_.compare(0, 3, "\xEF\xBB\xBF") == 0) i_ = 3;
         while (true) {
             Skip_Space();
             if (i_ >= s_.size()) break;

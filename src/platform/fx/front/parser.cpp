@@ -183,7 +183,7 @@ void Effect_Parser::Top_Level() {
         Error_Here("unexpected token");
         return;
     }
-    if (t.text == "technique" || t.text == "technique9" || Equal_No_Case(t.text, "technique")) {
+    if (Equal_No_Case(t.text, "technique") || Equal_No_Case(t.text, "technique9")) {
         Parse_Technique();
         return;
     }
@@ -241,7 +241,7 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
                 p.type.elements = elements;
                 p.type.dims = last_dims_;
             }
-            while (Accept(":")) p.semantic = Expect_Identifier("a semantic");
+            Parse_Semantics(&p.semantic, nullptr);
             if (Accept("=")) {
                 p.has_default = true;
                 int level = 0;
@@ -272,6 +272,7 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
         Error_Here("expected '{'");
         return;
     }
+    const std::size_t body = pos_;
     int level = 0;
     while (true) {
         if (At_End()) {
@@ -296,6 +297,11 @@ void Effect_Parser::Parse_Function(std::size_t start, const Type_Info& return_ty
         ++pos_;
     }
     f.defined = true;
+    {
+        std::vector<std::string> names;
+        for (const Function_Param& p : f.params) names.push_back(p.name);
+        function_bodies_[f.name + "/" + std::to_string(f.params.size())] = {body, std::move(names)};
+    }
     desc_->functions.push_back(std::move(f));
     Emit(start, pos_);
     local_structs_.clear();

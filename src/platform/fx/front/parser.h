@@ -244,8 +244,9 @@ bool Parse_Effect(const Token_Stream& tokens, Effect_Desc* out, Diagnostics* dia
 
 // Evaluates a state value expression over the current parameter storage.
 // Components beyond those the expression yields are 0.
-void Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage, double* out,
-              std::size_t count);
+// Returns how many values the expression has (out gets the first `count`).
+std::size_t Evaluate(const Expr& expr, const Effect_Desc& desc, const std::uint32_t* storage,
+                     double* out, std::size_t count);
 
 // The storage word of a scalar as a double, by its base type.
 double Word_Value(Base_Type base, std::uint32_t word);

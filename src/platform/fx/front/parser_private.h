@@ -225,6 +225,11 @@ private:
                                   std::size_t equals,
                                   std::vector<std::pair<std::size_t, std::size_t>>* skipped);
     void Parse_Parameter_Initializer(int index);
+    // ": SEMANTIC", ": register(...)" clauses at the cursor. A register
+    // clause is taken out of the tokens (the effect binds its own); the
+    // sampler register goes to `sampler_register` when not null.
+    void Parse_Semantics(std::string* semantic, int* sampler_register);
+    std::uint32_t Size_Unsized_Array(const Token& name_tok, const Type_Info& element);
 
     // --- annotations, sampler_state, techniques (techniques.cpp) -------------
     void Parse_Annotations(std::vector<Annotation>* out);
@@ -259,6 +264,12 @@ private:
     std::vector<int> Parse_Call_Args(Expr* e, const State_Def* state, bool lists);
     int Parse_Primary(Expr* e, const State_Def* state, bool lists);
     static bool Parse_Number(std::string s, double* v);
+    // A call of a function of the effect in a state value (a preshader):
+    // its body, when made of returns, ifs and blocks, becomes the
+    // expression, with `args` for its parameters. -1 when it cannot.
+    int Inline_Function_Call(Expr* e, const std::string& name, const std::vector<int>& args);
+    int Inline_Statements(Expr* e, bool* partial);
+    int Inline_Statement(Expr* e, bool* partial);
 
     std::vector<Token> toks_;
     std::size_t pos_ = 0;
@@ -274,6 +285,15 @@ private:
     int in_angles_ = 0;
     std::uint32_t storage_words_ = 0;
     std::vector<std::uint32_t> last_dims_;  // of the last Parse_Array_Suffix
+    bool unsized_array_ = false;            // it read "[]"
+    struct Function_Body {
+        std::size_t begin;  // the '{'
+        std::vector<std::string> params;
+    };
+    // Bodies of the functions defined so far, by "name/parameter count".
+    std::unordered_map<std::string, Function_Body> function_bodies_;
+    // The arguments of the function being inlined, by parameter name.
+    std::vector<std::unordered_map<std::string, int>> inlined_args_;
     // Tokens that go to the compiler in place of a skipped range of a static
     // declaration, by the range's first token.
     std::unordered_map<std::size_t, std::vector<Token>> replacements_;

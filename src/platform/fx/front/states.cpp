@@ -146,6 +146,12 @@ const Enum_Value k_texture_arg[] = {{"DIFFUSE", D3DTA_DIFFUSE},
                                     {"CONSTANT", 6},
                                     {"COMPLEMENT", 0x10},
                                     {"ALPHAREPLICATE", 0x20}};
+// D3DTSS_TCI_* (or'ed with the coordinate set, which the value may add)
+const Enum_Value k_texcoord_index[] = {{"PASSTHRU", 0},
+                                       {"CAMERASPACENORMAL", 0x10000},
+                                       {"CAMERASPACEPOSITION", 0x20000},
+                                       {"CAMERASPACEREFLECTIONVECTOR", 0x30000},
+                                       {"SPHEREMAP", 0x40000}};
 // D3DTEXTURETRANSFORMFLAGS
 const Enum_Value k_texture_transform[] = {{"DISABLE", 0}, {"COUNT1", 1}, {"COUNT2", 2},
                                           {"COUNT3", 3},  {"COUNT4", 4}, {"PROJECTED", 256}};
@@ -169,6 +175,7 @@ const State_Def k_pass_states[] = {
     QM_D3D9_RENDER_STATES(QM_RENDER_STATE)
 #undef QM_RENDER_STATE
         {"FVF", State_Kind::Ignored, 0, Value_Kind::Dword, nullptr, 0, false},
+    {"NPATCHMODE", State_Kind::Ignored, 0, Value_Kind::Float, nullptr, 0, false},
 
     // Texture stage states
     {"COLOROP", State_Kind::Texture_Stage, D3DTSS_COLOROP, Value_Kind::Dword,
@@ -183,8 +190,8 @@ const State_Def k_pass_states[] = {
      QM_ENUMS(k_texture_arg), true},
     {"ALPHAARG2", State_Kind::Texture_Stage, D3DTSS_ALPHAARG2, Value_Kind::Dword,
      QM_ENUMS(k_texture_arg), true},
-    {"TEXCOORDINDEX", State_Kind::Texture_Stage, D3DTSS_TEXCOORDINDEX, Value_Kind::Dword, nullptr,
-     0, true},
+    {"TEXCOORDINDEX", State_Kind::Texture_Stage, D3DTSS_TEXCOORDINDEX, Value_Kind::Dword,
+     QM_ENUMS(k_texcoord_index), true},
     {"TEXTURETRANSFORMFLAGS", State_Kind::Texture_Stage, D3DTSS_TEXTURETRANSFORMFLAGS,
      Value_Kind::Dword, QM_ENUMS(k_texture_transform), true},
     {"COLORARG0", State_Kind::Ignored, 0, Value_Kind::Dword, QM_ENUMS(k_texture_arg), true},
@@ -305,6 +312,100 @@ const State_Def k_pass_states[] = {
      nullptr, 0, false},
 };
 
+// Sampler states of displacement mapping and multi-element textures, which
+// this device has not: a pass (with the stage index) or a sampler_state
+// block may name them.
+const State_Def k_unmodelled_sampler_states[] = {
+    {"ELEMENTINDEX", State_Kind::Ignored, 0, Value_Kind::Dword, nullptr, 0, true},
+    {"DMAPOFFSET", State_Kind::Ignored, 0, Value_Kind::Dword, nullptr, 0, true},
+};
+
+// The prefix of each value set's Direct3D enumerator names: a state value
+// may be written "D3DBLEND_INVSRCALPHA" as well as "INVSRCALPHA".
+struct Value_Prefix {
+    const Enum_Value* enums;
+    const char* prefix;
+};
+const Value_Prefix k_value_prefixes[] = {
+    {k_z_buffer, "D3DZB_"},
+    {k_fill, "D3DFILL_"},
+    {k_shade, "D3DSHADE_"},
+    {k_blend, "D3DBLEND_"},
+    {k_cull, "D3DCULL_"},
+    {k_compare, "D3DCMP_"},
+    {k_fog, "D3DFOG_"},
+    {k_stencil_op, "D3DSTENCILOP_"},
+    {k_material_source, "D3DMCS_"},
+    {k_vertex_blend, "D3DVBF_"},
+    {k_color_write, "D3DCOLORWRITEENABLE_"},
+    {k_blend_op, "D3DBLENDOP_"},
+    {k_wrap, "D3DWRAP_"},
+    {k_wrap, "D3DWRAPCOORD_"},
+    {k_patch_edge, "D3DPATCHEDGE_"},
+    {k_debug_monitor, "D3DDMT_"},
+    {k_degree, "D3DDEGREE_"},
+    {k_address, "D3DTADDRESS_"},
+    {k_filter, "D3DTEXF_"},
+    {k_texture_op, "D3DTOP_"},
+    {k_texture_arg, "D3DTA_"},
+    {k_texcoord_index, "D3DTSS_TCI_"},
+    {k_texture_transform, "D3DTTFF_"},
+    {k_light_type, "D3DLIGHT_"},
+};
+
+// Vertex declaration enumerators, which annotations use to describe the
+// vertices an effect wants.
+const Enum_Value k_decl_type[] = {{"FLOAT1", D3DDECLTYPE_FLOAT1},
+                                  {"FLOAT2", D3DDECLTYPE_FLOAT2},
+                                  {"FLOAT3", D3DDECLTYPE_FLOAT3},
+                                  {"FLOAT4", D3DDECLTYPE_FLOAT4},
+                                  {"D3DCOLOR", D3DDECLTYPE_D3DCOLOR},
+                                  {"UBYTE4", D3DDECLTYPE_UBYTE4},
+                                  {"SHORT2", D3DDECLTYPE_SHORT2},
+                                  {"SHORT4", D3DDECLTYPE_SHORT4},
+                                  {"UBYTE4N", D3DDECLTYPE_UBYTE4N},
+                                  {"SHORT2N", 9},
+                                  {"SHORT4N", 10},
+                                  {"USHORT2N", 11},
+                                  {"USHORT4N", 12},
+                                  {"UDEC3", 13},
+                                  {"DEC3N", 14},
+                                  {"FLOAT16_2", 15},
+                                  {"FLOAT16_4", 16},
+                                  {"UNUSED", D3DDECLTYPE_UNUSED}};
+const Enum_Value k_decl_method[] = {{"DEFAULT", D3DDECLMETHOD_DEFAULT},
+                                    {"PARTIALU", 1},
+                                    {"PARTIALV", 2},
+                                    {"CROSSUV", 3},
+                                    {"UV", 4},
+                                    {"LOOKUP", 5},
+                                    {"LOOKUPPRESAMPLED", 6}};
+const Enum_Value k_decl_usage[] = {{"POSITION", D3DDECLUSAGE_POSITION},
+                                   {"BLENDWEIGHT", D3DDECLUSAGE_BLENDWEIGHT},
+                                   {"BLENDINDICES", D3DDECLUSAGE_BLENDINDICES},
+                                   {"NORMAL", D3DDECLUSAGE_NORMAL},
+                                   {"PSIZE", D3DDECLUSAGE_PSIZE},
+                                   {"TEXCOORD", D3DDECLUSAGE_TEXCOORD},
+                                   {"TANGENT", D3DDECLUSAGE_TANGENT},
+                                   {"BINORMAL", D3DDECLUSAGE_BINORMAL},
+                                   {"TESSFACTOR", D3DDECLUSAGE_TESSFACTOR},
+                                   {"POSITIONT", D3DDECLUSAGE_POSITIONT},
+                                   {"COLOR", D3DDECLUSAGE_COLOR},
+                                   {"FOG", D3DDECLUSAGE_FOG},
+                                   {"DEPTH", D3DDECLUSAGE_DEPTH},
+                                   {"SAMPLE", D3DDECLUSAGE_SAMPLE}};
+struct Value_Set {
+    std::span<const Enum_Value> values;
+    const char* prefix;
+};
+const Value_Set k_other_enumerators[] = {{k_decl_type, "D3DDECLTYPE_"},
+                                         {k_decl_method, "D3DDECLMETHOD_"},
+                                         {k_decl_usage, "D3DDECLUSAGE_"}};
+
+bool Starts_With_No_Case(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && Equal_No_Case(s.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace
 
 const State_Def* Find_State(std::string_view name, bool sampler_block) {
@@ -313,6 +414,8 @@ const State_Def* Find_State(std::string_view name, bool sampler_block) {
             continue;
         if (Equal_No_Case(name, def.name)) return &def;
     }
+    for (const State_Def& def : k_unmodelled_sampler_states)
+        if (Equal_No_Case(name, def.name)) return &def;
     return nullptr;
 }
 
@@ -322,6 +425,19 @@ bool Find_Enum_Value(const State_Def& def, std::string_view name, std::uint32_t*
             *value = def.enums[i].value;
             return true;
         }
+    if (def.enum_count > 0 && Starts_With_No_Case(name, "D3D")) {
+        for (const Value_Prefix& p : k_value_prefixes)
+            if (p.enums == def.enums && Starts_With_No_Case(name, p.prefix)) {
+                const std::string_view rest = name.substr(std::string_view(p.prefix).size());
+                for (std::size_t i = 0; i < def.enum_count; ++i)
+                    if (Equal_No_Case(rest, def.enums[i].name)) {
+                        *value = def.enums[i].value;
+                        return true;
+                    }
+            }
+    }
+    if (Equal_No_Case(name, "D3DZB_TRUE")) name = "TRUE";
+    if (Equal_No_Case(name, "D3DZB_FALSE")) name = "FALSE";
     if (Equal_No_Case(name, "TRUE")) {
         *value = 1;
         return true;
@@ -330,6 +446,25 @@ bool Find_Enum_Value(const State_Def& def, std::string_view name, std::uint32_t*
         *value = 0;
         return true;
     }
+    return false;
+}
+
+bool Find_D3D_Enumerator(std::string_view name, std::uint32_t* value) {
+    if (!Starts_With_No_Case(name, "D3D")) return false;
+    auto find = [&](std::span<const Enum_Value> values, std::string_view prefix) {
+        if (!Starts_With_No_Case(name, prefix)) return false;
+        for (const Enum_Value& v : values)
+            if (Equal_No_Case(name.substr(prefix.size()), v.name)) {
+                *value = v.value;
+                return true;
+            }
+        return false;
+    };
+    for (const Value_Set& set : k_other_enumerators)
+        if (find(set.values, set.prefix)) return true;
+    for (const State_Def& def : k_pass_states)
+        for (const Value_Prefix& p : k_value_prefixes)
+            if (p.enums == def.enums && find({def.enums, def.enum_count}, p.prefix)) return true;
     return false;
 }
 

@@ -92,6 +92,10 @@ const State_Def* Find_State(std::string_view name, bool sampler_block);
 // The value of a name for a state (its own names first, then TRUE/FALSE).
 bool Find_Enum_Value(const State_Def& def, std::string_view name, std::uint32_t* value);
 
+// A Direct3D enumerator by its full name (D3DDECLTYPE_FLOAT3,
+// D3DBLEND_ONE, ...), as annotations and initializers may use them.
+bool Find_D3D_Enumerator(std::string_view name, std::uint32_t* value);
+
 // The name of a value for display, or null when it has none.
 const char* Enum_Value_Name(const State_Def& def, std::uint32_t value);
 

@@ -1,9 +1,10 @@
 // The effect parser, the effect framework's own syntax: annotations,
 // sampler_state blocks, object references, techniques, passes with their
 // state assignments, and the shader values of VertexShader/PixelShader.
-#include <cctype>
-
 #include "platform/fx/front/parser_private.h"
+
+#include <algorithm>
+#include <cctype>
 
 namespace qm_fx {
 
@@ -50,9 +51,25 @@ void Effect_Parser::Parse_Annotations(std::vector<Annotation>* out) {
         }
         a.name = Expect_Identifier("an annotation name");
         a.type.elements = Parse_Array_Suffix();
+        const bool unsized = unsized_array_;
         if (!Expect("=")) return;
         const std::size_t value_start = pos_;
-        if (a.type.base == Base_Type::String) {
+        if (a.type.base == Base_Type::String && Is_Punct("{")) {
+            // An array of strings: the first is the annotation's string.
+            std::uint32_t count = 0;
+            ++pos_;
+            while (!Accept("}")) {
+                if (Cur().kind != Token_Kind::String) {
+                    Error_Here("expected a string");
+                    return;
+                }
+                std::string one;
+                while (Cur().kind == Token_Kind::String) one += Unquote(toks_[pos_++].text);
+                if (count++ == 0) a.string_value = std::move(one);
+                if (!Is_Punct("}") && !Expect(",")) return;
+            }
+            if (unsized) a.type.elements = count;
+        } else if (a.type.base == Base_Type::String) {
             // Strings may come parenthesized out of a macro: ("World").
             int parens = 0;
             while (Accept("(")) ++parens;
@@ -68,6 +85,10 @@ void Effect_Parser::Parse_Annotations(std::vector<Annotation>* out) {
             e.root = Parse_Expression(&e, nullptr, true);
             if (diag_->Failed()) return;
             a.values = Eval_Node(e, e.root, *desc_, desc_->defaults.data());
+            const std::size_t words = a.type.Element_Words() ? a.type.Element_Words() : 1;
+            if (unsized)
+                a.type.elements = static_cast<std::uint32_t>(
+                    std::max<std::size_t>(1, (a.values.size() + words - 1) / words));
         } else {
             // Objects in annotations (rare): keep the text only.
             while (!At_End() && !Is_Punct(";")) ++pos_;
@@ -144,7 +165,8 @@ void Effect_Parser::Parse_Sampler_State(int index) {
 // NULL, <name>, (name) or name of a parameter of the given base type.
 // Returns the parameter index, -1 for NULL.
 int Effect_Parser::Parse_Object_Ref(Base_Type base, const char* what) {
-    if (Is_Ident_No_Case("NULL")) {
+    // NULL in any letter case, or 0 as C wrote a null pointer.
+    if (Is_Ident_No_Case("NULL") || (Cur().kind == Token_Kind::Number && Cur().text == "0")) {
         ++pos_;
         return -1;
     }
@@ -177,10 +199,15 @@ void Effect_Parser::Parse_Technique() {
     ++pos_;
     Technique tech;
     if (Cur().kind == Token_Kind::Identifier) tech.name = toks_[pos_++].text;
+    // A second technique of the same name is kept; lookups by name find
+    // the first, as they did in D3DX.
     for (const Technique& t : desc_->techniques)
         if (!tech.name.empty() && t.name == tech.name) {
-            Error(toks_[pos_ - 1], "redefinition of technique '" + tech.name + "'");
-            return;
+            const Token& at = toks_[pos_ - 1];
+            diag_->Warning(
+                desc_->files[at.file], at.line,
+                "technique '" + tech.name + "' is defined again; the first is used by name");
+            break;
         }
     if (Is_Punct("<")) Parse_Annotations(&tech.annotations);
     if (!Expect("{")) return;
@@ -267,10 +294,23 @@ void Effect_Parser::Parse_Pass_State(Pass* pass) {
         }
         break;
     }
-    case State_Kind::Transform:
-        sa.object = Parse_Object_Ref(Base_Type::Float, "matrix");
-        if (sa.object < 0 && !diag_->Failed()) Error(name_tok, "a transform needs a matrix");
+    case State_Kind::Transform: {
+        // A matrix parameter (M, <M>, (M)), or any matrix expression:
+        // "ProjectionTransform = 0;", "WorldTransform[0] = float4x4(...);".
+        const std::size_t at = pos_ + ((Is_Punct("<") || Is_Punct("(")) ? 1 : 0);
+        const int p = at < toks_.size() && toks_[at].kind == Token_Kind::Identifier
+                          ? desc_->Find_Parameter(toks_[at].text)
+                          : -1;
+        const bool names_matrix = p >= 0 &&
+                                  desc_->parameters[static_cast<std::size_t>(p)].type.Is_Matrix() &&
+                                  (at == pos_ ? !Is_Punct("[", 1) && Binary_Precedence(Peek(1)) < 0
+                                              : Is_Punct_At(at + 1, Is_Punct("<") ? ">" : ")"));
+        if (names_matrix)
+            sa.object = Parse_Object_Ref(Base_Type::Float, "matrix");
+        else
+            Parse_State_Value(&sa.value, def);
         break;
+    }
     default:
         if (Is_Ident("asm")) {
             Error(Cur(), "assembly shaders are not supported");
@@ -371,7 +411,7 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa) {
         Parse_Asm_Block(sa, vertex);
         return;
     }
-    if (Is_Ident_No_Case("NULL")) {
+    if (Is_Ident_No_Case("NULL") || (Cur().kind == Token_Kind::Number && Cur().text == "0")) {
         ++pos_;
         sa->shader = -1;
         return;
