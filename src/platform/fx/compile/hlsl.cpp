@@ -48,6 +48,11 @@ void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_
     while (end > 0 && semantic[end - 1] >= '0' && semantic[end - 1] <= '9') --end;
     *name = Upper(semantic.substr(0, end));
     *index = end < last ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
+    // SPECULAR is the older name of the second colour register.
+    if (*name == "SPECULAR") {
+        *name = "COLOR";
+        *index += 1;
+    }
 }
 
 bool Usage_Of(const std::string& name, BYTE* usage) {
@@ -77,8 +82,9 @@ bool Usage_Of(const std::string& name, BYTE* usage) {
 
 class Wrapper_Builder {
 public:
-    Wrapper_Builder(const Effect_Desc& desc, const Shader_Compile& shader, Diagnostics* diag)
-        : desc_(desc), shader_(shader), diag_(diag) {}
+    Wrapper_Builder(const Effect_Desc& desc, const Shader_Compile& shader, Diagnostics* diag,
+                    const std::string& prologue)
+        : desc_(desc), shader_(shader), diag_(diag), prologue_(prologue) {}
 
     bool Build(std::string* text) {
         const Function_Info* f = desc_.Find_Function(shader_.entry, shader_.args.size());
@@ -118,6 +124,7 @@ public:
         t.clear();
         if (vertex) t += "float4 " + std::string(kPixel_Offset_Uniform) + ";\n";
         t += "void " + std::string(kEntry_Name) + "(" + params + ")\n{\n";
+        t += prologue_;
         for (const Static_Init& init : desc_.static_inits)
             t += "    " + init.name + " = " + init.value + ";\n";
         t += locals + reads + "    " + call + "\n" + writes + "}\n";
@@ -310,6 +317,14 @@ private:
                 *reads += "    " + leaf.access + " = " + From4(src, leaf.type) + ";\n";
                 continue;
             }
+            // Direct3D 9 hands the point size to the rasterizer only; no pixel
+            // shader register carries it. A pixel shader that declares it
+            // (a vertex output struct taken as the pixel input) reads 0.
+            if (leaf.semantic == "PSIZE") {
+                *reads +=
+                    "    " + leaf.access + " = " + From4("float4(0, 0, 0, 0)", leaf.type) + ";\n";
+                continue;
+            }
             if (leaf.semantic == "VFACE" || leaf.semantic == "SV_ISFRONTFACE") {
                 if (!face) Add_Param(params, "in bool qm_front_face : SV_IsFrontFace");
                 face = true;
@@ -363,6 +378,7 @@ private:
     const Effect_Desc& desc_;
     const Shader_Compile& shader_;
     Diagnostics* diag_;
+    const std::string& prologue_;
     std::vector<Io_Leaf> inputs_, outputs_;
 
 public:
@@ -372,8 +388,9 @@ public:
 }  // namespace
 
 bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, std::string* text,
-                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics) {
-    Wrapper_Builder builder(desc, shader, diagnostics);
+                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics,
+                         const std::string& prologue) {
+    Wrapper_Builder builder(desc, shader, diagnostics, prologue);
     if (!builder.Build(text)) return false;
     if (remap) *remap = std::move(builder.remap_);
     return true;
