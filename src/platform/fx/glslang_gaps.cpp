@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
+
+#include "platform/fx/limits.h"
 
 namespace qm_fx {
 
@@ -228,14 +231,6 @@ bool Rewrite_Constructor_Target(const std::vector<Token>& toks_, std::size_t* k,
     return true;
 }
 
-// Loop variables as Direct3D 9 compilers scoped them: a variable declared
-// in the head of a for loop belongs to the block around the loop, so code
-// after the loop reads it, and a later loop that declares it again in that
-// block reuses it. glslang scopes it to the loop. So a loop variable that
-// code after the loop names is declared before the loop instead, once per
-// block. Each hoist is the index of a "for" before which the declaration
-// (the tokens at type and type + 1) goes; `drop` gets the indices of the
-// type tokens the loop heads lose.
 // tex1D* and texCUBEproj calls as the 2D and cube calls they stand for:
 // the call's name, the one it becomes, and the helper that each argument
 // after the sampler goes through.
@@ -253,6 +248,14 @@ const Texture_Call_Rewrite k_texture_calls[] = {
     {"texCUBEproj", "texCUBE", {"Project", nullptr, nullptr}},
 };
 
+// Loop variables as Direct3D 9 compilers scoped them: a variable declared
+// in the head of a for loop belongs to the block around the loop, so code
+// after the loop reads it, and a later loop that declares it again in that
+// block reuses it. glslang scopes it to the loop. So a loop variable that
+// code after the loop names is declared before the loop instead, once per
+// block. Each hoist is the index of a "for" before which the declaration
+// (the tokens at type and type + 1) goes; `drop` gets the indices of the
+// type tokens the loop heads lose.
 struct Loop_Hoist {
     std::size_t at_for;
     std::size_t type;
@@ -266,12 +269,13 @@ bool Is_Value_Type(const std::string& s) {
 
 // The end of the statement that starts at `k` (past its ';' or '}').
 std::size_t Statement_End(const std::vector<Token>& toks, std::size_t k, std::size_t end) {
+    // Past the heads of loops and ifs without braces, to their statement.
+    while (k + 1 < end && toks[k].kind == Token_Kind::Identifier &&
+           (toks[k].text == "for" || toks[k].text == "while" || toks[k].text == "if") &&
+           Is_Punct_Token(toks[k + 1], "("))
+        k = Skip_Brackets(toks, k + 1, end);
     if (k >= end) return end;
     if (Is_Punct_Token(toks[k], "{")) return Skip_Brackets(toks, k, end);
-    if (toks[k].kind == Token_Kind::Identifier &&
-        (toks[k].text == "for" || toks[k].text == "while" || toks[k].text == "if") && k + 1 < end &&
-        Is_Punct_Token(toks[k + 1], "("))
-        return Statement_End(toks, Skip_Brackets(toks, k + 1, end), end);
     int level = 0;
     for (; k < end; ++k) {
         const Token& t = toks[k];
@@ -286,10 +290,26 @@ std::size_t Statement_End(const std::vector<Token>& toks, std::size_t k, std::si
 std::vector<Loop_Hoist> Loop_Hoists(const std::vector<Token>& toks, std::size_t begin,
                                     std::size_t end, std::vector<std::size_t>* drop) {
     std::vector<Loop_Hoist> hoists;
+    // Where each name occurs (not as a member) and where each block ends, so
+    // that each loop is judged without reading the rest of its block.
+    std::unordered_map<std::string, std::vector<std::size_t>> uses;
+    std::unordered_map<std::size_t, std::size_t> block_ends;
+    std::vector<std::size_t> opened;
+    for (std::size_t k = begin; k < end; ++k) {
+        const Token& t = toks[k];
+        if (t.kind == Token_Kind::Identifier && !(k > begin && Is_Punct_Token(toks[k - 1], ".")))
+            uses[t.text].push_back(k);
+        if (Is_Punct_Token(t, "{")) opened.push_back(k);
+        if (Is_Punct_Token(t, "}") && !opened.empty()) {
+            block_ends[opened.back()] = k;
+            opened.pop_back();
+        }
+    }
+    if (uses.find("for") == uses.end()) return hoists;
     // The blocks open at each token: the index of each one's '{'.
     std::vector<std::size_t> blocks;
-    // Names declared before loops so far, with the block they went into.
-    std::vector<std::pair<std::size_t, std::string>> declared;
+    // Names declared before loops so far, by the block they went into.
+    std::unordered_map<std::size_t, std::unordered_set<std::string>> declared;
     for (std::size_t k = begin; k < end; ++k) {
         const Token& t = toks[k];
         if (Is_Punct_Token(t, "{")) {
@@ -300,7 +320,7 @@ std::vector<Loop_Hoist> Loop_Hoists(const std::vector<Token>& toks, std::size_t 
             if (!blocks.empty()) {
                 const std::size_t open = blocks.back();
                 blocks.pop_back();
-                std::erase_if(declared, [open](const auto& d) { return d.first == open; });
+                declared.erase(open);
             }
             continue;
         }
@@ -311,26 +331,26 @@ std::vector<Loop_Hoist> Loop_Hoists(const std::vector<Token>& toks, std::size_t 
             continue;
         const std::string& name = toks[k + 3].text;
         const std::size_t block = blocks.back();
-        bool reused = false;
-        for (const auto& [b, n] : declared) reused |= b == block && n == name;
-        if (reused) {
+        if (const auto d = declared.find(block); d != declared.end() && d->second.count(name)) {
             drop->push_back(k + 2);
             continue;
         }
         // One declarator only ("for (int i = 0, j = 0; ...)" stays as it is).
+        const std::size_t head_end = Skip_Brackets(toks, k + 1, end);
         std::size_t e = k + 5;
-        for (int level = 0; e < end; ++e) {
+        for (int level = 0; e < head_end; ++e) {
             if (Is_Punct_Token(toks[e], "(")) ++level;
             if (Is_Punct_Token(toks[e], ")")) --level;
             if (level == 0 && (Is_Punct_Token(toks[e], ";") || Is_Punct_Token(toks[e], ","))) break;
         }
-        if (e >= end || !Is_Punct_Token(toks[e], ";")) continue;
+        if (e >= head_end || !Is_Punct_Token(toks[e], ";")) continue;
+        // Named after the loop, before its block ends?
         const std::size_t after = Statement_End(toks, k, end);
-        const std::size_t block_end = Skip_Brackets(toks, block, end);
-        bool named_after = false;
-        for (std::size_t a = after; a < block_end && !named_after; ++a)
-            named_after = toks[a].kind == Token_Kind::Identifier && toks[a].text == name &&
-                          !Is_Punct_Token(toks[a - 1], ".");
+        const auto block_end = block_ends.find(block);
+        const std::size_t until = block_end == block_ends.end() ? end : block_end->second;
+        const std::vector<std::size_t>& at = uses[name];
+        const auto next = std::lower_bound(at.begin(), at.end(), after);
+        const bool named_after = next != at.end() && *next < until;
         // The declaration needs a statement of its own: not after an if,
         // else or loop head without braces.
         const Token& before = toks[k - 1];
@@ -339,7 +359,7 @@ std::vector<Loop_Hoist> Loop_Hoists(const std::vector<Token>& toks, std::size_t 
             continue;
         hoists.push_back({k, k + 2});
         drop->push_back(k + 2);
-        declared.emplace_back(block, name);
+        declared[block].insert(name);
     }
     return hoists;
 }
@@ -354,6 +374,11 @@ bool Rewrite_Texture_Call(const std::vector<Token>& toks, std::size_t* k, std::s
     for (const Texture_Call_Rewrite& c : k_texture_calls)
         if (t.text == c.name) call = &c;
     if (!call) return false;
+    // The arguments are rewritten in turn; calls nested too deeply stay as
+    // they are (the parser then refuses the nesting).
+    thread_local int depth = 0;
+    const Nesting_Level level_of_calls(&depth);
+    if (level_of_calls.Too_Deep()) return false;
     const std::size_t close = Skip_Brackets(toks, *k + 1, end);
     if (close > end || !Is_Punct_Token(toks[close - 1], ")")) return false;
     // The arguments: [from, to) between the parentheses, split at commas.
@@ -646,39 +671,32 @@ bool Is_Assignment(const Token& t) {
     return false;
 }
 
-// True when the name at `k` (whose postfix expression ends before `e`) is an
-// argument of a call whose parameter at its position is out or inout.
-bool Is_Out_Argument(const std::vector<Token>& toks, std::size_t k, std::size_t e,
-                     const Effect_Desc& desc) {
-    if (k == 0 || e >= toks.size()) return false;
-    if (!(Is_Punct_Token(toks[k - 1], "(") || Is_Punct_Token(toks[k - 1], ",")) ||
-        !(Is_Punct_Token(toks[e], ")") || Is_Punct_Token(toks[e], ",")))
-        return false;
-    std::size_t arg = 0;
-    int level = 0;
-    for (std::size_t b = k; b-- > 0;) {
-        const Token& t = toks[b];
-        if (t.kind != Token_Kind::Punct) continue;
-        if (t.text == ")" || t.text == "]") {
-            ++level;
-        } else if (t.text == "[" || t.text == "(") {
-            if (level > 0) {
-                --level;
-                continue;
-            }
-            if (t.text == "[" || b == 0 || toks[b - 1].kind != Token_Kind::Identifier) return false;
-            const std::string& callee = toks[b - 1].text;
-            if (Intrinsic_Writes_Argument(callee, arg)) return true;
-            for (const Function_Info& f : desc.functions)
-                if (f.name == callee && arg < f.params.size() && f.params[arg].is_out) return true;
-            return false;
-        } else if (level == 0 && t.text == ",") {
-            ++arg;
-        } else if (level == 0 && (t.text == ";" || t.text == "{" || t.text == "}")) {
-            return false;
-        }
+// An open bracket while the code is read left to right: for a call's
+// parenthesis, the function's name and the position of the argument read.
+struct Open_Bracket {
+    char bracket;
+    std::string callee;  // empty when not a call
+    std::size_t argument = 0;
+};
+
+// The out and inout parameters of the effect's functions (any overload), by
+// the function's name.
+using Out_Parameters = std::unordered_map<std::string, std::vector<bool>>;
+Out_Parameters Out_Parameters_Of(const Effect_Desc& desc) {
+    Out_Parameters out;
+    for (const Function_Info& f : desc.functions) {
+        std::vector<bool>& writes = out[f.name];
+        if (writes.size() < f.params.size()) writes.resize(f.params.size(), false);
+        for (std::size_t k = 0; k < f.params.size(); ++k)
+            if (f.params[k].is_out) writes[k] = true;
     }
-    return false;
+    return out;
+}
+
+bool Writes_Argument(const std::string& callee, std::size_t arg, const Out_Parameters& functions) {
+    if (Intrinsic_Writes_Argument(callee, arg)) return true;
+    const auto it = functions.find(callee);
+    return it != functions.end() && arg < it->second.size() && it->second[arg];
 }
 
 std::string Copied_Prefix() {
@@ -728,17 +746,39 @@ std::string Copy_Written_Parameters(const Effect_Desc& desc, std::string* copies
 
     std::vector<Token> toks;
     Tokenize_Text(text, 0, &toks);
+    const Out_Parameters functions = Out_Parameters_Of(desc);
     std::vector<const Parameter*> written;
+    std::vector<Open_Bracket> open;
     for (std::size_t k = 0; k < toks.size(); ++k) {
-        if (toks[k].kind != Token_Kind::Identifier) continue;
-        const auto it = uniforms.find(toks[k].text);
+        const Token& t = toks[k];
+        if (t.kind == Token_Kind::Punct && t.text.size() == 1) {
+            const char c = t.text[0];
+            if (c == '(' || c == '[' || c == '{') {
+                Open_Bracket b{c, {}, 0};
+                if (c == '(' && k > 0 && toks[k - 1].kind == Token_Kind::Identifier)
+                    b.callee = toks[k - 1].text;
+                open.push_back(std::move(b));
+            } else if ((c == ')' || c == ']' || c == '}') && !open.empty()) {
+                open.pop_back();
+            } else if (c == ',' && !open.empty()) {
+                ++open.back().argument;
+            }
+            continue;
+        }
+        if (t.kind != Token_Kind::Identifier) continue;
+        const auto it = uniforms.find(t.text);
         if (it == uniforms.end() || (k > 0 && Is_Punct_Token(toks[k - 1], "."))) continue;
         const std::size_t e = Postfix_End(toks, k, toks.size());
+        // Assigned, incremented, or a whole argument of a call that writes it.
+        const bool argument =
+            !open.empty() && !open.back().callee.empty() && k > 0 &&
+            (Is_Punct_Token(toks[k - 1], "(") || Is_Punct_Token(toks[k - 1], ",")) &&
+            e < toks.size() && (Is_Punct_Token(toks[e], ")") || Is_Punct_Token(toks[e], ","));
         const bool writes =
             (k > 0 && (Is_Punct_Token(toks[k - 1], "++") || Is_Punct_Token(toks[k - 1], "--"))) ||
             (e < toks.size() && (Is_Assignment(toks[e]) || Is_Punct_Token(toks[e], "++") ||
                                  Is_Punct_Token(toks[e], "--"))) ||
-            Is_Out_Argument(toks, k, e, desc);
+            (argument && Writes_Argument(open.back().callee, open.back().argument, functions));
         if (!writes) continue;
         written.push_back(it->second);
         uniforms.erase(it);  // once is enough

@@ -66,12 +66,13 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
             line.find("compilation error") != std::string::npos)
             continue;
         while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
-        // Direct3D 9 shaders may write only static globals; glslang words
-        // the attempt in terms of its own uniform block.
+        // A written parameter becomes a private copy (Copy_Written_Parameters)
+        // when the write is one we recognise; glslang words the others in
+        // terms of its own uniform block.
         if (line.find("can't modify a uniform") != std::string::npos) {
             line =
-                "the shader assigns to a global that is not static (parameters are read-only "
-                "in shaders; declare it 'static' for a shader-local variable)";
+                "the shader writes to a parameter in a form the effect compiler does not "
+                "follow (assign to the parameter by name, or copy it to a static first)";
             if (any && diag->Text().find(line) != std::string::npos) continue;
         }
         diag->Error(desc.files[file], at, line);
