@@ -64,7 +64,9 @@ float4 Write_PS() : COLOR
     Steps[1] = Steps[1] * 3;
     return float4(Tint.x * 0.5, Steps[1], Tint.z, 1);
 }
-float4 Read_PS() : COLOR { return Tint; }
+// A static initialised from a written parameter sees the parameter's value.
+static float4 Half_Tint = Tint * 0.5;
+float4 Read_PS() : COLOR { return Half_Tint * 2; }
 
 // A ramp of four texels sampled as 1D, through a sampler1D and an untyped
 // sampler.

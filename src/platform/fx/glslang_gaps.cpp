@@ -735,8 +735,7 @@ std::string Parameter_Of_Uniform(const std::string& member) {
     return member.compare(0, prefix.size(), prefix) == 0 ? member.substr(prefix.size()) : member;
 }
 
-std::string Copy_Written_Parameters(const Effect_Desc& desc, std::string* copies) {
-    copies->clear();
+std::string Copy_Written_Parameters(const Effect_Desc& desc) {
     const std::string& text = desc.hlsl.text;
     std::unordered_map<std::string, const Parameter*> uniforms;
     for (const Parameter& p : desc.parameters)
@@ -803,8 +802,7 @@ std::string Copy_Written_Parameters(const Effect_Desc& desc, std::string* copies
             Parameter renamed = p;
             renamed.name = Copied_Uniform_Name(p.name);
             out += Uniform_Declaration(renamed) + " static " + p.type.Element_Name() + " " +
-                   p.name + p.type.Array_Suffix() + ";";
-            *copies += "    " + p.name + " = " + renamed.name + ";\n";
+                   p.name + p.type.Array_Suffix() + " = " + renamed.name + ";";
             by_line.erase(it);
         }
         if (end == text.size()) break;

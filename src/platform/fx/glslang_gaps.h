@@ -66,10 +66,11 @@ std::string Uniform_Declaration(const Parameter& p);
 // of the parameter, initialised from its value for each invocation; glslang
 // refuses it. The effect's code comes back with each such uniform renamed
 // (Copied_Uniform_Name) and a static of the parameter's own name declared
-// beside it; `copies` gets the statements that set the statics, to run first
-// in the entry point. Nothing else changes, so when no parameter is
+// beside it, initialised from it: glslang runs the initialisers of statics
+// first in the entry point, in declaration order, so statics initialised
+// from the parameter further down see its value. When no parameter is
 // written the code comes back as it is.
-std::string Copy_Written_Parameters(const Effect_Desc& desc, std::string* copies);
+std::string Copy_Written_Parameters(const Effect_Desc& desc);
 
 // The name a written parameter's uniform has in the shader code, and back:
 // the parameter's name for a member of the shader's uniform block.

@@ -470,11 +470,10 @@ std::uint64_t Shader_Translation_Count() {
 std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, std::size_t index,
                                                      Diagnostics* diagnostics) {
     const Shader_Compile& shader = desc.shaders[index];
-    std::string copies;
-    const std::string hlsl = Copy_Written_Parameters(desc, &copies);
+    const std::string hlsl = Copy_Written_Parameters(desc);
     std::string wrapper;
     std::vector<Gl_Attribute_Remap> remap;
-    if (!Build_Entry_Wrapper(desc, shader, &wrapper, &remap, diagnostics, copies)) return nullptr;
+    if (!Build_Entry_Wrapper(desc, shader, &wrapper, &remap, diagnostics)) return nullptr;
 
     std::vector<std::pair<std::uint16_t, std::uint32_t>> origins;
     std::string source = Glslang_Gap_Helpers(desc, hlsl);

@@ -82,10 +82,8 @@ std::uint64_t Shader_Translation_Count();
 // The HLSL of the wrapped entry point (appended to desc.hlsl). False with a
 // message when the entry's signature cannot be mapped.
 // `remap` receives the vertex inputs placed at locations not their own.
-// `prologue` (statements) runs first in the entry point.
 bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, std::string* text,
-                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics,
-                         const std::string& prologue = {});
+                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics);
 
 // HLSL (DX9 compatibility rules) to SPIR-V for entry "Qm_Fx_Entry". On failure
 // `log` holds the compiler's messages ("ERROR: 0:line: text" lines).

@@ -82,9 +82,8 @@ bool Usage_Of(const std::string& name, BYTE* usage) {
 
 class Wrapper_Builder {
 public:
-    Wrapper_Builder(const Effect_Desc& desc, const Shader_Compile& shader, Diagnostics* diag,
-                    const std::string& prologue)
-        : desc_(desc), shader_(shader), diag_(diag), prologue_(prologue) {}
+    Wrapper_Builder(const Effect_Desc& desc, const Shader_Compile& shader, Diagnostics* diag)
+        : desc_(desc), shader_(shader), diag_(diag) {}
 
     bool Build(std::string* text) {
         const Function_Info* f = desc_.Find_Function(shader_.entry, shader_.args.size());
@@ -124,7 +123,6 @@ public:
         t.clear();
         if (vertex) t += "float4 " + std::string(kPixel_Offset_Uniform) + ";\n";
         t += "void " + std::string(kEntry_Name) + "(" + params + ")\n{\n";
-        t += prologue_;
         for (const Static_Init& init : desc_.static_inits)
             t += "    " + init.name + " = " + init.value + ";\n";
         t += locals + reads + "    " + call + "\n" + writes + "}\n";
@@ -378,7 +376,6 @@ private:
     const Effect_Desc& desc_;
     const Shader_Compile& shader_;
     Diagnostics* diag_;
-    const std::string& prologue_;
     std::vector<Io_Leaf> inputs_, outputs_;
 
 public:
@@ -388,9 +385,8 @@ public:
 }  // namespace
 
 bool Build_Entry_Wrapper(const Effect_Desc& desc, const Shader_Compile& shader, std::string* text,
-                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics,
-                         const std::string& prologue) {
-    Wrapper_Builder builder(desc, shader, diagnostics, prologue);
+                         std::vector<Gl_Attribute_Remap>* remap, Diagnostics* diagnostics) {
+    Wrapper_Builder builder(desc, shader, diagnostics);
     if (!builder.Build(text)) return false;
     if (remap) *remap = std::move(builder.remap_);
     return true;
