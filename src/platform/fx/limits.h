@@ -21,11 +21,13 @@ inline constexpr int kMax_Nesting_Depth = 200;
 inline constexpr int kMax_Struct_Nesting = 16;
 inline constexpr std::uint32_t kMax_Struct_Words = 4096;
 
-// The HLSL of one effect, as it goes to glslang, and the GLSL of one shader
-// as it goes to the driver. Compile time grows with the amount of code
-// (about 20 ms per KB through the SPIR-V optimiser on our machines); our
-// largest sample effect is under 3 KB.
-inline constexpr std::size_t kMax_Shader_Source_Bytes = 64 * 1024;
+// The HLSL of one effect as it goes to glslang (the code we add for one
+// shader may come on top, up to as much again), and the GLSL of one shader as
+// it goes to the driver. Shipped effects hold up to some 200 KB of HLSL; the
+// bound is that of the preprocessor's input, which no effect's code can
+// exceed anyway. Compile time grows with the code a shader uses, not with the
+// code it leaves alone.
+inline constexpr std::size_t kMax_Shader_Source_Bytes = 1024 * 1024;
 
 // The text the preprocessor reads for one effect: the file and every include,
 // counted each time it is included. Each include is tokenized afresh, so a

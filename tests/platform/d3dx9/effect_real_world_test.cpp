@@ -163,7 +163,9 @@ TEST(Effect_Real_World_Samplers, PixelSamplersOnTheVertexStagesAreRefusedBesideA
     if (fx) fx->Release();
 }
 
-TEST(Effect_Real_World_Errors, AShaderWritingAParameterIsRefusedWithAReason) {
+TEST(Effect_Real_World_Errors, AWriteToAParameterTheCompilerCannotFollowIsRefusedWithAReason) {
+    // Written parameters become private copies (effect_shader_code_test);
+    // a write through parentheses is not recognised as one.
     Test_Device dev{16, 16};
     ASSERT_TRUE(dev.Ok()) << dev.Error();
     Temp_Dir dir(false);
@@ -172,14 +174,14 @@ TEST(Effect_Real_World_Errors, AShaderWritingAParameterIsRefusedWithAReason) {
               "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
               "float4 PS() : COLOR\n"
               "{\n"
-              "    G = 1;\n"
+              "    (G) = 1;\n"
               "    return G;\n"
               "}\n"
               "technique T { pass P { VertexShader = compile vs_2_0 VS(); PixelShader = compile "
               "ps_2_0 PS(); } }\n");
     std::string errors;
     EXPECT_EQ(Load_Effect(dev.device, dir.Path() + "/writes.fx", &errors), nullptr);
-    EXPECT_NE(errors.find("writes.fx(5): error: the shader assigns to a global that is not static"),
+    EXPECT_NE(errors.find("writes.fx(5): error: the shader writes to a parameter"),
               std::string::npos)
         << errors;
 }

@@ -67,12 +67,13 @@ void Report_Compiler_Log(const std::string& log, const Effect_Desc& desc,
             line.find("compilation error") != std::string::npos)
             continue;
         while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
-        // Direct3D 9 shaders may write only static globals; glslang words
-        // the attempt in terms of its own uniform block.
+        // A written parameter becomes a private copy (Copy_Written_Parameters)
+        // when the write is one we recognise; glslang words the others in
+        // terms of its own uniform block.
         if (line.find("can't modify a uniform") != std::string::npos) {
             line =
-                "the shader assigns to a global that is not static (parameters are read-only "
-                "in shaders; declare it 'static' for a shader-local variable)";
+                "the shader writes to a parameter in a form the effect compiler does not "
+                "follow (assign to the parameter by name, or copy it to a static first)";
             if (any && diag->Text().find(line) != std::string::npos) continue;
         }
         diag->Error(desc.files[file], at, line);
@@ -90,7 +91,7 @@ void Reflect_Members(const spirv_cross::CompilerGLSL& glsl, const spirv_cross::S
     for (std::uint32_t i = 0; i < type.member_types.size(); ++i) {
         const spirv_cross::SPIRType& mt = glsl.get_type(type.member_types[i]);
         Block_Node n;
-        n.name = glsl.get_member_name(type.self, i);
+        n.name = Parameter_Of_Uniform(glsl.get_member_name(type.self, i));
         n.offset = glsl.type_struct_member_offset(type, i);
         if (!mt.array.empty()) {
             // An array of arrays is stored as one array of all its elements:
@@ -240,6 +241,10 @@ bool Translate(const Translation_Request& request, std::vector<std::uint32_t> sp
         options.separate_shader_objects = true;
         options.vulkan_semantics = false;
         options.enable_420pack_extension = true;
+        // The wrapper functions SPIRV-Cross writes around loads of row-major
+        // matrices (for some old drivers) have no overload for arrays of
+        // them, which a skinning palette passed to a function is.
+        options.enable_row_major_load_workaround = false;
         options.vertex.fixup_clipspace = false;
         options.vertex.flip_vert_y = false;
         glsl.set_common_options(options);
@@ -467,15 +472,16 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
                                                      Diagnostics* diagnostics) {
     const Shader_Compile& shader = desc.shaders[index];
     if (!shader.assembly.empty()) return Compile_Asm_Shader(desc, index, diagnostics);
+    const std::string hlsl = Copy_Written_Parameters(desc);
     std::string wrapper;
     std::vector<Gl_Attribute_Remap> remap;
     if (!Build_Entry_Wrapper(desc, shader, &wrapper, &remap, diagnostics)) return nullptr;
 
     std::vector<std::pair<std::uint16_t, std::uint32_t>> origins;
-    std::string source = Glslang_Gap_Helpers(desc.hlsl.text);
+    std::string source = Glslang_Gap_Helpers(desc, hlsl);
     for (char c : source)
         if (c == '\n') origins.emplace_back(shader.file, shader.line);
-    source += desc.hlsl.text;
+    source += hlsl;
     origins.insert(origins.end(), desc.hlsl.line_origins.begin(), desc.hlsl.line_origins.end());
     source += "\n";
     origins.emplace_back(shader.file, shader.line);
@@ -483,9 +489,9 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
         if (c == '\n') origins.emplace_back(shader.file, shader.line);
     source += wrapper;
 
-    // The parser keeps the effect's own code within the limit; the wrapper and
-    // the `compile` arguments come on top.
-    if (source.size() > kMax_Shader_Source_Bytes) {
+    // The parser keeps the effect's own code within the limit; what we add
+    // (helpers, copies, the wrapper with the `compile` arguments) comes on top.
+    if (source.size() - desc.hlsl.text.size() > kMax_Shader_Source_Bytes) {
         diagnostics->Error(desc.files[shader.file], shader.line,
                            "'" + shader.entry + "': shader code longer than " +
                                std::to_string(kMax_Shader_Source_Bytes) + " bytes");

@@ -48,6 +48,11 @@ void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_
     while (end > 0 && semantic[end - 1] >= '0' && semantic[end - 1] <= '9') --end;
     *name = Upper(semantic.substr(0, end));
     *index = end < last ? static_cast<std::uint32_t>(std::atoi(semantic.c_str() + end)) : 0;
+    // SPECULAR is the older name of the second colour register.
+    if (*name == "SPECULAR") {
+        *name = "COLOR";
+        *index += 1;
+    }
 }
 
 bool Usage_Of(const std::string& name, BYTE* usage) {
@@ -308,6 +313,14 @@ private:
                                             ? "float4(floor(qm_frag_coord.xy), 0, 1)"
                                             : "qm_frag_coord";
                 *reads += "    " + leaf.access + " = " + From4(src, leaf.type) + ";\n";
+                continue;
+            }
+            // Direct3D 9 hands the point size to the rasterizer only; no pixel
+            // shader register carries it. A pixel shader that declares it
+            // (a vertex output struct taken as the pixel input) reads 0.
+            if (leaf.semantic == "PSIZE") {
+                *reads +=
+                    "    " + leaf.access + " = " + From4("float4(0, 0, 0, 0)", leaf.type) + ";\n";
                 continue;
             }
             if (leaf.semantic == "VFACE" || leaf.semantic == "SV_ISFRONTFACE") {

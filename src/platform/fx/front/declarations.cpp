@@ -2,6 +2,7 @@
 // modifiers, declarators of parameters and statics, and their initializers.
 // Statics and the parameters shaders read go to the HLSL text as well.
 #include "platform/fx/front/parser_private.h"
+#include "platform/fx/glslang_gaps.h"
 
 #include <algorithm>
 #include <cctype>
@@ -479,22 +480,14 @@ void Effect_Parser::Parse_Declarator(const Modifiers& m, const Type_Info& base_t
     }
     Parameter& param = desc_->parameters[static_cast<std::size_t>(index)];
     if (param.type.Numeric()) {
-        std::string decl;
-        if (param.type.Is_Matrix())
-            decl = param.type.cls == Type_Class::Matrix_Rows ? "row_major " : "column_major ";
-        decl += param.type.Element_Name() + " " + param.name;
-        decl += param.type.Array_Suffix();
-        Emit_Line(decl + ";", name_tok);
+        Emit_Line(Uniform_Declaration(param), name_tok);
         param.in_shader_source = true;
     } else if (param.type.base == Base_Type::Sampler) {
         if (param.type.elements) {
             Error(name_tok, "sampler arrays are not supported");
             return;
         }
-        std::string decl = param.type.Element_Name() + " " + param.name;
-        if (param.sampler_register >= 0)
-            decl += " : register(s" + std::to_string(param.sampler_register) + ")";
-        Emit_Line(decl + ";", name_tok);
+        Emit_Line(Sampler_Declaration(param), name_tok);
         param.in_shader_source = true;
     }
 }

@@ -10,9 +10,10 @@ namespace qm_fx {
 
 namespace {
 
-const char* const k_profiles[] = {"vs_1_1", "vs_2_0",  "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw",
-                                  "ps_1_1", "ps_1_2",  "ps_1_3", "ps_1_4",  "ps_2_0", "ps_2_a",
-                                  "ps_2_b", "ps_2_sw", "ps_3_0", "ps_3_sw"};
+// vs_1_0 and ps_1_0 are spellings some tools wrote for the first profiles.
+const char* const k_profiles[] = {"vs_1_0",  "vs_1_1", "vs_2_0", "vs_2_a",  "vs_2_sw", "vs_3_0",
+                                  "vs_3_sw", "ps_1_0", "ps_1_1", "ps_1_2",  "ps_1_3",  "ps_1_4",
+                                  "ps_2_0",  "ps_2_a", "ps_2_b", "ps_2_sw", "ps_3_0",  "ps_3_sw"};
 
 // The profile line of an asm block ("vs_1_1", "ps.1.4", "VS_2_0") in the
 // spelling the assembler takes; vs_1_0/ps_1_0, which some tools wrote, are
@@ -423,12 +424,15 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa) {
     const Token& compile_tok = Cur();
     ++pos_;
     const Token& profile_tok = Cur();
-    const std::string profile = Expect_Identifier("a shader profile");
+    const std::string written = Expect_Identifier("a shader profile");
     if (diag_->Failed()) return;
+    // Profiles are known in either letter case (PS_2_0).
+    std::string profile = written;
+    for (char& c : profile) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     bool known = false;
     for (const char* pr : k_profiles) known = known || profile == pr;
     if (!known) {
-        Error(profile_tok, "unsupported shader profile '" + profile + "'");
+        Error(profile_tok, "unsupported shader profile '" + written + "'");
         return;
     }
     if ((profile[0] == 'v') != vertex) {
