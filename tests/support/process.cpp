@@ -119,6 +119,10 @@ void Running_Process::Terminate() {
     if (pid_ > 0 && !reaped_) kill(pid_, SIGTERM);
 }
 
+void Running_Process::Interrupt() {
+    if (pid_ > 0 && !reaped_) kill(pid_, SIGINT);
+}
+
 std::string Running_Process::Err_So_Far() const {
     return Slurp(err_path_);
 }

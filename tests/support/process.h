@@ -36,6 +36,7 @@ public:
     Process_Result Wait(int timeout_seconds);
     void Kill();
     void Terminate();                // SIGTERM: asks the program to end
+    void Interrupt();                // SIGINT, as Ctrl-C in a terminal
     std::string Err_So_Far() const;  // stderr up to now, while it runs
 
 private:

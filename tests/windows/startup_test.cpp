@@ -237,4 +237,38 @@ TEST_F(WindowsWatch, ReloadsATextureSavedWhileRunning) {
     EXPECT_TRUE(reloaded) << run.Err_So_Far();
 }
 
+// Ctrl-C (SIGINT, which Wine hands to the console control handler) ends a
+// watched run the way closing its window does: the loop ends and the start-up
+// log gets its exit line.
+TEST_F(WindowsWatch, CtrlCEndsTheRunAsClosingTheWindowDoes) {
+    Temp_Dir root(false);
+    const std::string folder = root.Path() + "/game";
+    Copy_Sample_Without_Effect_Lists(folder);
+    const char* wine = std::getenv("QM_WINE");
+    Process_Options options;
+    options.Working_Dir = folder;
+    options.Environment = {"WINEDEBUG=-all"};
+    Running_Process run(
+        {wine ? wine : "wine64", Windows_Build() + "/src/quillmoor.exe", "--headless", "--watch"},
+        options);
+    ASSERT_TRUE(run.Started());
+    bool running = false;
+    for (int i = 0; i < 240 && !running; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        running = run.Err_So_Far().find("quillmoor: watching") != std::string::npos;
+        int code = 0;
+        ASSERT_FALSE(run.Exited(&code)) << run.Err_So_Far();
+    }
+    ASSERT_TRUE(running) << run.Err_So_Far();
+    run.Interrupt();
+    const Process_Result result = run.Wait(120);
+    EXPECT_FALSE(result.Timed_Out);
+    EXPECT_EQ(result.Exit_Code, 0) << result.Err;
+    const std::vector<std::string> log = Log_Lines_Without_Times(folder + "/StartupLog.txt");
+    ASSERT_FALSE(log.empty());
+    // "<Время выхода." in Windows-1251.
+    EXPECT_NE(log.back().find("<\xC2\xF0\xE5\xEC\xFF \xE2\xFB\xF5\xEE\xE4\xE0."), std::string::npos)
+        << log.back();
+}
+
 }  // namespace
