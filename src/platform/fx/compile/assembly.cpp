@@ -413,7 +413,7 @@ private:
         case k_misc:
             if (p.number == 0) return "vec4(gl_FragCoord.xy - vec2(0.5), 0.0, 1.0)";
             return "vec4(gl_FrontFacing ? 1.0 : -1.0)";
-        case k_predicate: uses_predicate_ = true; return "p0";
+        case k_predicate: return "p0";
         default: break;
         }
         (void)as_dest;
@@ -791,15 +791,13 @@ private:
             functions_ += "void qm_label" + std::to_string(s[0].number) + "()\n{\n";
             return;
         case k_ret:
-            if (depth_ == 0) {
-                if (in_function_) {
-                    functions_ += "}\n";
-                    in_function_ = false;
-                    after_ret_ = true;
-                } else
-                    main_ended_ = true, after_ret_ = true;
-            } else
+            // Ends a subroutine (or main); inside flow control it returns early.
+            if (depth_ != 0) {
                 Line("return;");
+            } else if (in_function_) {
+                functions_ += "}\n";
+                in_function_ = false;
+            }
             return;
         case k_call:
             if (need(false, 1)) {
@@ -1040,8 +1038,6 @@ private:
         // The instructions go into qm_main, declared before the subroutines use them.
         const std::size_t main_at = g.find("void main()");
         g.insert(main_at, "void qm_main()\n{\n" + main_ + "}\n");
-        (void)main_ended_;
-        (void)after_ret_;
         out->glsl = std::move(g);
         out->vertex = vertex_;
     }
@@ -1053,7 +1049,7 @@ private:
     bool failed_ = false;
     std::string error_;
     std::string main_, functions_;
-    bool in_function_ = false, main_ended_ = false, after_ret_ = false;
+    bool in_function_ = false;
     int depth_ = 0;
     int loops_ = 0;
     std::set<std::uint32_t> temps_, colour_inputs_, texcoords_, texture_regs_, targets_, labels_,
@@ -1064,7 +1060,7 @@ private:
     std::map<std::uint32_t, std::string> defs_, int_defs_, bool_defs_;
     std::map<std::uint32_t, std::uint32_t> samplers_;  // unit -> 2 (2D), 3 (3D), 4 (cube)
     bool uses_file_ = false, uses_addr_ = false, uses_loop_ = false, uses_point_size_ = false;
-    bool uses_predicate_ = false, uses_lit_ = false, writes_depth_ = false;
+    bool uses_lit_ = false, writes_depth_ = false;
 };
 
 }  // namespace
