@@ -18,6 +18,7 @@
 
 #include "platform/d3d9/gl_device.h"
 #include "platform/fx/compile/io_names.h"
+#include "platform/fx/front/states.h"
 
 namespace qm_fx {
 
@@ -56,28 +57,11 @@ void Split_Semantic(const std::string& semantic, std::string* name, std::uint32_
 }
 
 bool Usage_Of(const std::string& name, BYTE* usage) {
-    static const std::pair<const char*, BYTE> table[] = {
-        {"POSITION", D3DDECLUSAGE_POSITION},
-        {"SV_POSITION", D3DDECLUSAGE_POSITION},
-        {"BLENDWEIGHT", D3DDECLUSAGE_BLENDWEIGHT},
-        {"BLENDINDICES", D3DDECLUSAGE_BLENDINDICES},
-        {"NORMAL", D3DDECLUSAGE_NORMAL},
-        {"PSIZE", D3DDECLUSAGE_PSIZE},
-        {"TEXCOORD", D3DDECLUSAGE_TEXCOORD},
-        {"TANGENT", D3DDECLUSAGE_TANGENT},
-        {"BINORMAL", D3DDECLUSAGE_BINORMAL},
-        {"TESSFACTOR", D3DDECLUSAGE_TESSFACTOR},
-        {"POSITIONT", D3DDECLUSAGE_POSITIONT},
-        {"COLOR", D3DDECLUSAGE_COLOR},
-        {"FOG", D3DDECLUSAGE_FOG},
-        {"DEPTH", D3DDECLUSAGE_DEPTH},
-        {"SAMPLE", D3DDECLUSAGE_SAMPLE}};
-    for (const auto& [n, u] : table)
-        if (name == n) {
-            *usage = u;
-            return true;
-        }
-    return false;
+    if (name == "SV_POSITION") {
+        *usage = D3DDECLUSAGE_POSITION;
+        return true;
+    }
+    return Decl_Usage_Named(name, usage);
 }
 
 class Wrapper_Builder {

@@ -468,6 +468,15 @@ bool Find_D3D_Enumerator(std::string_view name, std::uint32_t* value) {
     return false;
 }
 
+bool Decl_Usage_Named(std::string_view name, std::uint8_t* usage) {
+    for (const Enum_Value& v : k_decl_usage)
+        if (name == v.name) {
+            *usage = static_cast<std::uint8_t>(v.value);
+            return true;
+        }
+    return false;
+}
+
 const char* Enum_Value_Name(const State_Def& def, std::uint32_t value) {
     for (std::size_t i = 0; i < def.enum_count; ++i)
         if (def.enums[i].value == value) return def.enums[i].name;

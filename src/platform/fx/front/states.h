@@ -101,4 +101,8 @@ const char* Enum_Value_Name(const State_Def& def, std::uint32_t value);
 
 bool Equal_No_Case(std::string_view a, std::string_view b);
 
+// The vertex-declaration usage a semantic name stands for ("TEXCOORD" ->
+// D3DDECLUSAGE_TEXCOORD), as written in upper case; false for any other.
+bool Decl_Usage_Named(std::string_view name, std::uint8_t* usage);
+
 }  // namespace qm_fx
