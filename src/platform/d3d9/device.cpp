@@ -787,7 +787,8 @@ HRESULT Device::GetFVF(DWORD* pFVF) {
 
 HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
                                 UINT OffsetInBytes, UINT Stride) {
-    if (StreamNumber >= UINT(k_stream_count) || Stride > 2048) return D3DERR_INVALIDCALL;
+    if (StreamNumber >= UINT(k_stream_count) || Stride > k_max_vertex_stride)
+        return D3DERR_INVALIDCALL;
     Vertex_Buffer* buffer = nullptr;
     if (pStreamData) {
         buffer = dynamic_cast<Vertex_Buffer*>(pStreamData);

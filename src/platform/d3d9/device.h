@@ -34,6 +34,9 @@ inline constexpr int k_sampler_state_count = D3D_SAMPLER_STATE_COUNT;
 inline constexpr int k_texture_stage_count = 8;
 inline constexpr int k_texture_stage_state_count = 33;
 inline constexpr int k_stream_count = 16;
+// The most bytes a vertex may span: the largest stride of a stream, and the
+// end of the last element a declaration may place in a vertex.
+inline constexpr UINT k_max_vertex_stride = 2048;
 inline constexpr int k_transform_count = 512;  // world matrices live at 256..511
 
 // A buffer the device writes through, front to back, for data that lives for
@@ -204,7 +207,10 @@ private:
 
     // Draw path (device_draw.cpp)
     struct Draw_Input;
+    struct User_Indices;
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const Draw_Input& input);
+    HRESULT Draw_User_Memory(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertices,
+                             UINT stride, const User_Indices* indices);
     const Vertex_Layout* Current_Layout() const;
     void Apply_Render_States();
     void Apply_Textures();

@@ -23,6 +23,10 @@ struct Device::Draw_Input {
 
 namespace {
 
+// The most vertices a draw may send, and the most bytes one may copy into a
+// ring: the largest GLsizei (GLsizeiptr is never smaller).
+constexpr std::uint64_t k_max_gl_size = 0x7FFFFFFF;
+
 float Bits_Float(DWORD d) {
     float f;
     std::memcpy(&f, &d, sizeof f);
@@ -192,7 +196,7 @@ bool Primitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, GLsizei* ve
         break;
     default: return false;
     }
-    if (count > 0x7FFFFFFFull) return false;
+    if (count > k_max_gl_size) return false;
     *vertices = GLsizei(count);
     return true;
 }
@@ -913,31 +917,62 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
     return Draw(PrimitiveType, primCount, input);
 }
 
-HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
-                                const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+// What an indexed draw from user memory hands over besides its vertices.
+struct Device::User_Indices {
+    const void* data = nullptr;
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    std::uint64_t vertex_end = 0;  // MinVertexIndex + NumVertices: the vertices it reads
+};
+
+namespace {
+
+// Copies one draw's bytes into a ring; -1 when they cannot go there.
+GLintptr Write_Draw_Bytes(Stream_Ring* ring, const void* data, std::uint64_t bytes) {
+    return bytes <= k_max_gl_size ? ring->Write(data, GLsizeiptr(bytes)) : -1;
+}
+
+}  // namespace
+
+// The vertices (and indices) are copied into the device's rings for this one
+// draw. Like Direct3D 9, a draw from user memory leaves stream 0 unset
+// afterwards, and an indexed one the index buffer too.
+HRESULT Device::Draw_User_Memory(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertices,
+                                 UINT stride, const User_Indices* indices) {
     GLenum mode;
     GLsizei count;
-    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0 || VertexStreamZeroStride > 2048 ||
-        !Primitive(PrimitiveType, PrimitiveCount, &mode, &count))
+    if (!vertices || stride == 0 || stride > k_max_vertex_stride ||
+        (indices && (!indices->data ||
+                     (indices->format != D3DFMT_INDEX16 && indices->format != D3DFMT_INDEX32))) ||
+        !Primitive(type, primitive_count, &mode, &count))
         return D3DERR_INVALIDCALL;
     if (!in_scene_ || !Current_Layout()) return D3DERR_INVALIDCALL;
     Make_Current();
     Draw_Input input;
     input.user = true;
-    input.user_stride = VertexStreamZeroStride;
+    input.indexed = indices != nullptr;
+    input.user_stride = stride;
+    if (indices) input.index_size = indices->format == D3DFMT_INDEX32 ? 4 : 2;
     HRESULT hr = D3D_OK;
     if (count > 0) {
-        const std::uint64_t bytes = std::uint64_t(count) * VertexStreamZeroStride;
-        input.user_vertex_offset =
-            bytes <= 0x7FFFFFFF ? up_vertices_.Write(pVertexStreamZeroData, GLsizeiptr(bytes)) : -1;
-        if (input.user_vertex_offset < 0) return D3DERR_INVALIDCALL;
-        hr = Draw(PrimitiveType, PrimitiveCount, input);
+        const std::uint64_t vertex_count = indices ? indices->vertex_end : std::uint64_t(count);
+        input.user_vertex_offset = Write_Draw_Bytes(&up_vertices_, vertices, vertex_count * stride);
+        if (indices)
+            input.user_index_offset = Write_Draw_Bytes(&up_indices_, indices->data,
+                                                       std::uint64_t(count) * input.index_size);
+        if (input.user_vertex_offset < 0 || input.user_index_offset < 0) return D3DERR_INVALIDCALL;
+        hr = Draw(type, primitive_count, input);
     }
-    // Direct3D 9 leaves stream 0 unset after a draw from user memory.
     streams_[0].buffer.Reset(nullptr);
     streams_[0].offset = 0;
     streams_[0].stride = 0;
+    if (indices) indices_.Reset(nullptr);
     return hr;
+}
+
+HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
+                                const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+    return Draw_User_Memory(PrimitiveType, PrimitiveCount, pVertexStreamZeroData,
+                            VertexStreamZeroStride, nullptr);
 }
 
 HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex,
@@ -945,38 +980,10 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
                                        const void* pIndexData, D3DFORMAT IndexDataFormat,
                                        const void* pVertexStreamZeroData,
                                        UINT VertexStreamZeroStride) {
-    GLenum mode;
-    GLsizei count;
-    if (!pIndexData || !pVertexStreamZeroData || VertexStreamZeroStride == 0 ||
-        VertexStreamZeroStride > 2048 ||
-        (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32) ||
-        !Primitive(PrimitiveType, PrimitiveCount, &mode, &count))
-        return D3DERR_INVALIDCALL;
-    if (!in_scene_ || !Current_Layout()) return D3DERR_INVALIDCALL;
-    Make_Current();
-    Draw_Input input;
-    input.user = true;
-    input.indexed = true;
-    input.user_stride = VertexStreamZeroStride;
-    input.index_size = IndexDataFormat == D3DFMT_INDEX32 ? 4 : 2;
-    HRESULT hr = D3D_OK;
-    if (count > 0) {
-        const std::uint64_t vertex_bytes =
-            (std::uint64_t(MinVertexIndex) + NumVertices) * VertexStreamZeroStride;
-        const std::uint64_t index_bytes = std::uint64_t(count) * input.index_size;
-        input.user_vertex_offset =
-            vertex_bytes > 0 && vertex_bytes <= 0x7FFFFFFF
-                ? up_vertices_.Write(pVertexStreamZeroData, GLsizeiptr(vertex_bytes))
-                : -1;
-        input.user_index_offset =
-            index_bytes <= 0x7FFFFFFF ? up_indices_.Write(pIndexData, GLsizeiptr(index_bytes)) : -1;
-        if (input.user_vertex_offset < 0 || input.user_index_offset < 0) return D3DERR_INVALIDCALL;
-        hr = Draw(PrimitiveType, PrimitiveCount, input);
-    }
-    // As Direct3D 9 does: stream 0 and the index buffer are unset afterwards.
-    streams_[0].buffer.Reset(nullptr);
-    streams_[0].offset = 0;
-    streams_[0].stride = 0;
-    indices_.Reset(nullptr);
-    return hr;
+    User_Indices indices;
+    indices.data = pIndexData;
+    indices.format = IndexDataFormat;
+    indices.vertex_end = std::uint64_t(MinVertexIndex) + NumVertices;
+    return Draw_User_Memory(PrimitiveType, PrimitiveCount, pVertexStreamZeroData,
+                            VertexStreamZeroStride, &indices);
 }

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr UINT k_max_streams = 16;
-
 // Layouts with the same elements get the same id, so that a declaration
 // made again for every frame (or an FVF equal to a declaration) finds the
 // vertex array already set up for it.
@@ -47,11 +45,11 @@ bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out) {
         if (i >= MAXD3DDECLLENGTH) return false;  // no end marker in sight
         const D3DVERTEXELEMENT9& e = elements[i];
         if (e.Stream == 0xFF) break;
-        if (e.Stream >= k_max_streams) return false;
+        if (e.Stream >= UINT(k_stream_count)) return false;
         UINT size = Decl_Type_Size(e.Type);
         if (size == 0) return false;
         if (e.Usage > D3DDECLUSAGE_SAMPLE) return false;
-        if (e.Offset + size > 2048) return false;  // beyond what a vertex can hold
+        if (e.Offset + size > k_max_vertex_stride) return false;
         layout.elements.push_back(e);
         layout.streams |= std::uint16_t(1u << e.Stream);
         switch (e.Usage) {

@@ -24,7 +24,7 @@ struct Vertex_Layout {
 };
 
 // Builds the layout of a declaration. False for a malformed one (unknown
-// type, stream out of range, element past 255 bytes of a vertex...).
+// type, stream out of range, element past the end of a vertex...).
 bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out);
 
 class Vertex_Declaration final : public Child_Object<IDirect3DVertexDeclaration9, Device_Child> {
