@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "platform/d3d9/buffer.h"
+#include "platform/d3d9/direct3d9.h"
 #include "platform/d3d9/texture.h"
 #include "platform/win32/window_internal.h"
 
@@ -35,40 +36,6 @@ bool Is_Render_State(DWORD state) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Stream_Ring
-// ---------------------------------------------------------------------------
-
-void Stream_Ring::Init(GLsizeiptr size, GLint alignment) {
-    size_ = size;
-    alignment_ = std::max(alignment, 1);
-    glCreateBuffers(1, &name_);
-    glNamedBufferData(name_, size_, nullptr, GL_STREAM_DRAW);
-    head_ = 0;
-}
-
-void Stream_Ring::Destroy() {
-    if (name_) glDeleteBuffers(1, &name_);
-    name_ = 0;
-}
-
-GLintptr Stream_Ring::Write(const void* data, GLsizeiptr size) {
-    if (size <= 0 || size > size_) return -1;
-    GLintptr start = (head_ + alignment_ - 1) / alignment_ * alignment_;
-    GLbitfield access = GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT;
-    if (start + size > size_) {
-        // Start over in fresh storage; draws queued on the old one keep it.
-        start = 0;
-        access = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT;
-    }
-    void* target = glMapNamedBufferRange(name_, start, size, access);
-    if (!target) return -1;
-    std::memcpy(target, data, std::size_t(size));
-    glUnmapNamedBuffer(name_);
-    head_ = start + size;
-    return start;
-}
 
 // ---------------------------------------------------------------------------
 // Creation and destruction
@@ -840,37 +807,4 @@ void Device::Half_Pixel_Offset(float* x, float* y) const {
 
 Gl_Device* Gl_Device_From(IDirect3DDevice9* device) {
     return device ? dynamic_cast<Device*>(device) : nullptr;
-}
-
-// ---------------------------------------------------------------------------
-// IDirect3D9
-// ---------------------------------------------------------------------------
-
-HRESULT Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD,
-                                D3DPRESENT_PARAMETERS* pPresentationParameters,
-                                IDirect3DDevice9** ppReturnedDeviceInterface) {
-    if (!ppReturnedDeviceInterface) return D3DERR_INVALIDCALL;
-    *ppReturnedDeviceInterface = nullptr;
-    if (!pPresentationParameters || Adapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;
-    if (DeviceType != D3DDEVTYPE_HAL && DeviceType != D3DDEVTYPE_REF && DeviceType != D3DDEVTYPE_SW)
-        return D3DERR_INVALIDCALL;
-    HRESULT hr =
-        Device::Create(this, hFocusWindow, *pPresentationParameters, ppReturnedDeviceInterface);
-    if (SUCCEEDED(hr)) {
-        // As Direct3D does, report the size the back buffer got.
-        D3DVIEWPORT9 viewport;
-        (*ppReturnedDeviceInterface)->GetViewport(&viewport);
-        pPresentationParameters->BackBufferWidth = viewport.Width;
-        pPresentationParameters->BackBufferHeight = viewport.Height;
-        if (pPresentationParameters->BackBufferFormat == D3DFMT_UNKNOWN)
-            pPresentationParameters->BackBufferFormat = D3DFMT_X8R8G8B8;
-        if (pPresentationParameters->BackBufferCount == 0)
-            pPresentationParameters->BackBufferCount = 1;
-    }
-    return hr;
-}
-
-IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
-    if (SDKVersion != D3D_SDK_VERSION) return nullptr;
-    return new Direct3D9();
 }

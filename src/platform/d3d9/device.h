@@ -22,6 +22,7 @@
 #include "platform/d3d9/ff_shader.h"
 #include "platform/d3d9/gl_context.h"
 #include "platform/d3d9/gl_device.h"
+#include "platform/d3d9/stream_ring.h"
 #include "platform/d3d9/vertex_layout.h"
 
 class Direct3D9;
@@ -38,25 +39,6 @@ inline constexpr int k_stream_count = 16;
 // end of the last element a declaration may place in a vertex.
 inline constexpr UINT k_max_vertex_stride = 2048;
 inline constexpr int k_transform_count = 512;  // world matrices live at 256..511
-
-// A buffer the device writes through, front to back, for data that lives for
-// one draw (DrawPrimitiveUP vertices and indices, fixed-function uniforms).
-// Reaching the end orphans the storage, so nothing a queued draw still reads
-// is overwritten and GL never has to wait.
-class Stream_Ring {
-public:
-    void Init(GLsizeiptr size, GLint alignment);
-    void Destroy();
-    // Copies the bytes in; returns their offset, or -1 when they cannot fit.
-    GLintptr Write(const void* data, GLsizeiptr size);
-    GLuint Name() const { return name_; }
-
-private:
-    GLuint name_ = 0;
-    GLsizeiptr size_ = 0;
-    GLintptr head_ = 0;
-    GLint alignment_ = 1;
-};
 
 // Groups of GL state the device sends together; a change to a D3D state
 // marks only its group, and a draw sends only the groups marked since the
@@ -317,14 +299,3 @@ private:
 // many draws all its devices sent to GL and how many they left out as
 // outside the view (for the benchmarks).
 void Count_Draw(bool rejected);
-
-class Direct3D9 final : public Com_Object<IDirect3D9> {
-public:
-    Direct3D9() = default;
-    HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                         DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
-                         IDirect3DDevice9** ppReturnedDeviceInterface) override;
-
-private:
-    ~Direct3D9() = default;
-};

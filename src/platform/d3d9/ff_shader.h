@@ -108,6 +108,10 @@ struct Ff_Fragment_Block {
 inline constexpr GLuint Gl_Ff_Vertex_Ubo_Binding = Gl_First_Device_Ubo_Binding;
 inline constexpr GLuint Gl_Ff_Fragment_Ubo_Binding = Gl_First_Device_Ubo_Binding + 1;
 
+// The matrix product a * b: transform by a, then by b (world, view,
+// projection), as Direct3D composes row-vector transforms.
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
+
 // Generated GLSL for a key (exposed for the tests' error messages).
 std::string Ff_Vertex_Source(const Ff_Vertex_Key& key);
 std::string Ff_Fragment_Source(const Ff_Fragment_Key& key);
