@@ -9,7 +9,7 @@
 #include "platform/d3d9/buffer.h"
 #include "platform/d3d9/direct3d9.h"
 #include "platform/d3d9/texture.h"
-#include "platform/win32/window_internal.h"
+#include "platform/win32/window_seam.h"
 
 namespace {
 

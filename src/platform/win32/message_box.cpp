@@ -1,7 +1,7 @@
 // MessageBoxA: a hook for tests and --check, a line on stderr when headless,
 // else a modal SDL message box.
 #include "win32_internal.h"
-#include "window_internal.h"
+#include "window_seam.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
 // The message queue: one FIFO of posted messages per thread, fed by the engine
 // and by SDL events, with the Windows rule that WM_QUIT comes last.
 #include "win32_internal.h"
-#include "window_internal.h"
+#include "window_seam.h"
 
 #include <deque>
 

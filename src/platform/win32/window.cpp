@@ -1,7 +1,7 @@
 // Window classes and windows. A window is an SDL window the size of its client
 // area; the Windows frame around it exists only in the numbers (outer size,
 // client origin). Headless windows keep the numbers without an SDL window.
-#include "window_internal.h"
+#include "window_seam.h"
 #include "win32_internal.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "d3d9_test_util.h"
-#include "platform/win32/window_internal.h"
+#include "platform/win32/window_seam.h"
 #include "support/xvfb.h"
 #include "x11_capture.h"
 

@@ -1,7 +1,7 @@
 // Keyboard and mouse: SDL keys to virtual-key codes, key messages and the
 // polled keyboard state, the cursor in screen and client coordinates.
 #include "platform/win32/win32_internal.h"
-#include "platform/win32/window_internal.h"
+#include "platform/win32/window_seam.h"
 #include "support/xvfb.h"
 #include "win32_test_util.h"
 #include "platform/win32_testing.h"

@@ -1,5 +1,5 @@
 // Windows: outer size and frame, client area, headless and on a real X server.
-#include "platform/win32/window_internal.h"
+#include "platform/win32/window_seam.h"
 #include "support/xvfb.h"
 #include "win32_test_util.h"
 #include "platform/win32_testing.h"

@@ -1,5 +1,7 @@
-// Window access for the Direct3D device: the SDL window behind an HWND and
-// its client-area size. The device makes its GL context on that window.
+// The seam between the windows and the Direct3D device: the SDL window
+// behind an HWND and its client-area size, all the device may know of a
+// window. The device makes its GL context on that window and stretches its
+// frames over that client area.
 #pragma once
 
 #include "platform/win32.h"
