@@ -7,6 +7,8 @@
 
 #include "platform/d3d9/device.h"
 
+namespace qm_d3d9 {
+
 namespace {
 // Larger requests are refused before allocating anything.
 constexpr UINT k_max_buffer_size = 256u << 20;
@@ -197,3 +199,5 @@ HRESULT Index_Buffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
     *pDesc = desc_;
     return D3D_OK;
 }
+
+}  // namespace qm_d3d9

@@ -10,6 +10,8 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9/device_child.h"
 
+namespace qm_d3d9 {
+
 class Buffer_Storage : public Device_Child {
 public:
     GLuint Name() const { return name_; }
@@ -90,3 +92,5 @@ private:
     explicit Index_Buffer(Device* device) : Child_Object(device) {}
     D3DINDEXBUFFER_DESC desc_{};
 };
+
+}  // namespace qm_d3d9

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace qm_d3d9 {
+
 namespace {
 
 GLenum Blend_Factor(DWORD blend) {
@@ -176,3 +178,5 @@ void Attribute_Format(BYTE type, GLint* size, GLenum* gl_type, GLboolean* normal
         break;
     }
 }
+
+}  // namespace qm_d3d9

@@ -10,6 +10,8 @@
 
 #include "platform/d3d9.h"
 
+namespace qm_d3d9 {
+
 // The most vertices a draw may send, and the most bytes one may copy into a
 // ring: the largest GLsizei (GLsizeiptr is never smaller).
 inline constexpr std::uint64_t k_max_gl_size = 0x7FFFFFFF;
@@ -30,3 +32,5 @@ GLenum Address_Mode(DWORD mode);
 bool Primitive(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, GLsizei* vertices);
 // The format of a vertex element as glVertexArrayAttribFormat takes it.
 void Attribute_Format(BYTE type, GLint* size, GLenum* gl_type, GLboolean* normalized);
+
+}  // namespace qm_d3d9

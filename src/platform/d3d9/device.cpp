@@ -11,6 +11,8 @@
 #include "platform/d3d9/texture.h"
 #include "platform/win32/window_seam.h"
 
+namespace qm_d3d9 {
+
 namespace {
 
 // The device whose GL objects are bound right now (headless devices share
@@ -805,6 +807,8 @@ void Device::Half_Pixel_Offset(float* x, float* y) const {
     if (y) *y = -2.0f * (0.5f - k_edge_nudge) / float(viewport_.Height);
 }
 
+}  // namespace qm_d3d9
+
 Gl_Device* Gl_Device_From(IDirect3DDevice9* device) {
-    return device ? dynamic_cast<Device*>(device) : nullptr;
+    return device ? dynamic_cast<qm_d3d9::Device*>(device) : nullptr;
 }

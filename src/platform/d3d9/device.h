@@ -25,6 +25,8 @@
 #include "platform/d3d9/stream_ring.h"
 #include "platform/d3d9/vertex_layout.h"
 
+namespace qm_d3d9 {
+
 class Direct3D9;
 class Texture_Storage;
 class Vertex_Buffer;
@@ -299,3 +301,5 @@ private:
 // many draws all its devices sent to GL and how many they left out as
 // outside the view (for the benchmarks).
 void Count_Draw(bool rejected);
+
+}  // namespace qm_d3d9

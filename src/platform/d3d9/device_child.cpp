@@ -2,6 +2,8 @@
 
 #include "platform/d3d9/device.h"
 
+namespace qm_d3d9 {
+
 Device_Child::Device_Child(Device* device) : device_(device) {
     device_->AddRef();
 }
@@ -35,3 +37,5 @@ void Device_Child::Unbind() {
         delete this;
     }
 }
+
+}  // namespace qm_d3d9

@@ -13,6 +13,8 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9/com_object.h"
 
+namespace qm_d3d9 {
+
 class Device;
 
 class Device_Child {
@@ -85,3 +87,5 @@ public:
 private:
     T* object_ = nullptr;
 };
+
+}  // namespace qm_d3d9

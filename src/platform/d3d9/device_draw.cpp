@@ -12,6 +12,8 @@
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/texture.h"
 
+namespace qm_d3d9 {
+
 struct Device::Draw_Input {
     bool indexed = false;
     bool user = false;  // vertices (and indices) handed over by pointer
@@ -536,3 +538,5 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
     return Draw_User_Memory(PrimitiveType, PrimitiveCount, pVertexStreamZeroData,
                             VertexStreamZeroStride, &indices);
 }
+
+}  // namespace qm_d3d9

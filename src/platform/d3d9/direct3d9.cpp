@@ -2,6 +2,8 @@
 
 #include "platform/d3d9/device.h"
 
+namespace qm_d3d9 {
+
 HRESULT Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD,
                                 D3DPRESENT_PARAMETERS* pPresentationParameters,
                                 IDirect3DDevice9** ppReturnedDeviceInterface) {
@@ -26,7 +28,9 @@ HRESULT Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocus
     return hr;
 }
 
+}  // namespace qm_d3d9
+
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
     if (SDKVersion != D3D_SDK_VERSION) return nullptr;
-    return new Direct3D9();
+    return new qm_d3d9::Direct3D9();
 }

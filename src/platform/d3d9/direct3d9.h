@@ -4,6 +4,8 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9/com_object.h"
 
+namespace qm_d3d9 {
+
 class Direct3D9 final : public Com_Object<IDirect3D9> {
 public:
     Direct3D9() = default;
@@ -14,3 +16,5 @@ public:
 private:
     ~Direct3D9() = default;
 };
+
+}  // namespace qm_d3d9

@@ -5,6 +5,8 @@
 
 #include "platform/d3d9/gl_device.h"
 
+namespace qm_d3d9 {
+
 namespace {
 
 // The vertex half's uniform block exactly as Ff_Uniform_Block lays it out.
@@ -352,3 +354,5 @@ Ff_Program_Cache& Ff_Programs(int share_group) {
     static Ff_Program_Cache caches[2];
     return caches[share_group == 0 ? 0 : 1];
 }
+
+}  // namespace qm_d3d9

@@ -14,6 +14,8 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9/gl_device.h"
 
+namespace qm_d3d9 {
+
 inline constexpr int k_ff_lights = D3DMAX_LIGHTS;
 
 // GL breaks ties for pixel centres lying exactly on an edge by its own
@@ -147,3 +149,5 @@ private:
 };
 
 Ff_Program_Cache& Ff_Programs(int share_group);
+
+}  // namespace qm_d3d9

@@ -8,6 +8,8 @@
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/ff_shader.h"
 
+namespace qm_d3d9 {
+
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     D3DMATRIX r;
     for (int i = 0; i < 4; ++i)
@@ -134,3 +136,5 @@ void Device::Upload_Ff_Uniforms() {
     }
     ff_uniforms_dirty_ = false;
 }
+
+}  // namespace qm_d3d9

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+namespace qm_d3d9 {
+
 namespace {
 
 constexpr GLint R = GL_RED, G = GL_GREEN, B = GL_BLUE, A = GL_ALPHA, ONE = GL_ONE, ZERO = GL_ZERO;
@@ -78,3 +80,5 @@ Level_Layout Level_Layout_Of(const Format_Info& info, UINT width, UINT height, U
     }
     return layout;
 }
+
+}  // namespace qm_d3d9

@@ -7,6 +7,8 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9/format_facts.h"
 
+namespace qm_d3d9 {
+
 struct Format_Info {
     D3DFORMAT format;
     // Uncompressed: bytes per texel. Compressed: bytes per 4x4 block.
@@ -30,3 +32,5 @@ struct Level_Layout {
 };
 
 Level_Layout Level_Layout_Of(const Format_Info& info, UINT width, UINT height, UINT level);
+
+}  // namespace qm_d3d9

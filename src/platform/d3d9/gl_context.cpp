@@ -6,6 +6,8 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
+namespace qm_d3d9 {
+
 namespace {
 
 // A software rasteriser allocates and frees its per-frame scene data (blocks
@@ -196,3 +198,5 @@ void Gl_Context::Window_Gone() {
     stand_in_ = true;
     if (g_current == this) g_current = nullptr;
 }
+
+}  // namespace qm_d3d9

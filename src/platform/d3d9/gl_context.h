@@ -7,6 +7,8 @@
 
 struct SDL_Window;
 
+namespace qm_d3d9 {
+
 class Gl_Context {
 public:
     // Headless devices all use one process-wide surfaceless context.
@@ -42,3 +44,5 @@ private:
     void* sdl_context_ = nullptr;  // SDL_GLContext
     bool stand_in_ = false;        // window_ is our hidden stand-in
 };
+
+}  // namespace qm_d3d9

@@ -13,7 +13,7 @@ bool Platform_Read_Last_Frame(IDirect3DDevice9* device, int* width, int* height,
                               unsigned char** rgba) {
     if (!width || !height || !rgba) return false;
     *rgba = nullptr;
-    auto* ours = dynamic_cast<Device*>(device);
+    auto* ours = dynamic_cast<qm_d3d9::Device*>(device);
     if (!ours) return false;
     std::vector<unsigned char> pixels;
     if (!ours->Read_Last_Frame(width, height, &pixels)) return false;
@@ -25,7 +25,7 @@ bool Platform_Read_Last_Frame(IDirect3DDevice9* device, int* width, int* height,
 
 bool Platform_Save_Screenshot(IDirect3DDevice9* device, const char* utf8_path) {
     if (!utf8_path || !*utf8_path) return false;
-    auto* ours = dynamic_cast<Device*>(device);
+    auto* ours = dynamic_cast<qm_d3d9::Device*>(device);
     if (!ours) return false;
     int width = 0, height = 0;
     std::vector<unsigned char> pixels;

@@ -5,6 +5,8 @@
 #include "platform/d3d9/d3d_to_gl.h"
 #include "platform/d3d9/device.h"
 
+namespace qm_d3d9 {
+
 State_Groups Render_State_Group(DWORD state) {
     static const std::array<State_Groups, k_render_state_count> groups = [] {
         std::array<State_Groups, k_render_state_count> g{};
@@ -177,3 +179,5 @@ void Device::Apply_Render_States() {
     if (dirty & Group_Depth_Bias) Send_Depth_Bias(rs, depth_bits_);
     if (dirty & Group_Point_Size) Send_Point_Size(rs);
 }
+
+}  // namespace qm_d3d9

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace qm_d3d9 {
+
 void Stream_Ring::Init(GLsizeiptr size, GLint alignment) {
     size_ = size;
     alignment_ = std::max(alignment, 1);
@@ -32,3 +34,5 @@ GLintptr Stream_Ring::Write(const void* data, GLsizeiptr size) {
     head_ = start + size;
     return start;
 }
+
+}  // namespace qm_d3d9

@@ -2,6 +2,8 @@
 
 #include <epoxy/gl.h>
 
+namespace qm_d3d9 {
+
 // A buffer the device writes through, front to back, for data that lives for
 // one draw (DrawPrimitiveUP vertices and indices, fixed-function uniforms).
 // Reaching the end orphans the storage, so nothing a queued draw still reads
@@ -20,3 +22,5 @@ private:
     GLintptr head_ = 0;
     GLint alignment_ = 1;
 };
+
+}  // namespace qm_d3d9

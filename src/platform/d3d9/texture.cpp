@@ -6,10 +6,6 @@
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/gl_device.h"
 
-namespace {
-constexpr std::size_t k_max_texture_bytes = std::size_t(1) << 30;
-}  // namespace
-
 Gl_Texture_Data::~Gl_Texture_Data() {
     if (name) {
         device->Make_Current();
@@ -17,6 +13,12 @@ Gl_Texture_Data::~Gl_Texture_Data() {
         glDeleteTextures(1, &name);
     }
 }
+
+namespace qm_d3d9 {
+
+namespace {
+constexpr std::size_t k_max_texture_bytes = std::size_t(1) << 30;
+}  // namespace
 
 namespace {
 
@@ -282,27 +284,29 @@ Texture_Storage* Texture_Storage_From(IDirect3DBaseTexture9* texture) {
     return nullptr;
 }
 
+}  // namespace qm_d3d9
+
 GLuint Gl_Texture_Name(IDirect3DBaseTexture9* texture, GLenum* target) {
-    Texture_Storage* storage = Texture_Storage_From(texture);
+    qm_d3d9::Texture_Storage* storage = qm_d3d9::Texture_Storage_From(texture);
     if (!storage) return 0;
     if (target) *target = storage->Target();
     return storage->Name();
 }
 
 IDirect3DTexture9* Gl_Cube_Texture_View(IDirect3DCubeTexture9* cube) {
-    auto* ours = dynamic_cast<Cube_Texture*>(cube);
+    auto* ours = dynamic_cast<qm_d3d9::Cube_Texture*>(cube);
     return ours ? ours->View() : nullptr;
 }
 
 IDirect3DCubeTexture9* Gl_Cube_Texture_Of(IDirect3DBaseTexture9* texture) {
     if (!texture) return nullptr;
-    if (auto* cube = dynamic_cast<Cube_Texture*>(texture)) return cube;
-    if (auto* view = dynamic_cast<Cube_Texture_View*>(texture)) return view->Cube();
+    if (auto* cube = dynamic_cast<qm_d3d9::Cube_Texture*>(texture)) return cube;
+    if (auto* view = dynamic_cast<qm_d3d9::Cube_Texture_View*>(texture)) return view->Cube();
     return nullptr;
 }
 
 std::weak_ptr<Gl_Texture_Data> Gl_Texture_Share_Of(IDirect3DBaseTexture9* texture) {
-    Texture_Storage* storage = Texture_Storage_From(texture);
+    qm_d3d9::Texture_Storage* storage = qm_d3d9::Texture_Storage_From(texture);
     if (!storage) return {};
     storage->Data()->shareable = true;
     return storage->Data();
@@ -312,9 +316,9 @@ HRESULT Gl_Create_Shared_Texture(std::shared_ptr<Gl_Texture_Data> data, IDirect3
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     if (!data) return D3DERR_INVALIDCALL;
-    if (data->target == GL_TEXTURE_2D) return Texture::Create_Shared(std::move(data), out);
+    if (data->target == GL_TEXTURE_2D) return qm_d3d9::Texture::Create_Shared(std::move(data), out);
     IDirect3DCubeTexture9* cube = nullptr;
-    const HRESULT hr = Cube_Texture::Create_Shared(std::move(data), &cube);
+    const HRESULT hr = qm_d3d9::Cube_Texture::Create_Shared(std::move(data), &cube);
     if (FAILED(hr)) return hr;
     *out = Gl_Cube_Texture_View(cube);
     return D3D_OK;

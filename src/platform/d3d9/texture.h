@@ -18,6 +18,8 @@
 #include "platform/d3d9/device_child.h"
 #include "platform/d3d9/formats.h"
 
+namespace qm_d3d9 {
+
 // What a copy of a texture's storage takes over whole.
 struct Texture_Contents {
     Device* device = nullptr;  // kept alive by every texture object using this data
@@ -32,10 +34,13 @@ struct Texture_Contents {
         levels;  // face * level_count + level; empty until locked
 };
 
-class Gl_Texture_Data : public Texture_Contents {
+}  // namespace qm_d3d9
+
+// The storage the D3DX layer shares between texture objects (gl_device.h).
+class Gl_Texture_Data : public qm_d3d9::Texture_Contents {
 public:
-    using Contents = Texture_Contents;
-    Gl_Texture_Data(Device* owner, GLenum texture_target, UINT face_count) {
+    using Contents = qm_d3d9::Texture_Contents;
+    Gl_Texture_Data(qm_d3d9::Device* owner, GLenum texture_target, UINT face_count) {
         device = owner;
         target = texture_target;
         faces = face_count;
@@ -50,6 +55,8 @@ public:
     // later: from then on it is never written, a writer gets a copy.
     bool shareable = false;
 };
+
+namespace qm_d3d9 {
 
 class Texture_Storage : public Device_Child {
 public:
@@ -152,3 +159,5 @@ private:
 
 // Our storage behind any texture interface we handed out, or null.
 Texture_Storage* Texture_Storage_From(IDirect3DBaseTexture9* texture);
+
+}  // namespace qm_d3d9

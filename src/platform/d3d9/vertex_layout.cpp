@@ -7,22 +7,6 @@
 
 #include "platform/d3d9/device.h"
 
-namespace {
-
-// Layouts with the same elements get the same id, so that a declaration
-// made again for every frame (or an FVF equal to a declaration) finds the
-// vertex array already set up for it.
-std::uint64_t Layout_Id_Of(const std::vector<D3DVERTEXELEMENT9>& elements) {
-    static std::map<std::string, std::uint64_t> ids;
-    std::string key(elements.size() * sizeof(D3DVERTEXELEMENT9), '\0');
-    if (!elements.empty()) std::memcpy(key.data(), elements.data(), key.size());
-    const auto [found, inserted] = ids.emplace(std::move(key), ids.size() + 1);
-    (void)inserted;
-    return found->second;
-}
-
-}  // namespace
-
 UINT Decl_Type_Size(BYTE type) {
     switch (type) {
     case D3DDECLTYPE_FLOAT1: return 4;
@@ -36,48 +20,6 @@ UINT Decl_Type_Size(BYTE type) {
     case D3DDECLTYPE_UBYTE4N: return 4;
     default: return 0;
     }
-}
-
-bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out) {
-    if (!elements || !out) return false;
-    Vertex_Layout layout;
-    for (int i = 0;; ++i) {
-        if (i >= MAXD3DDECLLENGTH) return false;  // no end marker in sight
-        const D3DVERTEXELEMENT9& e = elements[i];
-        if (e.Stream == 0xFF) break;
-        if (e.Stream >= UINT(k_stream_count)) return false;
-        UINT size = Decl_Type_Size(e.Type);
-        if (size == 0) return false;
-        if (e.Usage > D3DDECLUSAGE_SAMPLE) return false;
-        if (e.Offset + size > k_max_vertex_stride) return false;
-        layout.elements.push_back(e);
-        layout.streams |= std::uint16_t(1u << e.Stream);
-        switch (e.Usage) {
-        case D3DDECLUSAGE_POSITIONT:
-            if (e.UsageIndex == 0) {
-                layout.pretransformed = true;
-                layout.has_position = true;
-            }
-            break;
-        case D3DDECLUSAGE_POSITION:
-            if (e.UsageIndex == 0) layout.has_position = true;
-            break;
-        case D3DDECLUSAGE_NORMAL:
-            if (e.UsageIndex == 0) layout.has_normal = true;
-            break;
-        case D3DDECLUSAGE_COLOR:
-            if (e.UsageIndex == 0) layout.has_color0 = true;
-            if (e.UsageIndex == 1) layout.has_color1 = true;
-            break;
-        case D3DDECLUSAGE_TEXCOORD:
-            if (e.UsageIndex < 8) layout.texcoord_sets |= std::uint8_t(1u << e.UsageIndex);
-            break;
-        default: break;
-        }
-    }
-    layout.id = Layout_Id_Of(layout.elements);
-    *out = std::move(layout);
-    return true;
 }
 
 bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* stride) {
@@ -134,6 +76,66 @@ bool Fvf_Elements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* str
     return true;
 }
 
+namespace qm_d3d9 {
+
+namespace {
+
+// Layouts with the same elements get the same id, so that a declaration
+// made again for every frame (or an FVF equal to a declaration) finds the
+// vertex array already set up for it.
+std::uint64_t Layout_Id_Of(const std::vector<D3DVERTEXELEMENT9>& elements) {
+    static std::map<std::string, std::uint64_t> ids;
+    std::string key(elements.size() * sizeof(D3DVERTEXELEMENT9), '\0');
+    if (!elements.empty()) std::memcpy(key.data(), elements.data(), key.size());
+    const auto [found, inserted] = ids.emplace(std::move(key), ids.size() + 1);
+    (void)inserted;
+    return found->second;
+}
+
+}  // namespace
+
+bool Build_Layout(const D3DVERTEXELEMENT9* elements, Vertex_Layout* out) {
+    if (!elements || !out) return false;
+    Vertex_Layout layout;
+    for (int i = 0;; ++i) {
+        if (i >= MAXD3DDECLLENGTH) return false;  // no end marker in sight
+        const D3DVERTEXELEMENT9& e = elements[i];
+        if (e.Stream == 0xFF) break;
+        if (e.Stream >= UINT(k_stream_count)) return false;
+        UINT size = Decl_Type_Size(e.Type);
+        if (size == 0) return false;
+        if (e.Usage > D3DDECLUSAGE_SAMPLE) return false;
+        if (e.Offset + size > k_max_vertex_stride) return false;
+        layout.elements.push_back(e);
+        layout.streams |= std::uint16_t(1u << e.Stream);
+        switch (e.Usage) {
+        case D3DDECLUSAGE_POSITIONT:
+            if (e.UsageIndex == 0) {
+                layout.pretransformed = true;
+                layout.has_position = true;
+            }
+            break;
+        case D3DDECLUSAGE_POSITION:
+            if (e.UsageIndex == 0) layout.has_position = true;
+            break;
+        case D3DDECLUSAGE_NORMAL:
+            if (e.UsageIndex == 0) layout.has_normal = true;
+            break;
+        case D3DDECLUSAGE_COLOR:
+            if (e.UsageIndex == 0) layout.has_color0 = true;
+            if (e.UsageIndex == 1) layout.has_color1 = true;
+            break;
+        case D3DDECLUSAGE_TEXCOORD:
+            if (e.UsageIndex < 8) layout.texcoord_sets |= std::uint8_t(1u << e.UsageIndex);
+            break;
+        default: break;
+        }
+    }
+    layout.id = Layout_Id_Of(layout.elements);
+    *out = std::move(layout);
+    return true;
+}
+
 Vertex_Declaration::Vertex_Declaration(Device* device, Vertex_Layout layout)
     : Child_Object(device), layout_(std::move(layout)) {}
 
@@ -147,3 +149,5 @@ HRESULT Vertex_Declaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pN
     *pNumElements = count;
     return D3D_OK;
 }
+
+}  // namespace qm_d3d9

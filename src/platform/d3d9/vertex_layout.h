@@ -9,6 +9,8 @@
 #include "platform/d3d9/device_child.h"
 #include "platform/d3d9/fvf.h"
 
+namespace qm_d3d9 {
+
 struct Vertex_Layout {
     std::vector<D3DVERTEXELEMENT9> elements;  // without the end marker
     std::uint64_t id = 0;                     // one per distinct element list, for the VAO cache
@@ -38,3 +40,5 @@ public:
 private:
     Vertex_Layout layout_;
 };
+
+}  // namespace qm_d3d9
