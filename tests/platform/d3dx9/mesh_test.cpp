@@ -28,7 +28,7 @@
 namespace {
 
 const std::string k_data = std::string(QM_SOURCE_DIR) + "/tests/data/x/";
-const std::string kAssimp_Models = "/usr/share/assimp/models/X/";
+const std::string k_assimp_models = "/usr/share/assimp/models/X/";
 
 std::string Read_All(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -130,7 +130,7 @@ void Expect_Colour(const D3DCOLORVALUE& c, float r, float g, float b, float a) {
     EXPECT_FLOAT_EQ(c.a, a);
 }
 
-class X_Mesh_Test : public ::testing::Test {
+class X_Mesh_Load : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(gpu.Ok()) << gpu.Error(); }
     Test_Device gpu{64, 32};
@@ -181,7 +181,7 @@ TEST(Fvf, SizesAndDeclarations) {
     EXPECT_EQ(decl[3].Offset, 24);
 }
 
-TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets) {
+TEST_F(X_Mesh_Load, TextFileKeepsPositionsWindingAndSubsets) {
     Loaded x;
     Load(gpu.device, k_data + "shapes.x", &x, true);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -271,7 +271,7 @@ TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets) {
     device->Release();
 }
 
-TEST_F(X_Mesh_Test, MaterialNamesAndTheDefaultMaterial) {
+TEST_F(X_Mesh_Load, MaterialNamesAndTheDefaultMaterial) {
     X_Mesh shapes;
     ASSERT_EQ(Parse(Read_All(k_data + "shapes.x"), &shapes), D3D_OK);
     ASSERT_EQ(shapes.materials.size(), 2u);
@@ -291,7 +291,7 @@ TEST_F(X_Mesh_Test, MaterialNamesAndTheDefaultMaterial) {
     EXPECT_EQ(table[0].FaceCount, 3u);
 }
 
-TEST_F(X_Mesh_Test, FramesAreMergedWithTheirTransforms) {
+TEST_F(X_Mesh_Load, FramesAreMergedWithTheirTransforms) {
     Loaded x;
     Load(gpu.device, k_data + "frames.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -318,7 +318,7 @@ TEST_F(X_Mesh_Test, FramesAreMergedWithTheirTransforms) {
     EXPECT_EQ(Indices(x.mesh), expected_indices);
 }
 
-TEST_F(X_Mesh_Test, MaterialReferencesResolveByName) {
+TEST_F(X_Mesh_Load, MaterialReferencesResolveByName) {
     Loaded x;
     Load(gpu.device, k_data + "references.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -342,7 +342,7 @@ TEST_F(X_Mesh_Test, MaterialReferencesResolveByName) {
               (std::vector<std::uint32_t>{1, 2, 3}));
 }
 
-TEST_F(X_Mesh_Test, WindowsPathsAndUnreadableFiles) {
+TEST_F(X_Mesh_Load, WindowsPathsAndUnreadableFiles) {
     Temp_Dir dir;
     dir.Write("Models/Shapes.X", Read_All(k_data + "shapes.x"));
     Loaded found;
@@ -418,9 +418,9 @@ TEST(X_Mesh_Files, DamagedFilesFailCleanly) {
     const std::vector<std::string> files = {
         Read_All(k_data + "shapes.x"),
         Read_All(k_data + "frames.x"),
-        Read_All(kAssimp_Models + "test_cube_binary.x"),
-        Read_All(kAssimp_Models + "test_cube_compressed.x"),
-        Read_All(kAssimp_Models + "kwxport_test_cubewithvcolors.x"),
+        Read_All(k_assimp_models + "test_cube_binary.x"),
+        Read_All(k_assimp_models + "test_cube_compressed.x"),
+        Read_All(k_assimp_models + "kwxport_test_cubewithvcolors.x"),
     };
     std::mt19937 random(4242);
     for (std::size_t f = 0; f < files.size(); ++f) {
@@ -497,7 +497,7 @@ void Assimp_Triangles(const aiScene* scene, const aiNode* node, const aiMatrix4x
 std::vector<std::string> Installed_X_Files() {
     std::vector<std::string> files;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(kAssimp_Models, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(k_assimp_models, error)) {
         if (!entry.is_regular_file()) continue;
         const std::string path = entry.path().string();
         if (Read_All(path).compare(0, 4, "xof ") == 0) files.push_back(path);
@@ -508,7 +508,7 @@ std::vector<std::string> Installed_X_Files() {
 
 }  // namespace
 
-TEST_F(X_Mesh_Test, EveryInstalledModelMatchesAssimp) {
+TEST_F(X_Mesh_Load, EveryInstalledModelMatchesAssimp) {
     const std::vector<std::string> files = Installed_X_Files();
     ASSERT_GE(files.size(), 10u) << "assimp-testmodels not installed?";
     int binary = 0, compressed = 0, loaded = 0;
@@ -577,9 +577,9 @@ TEST_F(X_Mesh_Test, EveryInstalledModelMatchesAssimp) {
 
 TEST(X_Mesh_Files, TextBinaryAndCompressedCubesAgree) {
     X_Mesh text, binary, compressed;
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_text.x"), &text), D3D_OK);
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_binary.x"), &binary), D3D_OK);
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_compressed.x"), &compressed), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "test_cube_text.x"), &text), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "test_cube_binary.x"), &binary), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "test_cube_compressed.x"), &compressed), D3D_OK);
     EXPECT_EQ(binary.mesh.indices, compressed.mesh.indices);
     EXPECT_EQ(binary.mesh.vertices, compressed.mesh.vertices);
     EXPECT_EQ(text.mesh.indices, binary.mesh.indices);
@@ -614,7 +614,7 @@ int Pixel_Y(float world_y) {
 
 }  // namespace
 
-TEST_F(X_Mesh_Test, DrawSubsetDrawsOnlyItsFaces) {
+TEST_F(X_Mesh_Load, DrawSubsetDrawsOnlyItsFaces) {
     Recording_Device recorder(gpu.device);
     Loaded x;
     Load(&recorder, k_data + "shapes.x", &x);
@@ -664,7 +664,7 @@ TEST_F(X_Mesh_Test, DrawSubsetDrawsOnlyItsFaces) {
     EXPECT_EQ(recorder.References(), 0u) << "the mesh gave its device reference back";
 }
 
-TEST_F(X_Mesh_Test, LockedChangesReachTheDevice) {
+TEST_F(X_Mesh_Load, LockedChangesReachTheDevice) {
     Loaded x;
     Load(gpu.device, k_data + "shapes.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -695,7 +695,7 @@ TEST_F(X_Mesh_Test, LockedChangesReachTheDevice) {
     EXPECT_EQ(gpu.Pixel(Pixel_X(2.5f), Pixel_Y(1.5f)), 0xFF000000u);
 }
 
-TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
+TEST_F(X_Mesh_Load, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
     Temp_Dir dir;
     dir.Write("shapes.x", Read_All(k_data + "shapes.x"));
     Set_Ortho_View(gpu.device);
@@ -763,7 +763,7 @@ TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
 // the normal), as the system's D3DX does (tests/windows found it dropped).
 TEST(X_Mesh_Files, VertexColoursBecomeEachVertexsDiffuse) {
     X_Mesh out;
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "kwxport_test_cubewithvcolors.x"), &out), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "kwxport_test_cubewithvcolors.x"), &out), D3D_OK);
     const Mesh_Data& m = out.mesh;
     EXPECT_EQ(m.fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1));
     const UINT stride = D3DXGetFVFVertexSize(m.fvf);
