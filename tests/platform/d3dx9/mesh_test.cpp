@@ -138,47 +138,39 @@ protected:
 
 }  // namespace
 
-TEST(Fvf, SizesAndDeclarations) {
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1), 32u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), 28u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), 20u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_DIFFUSE), 16u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2),
-              36u);
-
-    D3DVERTEXELEMENT9 decl[MAXD3DDECLLENGTH];
-    ASSERT_EQ(D3DXDeclaratorFromFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, decl), D3D_OK);
-    EXPECT_EQ(decl[0].Usage, D3DDECLUSAGE_POSITION);
-    EXPECT_EQ(decl[0].Type, D3DDECLTYPE_FLOAT3);
-    EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_NORMAL);
-    EXPECT_EQ(decl[1].Offset, 12);
-    EXPECT_EQ(decl[2].Usage, D3DDECLUSAGE_TEXCOORD);
-    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_FLOAT2);
-    EXPECT_EQ(decl[2].Offset, 24);
-    EXPECT_EQ(decl[3].Stream, 0xFF);  // end marker
-    ASSERT_EQ(D3DXDeclaratorFromFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, decl), D3D_OK);
-    EXPECT_EQ(decl[0].Usage, D3DDECLUSAGE_POSITIONT);
-    EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_COLOR);
-    EXPECT_EQ(decl[1].Offset, 16);
-    EXPECT_EQ(D3DXDeclaratorFromFVF(D3DFVF_NORMAL, decl), D3DERR_INVALIDCALL);
-
-    // Sized texture coordinates and blend weights lay out like the device's FVF draws.
-    const DWORD sized =
-        D3DFVF_XYZ | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(0) | D3DFVF_TEXCOORDSIZE1(1);
-    EXPECT_EQ(D3DXGetFVFVertexSize(sized), 12u + 12u + 4u);
-    ASSERT_EQ(D3DXDeclaratorFromFVF(sized, decl), D3D_OK);
-    EXPECT_EQ(decl[1].Type, D3DDECLTYPE_FLOAT3);
-    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_FLOAT1);
-    EXPECT_EQ(decl[2].Offset, 24);
-    const DWORD skinned = D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL;
-    EXPECT_EQ(D3DXGetFVFVertexSize(skinned), 12u + 8u + 4u + 12u);
-    ASSERT_EQ(D3DXDeclaratorFromFVF(skinned, decl), D3D_OK);
-    EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_BLENDWEIGHT);
-    EXPECT_EQ(decl[1].Type, D3DDECLTYPE_FLOAT2);
-    EXPECT_EQ(decl[2].Usage, D3DDECLUSAGE_BLENDINDICES);
-    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_UBYTE4);
-    EXPECT_EQ(decl[3].Usage, D3DDECLUSAGE_NORMAL);
-    EXPECT_EQ(decl[3].Offset, 24);
+TEST_F(X_Mesh_Load, DeclarationFromAFormatDrawsItsVertices) {
+    // The compiler's layout of the vertex is the independent one: the size
+    // D3DX gives the format is the stride of the draw and the declaration it
+    // derives feeds the colours, so a wrong offset or size shows in the pixel.
+    struct Vertex {
+        float x, y, z, rhw;
+        D3DCOLOR diffuse, specular;
+        float u0, u1, v1, w1;
+    };
+    const DWORD fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 |
+                      D3DFVF_TEXCOORDSIZE1(0) | D3DFVF_TEXCOORDSIZE3(1);
+    ASSERT_EQ(D3DXGetFVFVertexSize(fvf), sizeof(Vertex));
+    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH];
+    ASSERT_EQ(D3DXDeclaratorFromFVF(fvf, elements), D3D_OK);
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(gpu.device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    auto at = [](float x, float y) {
+        return Vertex{x, y, 0.5f, 1, D3DCOLOR_ARGB(255, 100, 0, 0), D3DCOLOR_ARGB(255, 0, 0, 90),
+                      0, 0, 0,    0};
+    };
+    const Vertex v[4] = {at(0, 32), at(0, 0), at(64, 32), at(64, 0)};
+    gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
+    gpu.device->BeginScene();
+    gpu.device->SetVertexDeclaration(decl);
+    gpu.device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    EXPECT_EQ(gpu.device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, D3DXGetFVFVertexSize(fvf)),
+              D3D_OK);
+    gpu.device->EndScene();
+    decl->Release();
+    ASSERT_TRUE(gpu.Capture());
+    EXPECT_EQ(gpu.Pixel(32, 16), D3DCOLOR_ARGB(255, 100, 0, 90));
+    // Without a position there is no declaration.
+    EXPECT_EQ(D3DXDeclaratorFromFVF(D3DFVF_NORMAL, elements), D3DERR_INVALIDCALL);
 }
 
 TEST_F(X_Mesh_Load, TextFileKeepsPositionsWindingAndSubsets) {
