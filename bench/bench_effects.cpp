@@ -18,6 +18,7 @@
 #include "device/device_setup.h"
 #include "platform/d3dx9.h"
 #include "platform/fx/compile/isolation.h"
+#include "render/standard_parameters.h"
 
 namespace {
 
@@ -31,29 +32,20 @@ const char* const k_files[] = {"fx\\phong.fx", "fx\\normal_map.fx", "fx\\env_map
                                "fx\\rim_glow.fx", "fx\\tint.fx"};
 constexpr int k_instances = 200;
 
-const char* const k_matrix_names[] = {"World",          "WorldXf",    "View",
-                                      "ViewProjection", "Projection", "WorldViewProjection",
-                                      "WorldViewProj",  "WorldView",  "WorldViewInverse",
-                                      "WorldITXf",      "ViewIXf"};
-const char* const k_texture_names[] = {
-    "g_txEnvMap",       "Tex0",          "EnvironmentMap", "envTexture",
-    "MaterialTexture",  "ModelTex",      "ColorTexture",   "__Normals_Relief_1_color_tex",
-    "NormalMapTexture", "NormalTexture", "GlossTexture",   "HeightTexture"};
-const char* const k_value12_names[] = {"g_CamPos",      "CameraPos",        "g_LightDir",
-                                       "DirFromLight",  "LightDir",         "g_vLight",
-                                       "LightPosition", "__light0_position"};
-const char* const k_light_names[] = {"LIGHT", "DirectionalLight", "PointLight"};
-
 // The 35 calls of the engine's binding, in its order; returns the successes.
 int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex, const D3DXMATRIX& m,
                        const D3DLIGHT9& light) {
     const D3DXVECTOR4 eye(1, 2, 3, 0.5f);
     int ok = 0;
-    for (const char* n : k_matrix_names) ok += SUCCEEDED(fx->SetMatrix(n, &m));
-    for (const char* n : k_texture_names) ok += SUCCEEDED(fx->SetTexture(n, tex));
-    ok += SUCCEEDED(fx->SetVector("g_vEye", &eye));
-    for (const char* n : k_value12_names) ok += SUCCEEDED(fx->SetValue(n, &light.Position, 12));
-    for (const char* n : k_light_names) ok += SUCCEEDED(fx->SetValue(n, &light, sizeof light));
+    for (const char* const* row : Standard_Matrix_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetMatrix(*row, &m));
+    for (const char* const* row : Standard_Texture_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetTexture(*row, tex));
+    ok += SUCCEEDED(fx->SetVector(Standard_Eye_Name, &eye));
+    for (const char* const* row : Standard_Three_Float_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetValue(*row, &light.Position, 12));
+    for (const char* const* row : Standard_Light_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetValue(*row, &light, sizeof light));
     return ok;
 }
 

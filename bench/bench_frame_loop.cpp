@@ -187,14 +187,7 @@ public:
     }
     const char* Name() const override { return name_; }
     bool Ok() const override { return ok_; }
-    void Frame() override {
-        Main_Time_Current = static_cast<double>(timeGetTime());
-        Main_Frame_Time = static_cast<float>(Main_Time_Current - Main_Time_Previous);
-        Mouse_Look();
-        Keyboard_Move(Main_Frame_Time);
-        Main_Time_Previous = Main_Time_Current;
-        Render_Frame();
-    }
+    void Frame() override { App_Idle_Pass(); }
     void End() override {
         Gl_Device_From(Main_Device)->Make_Current();
         glFinish();

@@ -8,6 +8,9 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
 LRESULT CALLBACK Main_Window_Proc(HWND window, UINT message, WPARAM w_param, LPARAM l_param);
 void Release_Device_Objects();
+// One pass of the main loop when no message is waiting: the frame time since
+// the last pass, mouse look, keyboard movement, then the frame itself.
+void App_Idle_Pass();
 
 extern const char Main_Window_Class[];
 extern const char Main_Window_Title[];

@@ -53,6 +53,15 @@ int Build_Scene_Or_Report_Memory() {
 
 }  // namespace
 
+void App_Idle_Pass() {
+    Main_Time_Current = static_cast<double>(timeGetTime());
+    Main_Frame_Time = static_cast<float>(Main_Time_Current - Main_Time_Previous);
+    Mouse_Look();
+    Keyboard_Move(Main_Frame_Time);
+    Main_Time_Previous = Main_Time_Current;
+    Render_Frame();
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char directory[1024] = "";  // stays empty if the path does not fit
     GetCurrentDirectoryA(sizeof directory, directory);
@@ -124,12 +133,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                 continue;
             }
             const bool reloaded = Main_Options.Watch && Reload_Changes();
-            Main_Time_Current = static_cast<double>(timeGetTime());
-            Main_Frame_Time = static_cast<float>(Main_Time_Current - Main_Time_Previous);
-            Mouse_Look();
-            Keyboard_Move(Main_Frame_Time);
-            Main_Time_Previous = Main_Time_Current;
-            Render_Frame();
+            App_Idle_Pass();
             if (reloaded) {
                 App_Save_Reload_Screenshot();
                 Reload_Report();

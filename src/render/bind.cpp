@@ -1,4 +1,5 @@
 #include "render/render.h"
+#include "render/standard_parameters.h"
 
 namespace {
 
@@ -13,28 +14,6 @@ void Set_Texture(ID3DXEffect* effect, const char* const* names, IDirect3DTexture
 void Set_Value(ID3DXEffect* effect, const char* const* names, const void* value, UINT bytes) {
     for (; *names; ++names) effect->SetValue(*names, value, bytes);
 }
-
-// The standard parameter set, row by row, in the order the names are offered.
-const char* const World_Names[] = {"World", "WorldXf", nullptr};
-const char* const View_Names[] = {"View", nullptr};
-const char* const View_Projection_Names[] = {"ViewProjection", nullptr};
-const char* const Projection_Names[] = {"Projection", nullptr};
-const char* const World_View_Projection_Names[] = {"WorldViewProjection", "WorldViewProj", nullptr};
-const char* const World_View_Names[] = {"WorldView", nullptr};
-const char* const World_View_Inverse_Names[] = {"WorldViewInverse", nullptr};
-const char* const World_Inverse_Transpose_Names[] = {"WorldITXf", nullptr};
-const char* const View_Inverse_Names[] = {"ViewIXf", nullptr};
-const char* const Reflection_Names[] = {"g_txEnvMap", "Tex0", "EnvironmentMap", "envTexture",
-                                        nullptr};
-const char* const Diffuse_Names[] = {"MaterialTexture", "ModelTex", "ColorTexture",
-                                     "__Normals_Relief_1_color_tex", nullptr};
-const char* const Bump_Names[] = {"NormalMapTexture", "NormalTexture", "GlossTexture", nullptr};
-const char* const Height_Names[] = {"HeightTexture", nullptr};
-const char* const Camera_Names[] = {"g_CamPos", "CameraPos", nullptr};
-const char* const Light_Direction_Names[] = {"g_LightDir", "DirFromLight", "LightDir", nullptr};
-const char* const Light_Position_Names[] = {"g_vLight", "LightPosition", "__light0_position",
-                                            nullptr};
-const char* const Light_Names[] = {"LIGHT", "DirectionalLight", "PointLight", nullptr};
 
 // An inverse that does not exist is offered as the identity.
 D3DXMATRIX Inverse_Of(const D3DXMATRIX& m) {
@@ -78,26 +57,29 @@ void Bind_Standard_Parameters(MAIN_CGObject* object, const D3DXVECTOR3* eye) {
     for (int i = 0; i < object->Effect_Count; ++i) {
         ID3DXEffect* effect = object->Effects[i];
         if (!effect) continue;
-        Set_Matrix(effect, World_Names, world);
-        Set_Matrix(effect, View_Names, view);
-        Set_Matrix(effect, View_Projection_Names, view_projection);
-        Set_Matrix(effect, Projection_Names, projection);
-        Set_Matrix(effect, World_View_Projection_Names, world_view_projection);
-        Set_Matrix(effect, World_View_Names, world_view);
-        Set_Matrix(effect, World_View_Inverse_Names, world_view_inverse);
-        Set_Matrix(effect, World_Inverse_Transpose_Names, world_inverse_transpose);
-        Set_Matrix(effect, View_Inverse_Names, view_inverse);
+        Set_Matrix(effect, Standard_World_Names, world);
+        Set_Matrix(effect, Standard_View_Names, view);
+        Set_Matrix(effect, Standard_View_Projection_Names, view_projection);
+        Set_Matrix(effect, Standard_Projection_Names, projection);
+        Set_Matrix(effect, Standard_World_View_Projection_Names, world_view_projection);
+        Set_Matrix(effect, Standard_World_View_Names, world_view);
+        Set_Matrix(effect, Standard_World_View_Inverse_Names, world_view_inverse);
+        Set_Matrix(effect, Standard_World_Inverse_Transpose_Names, world_inverse_transpose);
+        Set_Matrix(effect, Standard_View_Inverse_Names, view_inverse);
         if (object->Reflection_Texture)
-            Set_Texture(effect, Reflection_Names, object->Reflection_Texture);
-        if (object->Diffuse_Texture) Set_Texture(effect, Diffuse_Names, object->Diffuse_Texture);
-        if (object->Bump_Texture) Set_Texture(effect, Bump_Names, object->Bump_Texture);
-        if (object->Height_Texture) Set_Texture(effect, Height_Names, object->Height_Texture);
-        effect->SetVector("g_vEye", &eye_vector);
-        Set_Value(effect, Camera_Names, camera, sizeof camera);
+            Set_Texture(effect, Standard_Reflection_Names, object->Reflection_Texture);
+        if (object->Diffuse_Texture)
+            Set_Texture(effect, Standard_Diffuse_Names, object->Diffuse_Texture);
+        if (object->Bump_Texture) Set_Texture(effect, Standard_Bump_Names, object->Bump_Texture);
+        if (object->Height_Texture)
+            Set_Texture(effect, Standard_Height_Names, object->Height_Texture);
+        effect->SetVector(Standard_Eye_Name, &eye_vector);
+        Set_Value(effect, Standard_Camera_Names, camera, sizeof camera);
         if (object->Scene_Light) {
-            Set_Value(effect, Light_Direction_Names, light_direction, sizeof light_direction);
-            Set_Value(effect, Light_Position_Names, light_position, sizeof light_position);
-            Set_Value(effect, Light_Names, object->Scene_Light, sizeof(D3DLIGHT9));
+            Set_Value(effect, Standard_Light_Direction_Names, light_direction,
+                      sizeof light_direction);
+            Set_Value(effect, Standard_Light_Position_Names, light_position, sizeof light_position);
+            Set_Value(effect, Standard_Light_Names, object->Scene_Light, sizeof(D3DLIGHT9));
         }
     }
 }

@@ -19,7 +19,7 @@ std::string Plain_Level(int count) {
     return level;
 }
 
-TEST(BigLevel, HundredThousandObjectsReachTheMainLoop) {
+TEST(Big_Level, HundredThousandObjectsReachTheMainLoop) {
     Game_Folder folder(true);
     folder.Write("levels/map_new.txt", Plain_Level(100000));
 
@@ -36,7 +36,7 @@ TEST(BigLevel, HundredThousandObjectsReachTheMainLoop) {
                 seconds);
 }
 
-TEST(BigLevel, RunningOutOfMemoryEndsWithAMessageAndStatusOne) {
+TEST(Big_Level, RunningOutOfMemoryEndsWithAMessageAndStatusOne) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
 #endif

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "frame/frame.h"
 #include "render/render.h"
@@ -300,6 +301,45 @@ TEST_F(Engine_Render, OverlayRowsSitAtTheirPlacesInTheirColours) {
     }
     // Nothing below the controls line.
     EXPECT_EQ(count(0, 140, 320, 240, label) + count(0, 140, 320, 240, value), 0);
+}
+
+TEST_F(Engine_Render, OverlayRateReadsTheFramesOfTheLastFullSecond) {
+    ASSERT_TRUE(
+        SUCCEEDED(D3DXCreateFontA(Main_Device, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "Arial", &Main_Font)));
+    // The pixels of the rate's value, above the timer row at y 65.
+    auto rate_value = [&](auto draw) {
+        Main_Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        Main_Device->BeginScene();
+        draw();
+        Main_Device->EndScene();
+        std::vector<std::uint32_t> pixels;
+        if (!td.Capture()) return pixels;
+        for (int y = 55; y < 65; ++y)
+            for (int x = 250; x < 320; ++x) pixels.push_back(td.Pixel(x, y));
+        return pixels;
+    };
+    const auto sixty_three =
+        rate_value([] { Draw_Text("63.", 250, 55, Stat_Value_Colour); });  // as _gcvt writes it
+    ASSERT_FALSE(sixty_three.empty());
+    Stat_Previous_Time = 0;
+    Stat_Accum_Time = 0;
+    Stat_Frame_Count = 0;
+    Stat_FPS = 0;
+    DWORD now = 5000000;  // the first frame sees the system's whole uptime
+    Platform_Set_Time(now);
+    Stat_Count_Frame();
+    // 16 ms frames: the 63rd after that ends the second at 1008 ms. The 8 ms
+    // past it are dropped, so the next second again takes 63 frames, not 62.
+    for (int second = 0; second < 2; ++second) {
+        for (int frame = 1; frame < 63; ++frame) {
+            Platform_Set_Time(now += 16);
+            Stat_Count_Frame();
+        }
+        Platform_Set_Time(now += 16);
+        EXPECT_TRUE(rate_value([] { Draw_Statistics(); }) == sixty_three) << "second " << second;
+    }
+    Platform_Release_Time();
 }
 
 TEST_F(Engine_Render, CameraBuildsTheViewAndTheFixedProjection) {

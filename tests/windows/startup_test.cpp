@@ -74,9 +74,9 @@ void Expect_Alike(const Png_Image& linux_picture, const Png_Image& windows_pictu
                 100.0 * d.Share_Near);
 }
 
-using WindowsStartup = Windows_Build_Test;
+using Windows_Startup = Windows_Build_Test;
 
-TEST_F(WindowsStartup, LogsAndPictureEqualTheLinuxBuildsWithoutEffectLists) {
+TEST_F(Windows_Startup, LogsAndPictureEqualTheLinuxBuildsWithoutEffectLists) {
     Temp_Dir root(false);
     const std::string linux_folder = root.Path() + "/linux",
                       windows_folder = root.Path() + "/windows";
@@ -113,7 +113,7 @@ TEST_F(WindowsStartup, LogsAndPictureEqualTheLinuxBuildsWithoutEffectLists) {
                  "the overlay's text");
 }
 
-TEST_F(WindowsStartup, FinalLoadingScreenEqualsTheLinuxBuilds) {
+TEST_F(Windows_Startup, FinalLoadingScreenEqualsTheLinuxBuilds) {
     Temp_Dir root(false);
     const std::string linux_folder = root.Path() + "/linux",
                       windows_folder = root.Path() + "/windows";
@@ -133,11 +133,11 @@ TEST_F(WindowsStartup, FinalLoadingScreenEqualsTheLinuxBuilds) {
                  "the final loading screen");
 }
 
-using WindowsCheck = Windows_Build_Test;
+using Windows_Check = Windows_Build_Test;
 
 // A game folder with problems of several kinds: --check lists the same ones
 // on both, Wine's list adding only the effect lines it cannot compile.
-TEST_F(WindowsCheck, ListsTheSameProblemsAsTheLinuxBuild) {
+TEST_F(Windows_Check, ListsTheSameProblemsAsTheLinuxBuild) {
     Temp_Dir root(false);
     const std::string linux_folder = root.Path() + "/linux",
                       windows_folder = root.Path() + "/windows";
@@ -185,7 +185,7 @@ TEST_F(WindowsCheck, ListsTheSameProblemsAsTheLinuxBuild) {
 
 namespace {
 
-using WindowsWatch = Windows_Build_Test;
+using Windows_Watch = Windows_Build_Test;
 
 std::string File_Text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -196,7 +196,7 @@ std::string File_Text(const std::string& path) {
 
 // --watch on ReadDirectoryChangesW: a texture saved the way editors save
 // (written beside, then renamed over the old one) is reloaded while running.
-TEST_F(WindowsWatch, ReloadsATextureSavedWhileRunning) {
+TEST_F(Windows_Watch, ReloadsATextureSavedWhileRunning) {
     Temp_Dir root(false);
     const std::string folder = root.Path() + "/game";
     Copy_Sample_Without_Effect_Lists(folder);
@@ -240,7 +240,7 @@ TEST_F(WindowsWatch, ReloadsATextureSavedWhileRunning) {
 // Ctrl-C (SIGINT, which Wine hands to the console control handler) ends a
 // watched run the way closing its window does: the loop ends and the start-up
 // log gets its exit line.
-TEST_F(WindowsWatch, CtrlCEndsTheRunAsClosingTheWindowDoes) {
+TEST_F(Windows_Watch, CtrlCEndsTheRunAsClosingTheWindowDoes) {
     Temp_Dir root(false);
     const std::string folder = root.Path() + "/game";
     Copy_Sample_Without_Effect_Lists(folder);

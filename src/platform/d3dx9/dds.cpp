@@ -9,17 +9,17 @@
 
 namespace {
 
-constexpr std::size_t kHeader_Bytes = 128;
+constexpr std::size_t k_header_bytes = 128;
 
 // Header flags and capabilities used by the reader.
-constexpr DWORD kPf_Alpha_Pixels = 0x1;
-constexpr DWORD kPf_Alpha = 0x2;
-constexpr DWORD kPf_Four_Cc = 0x4;
-constexpr DWORD kPf_Rgb = 0x40;
-constexpr DWORD kPf_Luminance = 0x20000;
-constexpr DWORD kCaps2_Cube_Map = 0x200;
-constexpr DWORD kCaps2_All_Faces = 0xFC00;  // +X, -X, +Y, -Y, +Z, -Z
-constexpr DWORD kCaps2_Volume = 0x200000;
+constexpr DWORD k_pf_alpha_pixels = 0x1;
+constexpr DWORD k_pf_alpha = 0x2;
+constexpr DWORD k_pf_four_cc = 0x4;
+constexpr DWORD k_pf_rgb = 0x40;
+constexpr DWORD k_pf_luminance = 0x20000;
+constexpr DWORD k_caps2_cube_map = 0x200;
+constexpr DWORD k_caps2_all_faces = 0xFC00;  // +X, -X, +Y, -Y, +Z, -Z
+constexpr DWORD k_caps2_volume = 0x200000;
 
 DWORD Read_U32(const unsigned char* p) {
     return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
@@ -123,7 +123,7 @@ bool Dds_Has_Signature(const unsigned char* data, std::size_t size) {
 HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* out,
                    const Texture_Limits& limits) {
     if (!data || !out) return D3DERR_INVALIDCALL;
-    if (!Dds_Has_Signature(data, size) || size < kHeader_Bytes) return D3DXERR_INVALIDDATA;
+    if (!Dds_Has_Signature(data, size) || size < k_header_bytes) return D3DXERR_INVALIDDATA;
 
     const unsigned char* h = data + 4;
     const DWORD header_size = Read_U32(h + 0);
@@ -136,20 +136,20 @@ HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* o
     const DWORD caps2 = Read_U32(h + 108);
 
     if (header_size != 124 || pf_size != 32) return D3DXERR_INVALIDDATA;
-    if (width == 0 || height == 0 || width > kMax_Texture_Edge || height > kMax_Texture_Edge) {
+    if (width == 0 || height == 0 || width > k_max_texture_edge || height > k_max_texture_edge) {
         return D3DXERR_INVALIDDATA;
     }
-    if (caps2 & kCaps2_Volume) return D3DXERR_INVALIDDATA;
+    if (caps2 & k_caps2_volume) return D3DXERR_INVALIDDATA;
 
-    const bool cube = (caps2 & kCaps2_Cube_Map) != 0;
-    if (cube && ((caps2 & kCaps2_All_Faces) != kCaps2_All_Faces || width != height)) {
+    const bool cube = (caps2 & k_caps2_cube_map) != 0;
+    if (cube && ((caps2 & k_caps2_all_faces) != k_caps2_all_faces || width != height)) {
         return D3DXERR_INVALIDDATA;
     }
 
     // What the data is: a block format kept as it is, or a mask layout.
     D3DFORMAT format = D3DFMT_UNKNOWN;
     Mask_Layout layout;
-    if (pf_flags & kPf_Four_Cc) {
+    if (pf_flags & k_pf_four_cc) {
         switch (four_cc) {
         case D3DFMT_DXT1: format = D3DFMT_DXT1; break;
         // Premultiplied variants share the block layout of DXT3 and DXT5.
@@ -167,12 +167,12 @@ HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* o
         layout.r = Read_U32(h + 88);
         layout.g = Read_U32(h + 92);
         layout.b = Read_U32(h + 96);
-        layout.a = (pf_flags & (kPf_Alpha_Pixels | kPf_Alpha)) ? Read_U32(h + 100) : 0;
-        if (pf_flags & kPf_Rgb) {
+        layout.a = (pf_flags & (k_pf_alpha_pixels | k_pf_alpha)) ? Read_U32(h + 100) : 0;
+        if (pf_flags & k_pf_rgb) {
             // plain colour masks
-        } else if (pf_flags & kPf_Luminance) {
+        } else if (pf_flags & k_pf_luminance) {
             layout.luminance = true;
-        } else if (pf_flags & kPf_Alpha) {
+        } else if (pf_flags & k_pf_alpha) {
             layout.alpha_only = true;
         } else {
             return D3DXERR_INVALIDDATA;
@@ -203,13 +203,13 @@ HRESULT Dds_Decode(const unsigned char* data, std::size_t size, Texture_Image* o
         needed += stored_level_bytes(std::max(1u, width >> level), std::max(1u, height >> level));
     }
     needed *= face_count;
-    if (needed > size - kHeader_Bytes) return D3DXERR_INVALIDDATA;
+    if (needed > size - k_header_bytes) return D3DXERR_INVALIDDATA;
 
     Texture_Image image;
     image.format = format;
     image.cube = cube;
     try {
-        const unsigned char* src = data + kHeader_Bytes;
+        const unsigned char* src = data + k_header_bytes;
         image.faces.resize(face_count);
         for (auto& face : image.faces) {
             face.resize(stored_levels);

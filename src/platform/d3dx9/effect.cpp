@@ -453,8 +453,8 @@ private:
         if (ps) Bind_Samplers(*ps, commit && !picked, values_changed);
 
         gl_->Make_Current();
-        if (vs) Upload(*vs, kVertex_Block_Binding, true);
-        if (ps) Upload(*ps, kPixel_Block_Binding, false);
+        if (vs) Upload(*vs, k_vertex_block_binding, true);
+        if (ps) Upload(*ps, k_pixel_block_binding, false);
         if (!commit || (picked && values_changed)) {
             if (vs || ps) {
                 gl_->Set_Shader_Override(vs ? vs->compiled->program : 0,

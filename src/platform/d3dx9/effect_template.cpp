@@ -67,7 +67,7 @@ bool Plan_Stage(const Effect_Desc& desc, const std::shared_ptr<const Compiled_St
                 Stage_Plan* plan, std::size_t* slots) {
     plan->compiled = compiled;
     for (const Block_Node& node : compiled->block) {
-        if (node.name == kPixel_Offset_Uniform) {
+        if (node.name == k_pixel_offset_uniform) {
             plan->pixel_offset = static_cast<int>(node.offset);
             continue;
         }
@@ -160,7 +160,7 @@ std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc,
                     if (vs < 0 || ps < 0 || shaders[static_cast<std::size_t>(vs)]->samplers.empty())
                         continue;
                     for (const Stage_Sampler& ss : shaders[static_cast<std::size_t>(ps)]->samplers)
-                        if (ss.stage >= kVertex_Sampler_First_Stage) {
+                        if (ss.stage >= k_vertex_sampler_first_stage) {
                             const Shader_Compile& psc = d.shaders[static_cast<std::size_t>(ps)];
                             diag->Error(
                                 d.files[psc.file], psc.line,

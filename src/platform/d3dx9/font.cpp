@@ -24,11 +24,11 @@
 
 namespace {
 
-constexpr unsigned kFirst_Code = 0x20;
-constexpr unsigned kCode_Count = 0x100 - kFirst_Code;  // 0x20..0xFF
-constexpr int kAtlas_Padding = 1;
-constexpr UINT kMax_Atlas_Edge = 4096;
-constexpr INT kDefault_Cell_Height = 16;  // what GDI gives for height 0
+constexpr unsigned k_first_code = 0x20;
+constexpr unsigned k_code_count = 0x100 - k_first_code;  // 0x20..0xFF
+constexpr int k_atlas_padding = 1;
+constexpr UINT k_max_atlas_edge = 4096;
+constexpr INT k_default_cell_height = 16;  // what GDI gives for height 0
 
 // One pre-transformed, coloured, textured vertex.
 struct Text_Vertex {
@@ -36,7 +36,7 @@ struct Text_Vertex {
     D3DCOLOR color;
     float u, v;
 };
-constexpr DWORD kText_Fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr DWORD k_text_fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 static_assert(sizeof(Text_Vertex) == 28, "matches the vertex format");
 
 struct Glyph {
@@ -72,7 +72,7 @@ struct Render_State_Value {
     D3DRENDERSTATETYPE state;
     DWORD value;
 };
-constexpr Render_State_Value kRender_States[] = {
+constexpr Render_State_Value k_render_states[] = {
     {D3DRS_ALPHABLENDENABLE, TRUE},
     {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
     {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
@@ -97,7 +97,7 @@ struct Stage_State_Value {
     D3DTEXTURESTAGESTATETYPE state;
     DWORD value;
 };
-constexpr Stage_State_Value kStage_States[] = {
+constexpr Stage_State_Value k_stage_states[] = {
     {0, D3DTSS_COLOROP, D3DTOP_MODULATE}, {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
     {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE}, {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE},
     {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE}, {0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE},
@@ -109,7 +109,7 @@ struct Sampler_State_Value {
     D3DSAMPLERSTATETYPE state;
     DWORD value;
 };
-constexpr Sampler_State_Value kSampler_States[] = {
+constexpr Sampler_State_Value k_sampler_states[] = {
     {D3DSAMP_MINFILTER, D3DTEXF_POINT},
     {D3DSAMP_MAGFILTER, D3DTEXF_POINT},
     {D3DSAMP_MIPFILTER, D3DTEXF_NONE},
@@ -124,23 +124,23 @@ constexpr Sampler_State_Value kSampler_States[] = {
 class State_Guard {
 public:
     State_Guard(IDirect3DDevice9* device, IDirect3DBaseTexture9* atlas) : device_(device) {
-        for (std::size_t i = 0; i < std::size(kRender_States); ++i) {
-            device_->GetRenderState(kRender_States[i].state, &render_[i]);
-            device_->SetRenderState(kRender_States[i].state, kRender_States[i].value);
+        for (std::size_t i = 0; i < std::size(k_render_states); ++i) {
+            device_->GetRenderState(k_render_states[i].state, &render_[i]);
+            device_->SetRenderState(k_render_states[i].state, k_render_states[i].value);
         }
-        for (std::size_t i = 0; i < std::size(kStage_States); ++i) {
-            const auto& s = kStage_States[i];
+        for (std::size_t i = 0; i < std::size(k_stage_states); ++i) {
+            const auto& s = k_stage_states[i];
             device_->GetTextureStageState(s.stage, s.state, &stage_[i]);
             device_->SetTextureStageState(s.stage, s.state, s.value);
         }
-        for (std::size_t i = 0; i < std::size(kSampler_States); ++i) {
-            device_->GetSamplerState(0, kSampler_States[i].state, &sampler_[i]);
-            device_->SetSamplerState(0, kSampler_States[i].state, kSampler_States[i].value);
+        for (std::size_t i = 0; i < std::size(k_sampler_states); ++i) {
+            device_->GetSamplerState(0, k_sampler_states[i].state, &sampler_[i]);
+            device_->SetSamplerState(0, k_sampler_states[i].state, k_sampler_states[i].value);
         }
         device_->GetVertexDeclaration(&declaration_);
         device_->GetFVF(&fvf_);
         device_->GetTexture(0, &texture_);
-        device_->SetFVF(kText_Fvf);
+        device_->SetFVF(k_text_fvf);
         device_->SetTexture(0, atlas);
     }
 
@@ -155,15 +155,15 @@ public:
             device_->SetVertexDeclaration(declaration_);
         }
         if (declaration_) declaration_->Release();
-        for (std::size_t i = 0; i < std::size(kSampler_States); ++i) {
-            device_->SetSamplerState(0, kSampler_States[i].state, sampler_[i]);
+        for (std::size_t i = 0; i < std::size(k_sampler_states); ++i) {
+            device_->SetSamplerState(0, k_sampler_states[i].state, sampler_[i]);
         }
-        for (std::size_t i = 0; i < std::size(kStage_States); ++i) {
-            device_->SetTextureStageState(kStage_States[i].stage, kStage_States[i].state,
+        for (std::size_t i = 0; i < std::size(k_stage_states); ++i) {
+            device_->SetTextureStageState(k_stage_states[i].stage, k_stage_states[i].state,
                                           stage_[i]);
         }
-        for (std::size_t i = 0; i < std::size(kRender_States); ++i) {
-            device_->SetRenderState(kRender_States[i].state, render_[i]);
+        for (std::size_t i = 0; i < std::size(k_render_states); ++i) {
+            device_->SetRenderState(k_render_states[i].state, render_[i]);
         }
     }
 
@@ -172,9 +172,9 @@ public:
 
 private:
     IDirect3DDevice9* device_;
-    std::array<DWORD, std::size(kRender_States)> render_{};
-    std::array<DWORD, std::size(kStage_States)> stage_{};
-    std::array<DWORD, std::size(kSampler_States)> sampler_{};
+    std::array<DWORD, std::size(k_render_states)> render_{};
+    std::array<DWORD, std::size(k_stage_states)> stage_{};
+    std::array<DWORD, std::size(k_sampler_states)> sampler_{};
     IDirect3DVertexDeclaration9* declaration_ = nullptr;
     DWORD fvf_ = 0;
     IDirect3DBaseTexture9* texture_ = nullptr;
@@ -193,7 +193,7 @@ using Ft_Face = std::unique_ptr<std::remove_pointer_t<FT_Face>, Ft_Face_Deleter>
 struct Rendered_Face {
     int ascent = 0;
     int descent = 0;
-    std::array<Glyph, kCode_Count> glyphs{};
+    std::array<Glyph, k_code_count> glyphs{};
     UINT atlas_width = 0;
     UINT atlas_height = 0;
     std::vector<unsigned char> coverage;
@@ -222,9 +222,9 @@ HRESULT Render_Face(const Font_Face_Match& match, INT height, Rendered_Face* out
     out->descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
 
     // Render every glyph, remembering its coverage for packing.
-    std::array<std::vector<unsigned char>, kCode_Count> bitmaps;
-    for (unsigned i = 0; i < kCode_Count; ++i) {
-        const char32_t code_point = Cp1251_Code_Point(static_cast<unsigned char>(kFirst_Code + i));
+    std::array<std::vector<unsigned char>, k_code_count> bitmaps;
+    for (unsigned i = 0; i < k_code_count; ++i) {
+        const char32_t code_point = Cp1251_Code_Point(static_cast<unsigned char>(k_first_code + i));
         // Codes the face has no glyph for (and the unassigned one) draw nothing.
         const FT_UInt index = code_point == 0 ? 0 : FT_Get_Char_Index(face.get(), code_point);
         if (index == 0) continue;
@@ -251,26 +251,26 @@ HRESULT Render_Face(const Font_Face_Match& match, INT height, Rendered_Face* out
     }
 
     // Shelf packing into the narrowest power-of-two square-ish atlas.
-    for (UINT width = 128; width <= kMax_Atlas_Edge; width *= 2) {
-        int x = kAtlas_Padding, y = kAtlas_Padding, shelf = 0;
+    for (UINT width = 128; width <= k_max_atlas_edge; width *= 2) {
+        int x = k_atlas_padding, y = k_atlas_padding, shelf = 0;
         bool fits = true;
         for (Glyph& g : out->glyphs) {
             if (!g.present || g.width == 0) continue;
-            if (g.width + 2 * kAtlas_Padding > static_cast<int>(width)) {
+            if (g.width + 2 * k_atlas_padding > static_cast<int>(width)) {
                 fits = false;
                 break;
             }
-            if (x + g.width + kAtlas_Padding > static_cast<int>(width)) {
-                x = kAtlas_Padding;
-                y += shelf + kAtlas_Padding;
+            if (x + g.width + k_atlas_padding > static_cast<int>(width)) {
+                x = k_atlas_padding;
+                y += shelf + k_atlas_padding;
                 shelf = 0;
             }
             g.atlas_x = x;
             g.atlas_y = y;
-            x += g.width + kAtlas_Padding;
+            x += g.width + k_atlas_padding;
             shelf = std::max(shelf, g.height);
         }
-        const UINT needed = static_cast<UINT>(y + shelf + kAtlas_Padding);
+        const UINT needed = static_cast<UINT>(y + shelf + k_atlas_padding);
         if (!fits || needed > width) continue;
         UINT height_pow2 = 1;
         while (height_pow2 < needed) height_pow2 *= 2;
@@ -281,7 +281,7 @@ HRESULT Render_Face(const Font_Face_Match& match, INT height, Rendered_Face* out
     if (out->atlas_width == 0) return E_OUTOFMEMORY;
 
     out->coverage.assign(static_cast<std::size_t>(out->atlas_width) * out->atlas_height, 0);
-    for (unsigned i = 0; i < kCode_Count; ++i) {
+    for (unsigned i = 0; i < k_code_count; ++i) {
         const Glyph& g = out->glyphs[i];
         for (int y = 0; y < g.height; ++y) {
             std::memcpy(&out->coverage[static_cast<std::size_t>(g.atlas_y + y) * out->atlas_width +
@@ -401,8 +401,8 @@ private:
     }
 
     const Glyph* Glyph_Of(unsigned char code) const {
-        if (code < kFirst_Code) return nullptr;
-        const Glyph& g = glyphs_[code - kFirst_Code];
+        if (code < k_first_code) return nullptr;
+        const Glyph& g = glyphs_[code - k_first_code];
         return g.present ? &g : nullptr;
     }
 
@@ -465,7 +465,7 @@ private:
     IDirect3DTexture9* atlas_ = nullptr;
     int ascent_ = 0;
     int line_height_ = 0;
-    std::array<Glyph, kCode_Count> glyphs_{};
+    std::array<Glyph, k_code_count> glyphs_{};
     UINT atlas_width_ = 0;
     UINT atlas_height_ = 0;
 };
@@ -514,7 +514,7 @@ bool Font_Match(const char* face_name, UINT weight, bool italic, Font_Face_Match
 
 int Font_Em_Pixels(INT height, int cell_units, int em_units) {
     if (height < 0) return height == std::numeric_limits<INT>::min() ? 0 : -height;
-    if (height == 0) height = kDefault_Cell_Height;
+    if (height == 0) height = k_default_cell_height;
     if (cell_units <= 0 || em_units <= 0) return height;
     return static_cast<int>(std::lround(static_cast<double>(height) * em_units / cell_units));
 }

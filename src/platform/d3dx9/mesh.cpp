@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr DWORD kNo_Neighbour = 0xFFFFFFFFu;
+constexpr DWORD k_no_neighbour = 0xFFFFFFFFu;
 
 HRESULT Create_Device_Buffers(Mesh_Storage* s);
 
@@ -259,7 +259,7 @@ HRESULT Create_Shared_Mesh(std::shared_ptr<Mesh_Storage> storage, ID3DXMesh** ou
 
 std::vector<DWORD> Build_Adjacency(const std::vector<std::uint32_t>& indices) {
     const std::size_t faces = indices.size() / 3;
-    std::vector<DWORD> adjacency(faces * 3, kNo_Neighbour);
+    std::vector<DWORD> adjacency(faces * 3, k_no_neighbour);
     // Each undirected edge remembers the first face edge that used it; the
     // second user pairs up with it.
     std::map<std::pair<std::uint32_t, std::uint32_t>, std::size_t> open_edges;

@@ -13,9 +13,9 @@
 namespace x_file {
 namespace {
 
-constexpr std::size_t kHeader_Bytes = 16;
-constexpr int kMax_Depth = 64;  // nesting of data objects
-constexpr std::size_t kMszip_Block = 32768;
+constexpr std::size_t k_header_bytes = 16;
+constexpr int k_max_depth = 64;  // nesting of data objects
+constexpr std::size_t k_mszip_block = 32768;
 
 // Thrown inside the reader for malformed input and turned into a result at
 // the single entry point; nothing outside this file sees it.
@@ -308,7 +308,7 @@ public:
 private:
     // After the template name: an optional object name, then { members }.
     void Parse_Body(Object* object, int depth) {
-        if (depth > kMax_Depth) throw Bad_Data{};
+        if (depth > k_max_depth) throw Bad_Data{};
         Token t = tokens_.Next();
         if (t.kind == Tok::Name || t.kind == Tok::Integer || t.kind == Tok::Float) {
             object->name = std::move(t.text);
@@ -392,8 +392,8 @@ std::vector<unsigned char> Inflate_Mszip(const unsigned char* p, const unsigned 
     std::uint32_t total;
     std::memcpy(&total, p, 4);
     p += 4;
-    if (total < kHeader_Bytes || total - kHeader_Bytes > kMax_File_Bytes) throw Bad_Data{};
-    const std::size_t expected = total - kHeader_Bytes;
+    if (total < k_header_bytes || total - k_header_bytes > k_max_file_bytes) throw Bad_Data{};
+    const std::size_t expected = total - k_header_bytes;
 
     std::vector<unsigned char> out;
     out.reserve(std::min<std::size_t>(expected, remaining() * 64));
@@ -405,19 +405,19 @@ std::vector<unsigned char> Inflate_Mszip(const unsigned char* p, const unsigned 
         ~Stream_Guard() { inflateEnd(s); }
     } guard{&stream};
 
-    std::vector<unsigned char> block(kMszip_Block);
+    std::vector<unsigned char> block(k_mszip_block);
     while (remaining() > 0) {
         if (remaining() < 4) throw Bad_Data{};
         const std::size_t block_size = p[0] | (p[1] << 8);
         const std::size_t packed_size = p[2] | (p[3] << 8);
         p += 4;
-        if (block_size == 0 || block_size > kMszip_Block || packed_size < 2 ||
+        if (block_size == 0 || block_size > k_mszip_block || packed_size < 2 ||
             packed_size > remaining() || p[0] != 'C' || p[1] != 'K') {
             throw Bad_Data{};
         }
         if (inflateReset(&stream) != Z_OK) throw Bad_Data{};
         if (!out.empty()) {
-            const std::size_t history = std::min<std::size_t>(out.size(), kMszip_Block);
+            const std::size_t history = std::min<std::size_t>(out.size(), k_mszip_block);
             if (inflateSetDictionary(&stream, out.data() + out.size() - history,
                                      static_cast<uInt>(history)) != Z_OK) {
                 throw Bad_Data{};
@@ -445,7 +445,7 @@ std::vector<unsigned char> Inflate_Mszip(const unsigned char* p, const unsigned 
 HRESULT Parse(const unsigned char* data, std::size_t size, std::vector<Object>* objects) {
     if (!objects) return D3DERR_INVALIDCALL;
     objects->clear();
-    if (!data || size < kHeader_Bytes || size > kMax_File_Bytes ||
+    if (!data || size < k_header_bytes || size > k_max_file_bytes ||
         std::memcmp(data, "xof ", 4) != 0) {
         return D3DXERR_INVALIDDATA;
     }
@@ -462,7 +462,7 @@ HRESULT Parse(const unsigned char* data, std::size_t size, std::vector<Object>* 
 
     try {
         std::vector<unsigned char> inflated;
-        const unsigned char* body = data + kHeader_Bytes;
+        const unsigned char* body = data + k_header_bytes;
         const unsigned char* end = data + size;
         if (text_zip || binary_zip) {
             inflated = Inflate_Mszip(body, end);

@@ -34,7 +34,7 @@ struct Object {
 };
 
 // Largest file accepted; the value lists grow with the file size.
-constexpr std::size_t kMax_File_Bytes = std::size_t{256} << 20;
+constexpr std::size_t k_max_file_bytes = std::size_t{256} << 20;
 
 // Parses a whole file. Returns D3D_OK, D3DXERR_INVALIDDATA for anything
 // that is not a well-formed .x file, or E_OUTOFMEMORY.

@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr DWORD kSphere_Fvf = D3DFVF_XYZ | D3DFVF_NORMAL;
+constexpr DWORD k_sphere_fvf = D3DFVF_XYZ | D3DFVF_NORMAL;
 
 // Keeps a sphere within what one mesh with 32-bit indices can hold.
-constexpr std::uint64_t kMax_Sphere_Vertices = 1u << 24;
+constexpr std::uint64_t k_max_sphere_vertices = 1u << 24;
 
 }  // namespace
 
@@ -28,15 +28,15 @@ HRESULT WINAPI D3DXCreateSphere(LPDIRECT3DDEVICE9 pDevice, FLOAT Radius, UINT Sl
         return D3DERR_INVALIDCALL;
     }
     const std::uint64_t vertex_count = std::uint64_t{Slices} * (Stacks - 1) + 2;
-    if (vertex_count > kMax_Sphere_Vertices) return D3DERR_INVALIDCALL;
+    if (vertex_count > k_max_sphere_vertices) return D3DERR_INVALIDCALL;
     const std::uint32_t face_count = 2 * Slices * (Stacks - 1);
 
     ID3DXMesh* mesh = nullptr;
     try {
         Mesh_Data data;
-        data.fvf = kSphere_Fvf;
+        data.fvf = k_sphere_fvf;
         data.vertex_count = static_cast<UINT>(vertex_count);
-        const UINT stride = D3DXGetFVFVertexSize(kSphere_Fvf);
+        const UINT stride = D3DXGetFVFVertexSize(k_sphere_fvf);
         data.vertices.resize(static_cast<std::size_t>(vertex_count) * stride);
         unsigned char* at = data.vertices.data();
         // Every normal is the unit direction from the centre.

@@ -49,7 +49,7 @@
 #pragma GCC pop_options
 #endif
 
-static_assert(STBI_MAX_DIMENSIONS == kMax_Texture_Edge, "one limit for every texture file");
+static_assert(STBI_MAX_DIMENSIONS == k_max_texture_edge, "one limit for every texture file");
 
 std::size_t Texture_Row_Bytes(D3DFORMAT format, UINT width) {
     if (Is_Block_Compressed(format)) {
@@ -193,13 +193,13 @@ bool Jpeg_Tables_Usable(const unsigned char* d, std::size_t n) {
     return true;
 }
 
-const unsigned char kPng_Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+const unsigned char k_png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // The PNG decoder grows its buffer for the compressed data to whatever an
 // IDAT chunk declares before it finds the bytes missing: a small file can
 // make it reserve gigabytes. Every chunk up to IEND must lie within the file.
 bool Png_Chunks_Within_File(const unsigned char* d, std::size_t n) {
-    if (n < 8 || std::memcmp(d, kPng_Signature, 8) != 0) return true;
+    if (n < 8 || std::memcmp(d, k_png_signature, 8) != 0) return true;
     for (std::size_t at = 8; at + 8 <= n;) {
         const std::size_t length = (std::size_t{d[at]} << 24) | (std::size_t{d[at + 1]} << 16) |
                                    (std::size_t{d[at + 2]} << 8) | d[at + 3];
@@ -216,7 +216,7 @@ bool Png_Chunks_Within_File(const unsigned char* d, std::size_t n) {
 // decoded instead. Returns false when there are none.
 bool Without_Empty_Png_Data_Chunks(const unsigned char* d, std::size_t n,
                                    std::vector<unsigned char>* out) {
-    if (n < 8 || std::memcmp(d, kPng_Signature, 8) != 0) return false;
+    if (n < 8 || std::memcmp(d, k_png_signature, 8) != 0) return false;
     bool found = false;
     std::size_t at = 8, copied = 0;
     while (at + 12 <= n) {
@@ -255,8 +255,8 @@ HRESULT Decode_Picture(const unsigned char* data, std::size_t size, const Textur
     if (!stbi_info_from_memory(data, length, &width, &height, &channels)) {
         return D3DXERR_INVALIDDATA;
     }
-    if (width <= 0 || height <= 0 || static_cast<UINT>(width) > kMax_Texture_Edge ||
-        static_cast<UINT>(height) > kMax_Texture_Edge) {
+    if (width <= 0 || height <= 0 || static_cast<UINT>(width) > k_max_texture_edge ||
+        static_cast<UINT>(height) > k_max_texture_edge) {
         return D3DXERR_INVALIDDATA;
     }
     // The header's size alone says whether the device could hold the

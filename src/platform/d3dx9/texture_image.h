@@ -13,18 +13,18 @@
 
 // The largest edge accepted from a file; larger declared sizes are refused
 // before anything is allocated for them.
-constexpr UINT kMax_Texture_Edge = 16384;
+constexpr UINT k_max_texture_edge = 16384;
 
 // What a device can hold, checked against a file's header before anything is
 // decoded: the longest edge, and the bytes of the whole decoded chain (every
 // level and face as the decoder holds them).
 struct Texture_Limits {
-    UINT max_edge = kMax_Texture_Edge;
+    UINT max_edge = k_max_texture_edge;
     std::size_t max_bytes = std::size_t{1} << 30;
 };
 
 // The limits of a device: its largest texture edge (never more than
-// kMax_Texture_Edge) and the default byte limit.
+// k_max_texture_edge) and the default byte limit.
 Texture_Limits Device_Texture_Limits(IDirect3DDevice9* device);
 
 // True when a picture of this size, format and face count fits the limits

@@ -167,7 +167,7 @@ struct Text_File {
     bool ctrl_z = false;  // a Ctrl-Z was met: nothing more until a seek
 };
 
-constexpr char kCtrl_Z = 0x1A;
+constexpr char k_ctrl_z = 0x1A;
 
 ssize_t Read_Retrying(int fd, char* buf, size_t size) {
     ssize_t n;
@@ -211,7 +211,7 @@ ssize_t Text_Read(void* cookie, char* buf, size_t size) {
     }
     // Windows text mode takes Ctrl-Z as the end of the text: what follows
     // it is never handed out.
-    const void* stop = std::memchr(buf, kCtrl_Z, n);
+    const void* stop = std::memchr(buf, k_ctrl_z, n);
     if (stop != nullptr) {
         n = static_cast<size_t>(static_cast<const char*>(stop) - buf);
         file->ctrl_z = true;

@@ -21,8 +21,7 @@ int Virtual_Key_From_Scancode(SDL_Scancode sc) {
     if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
-    if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24)
-        return VK_F12 + 1 + (sc - SDL_SCANCODE_F13);
+    if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24) return VK_F13 + (sc - SDL_SCANCODE_F13);
     // Keypad keys by position, whatever NumLock makes of them.
     if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9)
         return VK_NUMPAD1 + (sc - SDL_SCANCODE_KP_1);
@@ -52,30 +51,30 @@ int Virtual_Key_From_Scancode(SDL_Scancode sc) {
     case SDL_SCANCODE_DOWN: return VK_DOWN;
     case SDL_SCANCODE_INSERT: return VK_INSERT;
     case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_PRINTSCREEN: return k_vk_snapshot;
-    case SDL_SCANCODE_NUMLOCKCLEAR: return k_vk_num_lock;
-    case SDL_SCANCODE_SCROLLLOCK: return k_vk_scroll;
-    case SDL_SCANCODE_APPLICATION: return k_vk_apps;
+    case SDL_SCANCODE_PRINTSCREEN: return VK_SNAPSHOT;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return VK_NUMLOCK;
+    case SDL_SCANCODE_SCROLLLOCK: return VK_SCROLL;
+    case SDL_SCANCODE_APPLICATION: return VK_APPS;
     case SDL_SCANCODE_LSHIFT: return VK_LSHIFT;
     case SDL_SCANCODE_RSHIFT: return VK_RSHIFT;
     case SDL_SCANCODE_LCTRL: return VK_LCONTROL;
     case SDL_SCANCODE_RCTRL: return VK_RCONTROL;
     case SDL_SCANCODE_LALT: return VK_LMENU;
     case SDL_SCANCODE_RALT: return VK_RMENU;
-    case SDL_SCANCODE_LGUI: return k_vk_l_win;
-    case SDL_SCANCODE_RGUI: return k_vk_r_win;
-    case SDL_SCANCODE_MINUS: return k_vk_oem_minus;
-    case SDL_SCANCODE_EQUALS: return k_vk_oem_plus;
-    case SDL_SCANCODE_LEFTBRACKET: return k_vk_oem4;
-    case SDL_SCANCODE_RIGHTBRACKET: return k_vk_oem6;
-    case SDL_SCANCODE_BACKSLASH: return k_vk_oem5;
-    case SDL_SCANCODE_SEMICOLON: return k_vk_oem1;
-    case SDL_SCANCODE_APOSTROPHE: return k_vk_oem7;
-    case SDL_SCANCODE_GRAVE: return k_vk_oem3;
-    case SDL_SCANCODE_COMMA: return k_vk_oem_comma;
-    case SDL_SCANCODE_PERIOD: return k_vk_oem_period;
-    case SDL_SCANCODE_SLASH: return k_vk_oem2;
-    case SDL_SCANCODE_NONUSBACKSLASH: return k_vk_oem102;
+    case SDL_SCANCODE_LGUI: return VK_LWIN;
+    case SDL_SCANCODE_RGUI: return VK_RWIN;
+    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
+    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
+    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
+    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
+    case SDL_SCANCODE_BACKSLASH: return VK_OEM_5;
+    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
+    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
+    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
+    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
+    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
+    case SDL_SCANCODE_SLASH: return VK_OEM_2;
+    case SDL_SCANCODE_NONUSBACKSLASH: return VK_OEM_102;
     default: return 0;
     }
 }

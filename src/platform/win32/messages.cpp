@@ -48,8 +48,8 @@ bool Inside_Client(HWND hwnd, int x, int y) {
 
 WPARAM Mouse_Flags(Uint32 buttons) {
     WPARAM flags = 0;
-    if (buttons & SDL_BUTTON_LMASK) flags |= k_mk_l_button;
-    if (buttons & SDL_BUTTON_RMASK) flags |= k_mk_r_button;
+    if (buttons & SDL_BUTTON_LMASK) flags |= MK_LBUTTON;
+    if (buttons & SDL_BUTTON_RMASK) flags |= MK_RBUTTON;
     return flags;
 }
 

@@ -31,10 +31,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t kDir_Events =
+constexpr std::uint32_t k_dir_events =
     IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_CREATE | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR;
 // A tree deeper than this is not followed further (a link loop, a mistake).
-constexpr int kMax_Depth = 16;
+constexpr int k_max_depth = 16;
 
 struct Pending {
     Clock::time_point last;
@@ -88,9 +88,9 @@ public:
 private:
     // Watches `relative` (below the root; "" for the root) and every folder in it.
     bool Add_Tree(const std::string& relative, int depth) {
-        if (depth > kMax_Depth) return true;
+        if (depth > k_max_depth) return true;
         const std::string full = relative.empty() ? root_ : root_ + "/" + relative;
-        const int wd = inotify_add_watch(fd_, full.c_str(), kDir_Events);
+        const int wd = inotify_add_watch(fd_, full.c_str(), k_dir_events);
         if (wd < 0) return false;
         folders_[wd] = relative;
         std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(full.c_str()), closedir);

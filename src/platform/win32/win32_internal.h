@@ -16,31 +16,6 @@ inline constexpr int k_frame_right = 8;
 inline constexpr int k_frame_top = 31;
 inline constexpr int k_frame_bottom = 8;
 
-// Virtual-key codes the layer produces beyond those the engine names.
-inline constexpr int k_vk_f24 = 0x87;
-inline constexpr int k_vk_l_win = 0x5B;
-inline constexpr int k_vk_r_win = 0x5C;
-inline constexpr int k_vk_apps = 0x5D;
-inline constexpr int k_vk_snapshot = 0x2C;
-inline constexpr int k_vk_num_lock = 0x90;
-inline constexpr int k_vk_scroll = 0x91;
-inline constexpr int k_vk_oem_plus = 0xBB;
-inline constexpr int k_vk_oem_comma = 0xBC;
-inline constexpr int k_vk_oem_minus = 0xBD;
-inline constexpr int k_vk_oem_period = 0xBE;
-inline constexpr int k_vk_oem1 = 0xBA;  // ;:
-inline constexpr int k_vk_oem2 = 0xBF;  // /?
-inline constexpr int k_vk_oem3 = 0xC0;  // `~
-inline constexpr int k_vk_oem4 = 0xDB;  // [{
-inline constexpr int k_vk_oem5 = 0xDC;  // \|
-inline constexpr int k_vk_oem6 = 0xDD;  // ]}
-inline constexpr int k_vk_oem7 = 0xDE;  // '"
-inline constexpr int k_vk_oem102 = 0xE2;
-
-// Mouse-key flags carried in wParam of mouse messages.
-inline constexpr WPARAM k_mk_l_button = 0x0001;
-inline constexpr WPARAM k_mk_r_button = 0x0002;
-
 // The record WM_CREATE points to, laid out as CREATESTRUCTA.
 struct Win32_Create_Struct {
     LPVOID lpCreateParams;

@@ -11,6 +11,7 @@
 #include "effect_test_util.h"
 #include "platform/fx/compile/compiler.h"
 #include "platform/d3dx9/effect_internal.h"
+#include "render/standard_parameters.h"
 #include "support/temp_dir.h"
 
 // Counts allocations through operator new while a test asks for it: names
@@ -82,20 +83,6 @@ protected:
     ID3DXEffect* fx = nullptr;
 };
 
-// The names the engine offers to every effect on every draw.
-const char* const k_matrix_names[] = {"World",          "WorldXf",    "View",
-                                      "ViewProjection", "Projection", "WorldViewProjection",
-                                      "WorldViewProj",  "WorldView",  "WorldViewInverse",
-                                      "WorldITXf",      "ViewIXf"};
-const char* const k_texture_names[] = {
-    "g_txEnvMap",       "Tex0",          "EnvironmentMap", "envTexture",
-    "MaterialTexture",  "ModelTex",      "ColorTexture",   "__Normals_Relief_1_color_tex",
-    "NormalMapTexture", "NormalTexture", "GlossTexture",   "HeightTexture"};
-const char* const k_value12_names[] = {"g_CamPos",      "CameraPos",        "g_LightDir",
-                                       "DirFromLight",  "LightDir",         "g_vLight",
-                                       "LightPosition", "__light0_position"};
-const char* const k_light_names[] = {"LIGHT", "DirectionalLight", "PointLight"};
-
 // Offers the whole standard set; returns how many calls succeeded.
 int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex) {
     D3DXMATRIX m;
@@ -104,11 +91,15 @@ int Offer_Standard_Set(ID3DXEffect* fx, IDirect3DBaseTexture9* tex) {
     const float three[3] = {1, 2, 3};
     D3DLIGHT9 light{};
     int ok = 0;
-    for (const char* n : k_matrix_names) ok += SUCCEEDED(fx->SetMatrix(n, &m));
-    for (const char* n : k_texture_names) ok += SUCCEEDED(fx->SetTexture(n, tex));
-    ok += SUCCEEDED(fx->SetVector("g_vEye", &eye));
-    for (const char* n : k_value12_names) ok += SUCCEEDED(fx->SetValue(n, three, sizeof three));
-    for (const char* n : k_light_names) ok += SUCCEEDED(fx->SetValue(n, &light, sizeof light));
+    for (const char* const* row : Standard_Matrix_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetMatrix(*row, &m));
+    for (const char* const* row : Standard_Texture_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetTexture(*row, tex));
+    ok += SUCCEEDED(fx->SetVector(Standard_Eye_Name, &eye));
+    for (const char* const* row : Standard_Three_Float_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetValue(*row, three, sizeof three));
+    for (const char* const* row : Standard_Light_Rows)
+        for (; *row; ++row) ok += SUCCEEDED(fx->SetValue(*row, &light, sizeof light));
     return ok;
 }
 

@@ -50,7 +50,7 @@ Ink Find_Ink(const Test_Device& gpu, D3DCOLOR colour) {
     return ink;
 }
 
-class Font_Test : public ::testing::Test {
+class Font : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(gpu.Ok()) << gpu.Error();
@@ -112,7 +112,7 @@ TEST(Font_Face, GdiHeightsGiveTheEmSize) {
     EXPECT_EQ(Font_Em_Pixels(INT_MIN, 2288, 2048), 0);
 }
 
-TEST_F(Font_Test, TextStartsAtItsRectangleInExactlyItsColour) {
+TEST_F(Font, TextStartsAtItsRectangleInExactlyItsColour) {
     const Ink ink = Frame_With(k_loading, 310, 5, k_grey);
     ASSERT_GT(ink.count, 0);
     // The top of the rectangle is the ascent line: ink starts at or right of
@@ -133,7 +133,7 @@ TEST_F(Font_Test, TextStartsAtItsRectangleInExactlyItsColour) {
     EXPECT_EQ(moved.count, ink.count);
 }
 
-TEST_F(Font_Test, CyrillicTextDrawsInk) {
+TEST_F(Font, CyrillicTextDrawsInk) {
     const Ink ready = Frame_With(k_ready, 10, 10, 0xFFFFFFFF);
     EXPECT_GT(ready.full, 30);
     const Ink two = Frame_With("\xE3\xEE", 10, 10, 0xFFFFFFFF);  // "го"
@@ -143,7 +143,7 @@ TEST_F(Font_Test, CyrillicTextDrawsInk) {
     EXPECT_EQ(Frame_With("\x98\x98", 10, 10, 0xFFFFFFFF).count, 0);
 }
 
-TEST_F(Font_Test, CalcRectMeasuresWithoutDrawing) {
+TEST_F(Font, CalcRectMeasuresWithoutDrawing) {
     RECT rect;
     SetRect(&rect, 20, 7, 0, 0);
     gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
@@ -169,7 +169,7 @@ TEST_F(Font_Test, CalcRectMeasuresWithoutDrawing) {
     EXPECT_GT(part.right - part.left, 0);
 }
 
-TEST_F(Font_Test, ClippingFollowsTheRectangleWithoutNoClip) {
+TEST_F(Font, ClippingFollowsTheRectangleWithoutNoClip) {
     // An empty rectangle without DT_NOCLIP shows nothing at all.
     EXPECT_EQ(Frame_With(k_loading, 310, 5, k_grey, DT_LEFT | DT_TOP).count, 0);
 
@@ -190,7 +190,7 @@ TEST_F(Font_Test, ClippingFollowsTheRectangleWithoutNoClip) {
     EXPECT_EQ(font->DrawTextA(nullptr, k_ready, -1, nullptr, 0, k_grey), 0);
 }
 
-TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere) {
+TEST_F(Font, DeviceStatesAreLeftAsTheyWere) {
     IDirect3DDevice9* d = gpu.device;
     // The engine's own states: anisotropic sampling, lighting, blending as a
     // blended object leaves it, a texture and a vertex format in place.
@@ -266,7 +266,7 @@ TEST_F(Font_Test, DeviceStatesAreLeftAsTheyWere) {
     texture->Release();
 }
 
-TEST_F(Font_Test, OneAtlasForTheFontsLife) {
+TEST_F(Font, OneAtlasForTheFontsLife) {
     Recording_Device recorder(gpu.device);
     ID3DXFont* counted = nullptr;
     ASSERT_EQ(Create(&recorder, &counted), D3D_OK);
@@ -286,7 +286,7 @@ TEST_F(Font_Test, OneAtlasForTheFontsLife) {
     EXPECT_EQ(recorder.References(), 0u);
 }
 
-TEST_F(Font_Test, NoFontsMeansNoFont) {
+TEST_F(Font, NoFontsMeansNoFont) {
     // Swap in a fontconfig configuration that knows no fonts.
     FcConfig* saved = FcConfigReference(nullptr);
     FcConfig* empty = FcConfigCreate();

@@ -28,7 +28,7 @@
 namespace {
 
 const std::string k_data = std::string(QM_SOURCE_DIR) + "/tests/data/x/";
-const std::string kAssimp_Models = "/usr/share/assimp/models/X/";
+const std::string k_assimp_models = "/usr/share/assimp/models/X/";
 
 std::string Read_All(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -130,7 +130,7 @@ void Expect_Colour(const D3DCOLORVALUE& c, float r, float g, float b, float a) {
     EXPECT_FLOAT_EQ(c.a, a);
 }
 
-class X_Mesh_Test : public ::testing::Test {
+class X_Mesh_Load : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(gpu.Ok()) << gpu.Error(); }
     Test_Device gpu{64, 32};
@@ -138,50 +138,42 @@ protected:
 
 }  // namespace
 
-TEST(Fvf, SizesAndDeclarations) {
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1), 32u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1), 28u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), 20u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_DIFFUSE), 16u);
-    EXPECT_EQ(D3DXGetFVFVertexSize(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2),
-              36u);
-
-    D3DVERTEXELEMENT9 decl[MAXD3DDECLLENGTH];
-    ASSERT_EQ(D3DXDeclaratorFromFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, decl), D3D_OK);
-    EXPECT_EQ(decl[0].Usage, D3DDECLUSAGE_POSITION);
-    EXPECT_EQ(decl[0].Type, D3DDECLTYPE_FLOAT3);
-    EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_NORMAL);
-    EXPECT_EQ(decl[1].Offset, 12);
-    EXPECT_EQ(decl[2].Usage, D3DDECLUSAGE_TEXCOORD);
-    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_FLOAT2);
-    EXPECT_EQ(decl[2].Offset, 24);
-    EXPECT_EQ(decl[3].Stream, 0xFF);  // end marker
-    ASSERT_EQ(D3DXDeclaratorFromFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, decl), D3D_OK);
-    EXPECT_EQ(decl[0].Usage, D3DDECLUSAGE_POSITIONT);
-    EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_COLOR);
-    EXPECT_EQ(decl[1].Offset, 16);
-    EXPECT_EQ(D3DXDeclaratorFromFVF(D3DFVF_NORMAL, decl), D3DERR_INVALIDCALL);
-
-    // Sized texture coordinates and blend weights lay out like the device's FVF draws.
-    const DWORD sized =
-        D3DFVF_XYZ | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(0) | D3DFVF_TEXCOORDSIZE1(1);
-    EXPECT_EQ(D3DXGetFVFVertexSize(sized), 12u + 12u + 4u);
-    ASSERT_EQ(D3DXDeclaratorFromFVF(sized, decl), D3D_OK);
-    EXPECT_EQ(decl[1].Type, D3DDECLTYPE_FLOAT3);
-    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_FLOAT1);
-    EXPECT_EQ(decl[2].Offset, 24);
-    const DWORD skinned = D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL;
-    EXPECT_EQ(D3DXGetFVFVertexSize(skinned), 12u + 8u + 4u + 12u);
-    ASSERT_EQ(D3DXDeclaratorFromFVF(skinned, decl), D3D_OK);
-    EXPECT_EQ(decl[1].Usage, D3DDECLUSAGE_BLENDWEIGHT);
-    EXPECT_EQ(decl[1].Type, D3DDECLTYPE_FLOAT2);
-    EXPECT_EQ(decl[2].Usage, D3DDECLUSAGE_BLENDINDICES);
-    EXPECT_EQ(decl[2].Type, D3DDECLTYPE_UBYTE4);
-    EXPECT_EQ(decl[3].Usage, D3DDECLUSAGE_NORMAL);
-    EXPECT_EQ(decl[3].Offset, 24);
+TEST_F(X_Mesh_Load, DeclarationFromAFormatDrawsItsVertices) {
+    // The compiler's layout of the vertex is the independent one: the size
+    // D3DX gives the format is the stride of the draw and the declaration it
+    // derives feeds the colours, so a wrong offset or size shows in the pixel.
+    struct Vertex {
+        float x, y, z, rhw;
+        D3DCOLOR diffuse, specular;
+        float u0, u1, v1, w1;
+    };
+    const DWORD fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 |
+                      D3DFVF_TEXCOORDSIZE1(0) | D3DFVF_TEXCOORDSIZE3(1);
+    ASSERT_EQ(D3DXGetFVFVertexSize(fvf), sizeof(Vertex));
+    D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH];
+    ASSERT_EQ(D3DXDeclaratorFromFVF(fvf, elements), D3D_OK);
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(gpu.device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    auto at = [](float x, float y) {
+        return Vertex{x, y, 0.5f, 1, D3DCOLOR_ARGB(255, 100, 0, 0), D3DCOLOR_ARGB(255, 0, 0, 90),
+                      0, 0, 0,    0};
+    };
+    const Vertex v[4] = {at(0, 32), at(0, 0), at(64, 32), at(64, 0)};
+    gpu.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
+    gpu.device->BeginScene();
+    gpu.device->SetVertexDeclaration(decl);
+    gpu.device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    EXPECT_EQ(gpu.device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, D3DXGetFVFVertexSize(fvf)),
+              D3D_OK);
+    gpu.device->EndScene();
+    decl->Release();
+    ASSERT_TRUE(gpu.Capture());
+    EXPECT_EQ(gpu.Pixel(32, 16), D3DCOLOR_ARGB(255, 100, 0, 90));
+    // Without a position there is no declaration.
+    EXPECT_EQ(D3DXDeclaratorFromFVF(D3DFVF_NORMAL, elements), D3DERR_INVALIDCALL);
 }
 
-TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets) {
+TEST_F(X_Mesh_Load, TextFileKeepsPositionsWindingAndSubsets) {
     Loaded x;
     Load(gpu.device, k_data + "shapes.x", &x, true);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -271,7 +263,7 @@ TEST_F(X_Mesh_Test, TextFileKeepsPositionsWindingAndSubsets) {
     device->Release();
 }
 
-TEST_F(X_Mesh_Test, MaterialNamesAndTheDefaultMaterial) {
+TEST_F(X_Mesh_Load, MaterialNamesAndTheDefaultMaterial) {
     X_Mesh shapes;
     ASSERT_EQ(Parse(Read_All(k_data + "shapes.x"), &shapes), D3D_OK);
     ASSERT_EQ(shapes.materials.size(), 2u);
@@ -291,7 +283,7 @@ TEST_F(X_Mesh_Test, MaterialNamesAndTheDefaultMaterial) {
     EXPECT_EQ(table[0].FaceCount, 3u);
 }
 
-TEST_F(X_Mesh_Test, FramesAreMergedWithTheirTransforms) {
+TEST_F(X_Mesh_Load, FramesAreMergedWithTheirTransforms) {
     Loaded x;
     Load(gpu.device, k_data + "frames.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -318,7 +310,7 @@ TEST_F(X_Mesh_Test, FramesAreMergedWithTheirTransforms) {
     EXPECT_EQ(Indices(x.mesh), expected_indices);
 }
 
-TEST_F(X_Mesh_Test, MaterialReferencesResolveByName) {
+TEST_F(X_Mesh_Load, MaterialReferencesResolveByName) {
     Loaded x;
     Load(gpu.device, k_data + "references.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -342,7 +334,7 @@ TEST_F(X_Mesh_Test, MaterialReferencesResolveByName) {
               (std::vector<std::uint32_t>{1, 2, 3}));
 }
 
-TEST_F(X_Mesh_Test, WindowsPathsAndUnreadableFiles) {
+TEST_F(X_Mesh_Load, WindowsPathsAndUnreadableFiles) {
     Temp_Dir dir;
     dir.Write("Models/Shapes.X", Read_All(k_data + "shapes.x"));
     Loaded found;
@@ -418,9 +410,9 @@ TEST(X_Mesh_Files, DamagedFilesFailCleanly) {
     const std::vector<std::string> files = {
         Read_All(k_data + "shapes.x"),
         Read_All(k_data + "frames.x"),
-        Read_All(kAssimp_Models + "test_cube_binary.x"),
-        Read_All(kAssimp_Models + "test_cube_compressed.x"),
-        Read_All(kAssimp_Models + "kwxport_test_cubewithvcolors.x"),
+        Read_All(k_assimp_models + "test_cube_binary.x"),
+        Read_All(k_assimp_models + "test_cube_compressed.x"),
+        Read_All(k_assimp_models + "kwxport_test_cubewithvcolors.x"),
     };
     std::mt19937 random(4242);
     for (std::size_t f = 0; f < files.size(); ++f) {
@@ -497,7 +489,7 @@ void Assimp_Triangles(const aiScene* scene, const aiNode* node, const aiMatrix4x
 std::vector<std::string> Installed_X_Files() {
     std::vector<std::string> files;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(kAssimp_Models, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(k_assimp_models, error)) {
         if (!entry.is_regular_file()) continue;
         const std::string path = entry.path().string();
         if (Read_All(path).compare(0, 4, "xof ") == 0) files.push_back(path);
@@ -508,7 +500,7 @@ std::vector<std::string> Installed_X_Files() {
 
 }  // namespace
 
-TEST_F(X_Mesh_Test, EveryInstalledModelMatchesAssimp) {
+TEST_F(X_Mesh_Load, EveryInstalledModelMatchesAssimp) {
     const std::vector<std::string> files = Installed_X_Files();
     ASSERT_GE(files.size(), 10u) << "assimp-testmodels not installed?";
     int binary = 0, compressed = 0, loaded = 0;
@@ -577,9 +569,9 @@ TEST_F(X_Mesh_Test, EveryInstalledModelMatchesAssimp) {
 
 TEST(X_Mesh_Files, TextBinaryAndCompressedCubesAgree) {
     X_Mesh text, binary, compressed;
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_text.x"), &text), D3D_OK);
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_binary.x"), &binary), D3D_OK);
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "test_cube_compressed.x"), &compressed), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "test_cube_text.x"), &text), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "test_cube_binary.x"), &binary), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "test_cube_compressed.x"), &compressed), D3D_OK);
     EXPECT_EQ(binary.mesh.indices, compressed.mesh.indices);
     EXPECT_EQ(binary.mesh.vertices, compressed.mesh.vertices);
     EXPECT_EQ(text.mesh.indices, binary.mesh.indices);
@@ -614,7 +606,7 @@ int Pixel_Y(float world_y) {
 
 }  // namespace
 
-TEST_F(X_Mesh_Test, DrawSubsetDrawsOnlyItsFaces) {
+TEST_F(X_Mesh_Load, DrawSubsetDrawsOnlyItsFaces) {
     Recording_Device recorder(gpu.device);
     Loaded x;
     Load(&recorder, k_data + "shapes.x", &x);
@@ -664,7 +656,7 @@ TEST_F(X_Mesh_Test, DrawSubsetDrawsOnlyItsFaces) {
     EXPECT_EQ(recorder.References(), 0u) << "the mesh gave its device reference back";
 }
 
-TEST_F(X_Mesh_Test, LockedChangesReachTheDevice) {
+TEST_F(X_Mesh_Load, LockedChangesReachTheDevice) {
     Loaded x;
     Load(gpu.device, k_data + "shapes.x", &x);
     ASSERT_EQ(x.hr, D3D_OK);
@@ -695,7 +687,7 @@ TEST_F(X_Mesh_Test, LockedChangesReachTheDevice) {
     EXPECT_EQ(gpu.Pixel(Pixel_X(2.5f), Pixel_Y(1.5f)), 0xFF000000u);
 }
 
-TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
+TEST_F(X_Mesh_Load, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
     Temp_Dir dir;
     dir.Write("shapes.x", Read_All(k_data + "shapes.x"));
     Set_Ortho_View(gpu.device);
@@ -763,7 +755,7 @@ TEST_F(X_Mesh_Test, MeshesOfOneUnchangedFileShareUntilOneIsWritten) {
 // the normal), as the system's D3DX does (tests/windows found it dropped).
 TEST(X_Mesh_Files, VertexColoursBecomeEachVertexsDiffuse) {
     X_Mesh out;
-    ASSERT_EQ(Parse(Read_All(kAssimp_Models + "kwxport_test_cubewithvcolors.x"), &out), D3D_OK);
+    ASSERT_EQ(Parse(Read_All(k_assimp_models + "kwxport_test_cubewithvcolors.x"), &out), D3D_OK);
     const Mesh_Data& m = out.mesh;
     EXPECT_EQ(m.fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1));
     const UINT stride = D3DXGetFVFVertexSize(m.fvf);

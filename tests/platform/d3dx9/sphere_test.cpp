@@ -15,12 +15,12 @@ struct Sphere_Vertex {
     D3DXVECTOR3 p, n;
 };
 
-struct Sphere {
+struct Sphere_Data {
     ID3DXMesh* mesh = nullptr;
     std::vector<Sphere_Vertex> vertices;
     std::vector<std::uint32_t> indices;
 
-    Sphere(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks) {
+    Sphere_Data(IDirect3DDevice9* device, float radius, UINT slices, UINT stacks) {
         EXPECT_EQ(D3DXCreateSphere(device, radius, slices, stacks, &mesh, nullptr), D3D_OK);
         if (!mesh) return;
         void* data = nullptr;
@@ -37,14 +37,14 @@ struct Sphere {
         }
         mesh->UnlockIndexBuffer();
     }
-    ~Sphere() {
+    ~Sphere_Data() {
         if (mesh) mesh->Release();
     }
-    Sphere(const Sphere&) = delete;
-    Sphere& operator=(const Sphere&) = delete;
+    Sphere_Data(const Sphere_Data&) = delete;
+    Sphere_Data& operator=(const Sphere_Data&) = delete;
 };
 
-class Sphere_Test : public ::testing::Test {
+class Sphere : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(gpu.Ok()) << gpu.Error(); }
     Test_Device gpu{64, 64};
@@ -52,9 +52,9 @@ protected:
 
 }  // namespace
 
-TEST_F(Sphere_Test, TheMarkerSphereHasD3dxLayout) {
+TEST_F(Sphere, TheMarkerSphereHasD3dxLayout) {
     const float r = 5.0f;
-    Sphere s(gpu.device, r, 12, 12);
+    Sphere_Data s(gpu.device, r, 12, 12);
     ASSERT_NE(s.mesh, nullptr);
     EXPECT_EQ(s.mesh->GetNumVertices(), 134u);
     EXPECT_EQ(s.mesh->GetNumFaces(), 264u);
@@ -104,11 +104,11 @@ TEST_F(Sphere_Test, TheMarkerSphereHasD3dxLayout) {
     EXPECT_EQ(range.VertexCount, 134u);
 }
 
-TEST_F(Sphere_Test, CountsFollowSlicesAndStacks) {
+TEST_F(Sphere, CountsFollowSlicesAndStacks) {
     const UINT sizes[][2] = {{3, 2}, {7, 5}, {2, 3}, {40, 20}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1]);
-        Sphere s(gpu.device, 2.5f, size[0], size[1]);
+        Sphere_Data s(gpu.device, 2.5f, size[0], size[1]);
         ASSERT_NE(s.mesh, nullptr);
         EXPECT_EQ(s.mesh->GetNumVertices(), size[0] * (size[1] - 1) + 2);
         EXPECT_EQ(s.mesh->GetNumFaces(), 2 * size[0] * (size[1] - 1));
@@ -116,7 +116,7 @@ TEST_F(Sphere_Test, CountsFollowSlicesAndStacks) {
     }
 }
 
-TEST_F(Sphere_Test, AdjacencyClosesTheSurface) {
+TEST_F(Sphere, AdjacencyClosesTheSurface) {
     ID3DXMesh* mesh = nullptr;
     ID3DXBuffer* adjacency = nullptr;
     ASSERT_EQ(D3DXCreateSphere(gpu.device, 1, 8, 6, &mesh, &adjacency), D3D_OK);
@@ -135,17 +135,17 @@ TEST_F(Sphere_Test, AdjacencyClosesTheSurface) {
     mesh->Release();
 }
 
-TEST_F(Sphere_Test, LargeSpheresUse32BitIndices) {
-    Sphere s(gpu.device, 1, 300, 300);
+TEST_F(Sphere, LargeSpheresUse32BitIndices) {
+    Sphere_Data s(gpu.device, 1, 300, 300);
     ASSERT_NE(s.mesh, nullptr);
     EXPECT_EQ(s.mesh->GetNumVertices(), 300u * 299u + 2u);
     EXPECT_NE(s.mesh->GetOptions() & D3DXMESH_32BIT, 0u);
     EXPECT_EQ(s.indices[s.indices.size() - 2], 300u * 299u + 1u);  // the south pole
-    Sphere small(gpu.device, 1, 12, 12);
+    Sphere_Data small(gpu.device, 1, 12, 12);
     EXPECT_EQ(small.mesh->GetOptions() & D3DXMESH_32BIT, 0u);
 }
 
-TEST_F(Sphere_Test, BadArgumentsAreRefused) {
+TEST_F(Sphere, BadArgumentsAreRefused) {
     ID3DXMesh* mesh = reinterpret_cast<ID3DXMesh*>(0x1);
     EXPECT_EQ(D3DXCreateSphere(gpu.device, 1, 1, 5, &mesh, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(mesh, nullptr);
@@ -156,8 +156,8 @@ TEST_F(Sphere_Test, BadArgumentsAreRefused) {
     EXPECT_EQ(D3DXCreateSphere(gpu.device, 1, 5, 5, nullptr, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_F(Sphere_Test, FrontFacesFaceTheViewerWhenDrawn) {
-    Sphere s(gpu.device, 5, 12, 12);
+TEST_F(Sphere, FrontFacesFaceTheViewerWhenDrawn) {
+    Sphere_Data s(gpu.device, 5, 12, 12);
     ASSERT_NE(s.mesh, nullptr);
     IDirect3DDevice9* d = gpu.device;
     D3DXMATRIX world, view, projection;

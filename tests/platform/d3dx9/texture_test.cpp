@@ -62,8 +62,8 @@ struct Dds_Layout {
     DWORD bits = 32;
     DWORD r = 0xFF0000, g = 0xFF00, b = 0xFF, a = 0xFF000000u;
 };
-constexpr DWORD kDds_Four_Cc = 0x4;
-constexpr DWORD kCube_All_Faces = 0x200 | 0xFC00;
+constexpr DWORD k_dds_four_cc = 0x4;
+constexpr DWORD k_cube_all_faces = 0x200 | 0xFC00;
 
 std::string Dds_File(UINT w, UINT h, UINT mips, const Dds_Layout& layout, const std::string& data,
                      DWORD caps2 = 0) {
@@ -94,7 +94,7 @@ std::string Dds_File(UINT w, UINT h, UINT mips, const Dds_Layout& layout, const 
 
 Dds_Layout Four_Cc(const char* code) {
     Dds_Layout l;
-    l.pf_flags = kDds_Four_Cc;
+    l.pf_flags = k_dds_four_cc;
     l.four_cc = MAKEFOURCC(code[0], code[1], code[2], code[3]);
     l.bits = l.r = l.g = l.b = l.a = 0;
     return l;
@@ -226,7 +226,7 @@ TEST(Texture_Decode, UncompressedDdsLayoutsBecomeA8R8G8B8) {
     Dds_Layout r5g6b5 = {0x40, 0, 16, 0xF800, 0x07E0, 0x001F, 0};
     Dds_Layout a1r5g5b5 = {0x41, 0, 16, 0x7C00, 0x03E0, 0x001F, 0x8000};
     Dds_Layout a4r4g4b4 = {0x41, 0, 16, 0x0F00, 0x00F0, 0x000F, 0xF000};
-    Dds_Layout by_code = {kDds_Four_Cc, D3DFMT_A8R8G8B8, 0, 0, 0, 0, 0};
+    Dds_Layout by_code = {k_dds_four_cc, D3DFMT_A8R8G8B8, 0, 0, 0, 0, 0};
     const Case cases[] = {
         {"A8R8G8B8",
          Dds_Layout{},
@@ -311,7 +311,7 @@ TEST(Texture_Decode, DdsCubeMapsHoldSixFacesInOrder) {
         const std::string texel = Bytes({face * 10, face * 20, face * 30, 255});
         data += Repeat(texel, 4) + texel;  // 2x2 and 1x1
     }
-    const Texture_Image cube = Decode_Ok(Dds_File(2, 2, 2, Dds_Layout{}, data, kCube_All_Faces));
+    const Texture_Image cube = Decode_Ok(Dds_File(2, 2, 2, Dds_Layout{}, data, k_cube_all_faces));
     ASSERT_TRUE(cube.cube);
     ASSERT_EQ(cube.faces.size(), 6u);
     ASSERT_EQ(cube.Level_Count(), 2u);
@@ -352,7 +352,7 @@ TEST(Texture_Decode, MalformedDdsHeadersAreRefused) {
     // Cube maps must have all six square faces; volumes are not textures here.
     EXPECT_EQ(Decode_Result(Dds_File(2, 2, 1, Dds_Layout{}, Repeat(texels, 6), 0x200 | 0x7C00)),
               D3DXERR_INVALIDDATA);
-    EXPECT_EQ(Decode_Result(Dds_File(2, 1, 1, Dds_Layout{}, Repeat(texels, 6), kCube_All_Faces)),
+    EXPECT_EQ(Decode_Result(Dds_File(2, 1, 1, Dds_Layout{}, Repeat(texels, 6), k_cube_all_faces)),
               D3DXERR_INVALIDDATA);
     EXPECT_EQ(Decode_Result(Dds_File(2, 2, 1, Dds_Layout{}, texels, 0x200000)),
               D3DXERR_INVALIDDATA);
@@ -412,7 +412,7 @@ TEST(Texture_Decode, WhatTheDeviceCannotHoldIsRefusedFromTheHeader) {
     EXPECT_EQ(Decode_Within(dxt, {8, 55}), D3DERR_OUTOFVIDEOMEMORY);
     EXPECT_EQ(Decode_Within(dxt, {4, 56}), D3DERR_OUTOFVIDEOMEMORY);
     const std::string cube =
-        Dds_File(4, 4, 1, Dds_Layout{}, Repeat(std::string(64, 'c'), 6), kCube_All_Faces);
+        Dds_File(4, 4, 1, Dds_Layout{}, Repeat(std::string(64, 'c'), 6), k_cube_all_faces);
     EXPECT_EQ(Decode_Within(cube, {4, 6 * 21 * 4}), D3D_OK);
     EXPECT_EQ(Decode_Within(cube, {4, 6 * 21 * 4 - 1}), D3DERR_OUTOFVIDEOMEMORY);
 
@@ -494,7 +494,7 @@ TEST(Texture_Decode, DamagedFilesFailCleanly) {
         Encode(Picture::Jpg, 8, 8, pixels),
         Dds_File(8, 8, 4, Four_Cc("DXT1"), std::string(32 + 8 * 3, 'd')),
         Dds_File(4, 4, 3, Dds_Layout{}, std::string(4 * 4 * 4 + 4 * 4 + 4, 'a')),
-        Dds_File(4, 4, 3, Dds_Layout{}, cube_data, kCube_All_Faces),
+        Dds_File(4, 4, 3, Dds_Layout{}, cube_data, k_cube_all_faces),
     };
     std::mt19937 random(12345);
     for (std::size_t f = 0; f < files.size(); ++f) {
@@ -511,7 +511,7 @@ TEST(Texture_Decode, DamagedFilesFailCleanly) {
             for (const auto& face : image.faces) {
                 ASSERT_EQ(face.size(), image.Level_Count());
                 for (const Texture_Level& level : face) {
-                    ASSERT_LE(level.width, kMax_Texture_Edge);
+                    ASSERT_LE(level.width, k_max_texture_edge);
                     ASSERT_EQ(level.bytes.size(),
                               Texture_Level_Bytes(image.format, level.width, level.height));
                 }
@@ -645,7 +645,7 @@ TEST_F(Texture_File, CubeMapsComeBackAsCubeTextures) {
         const std::string texel = Bytes({face * 40, 255 - face * 40, face * 10, 255});  // B G R A
         data += Repeat(texel, 16) + Repeat(texel, 4) + texel;
     }
-    dir.Write("sky.dds", Dds_File(4, 4, 3, Dds_Layout{}, data, kCube_All_Faces));
+    dir.Write("sky.dds", Dds_File(4, 4, 3, Dds_Layout{}, data, k_cube_all_faces));
     IDirect3DTexture9* texture = Load("sky.dds");
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->GetType(), D3DRTYPE_CUBETEXTURE);
@@ -801,7 +801,7 @@ TEST_F(Texture_File, SharedCubeMapsStayCubeMaps) {
     std::string data;
     for (int face = 0; face < 6; ++face)
         for (int texel = 0; texel < 16 + 4 + 1; ++texel) Put32(&data, 0xFF000000u | (face * 40));
-    dir.Write("sky.dds", Dds_File(4, 4, 3, Dds_Layout{}, data, kCube_All_Faces));
+    dir.Write("sky.dds", Dds_File(4, 4, 3, Dds_Layout{}, data, k_cube_all_faces));
     IDirect3DTexture9* a = Load("sky.dds");
     IDirect3DTexture9* b = Load("sky.dds");
     ASSERT_NE(a, nullptr);

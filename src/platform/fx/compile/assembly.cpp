@@ -264,7 +264,7 @@ public:
             return false;
         }
         Compose(out);
-        if (out->glsl.size() > kMax_Glsl_Bytes) {
+        if (out->glsl.size() > k_max_glsl_bytes) {
             *error = "the shader is too long";
             return false;
         }
@@ -486,7 +486,7 @@ private:
         body.append(static_cast<std::size_t>(2 + 2 * depth_), ' ');
         body += s;
         body += '\n';
-        if (main_.size() + functions_.size() > kMax_Glsl_Bytes) Fail("the shader is too long");
+        if (main_.size() + functions_.size() > k_max_glsl_bytes) Fail("the shader is too long");
     }
 
     std::string Compare(std::uint32_t control, const std::string& a, const std::string& b) {
@@ -498,8 +498,8 @@ private:
 
     std::string Sampler(std::uint32_t stage, std::uint32_t dim) {
         std::uint32_t unit = stage;
-        if (vertex_) unit = kVertex_Sampler_First_Stage + (stage & 3);
-        if (unit >= kPixel_Sampler_Count) return Fail("sampler out of range"), "s0";
+        if (vertex_) unit = k_vertex_sampler_first_stage + (stage & 3);
+        if (unit >= k_pixel_sampler_count) return Fail("sampler out of range"), "s0";
         auto it = samplers_.find(unit);
         if (it == samplers_.end()) samplers_[unit] = dim ? dim : 2;
         return "s" + std::to_string(unit);
@@ -839,7 +839,7 @@ private:
     }
 
     std::uint32_t Unit(const Param& sampler) const {
-        return vertex_ ? kVertex_Sampler_First_Stage + (sampler.number & 3) : sampler.number;
+        return vertex_ ? k_vertex_sampler_first_stage + (sampler.number & 3) : sampler.number;
     }
 
     void Texld(std::uint32_t control, const std::uint32_t* p, std::size_t length) {
@@ -884,8 +884,8 @@ private:
             const std::uint32_t kind = (usage_token >> 27) & 0xF;
             const std::uint32_t dim = kind == 3 ? 4 : kind == 4 ? 3 : 2;
             const std::uint32_t unit =
-                vertex_ ? kVertex_Sampler_First_Stage + (reg.number & 3) : reg.number;
-            if (reg.number >= (vertex_ ? 4u : kPixel_Sampler_Count))
+                vertex_ ? k_vertex_sampler_first_stage + (reg.number & 3) : reg.number;
+            if (reg.number >= (vertex_ ? 4u : k_pixel_sampler_count))
                 return (void)Fail("sampler out of range");
             samplers_[unit] = dim;
             return;
@@ -970,8 +970,8 @@ private:
                  " s" + std::to_string(unit) + ";\n";
         }
         if (vertex_) {
-            g += "layout(std140, binding = " + std::to_string(kVertex_Block_Binding) +
-                 ") uniform Qm_Fx_Asm_Block {\n    vec4 " + kPixel_Offset_Uniform + ";\n};\n";
+            g += "layout(std140, binding = " + std::to_string(k_vertex_block_binding) +
+                 ") uniform Qm_Fx_Asm_Block {\n    vec4 " + k_pixel_offset_uniform + ";\n};\n";
             g += std::string("out gl_PerVertex {\n    vec4 gl_Position;\n") +
                  (uses_point_size_ ? "    float gl_PointSize;\n" : "") + "};\n";
             for (const auto& [n, location] : inputs_)
@@ -1028,7 +1028,8 @@ private:
         g += "    qm_main();\n";
         if (vertex_) {
             g += "    gl_Position = o_pos;\n";
-            g += "    gl_Position.xy += " + std::string(kPixel_Offset_Uniform) + ".xy * o_pos.w;\n";
+            g +=
+                "    gl_Position.xy += " + std::string(k_pixel_offset_uniform) + ".xy * o_pos.w;\n";
             if (uses_point_size_) g += "    gl_PointSize = o_psize.x;\n";
         } else {
             if (major_ < 2) g += "    oC0 = r0;\n";
@@ -1158,11 +1159,11 @@ bool Parse_Result(const std::string& bytes, Asm_Result* r) {
         return true;
     }
     std::uint32_t count = 0, vertex = 0;
-    if (bytes[0] != '1' || !Get_U32(bytes, &at, &count) || count > kPixel_Sampler_Count)
+    if (bytes[0] != '1' || !Get_U32(bytes, &at, &count) || count > k_pixel_sampler_count)
         return false;
     for (std::uint32_t k = 0; k < count; ++k) {
         std::uint32_t unit = 0;
-        if (!Get_U32(bytes, &at, &unit) || unit >= kPixel_Sampler_Count) return false;
+        if (!Get_U32(bytes, &at, &unit) || unit >= k_pixel_sampler_count) return false;
         r->translation.sampler_stages.push_back(unit);
     }
     if (!Get_U32(bytes, &at, &vertex)) return false;
@@ -1216,7 +1217,7 @@ std::shared_ptr<const Compiled_Stage> Compile_Asm_Shader(const Effect_Desc& desc
         stage->samplers.push_back(Stage_Sampler{std::string(), unit});
     if (shader.stage == Shader_Stage::Vertex) {
         Block_Node offset;
-        offset.name = kPixel_Offset_Uniform;
+        offset.name = k_pixel_offset_uniform;
         offset.kind = Block_Node::Kind::Vector;
         offset.components = 4;
         stage->block.push_back(std::move(offset));

@@ -176,7 +176,7 @@ bool Translate(const Translation_Request& request, std::vector<std::uint32_t> sp
         }
         for (const auto& r : res.uniform_buffers) {
             glsl.set_decoration(r.id, spv::DecorationBinding,
-                                vertex ? kVertex_Block_Binding : kPixel_Block_Binding);
+                                vertex ? k_vertex_block_binding : k_pixel_block_binding);
             glsl.unset_decoration(r.id, spv::DecorationDescriptorSet);
             const spirv_cross::SPIRType& type = glsl.get_type(r.base_type_id);
             out->block_size = static_cast<std::uint32_t>(glsl.get_declared_struct_size(type));
@@ -206,8 +206,8 @@ bool Translate(const Translation_Request& request, std::vector<std::uint32_t> sp
                   [](const Sampler_Order& a, const Sampler_Order& b) {
                       return a.declaration < b.declaration;
                   });
-        const std::uint32_t first = vertex ? kVertex_Sampler_First_Stage : 0;
-        const std::uint32_t limit = vertex ? 4 : kPixel_Sampler_Count;
+        const std::uint32_t first = vertex ? k_vertex_sampler_first_stage : 0;
+        const std::uint32_t limit = vertex ? 4 : k_pixel_sampler_count;
         std::vector<bool> used(limit, false);
         for (Sampler_Order& s : samplers)
             if (s.reg >= 0) {
@@ -432,10 +432,10 @@ std::unordered_map<std::string, Translation>& Translations() {
 
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
                   Diagnostics* diag) {
-    if (out->glsl.size() > kMax_Glsl_Bytes) {
+    if (out->glsl.size() > k_max_glsl_bytes) {
         diag->Error(desc.files[shader.file], shader.line,
                     "'" + shader.entry + "': the generated GLSL is longer than " +
-                        std::to_string(kMax_Glsl_Bytes) + " bytes");
+                        std::to_string(k_max_glsl_bytes) + " bytes");
         return false;
     }
     const char* src = out->glsl.c_str();
@@ -491,10 +491,10 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
 
     // The parser keeps the effect's own code within the limit; what we add
     // (helpers, copies, the wrapper with the `compile` arguments) comes on top.
-    if (source.size() - desc.hlsl.text.size() > kMax_Shader_Source_Bytes) {
+    if (source.size() - desc.hlsl.text.size() > k_max_shader_source_bytes) {
         diagnostics->Error(desc.files[shader.file], shader.line,
                            "'" + shader.entry + "': shader code longer than " +
-                               std::to_string(kMax_Shader_Source_Bytes) + " bytes");
+                               std::to_string(k_max_shader_source_bytes) + " bytes");
         return nullptr;
     }
 

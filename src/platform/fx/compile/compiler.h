@@ -20,19 +20,19 @@
 namespace qm_fx {
 
 // Uniform buffer binding points of effect programs (below the device's own).
-inline constexpr GLuint kVertex_Block_Binding = 0;
-inline constexpr GLuint kPixel_Block_Binding = 1;
+inline constexpr GLuint k_vertex_block_binding = 0;
+inline constexpr GLuint k_pixel_block_binding = 1;
 
 // The name of the clip-space offset the wrapper adds to the position, so that
 // effect geometry covers the pixels Direct3D 9 covers (see Gl_Device).
-inline constexpr const char* kPixel_Offset_Uniform = "Qm_Fx_Pixel_Offset";
+inline constexpr const char* k_pixel_offset_uniform = "Qm_Fx_Pixel_Offset";
 
 // Vertex texture samplers (vs_3_0 tex2Dlod) use the last four of the
 // device's 16 stages. Pixel shaders may use all 16 (s0-s15); a pass whose
 // pixel shader reaches into the last four while its vertex shader samples
 // too is refused, as the two would share stages.
-inline constexpr std::uint32_t kVertex_Sampler_First_Stage = 12;
-inline constexpr std::uint32_t kPixel_Sampler_Count = 16;
+inline constexpr std::uint32_t k_vertex_sampler_first_stage = 12;
+inline constexpr std::uint32_t k_pixel_sampler_count = 16;
 
 // Layout of one member of the uniform block as the compiled GLSL has it.
 struct Block_Node {
@@ -99,6 +99,6 @@ void Warm_Up_Hlsl_Compiler();
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,
                   Diagnostics* diag);
 
-inline constexpr const char* kEntry_Name = "Qm_Fx_Entry";
+inline constexpr const char* k_entry_name = "Qm_Fx_Entry";
 
 }  // namespace qm_fx

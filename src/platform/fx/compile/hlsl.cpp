@@ -105,8 +105,8 @@ public:
 
         std::string& t = *text;
         t.clear();
-        if (vertex) t += "float4 " + std::string(kPixel_Offset_Uniform) + ";\n";
-        t += "void " + std::string(kEntry_Name) + "(" + params + ")\n{\n";
+        if (vertex) t += "float4 " + std::string(k_pixel_offset_uniform) + ";\n";
+        t += "void " + std::string(k_entry_name) + "(" + params + ")\n{\n";
         for (const Static_Init& init : desc_.static_inits)
             t += "    " + init.name + " = " + init.value + ";\n";
         t += locals + reads + "    " + call + "\n" + writes + "}\n";
@@ -279,7 +279,7 @@ private:
             *writes += "    " + var + " = " + To4(leaf.access, leaf.type) + ";\n";
         }
         if (!position) return Fail("'" + shader_.entry + "': a vertex shader must write POSITION");
-        *writes += "    qm_position.xy += " + std::string(kPixel_Offset_Uniform) +
+        *writes += "    qm_position.xy += " + std::string(k_pixel_offset_uniform) +
                    ".xy * qm_position.w;\n";
         return true;
     }
@@ -388,8 +388,8 @@ void Warm_Up_Hlsl_Compiler() {
         for (EShLanguage lang : {EShLangVertex, EShLangFragment}) {
             glslang::TShader shader(lang);
             shader.setStrings(&text, 1);
-            shader.setEntryPoint(kEntry_Name);
-            shader.setSourceEntryPoint(kEntry_Name);
+            shader.setEntryPoint(k_entry_name);
+            shader.setSourceEntryPoint(k_entry_name);
             shader.setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientVulkan, 100);
             shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
             shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
@@ -409,8 +409,8 @@ bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<st
     const char* text = source.c_str();
     const int length = static_cast<int>(source.size());
     shader.setStringsWithLengths(&text, &length, 1);
-    shader.setEntryPoint(kEntry_Name);
-    shader.setSourceEntryPoint(kEntry_Name);
+    shader.setEntryPoint(k_entry_name);
+    shader.setSourceEntryPoint(k_entry_name);
     shader.setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientVulkan, 100);
     shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
     shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);

@@ -31,8 +31,8 @@ Compile_Child_Hook g_hook = nullptr;
 
 // Tag of a reply frame from the worker: the handler's bytes, or the text of
 // an exception it threw.
-constexpr char kResult_Tag = 'R';
-constexpr char kException_Tag = 'X';
+constexpr char k_result_tag = 'R';
+constexpr char k_exception_tag = 'X';
 
 // Bytes of address space this process has mapped now (from /proc).
 std::uint64_t Mapped_Bytes() {
@@ -103,16 +103,16 @@ bool Receive_All(int fd, char* data, std::size_t size) {
         std::memcpy(&n, head + 1, sizeof n);
         std::string request(n, '\0');
         if (!Receive_All(fd, request.data(), n)) break;
-        char tag = kResult_Tag;
+        char tag = k_result_tag;
         std::string out;
         try {
             if (g_hook) g_hook();
             out = handler(request);
         } catch (const std::bad_alloc&) {
-            tag = kException_Tag;
+            tag = k_exception_tag;
             out = "out of memory";
         } catch (const std::exception& e) {
-            tag = kException_Tag;
+            tag = k_exception_tag;
             out = e.what();
         }
         if (!Send_Frame(fd, tag, out)) break;
@@ -254,7 +254,7 @@ Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request
         std::memcpy(&n, head + 1, sizeof n);
         std::string bytes(n, '\0');
         if (Receive_By(g_worker.fd, bytes.data(), n, deadline, &timed_out)) {
-            if (head[0] == kResult_Tag) {
+            if (head[0] == k_result_tag) {
                 r.ok = true;
                 r.bytes = std::move(bytes);
             } else {

@@ -14,13 +14,13 @@ namespace qm_fx {
 
 namespace {
 
-const char* const kDecl_Modifiers[] = {
+const char* const k_decl_modifiers[] = {
     "uniform",      "static", "shared",  "extern",          "const",  "volatile", "row_major",
     "column_major", "inline", "precise", "nointerpolation", "linear", "centroid", "noperspective",
     "sample",       "snorm",  "unorm",   "groupshared",     "in",     "out",      "inout"};
 
 bool Is_Modifier(const std::string& s) {
-    for (const char* m : kDecl_Modifiers)
+    for (const char* m : k_decl_modifiers)
         if (s == m) return true;
     return false;
 }
@@ -262,9 +262,9 @@ void Effect_Parser::Parse_Struct(bool local) {
             return;
         }
         // The driver's compiler slows down with deep and large structs.
-        if (mt.struct_nesting >= kMax_Struct_Nesting) {
+        if (mt.struct_nesting >= k_max_struct_nesting) {
             Error(type_tok, "struct '" + name + "' nests structs more than " +
-                                std::to_string(kMax_Struct_Nesting) + " levels deep");
+                                std::to_string(k_max_struct_nesting) + " levels deep");
             return;
         }
         const auto nesting = static_cast<std::uint8_t>(mt.struct_nesting + 1);
@@ -282,9 +282,9 @@ void Effect_Parser::Parse_Struct(bool local) {
             Parse_Semantics(&member.semantic, nullptr);
             if (diag_->Failed()) return;
             words += full.Words();
-            if (words > kMax_Struct_Words) {
+            if (words > k_max_struct_words) {
                 Error(type_tok, "struct '" + name + "' holds more than " +
-                                    std::to_string(kMax_Struct_Words) + " values");
+                                    std::to_string(k_max_struct_words) + " values");
                 return;
             }
             member.type = std::make_shared<Type_Info>(full);
@@ -623,7 +623,7 @@ void Effect_Parser::Parse_Static_Initializer(
         // The wrapper gets the initializer as written.
         if (const std::size_t deep = Find_Too_Deep_Code(toks_, begin, end); deep < end) {
             Error(toks_[deep], "shader code nested more than " +
-                                   std::to_string(kMax_Nesting_Depth) + " levels deep");
+                                   std::to_string(k_max_nesting_depth) + " levels deep");
             return;
         }
         Static_Init init;

@@ -32,7 +32,7 @@ void Flatten_Bases(const Type_Info& t, std::vector<Base_Type>* out) {
 
 namespace {
 
-constexpr std::size_t kMax_Components = 4096;
+constexpr std::size_t k_max_components = 4096;
 
 double Apply_Unary(const std::string& op, double a) {
     if (op == "-") return -a;
@@ -126,7 +126,7 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
         std::vector<Base_Type> bases;
         Flatten_Bases(p.type, &bases);
         std::vector<double> v;
-        for (std::size_t k = 0; k < bases.size() && k < kMax_Components; ++k)
+        for (std::size_t k = 0; k < bases.size() && k < k_max_components; ++k)
             v.push_back(Word_Value(bases[k], storage[p.offset + k]));
         if (v.empty()) v.push_back(0.0);
         return v;
@@ -186,7 +186,7 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
             auto at = [](const std::vector<double>& v, std::size_t k) {
                 return v.size() == 1 ? v[0] : k < v.size() ? v[k] : 0.0;
             };
-            std::vector<double> r(std::min(count, kMax_Components));
+            std::vector<double> r(std::min(count, k_max_components));
             for (std::size_t k = 0; k < r.size(); ++k) {
                 const double x = at(a, k), y = at(b, k), z = at(c, k);
                 if (n.oper == "lerp") {
@@ -220,7 +220,7 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
         std::vector<double> r;
         for (int k : n.kids) {
             std::vector<double> v = Eval_Node(e, k, desc, storage);
-            if (r.size() + v.size() > kMax_Components) break;
+            if (r.size() + v.size() > k_max_components) break;
             r.insert(r.end(), v.begin(), v.end());
         }
         return r;
@@ -272,7 +272,7 @@ int Effect_Parser::Parse_Expression(Expr* e, const State_Def* state, bool lists)
 int Effect_Parser::Add(Expr* e, Expr_Node n) {
     for (const int k : n.kids)
         if (k >= 0) n.height = std::max(n.height, e->nodes[static_cast<std::size_t>(k)].height + 1);
-    if (n.height > static_cast<std::uint32_t>(kMax_Nesting_Depth))
+    if (n.height > static_cast<std::uint32_t>(k_max_nesting_depth))
         Error_Here("expression too deeply nested");
     e->nodes.push_back(std::move(n));
     return static_cast<int>(e->nodes.size() - 1);
@@ -625,7 +625,7 @@ int Effect_Parser::Inline_Statements(Expr* e, bool* partial) {
                     n.height =
                         std::max(n.height, e->nodes[static_cast<std::size_t>(kid)].height + 1);
             }
-            if (n.height > static_cast<std::uint32_t>(kMax_Nesting_Depth)) {
+            if (n.height > static_cast<std::uint32_t>(k_max_nesting_depth)) {
                 Error_Here("expression too deeply nested");
                 return -1;
             }

@@ -367,7 +367,7 @@ std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin
         } else {
             continue;
         }
-        if (depth > kMax_Nesting_Depth) return k;
+        if (depth > k_max_nesting_depth) return k;
     }
     return end;
 }
@@ -377,7 +377,7 @@ void Effect_Parser::Emit(std::size_t begin, std::size_t end) {
     Rewrite_Glslang_Gaps(toks_, begin, std::min(end, toks_.size()), &out);
     const std::size_t deep = Find_Too_Deep_Code(out, 0, out.size());
     if (deep < out.size()) {
-        Error(out[deep], "shader code nested more than " + std::to_string(kMax_Nesting_Depth) +
+        Error(out[deep], "shader code nested more than " + std::to_string(k_max_nesting_depth) +
                              " levels deep");
         return;
     }
@@ -391,8 +391,8 @@ void Effect_Parser::Emit_Token(const Token& t) {
     if (t.kind == Token_Kind::Punct && t.text.size() == 1) {
         const char c = t.text[0];
         if (c == '(' || c == '[' || c == '{') {
-            if (++code_depth_ > kMax_Nesting_Depth) {
-                Error(t, "shader code nested more than " + std::to_string(kMax_Nesting_Depth) +
+            if (++code_depth_ > k_max_nesting_depth) {
+                Error(t, "shader code nested more than " + std::to_string(k_max_nesting_depth) +
                              " levels deep");
                 return;
             }
@@ -408,16 +408,16 @@ void Effect_Parser::Emit_Token(const Token& t) {
     } else {
         hlsl_.Token_Text(t.text, t.file, t.line);
     }
-    if (desc_->hlsl.text.size() > kMax_Shader_Source_Bytes) Shader_Too_Large(t);
+    if (desc_->hlsl.text.size() > k_max_shader_source_bytes) Shader_Too_Large(t);
 }
 
 void Effect_Parser::Emit_Line(const std::string& text, const Token& at) {
     hlsl_.Line(text, at.file, at.line);
-    if (desc_->hlsl.text.size() > kMax_Shader_Source_Bytes) Shader_Too_Large(at);
+    if (desc_->hlsl.text.size() > k_max_shader_source_bytes) Shader_Too_Large(at);
 }
 
 void Effect_Parser::Shader_Too_Large(const Token& at) {
-    Error(at, "shader code longer than " + std::to_string(kMax_Shader_Source_Bytes) + " bytes");
+    Error(at, "shader code longer than " + std::to_string(k_max_shader_source_bytes) + " bytes");
 }
 
 bool Parse_Effect(const Token_Stream& tokens, Effect_Desc* out, Diagnostics* diagnostics) {

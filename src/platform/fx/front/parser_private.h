@@ -28,7 +28,7 @@ std::vector<double> Eval_Node(const Expr& e, int index, const Effect_Desc& desc,
 void Flatten_Bases(const Type_Info& t, std::vector<Base_Type>* out);
 
 // The first token in [begin, end) where the expressions and statements of
-// shader code nest deeper than kMax_Nesting_Depth, or `end`.
+// shader code nest deeper than k_max_nesting_depth, or `end`.
 std::size_t Find_Too_Deep_Code(const std::vector<Token>& toks, std::size_t begin, std::size_t end);
 
 inline std::string Lower(std::string s) {

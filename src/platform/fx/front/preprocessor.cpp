@@ -41,7 +41,7 @@ void Diagnostics::Error_No_Location(const std::string& text) {
 namespace {
 
 // Effect sources are small; anything beyond this is not an effect file.
-constexpr long kMax_File_Bytes = 16L << 20;
+constexpr long k_max_file_bytes = 16L << 20;
 
 }  // namespace
 
@@ -51,7 +51,7 @@ bool Read_Effect_File(const std::string& path, std::string* contents) {
     bool ok = false;
     if (std::fseek(f, 0, SEEK_END) == 0) {
         const long size = std::ftell(f);
-        if (size >= 0 && size <= kMax_File_Bytes && std::fseek(f, 0, SEEK_SET) == 0) {
+        if (size >= 0 && size <= k_max_file_bytes && std::fseek(f, 0, SEEK_SET) == 0) {
             contents->assign(static_cast<std::size_t>(size), '\0');
             ok = size == 0 ||
                  std::fread(contents->data(), 1, contents->size(), f) == contents->size();
@@ -66,11 +66,11 @@ bool Read_Effect_File(const std::string& path, std::string* contents) {
 // ---------------------------------------------------------------------------
 namespace {
 
-constexpr std::size_t kMax_Output_Tokens = 1u << 20;
-constexpr std::size_t kMax_Expansions = 1u << 16;
+constexpr std::size_t k_max_output_tokens = 1u << 20;
+constexpr std::size_t k_max_expansions = 1u << 16;
 // Tokens gathered into macro arguments, counted again at every level of
 // nested calls: F(F(F(...))) gathers the inner calls once per level.
-constexpr std::size_t kMax_Argument_Tokens = 1u << 18;
+constexpr std::size_t k_max_argument_tokens = 1u << 18;
 
 struct PToken {
     Token tok;
@@ -140,9 +140,9 @@ public:
             return false;
         }
         source_bytes_ += contents.size();
-        if (source_bytes_ > kMax_Effect_Source_Bytes) {
+        if (source_bytes_ > k_max_effect_source_bytes) {
             const std::string text = "effect source longer than " +
-                                     std::to_string(kMax_Effect_Source_Bytes) +
+                                     std::to_string(k_max_effect_source_bytes) +
                                      " bytes with its includes";
             if (depth == 0)
                 diag_->Error(path, 1, text);
@@ -218,7 +218,7 @@ private:
         std::vector<PToken> result;
         Expand(std::move(in), &result);
         for (PToken& p : result) {
-            if (out_->tokens.size() >= kMax_Output_Tokens) {
+            if (out_->tokens.size() >= k_max_output_tokens) {
                 Error_At(p.tok, "effect source too large after macro expansion");
                 return;
             }
@@ -247,7 +247,7 @@ private:
         }
         while (!in.empty()) {
             if (diag_->Failed()) return;
-            if (out->size() + in.size() > kMax_Output_Tokens) {
+            if (out->size() + in.size() > k_max_output_tokens) {
                 Error_At(in.front().tok, "effect source too large after macro expansion");
                 return;
             }
@@ -271,7 +271,7 @@ private:
                 continue;
             }
             const Macro& m = it->second;
-            if (++expansions_ > kMax_Expansions) {
+            if (++expansions_ > k_max_expansions) {
                 Error_At(t.tok, "macro expansion too deep");
                 return;
             }
@@ -279,7 +279,7 @@ private:
             // it: its size is how deeply expansions are nested. Bounding it
             // keeps a chain of macros each naming the one before from copying
             // ever longer sets into every token (quadratic time and memory).
-            if (t.hide.size() >= static_cast<std::size_t>(kMax_Nesting_Depth)) {
+            if (t.hide.size() >= static_cast<std::size_t>(k_max_nesting_depth)) {
                 Error_At(t.tok,
                          "macros nested too deeply in the expansion of '" + t.tok.text + "'");
                 return;
@@ -315,7 +315,7 @@ private:
                     args.emplace_back();
                     continue;
                 }
-                if (++argument_tokens_ > kMax_Argument_Tokens) {
+                if (++argument_tokens_ > k_max_argument_tokens) {
                     Error_At(t.tok, "macro arguments too large");
                     return;
                 }
@@ -629,7 +629,7 @@ private:
             Error_At(at, "#include names no file");
             return;
         }
-        if (depth + 1 > kMax_Nesting_Depth) {
+        if (depth + 1 > k_max_nesting_depth) {
             Error_At(at, "#include nested too deeply");
             return;
         }

@@ -454,7 +454,7 @@ void Effect_Parser::Parse_Shader_Value(State_Assignment* sa) {
             while (!At_End()) {
                 if (Is_Punct("(") || Is_Punct("[") || Is_Punct("{")) {
                     // The arguments go into the shader code as written.
-                    if (++level > kMax_Nesting_Depth) {
+                    if (++level > k_max_nesting_depth) {
                         Error_Here("shader arguments nested too deeply");
                         return;
                     }
@@ -580,9 +580,9 @@ void Effect_Parser::Parse_Asm_Block(State_Assignment* sa, bool vertex) {
                 if (diag_->Failed()) return;
             }
         }
-        if (sc.assembly.size() + line.size() > kMax_Shader_Source_Bytes) {
+        if (sc.assembly.size() + line.size() > k_max_shader_source_bytes) {
             Error(asm_tok,
-                  "asm block longer than " + std::to_string(kMax_Shader_Source_Bytes) + " bytes");
+                  "asm block longer than " + std::to_string(k_max_shader_source_bytes) + " bytes");
             return;
         }
     }
