@@ -2,7 +2,8 @@
 
 #include "app/globals.h"
 #include "frame/frame.h"
-#include "scene/scene.h"
+#include "scene/build.h"
+#include "scene/level_reader.h"
 
 const char Level_Path[] = "levels\\map_new.txt";
 char Scene_Now_Loading[Scene_Text_Size];

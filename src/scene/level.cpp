@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/level_reader.h"
 
 namespace {
 

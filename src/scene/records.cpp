@@ -9,7 +9,7 @@
 #endif
 
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/records.h"
 
 MAIN_CGObject::MAIN_CGObject(IDirect3DDevice9** device)
     : Device(device),

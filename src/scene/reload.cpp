@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/build.h"
+#include "scene/level_reader.h"
+#include "scene/reload.h"
 
 char Reload_Status[Scene_Text_Size] = "";
 

@@ -1,4 +1,4 @@
-#include "log/log_writer.h"
+#include "app/log_writer.h"
 
 #include <cstdio>
 #include <cstring>
