@@ -18,3 +18,7 @@ HRESULT Load_Object(MAIN_CGObject* object, const char* model_path, D3DLIGHT9* sc
 // The material and texture arrays of a freshly loaded mesh (objects with alpha 0 get none).
 void Load_Materials(MAIN_CGObject* object, ID3DXBuffer* material_buffer);
 void Load_Object_Effects(MAIN_CGObject* object);
+// While on, Load_Object loads each model path once and hands later objects
+// naming it the same mesh and material records; turning it off lets go of
+// the models it kept (the objects keep theirs). On while a scene is built.
+void Share_Models(bool on);
