@@ -8,9 +8,11 @@ alternating rounds on the same game folder, headless.
 fallback model blank.x, no textures or effects) into a fresh copy of data/;
 --scene DIR uses a game folder as it is (bench/make_scenes.py writes the
 start-up scenes, e.g. startup_1000_fx). Each run is
-`BINARY --headless --frames 1` in the folder; the figures are its wall time
-and its CPU time (user + system, from wait4), each as the minimum, median and
-maximum of the rounds. The binaries take turns, the first one first in odd
+`BINARY --headless --frames 0` in the folder: everything up to where the
+first frame would start (as `scripts/bench.sh compare` counts its start-up
+scenes), then the normal exit. The figures are its wall time and its CPU time
+(user + system, from wait4, all of the process's threads), each as the
+minimum, median and maximum of the rounds. The binaries take turns, the first one first in odd
 rounds and last in even ones, so a machine that gets busier or quieter
 during the run weighs on all of them alike.
 """
@@ -41,12 +43,12 @@ def run_once(binary, folder):
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
     start = time.monotonic()
-    child = subprocess.Popen([binary, "--headless", "--frames", "1"], cwd=folder,
+    child = subprocess.Popen([binary, "--headless", "--frames", "0"], cwd=folder,
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
     out = child.stdout.read().decode("utf-8", "replace")
     _, status, usage = os.wait4(child.pid, 0)
     wall = time.monotonic() - start
-    if os.waitstatus_to_exitcode(status) != 0 or "1 frames in" not in out:
+    if os.waitstatus_to_exitcode(status) != 0 or "0 frames in" not in out:
         sys.exit("startup: %s failed in %s:\n%s" % (binary, folder, out[-2000:]))
     return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
 
