@@ -22,7 +22,8 @@
 #include "app/globals.h"
 #include "device/device.h"
 #include "platform/win32.h"
-#include "scene/scene.h"
+#include "scene/build.h"
+#include "scene/level_reader.h"
 
 namespace {
 

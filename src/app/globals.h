@@ -1,10 +1,11 @@
 // Process-wide engine state: one variable per item, shared by the subsystems.
 #pragma once
 
+#include "app/log_writer.h"
 #include "camera/camera.h"
-#include "log/log_writer.h"
 #include "platform/d3dx9.h"
-#include "scene/scene.h"
+#include "scene/build.h"
+#include "scene/records.h"
 
 // Application shell
 extern HWND Main_Window;
@@ -33,7 +34,7 @@ extern ID3DXEffect* Main_FX_Phong;
 extern ID3DXEffect* Main_FX_Shadow_Phong;
 extern ID3DXEffect* Main_FX_Post_Process;
 
-// Scene
+// Scene: the lists of records (scene/records.h) that Build_Scene fills
 extern Main_Object_Node* Main_Object_List;
 extern int Main_Object_Count;
 extern Main_Light_Node* Main_Light_List;

@@ -7,7 +7,7 @@
 
 #include "app/app.h"
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/build.h"
 
 App_Options Main_Options = {nullptr, false, -1, nullptr, false, false, false};
 

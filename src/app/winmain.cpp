@@ -6,10 +6,12 @@
 
 #include "app/app.h"
 #include "app/globals.h"
+#include "app/settings.h"
 #include "device/device.h"
 #include "frame/frame.h"
-#include "scene/scene.h"
-#include "settings/settings.h"
+#include "scene/build.h"
+#include "scene/dump.h"
+#include "scene/reload.h"
 
 const char Main_Window_Class[] = "Quillmoor";
 const char Main_Window_Title[] = "| Quillmoor | build : 0.1.3 | март 2008 |";

@@ -1,6 +1,7 @@
 #include "app/globals.h"
 #include "frame/frame.h"
 #include "platform/crt.h"
+#include "scene/reload.h"
 
 double Stat_Previous_Time = 0;
 float Stat_Accum_Time = 0;

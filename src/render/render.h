@@ -1,7 +1,7 @@
 // Drawing one scene object or light, and the standard effect parameters.
 #pragma once
 
-#include "scene/scene.h"
+#include "scene/records.h"
 
 void Bind_Standard_Parameters(MAIN_CGObject* object, const D3DXVECTOR3* eye);
 void Draw_Object(MAIN_CGObject* object, const D3DXVECTOR3* eye);

@@ -2,7 +2,8 @@
 
 #include "app/globals.h"
 #include "frame/frame.h"
-#include "scene/scene.h"
+#include "scene/build.h"
+#include "scene/level_reader.h"
 
 const char Level_Path[] = "levels\\map_new.txt";
 char Scene_Now_Loading[Scene_Text_Size];
@@ -34,6 +35,12 @@ int Build_Scene() {
     D3DLIGHT9* first_light =
         (Main_Light_List && Main_Light_List->Next) ? &Main_Light_List->Next->Light->Light : nullptr;
 
+    // Objects naming the same model share it; the models are let go when the
+    // phase ends, also when it ends by running out of memory.
+    struct Model_Sharing {
+        Model_Sharing() { Share_Models(true); }
+        ~Model_Sharing() { Share_Models(false); }
+    } sharing;
     Main_Object_Node* object = Main_Object_List ? Main_Object_List->Next : nullptr;
     for (int j = 1; object && j <= Main_Object_Count; ++j, object = object->Next) {
         int percent = j * 100 / Main_Object_Count;

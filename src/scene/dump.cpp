@@ -1,7 +1,8 @@
 #include <cstdio>
 
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/dump.h"
+#include "scene/level_reader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "scene/scene.h"
+#include "scene/level_reader.h"
 
 namespace {
 

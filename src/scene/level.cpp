@@ -1,10 +1,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/level_reader.h"
 
 namespace {
 
@@ -26,9 +26,28 @@ void Load_Named_Texture(IDirect3DDevice9** device, const char* path, IDirect3DTe
 }
 
 // Kept only for the scene dump and live reloading: the records do not hold
-// the level's texts.
-std::vector<std::string> Texture_Texts;
-std::vector<std::string> Effect_List_Texts;
+// the level's texts. Only blocks that named a texture or an effect list are
+// kept, by key; every other object reads the defaults, so a plain object
+// costs nothing here.
+struct Level_Texts {
+    std::string Textures[4];
+    std::string Effect_List;
+};
+std::unordered_map<int, Level_Texts> Named_Texts;
+
+void Keep_Level_Texts(int key, const Main_Level_Entry* entry) {
+    const char* textures[4] = {entry->Diffuse_Texture, entry->Reflection_Texture,
+                               entry->Bump_Texture, entry->Height_Texture};
+    bool defaults = entry->Shader[0] == '\0';
+    for (const char* text : textures) defaults = defaults && Is(text, "none");
+    if (defaults) {
+        Named_Texts.erase(key);
+        return;
+    }
+    Level_Texts& texts = Named_Texts[key];
+    for (int i = 0; i < 4; ++i) texts.Textures[i] = textures[i];
+    texts.Effect_List = entry->Shader;
+}
 
 void Close_Object_Block(IDirect3DDevice9** device, Main_Level_Entry* entry,
                         Main_Object_Node** objects, Main_Object_Node** tail) {
@@ -38,14 +57,7 @@ void Close_Object_Block(IDirect3DDevice9** device, Main_Level_Entry* entry,
     object->Position = D3DXVECTOR3(entry->X, entry->Y, entry->Z);
     object->Alpha = entry->Alpha;
 
-    Texture_Texts.resize(4 * static_cast<std::size_t>(Main_Object_Count));
-    std::string* texts = &Texture_Texts[4 * static_cast<std::size_t>(Main_Object_Count - 1)];
-    texts[0] = entry->Diffuse_Texture;
-    texts[1] = entry->Reflection_Texture;
-    texts[2] = entry->Bump_Texture;
-    texts[3] = entry->Height_Texture;
-    Effect_List_Texts.resize(static_cast<std::size_t>(Main_Object_Count));
-    Effect_List_Texts.back() = entry->Shader;
+    Keep_Level_Texts(Main_Object_Count, entry);
 
     Load_Named_Texture(device, entry->Diffuse_Texture, &object->Diffuse_Texture);
     Load_Named_Texture(device, entry->Reflection_Texture, &object->Reflection_Texture);
@@ -78,20 +90,23 @@ void Close_Light_Block(IDirect3DDevice9** device, const Main_Level_Entry* entry,
 }  // namespace
 
 void Level_Texture_Texts(int key, const char* texts[4]) {
-    for (int i = 0; i < 4; ++i) {
-        std::size_t index = 4 * static_cast<std::size_t>(key - 1) + static_cast<std::size_t>(i);
-        texts[i] =
-            (key >= 1 && index < Texture_Texts.size()) ? Texture_Texts[index].c_str() : "none";
-    }
+    const auto found = Named_Texts.find(key);
+    for (int i = 0; i < 4; ++i)
+        texts[i] = found != Named_Texts.end() ? found->second.Textures[i].c_str() : "none";
 }
 
 const char* Level_Effect_List_Text(int key) {
-    const std::size_t index = static_cast<std::size_t>(key - 1);
-    return (key >= 1 && index < Effect_List_Texts.size()) ? Effect_List_Texts[index].c_str() : "";
+    const auto found = Named_Texts.find(key);
+    return found != Named_Texts.end() ? found->second.Effect_List.c_str() : "";
 }
 
 void Reset_Level_Entry(Main_Level_Entry* entry) {
-    std::memset(entry, 0, sizeof *entry);
+    // Field by field: the entry is about 12 KiB, nearly all of it effect texts
+    // that are read only up to Effect_Count, and it is reset for every block.
+    entry->Name[0] = entry->Shader[0] = '\0';
+    entry->X = entry->Y = entry->Z = 0.0f;
+    entry->Effect_Count = 0;
+    entry->Direction_X = entry->Direction_Y = entry->Direction_Z = 0.0f;
     Copy_Text(entry->Type, "static_mesh");
     entry->Alpha = 100;
     Copy_Text(entry->Diffuse_Texture, "none");
@@ -109,6 +124,7 @@ int Load_Level(IDirect3DDevice9** device, const char* path, D3DXVECTOR3* camera_
                D3DXVECTOR3* camera_look, Main_Object_Node** objects, Main_Light_Node** lights) {
     FILE* file = Open_File(path, "r");
     if (!file) return -1;
+    Named_Texts.clear();  // the texts of the level read before, if any
 
     *objects = new Main_Object_Node{0, nullptr, nullptr, nullptr};
     *lights = new Main_Light_Node{0, nullptr, nullptr, nullptr};

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "scene/scene.h"
+#include "scene/level_reader.h"
 
 bool Read_Line(FILE* file, char* line, int max_line) {
     int length = 0;

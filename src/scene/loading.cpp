@@ -1,7 +1,9 @@
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
-#include "scene/scene.h"
+#include "scene/build.h"
 
 namespace {
 
@@ -18,7 +20,52 @@ HRESULT Load_Mesh(const char* path, MAIN_CGObject* object, ID3DXBuffer** materia
                               nullptr, &object->Material_Count, &object->Mesh);
 }
 
+// The models loaded since Share_Models began, by the path as the level names
+// it: objects naming the same model share one mesh and its material records
+// instead of each looking the file up and getting its own. Drawing only reads
+// a mesh, and live reloading replaces an object's mesh rather than changing
+// it, so a shared one behaves as each object's own.
+struct Shared_Model {
+    IDirect3DDevice9* Device;
+    ID3DXMesh* Mesh;
+    ID3DXBuffer* Materials;
+    DWORD Material_Count;
+};
+bool Sharing_Models = false;
+std::unordered_map<std::string, Shared_Model> Shared_Models;
+
+HRESULT Load_Shared_Mesh(const char* path, MAIN_CGObject* object, ID3DXBuffer** materials) {
+    if (!Sharing_Models) return Load_Mesh(path, object, materials);
+    const auto found = Shared_Models.find(path);
+    if (found != Shared_Models.end() && found->second.Device == *object->Device) {
+        const Shared_Model& model = found->second;
+        model.Mesh->AddRef();
+        object->Mesh = model.Mesh;
+        object->Material_Count = model.Material_Count;
+        if (model.Materials) model.Materials->AddRef();
+        *materials = model.Materials;
+        return S_OK;
+    }
+    const HRESULT result = Load_Mesh(path, object, materials);
+    if (FAILED(result) || !object->Mesh) return result;
+    Shared_Model model = {*object->Device, object->Mesh, *materials, object->Material_Count};
+    Shared_Models.emplace(path, model);
+    model.Mesh->AddRef();
+    if (model.Materials) model.Materials->AddRef();
+    return result;
+}
+
 }  // namespace
+
+void Share_Models(bool on) {
+    Sharing_Models = on;
+    if (on) return;
+    for (auto& entry : Shared_Models) {
+        entry.second.Mesh->Release();
+        if (entry.second.Materials) entry.second.Materials->Release();
+    }
+    Shared_Models.clear();
+}
 
 int Setup_Light(MAIN_CGLight* light) {
     if (light->Renderable) {
@@ -70,7 +117,7 @@ HRESULT Load_Object(MAIN_CGObject* object, const char* model_path, D3DLIGHT9* sc
     object->Scene_Light = scene_light;
 
     ID3DXBuffer* material_buffer = nullptr;
-    if (FAILED(Load_Mesh(model_path, object, &material_buffer))) {
+    if (FAILED(Load_Shared_Mesh(model_path, object, &material_buffer))) {
         object->Mesh = nullptr;
         object->Material_Count = 0;
         char text[Scene_Text_Size];

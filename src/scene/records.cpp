@@ -9,7 +9,11 @@
 #endif
 
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/records.h"
+
+namespace {
+bool Record_Is_Fresh(const void* record);
+}  // namespace
 
 MAIN_CGObject::MAIN_CGObject(IDirect3DDevice9** device)
     : Device(device),
@@ -29,8 +33,13 @@ MAIN_CGObject::MAIN_CGObject(IDirect3DDevice9** device)
     D3DXMatrixIdentity(&Shadow_World);
     D3DXMatrixIdentity(&World);
     Name[0] = '\0';
+    for (int i = 0; i < Scene_Max_Effects; ++i) Effects[i] = nullptr;
+    // The effect texts are most of the record (10 KiB) and a plain object
+    // never uses them. A record that operator new took from a fresh block
+    // lies in memory the system hands out zeroed, so they are empty already,
+    // and writing them would only make the system back those pages.
+    if (Record_Is_Fresh(this)) return;
     for (int i = 0; i < Scene_Max_Effects; ++i) {
-        Effects[i] = nullptr;
         Effect_Files[i][0] = '\0';
         Effect_Techniques[i][0] = '\0';
     }
@@ -39,13 +48,15 @@ MAIN_CGObject::MAIN_CGObject(IDirect3DDevice9** device)
 namespace {
 
 // An object record is about 11 KiB and a level may hold a million of them.
-// Each taken from the heap on its own costs a few page faults as its fields
-// are first written, which was most of what reading a plain object cost.
-// They are carved from blocks aligned to 2 MiB instead, which the system is
-// asked to back with huge pages (one fault per 2 MiB); a deleted record's
-// place is taken by the next one. The sanitizer build keeps one allocation
-// per record, so that it still watches each.
-const std::size_t Record_Block_Alignment = 2u << 20;
+// Each taken from the heap on its own costs page faults as its fields are
+// first written, and the system zeroes every page it backs. Records are
+// carved from large blocks mapped straight from the system instead, whose
+// pages are zero until written: a fresh record's effect texts need no
+// writing (see the constructor), so a plain object's record backs only the
+// page or two its other fields lie in. A deleted record's place is taken by
+// the next one. The sanitizer build keeps one allocation per record, so that
+// it still watches each.
+const std::size_t Record_Block_Smallest = 2u << 20;
 const std::size_t Record_Block_Largest = 32u << 20;
 
 struct Free_Record {
@@ -61,7 +72,7 @@ std::size_t Record_Slot_Size() {
            ~(alignof(std::max_align_t) - 1);
 }
 
-// Blocks are a Linux matter (huge pages, aligned_alloc); elsewhere, and in
+// Blocks are a Linux matter (mmap); elsewhere, and in
 // the sanitizer build, every record is its own allocation.
 bool Pooled_Records() {
 #if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
@@ -73,21 +84,29 @@ bool Pooled_Records() {
 
 void* New_Record_Block(std::size_t size) {
 #if defined(__linux__)
-    void* block = std::aligned_alloc(Record_Block_Alignment, size);
-#if defined(MADV_HUGEPAGE)
-    if (block) madvise(block, size, MADV_HUGEPAGE);
-#endif
-    return block;
+    void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
 #else
     (void)size;
     return nullptr;
 #endif
 }
 
+// The record operator new last carved from a block's untouched part, whose
+// memory is still all zero; cleared once its constructor has asked.
+const void* Fresh_Record = nullptr;
+
+bool Record_Is_Fresh(const void* record) {
+    const bool fresh = record != nullptr && record == Fresh_Record;
+    Fresh_Record = nullptr;
+    return fresh;
+}
+
 }  // namespace
 
 void* MAIN_CGObject::operator new(std::size_t size) {
     if (!Pooled_Records() || size != sizeof(MAIN_CGObject)) return ::operator new(size);
+    Fresh_Record = nullptr;
     if (Free_Records) {
         Free_Record* record = Free_Records;
         Free_Records = record->Next;
@@ -98,7 +117,7 @@ void* MAIN_CGObject::operator new(std::size_t size) {
         // Blocks double from 2 MiB, so a small level holds little unused.
         const std::size_t block_size = Record_Blocks.size() >= 4
                                            ? Record_Block_Largest
-                                           : Record_Block_Alignment << Record_Blocks.size();
+                                           : Record_Block_Smallest << Record_Blocks.size();
         Record_Blocks.reserve(Record_Blocks.size() + 1);
         void* block = New_Record_Block(block_size);
         if (!block) throw std::bad_alloc();
@@ -109,6 +128,7 @@ void* MAIN_CGObject::operator new(std::size_t size) {
     void* record = Record_Block_Next;
     Record_Block_Next += slot;
     Record_Block_Left -= slot;
+    Fresh_Record = record;
     return record;
 }
 

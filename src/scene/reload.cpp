@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "scene/scene.h"
+#include "scene/build.h"
+#include "scene/level_reader.h"
+#include "scene/reload.h"
 
 char Reload_Status[Scene_Text_Size] = "";
 
@@ -281,9 +283,11 @@ int Rebuild_Scene() {
         Setup_Light(light->Light);
     D3DLIGHT9* first_light =
         (Main_Light_List && Main_Light_List->Next) ? &Main_Light_List->Next->Light->Light : nullptr;
+    Share_Models(true);
     Main_Object_Node* object = Main_Object_List ? Main_Object_List->Next : nullptr;
     for (int j = 1; object && j <= Main_Object_Count; ++j, object = object->Next)
         Load_Object(object->Object, object->Object->Name, first_light);
+    Share_Models(false);
 
     for (int key = 0; key <= old_object_count; ++key) Remove_Object(&old_objects, key);
     for (int key = 0; key <= old_light_count; ++key) Remove_Light(&old_lights, key);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "scene/level_reader.h"
 #include "scene_support.h"
 #include "support/temp_dir.h"
 

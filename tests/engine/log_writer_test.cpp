@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "log/log_writer.h"
+#include "app/log_writer.h"
 #include "support/temp_dir.h"
 
 namespace {

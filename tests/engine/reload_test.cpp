@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "scene/reload.h"
 #include "scene_support.h"
 #include "support/bmp.h"
 

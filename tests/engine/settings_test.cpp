@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
-#include "settings/settings.h"
+#include "app/settings.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -8,8 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/settings.h"
+#include "scene/level_reader.h"
 #include "scene_support.h"
-#include "settings/settings.h"
 #include "support/temp_dir.h"
 
 namespace {

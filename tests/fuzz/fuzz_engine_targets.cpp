@@ -4,9 +4,9 @@
 #include <initializer_list>
 
 #include "app/globals.h"
+#include "app/settings.h"
 #include "fuzz/fuzz_targets.h"
-#include "scene/scene.h"
-#include "settings/settings.h"
+#include "scene/level_reader.h"
 
 namespace qm_fuzz {
 

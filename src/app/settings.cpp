@@ -1,4 +1,4 @@
-#include "settings/settings.h"
+#include "app/settings.h"
 
 #include <cstdio>
 #include <cstring>
