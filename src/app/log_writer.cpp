@@ -33,21 +33,13 @@ Main_Log_Writer::Main_Log_Writer(const char* file_name) {
               (file_name && file_name[0]) ? file_name : "DefaultLog.txt");
 }
 
-Main_Log_Writer::~Main_Log_Writer() {
-    Close_Append_File();
-}
-
-void Main_Log_Writer::Close_Append_File() {
-    if (Append_File) std::fclose(Append_File);
-    Append_File = nullptr;
-}
+Main_Log_Writer::~Main_Log_Writer() = default;
 
 void Main_Log_Writer::Set_Directory(const char* directory) {
     Copy_Text(Directory, sizeof Directory, directory);
 }
 
 bool Main_Log_Writer::Open() {
-    Close_Append_File();
     // A path that does not fit is refused rather than cut: a cut path could name
     // some other file. The writer then stays without a file, like a failed open.
     // An empty directory is what a working directory too long for the caller's
@@ -89,13 +81,10 @@ bool Main_Log_Writer::Write_Line(const char* text) {
     char line[1024];
     std::snprintf(line, sizeof line, "%s%s", Line_Stamp, text ? text : "");
 
-    // A file that could not be opened is tried again at the next line.
-    if (!Append_File) Append_File = Open_File(Full_Path, "a+");
-    if (!Append_File) return false;
-    std::fputs(line, Append_File);
-    std::fputs("\n", Append_File);
-    // Flushed per line: the bytes reach the file as each line is written,
-    // exactly as when the file was closed after every line.
-    std::fflush(Append_File);
+    FILE* file = Open_File(Full_Path, "a+");
+    if (!file) return false;
+    std::fputs(line, file);
+    std::fputs("\n", file);
+    std::fclose(file);
     return true;
 }
