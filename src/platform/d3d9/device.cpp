@@ -327,6 +327,21 @@ void Device::Forget_Gl_State() {
     stage_vertex_ = stage_fragment_ = ~0u;
 }
 
+namespace {
+std::uint64_t g_program_deletions = 0;
+}  // namespace
+
+void Gl_Delete_Program(GLuint program, std::uint64_t object_namespace) {
+    if (!program || object_namespace == 0 || object_namespace != Gl_Current_Object_Namespace())
+        return;
+    glDeleteProgram(program);
+    ++g_program_deletions;
+}
+
+std::uint64_t Gl_Program_Deletions() {
+    return g_program_deletions;
+}
+
 void Device::Forget_Texture_Name(GLuint name) {
     for (GLuint& bound : bound_texture_)
         if (bound == name) bound = ~0u;

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 
 #include "platform/d3dx9/effect_internal.h"
+#include "platform/fx/byte_lru.h"
+#include "platform/fx/compile/stage_cache.h"
 
 namespace qm_fx {
 
@@ -12,9 +13,8 @@ namespace {
 
 std::uint64_t g_parses = 0;
 
-std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>& Template_Cache() {
-    static auto* cache =
-        new std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>();
+Byte_Lru_Cache<const Effect_Template>& Template_Cache() {
+    static auto* cache = new Byte_Lru_Cache<const Effect_Template>(k_template_cache_bytes);
     return *cache;
 }
 
@@ -223,8 +223,10 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
         *unreadable = tokens.files.empty();
         return nullptr;
     }
-    // The key: the file names, then every token with its kind and origin.
-    std::string key;
+    // The key: the GL object namespace (the template holds GL programs), the
+    // file names, then every token with its kind and origin.
+    gl->Make_Current();
+    std::string key = Stage_Key_Prefix();
     key.reserve(tokens.tokens.size() * 16);
     for (const std::string& f : tokens.files) {
         key += f;
@@ -240,16 +242,25 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
         key += '\0';
     }
     auto& cache = Template_Cache();
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    if (auto found = cache.Find(key)) return found;
 
     Effect_Desc desc;
     if (!Parse_Effect(tokens, &desc, diag)) return nullptr;
     ++g_parses;
-    gl->Make_Current();
     auto tpl = Build_Template(std::move(desc), tokens.files, diag);
     if (!tpl) return nullptr;
-    cache.emplace(std::move(key), tpl);
+    // The parsed description and the plans are of the order of the token
+    // stream, which the key holds: the key is charged twice.
+    const std::size_t bytes = sizeof *tpl + key.size();
+    cache.Insert(std::move(key), tpl, bytes);
+    // The stages of templates let go of just now go with them.
+    Trim_Stage_Cache();
     return tpl;
+}
+
+void Set_Effect_Cache_Budgets(std::size_t template_bytes, std::size_t stage_bytes) {
+    Template_Cache().Set_Budget(template_bytes);
+    Set_Stage_Cache_Budget(stage_bytes);
 }
 
 std::uint64_t Effect_Parse_Count() {
