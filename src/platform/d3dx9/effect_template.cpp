@@ -213,6 +213,27 @@ std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc,
     return tpl;
 }
 
+// What keeping a template costs: the parsed description and the plans, of
+// the order of the token stream that the key holds (so the key counts
+// twice), and the compiled stages it holds, which no cache lets go of while
+// the template lives.
+std::size_t Template_Bytes(const Effect_Template& tpl, std::size_t key_bytes) {
+    std::vector<const Compiled_Stage*> stages;
+    const auto add = [&](const Stage_Plan& plan) {
+        if (plan.compiled) Add_Unique(&stages, plan.compiled.get());
+    };
+    for (const Technique_Plan& technique : tpl.techniques)
+        for (const Pass_Plan& pass : technique.passes) {
+            if (pass.has_vs) add(pass.vs);
+            if (pass.has_ps) add(pass.ps);
+            for (const Stage_Plan& plan : pass.vs_choices) add(plan);
+            for (const Stage_Plan& plan : pass.ps_choices) add(plan);
+        }
+    std::size_t bytes = sizeof tpl + key_bytes;
+    for (const Compiled_Stage* stage : stages) bytes += Stage_Bytes(*stage);
+    return bytes;
+}
+
 }  // namespace
 
 std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::string& path,
@@ -249,9 +270,7 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
     ++g_parses;
     auto tpl = Build_Template(std::move(desc), tokens.files, diag);
     if (!tpl) return nullptr;
-    // The parsed description and the plans are of the order of the token
-    // stream, which the key holds: the key is charged twice.
-    const std::size_t bytes = sizeof *tpl + key.size();
+    const std::size_t bytes = Template_Bytes(*tpl, key.size());
     cache.Insert(std::move(key), tpl, bytes);
     // The stages of templates let go of just now go with them.
     Trim_Stage_Cache();

@@ -131,12 +131,12 @@ struct Effect_Template {
     std::vector<std::string> files;
 };
 
-// Templates kept after their effects are gone, counting the key (the
-// preprocessed token stream) twice, once for the parsed description and plans
-// it stands for. Their compiled stages are counted by the stage caches, which
-// keep a stage as long as a template holds it. 16 MiB holds some hundreds of
-// effects of a few hundred lines each.
-inline constexpr std::size_t k_template_cache_bytes = std::size_t{16} << 20;
+// Templates kept after their effects are gone, counting their parsed
+// description and the compiled stages they hold (Stage_Bytes): the stages of
+// a template stay as long as it does, so this budget bounds them too. 32 MiB
+// keeps some 40 effects of two shaders each after they are released; the
+// effects in use are never let go of, however many there are.
+inline constexpr std::size_t k_template_cache_bytes = std::size_t{32} << 20;
 
 // The template of the effect file at `path` with `defines`, from the cache
 // when its preprocessed text was seen before. Null on failure, with the

@@ -18,15 +18,15 @@
 
 namespace qm_fx {
 
-// Compiled stages kept after their effects are gone, per cache (HLSL and
-// assembly), counting the key (the shader's whole source), the GLSL and an
-// estimate of the driver's share. At some 150 KiB a stage (Mesa's llvmpipe
-// keeps the program's intermediate code and its compiled variants), 48 MiB
-// keeps a few hundred stages: every effect of a game, and a few dozen saves
-// of one being edited under --watch.
-inline constexpr std::size_t k_stage_cache_bytes = std::size_t{48} << 20;
-// The driver memory of one linked GL program, which GL does not report.
-inline constexpr std::size_t k_gl_program_bytes = std::size_t{128} << 10;
+// Compiled stages kept after the templates that held them are gone, per
+// cache (HLSL and assembly), counting the key (the shader's whole source),
+// the GLSL and the driver's share: a new template of another text finds the
+// shaders it has in common with one let go of here.
+inline constexpr std::size_t k_stage_cache_bytes = std::size_t{32} << 20;
+// The memory one compiled stage costs beyond its text, which GL does not
+// report: about 350 KiB a stage with Mesa's llvmpipe (intermediate code and
+// compiled variants), measured over 800 stages of a small effect.
+inline constexpr std::size_t k_gl_program_bytes = std::size_t{384} << 10;
 // Sources that did not compile (their messages are given again without a
 // new compile); they hold only text.
 inline constexpr std::size_t k_failed_stage_cache_bytes = std::size_t{4} << 20;
