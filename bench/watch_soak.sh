@@ -10,8 +10,13 @@
 # reported the reload. "same" (the default) alternates two versions of the
 # effect, so every reload makes and releases effect instances while the
 # compiled programs come from the effect cache; "distinct" gives every save
-# its own colour, so every reload compiles anew (the process-wide caches of
-# compiled effects then grow by design).
+# its own colour and its own shader code, so every reload parses and compiles
+# anew and the process-wide caches of compiled effects fill up and let go of
+# their least recently used entries.
+#
+# VmRSS (/proc/PID/status) is printed every 100 saves. Memory is flat when it
+# grows less than QM_SOAK_FLAT_KIB (default 4096) over the second half of the
+# saves, once the caches are full; the script fails when it is not.
 #
 # QM_BIN names the binary (default build/src/quillmoor); with an ASan build,
 # set ASAN_OPTIONS/LSAN_OPTIONS as scripts/test.sh does and the run ends with
@@ -58,11 +63,14 @@ cp "$game/levels/map_new.txt" "$work/level.txt"
 
 start=$SECONDS
 first_rss=""
+half_rss=""
+flat_kib=${QM_SOAK_FLAT_KIB:-4096}
 scenes=0
 textures=0
 for i in $(seq 1 "$count"); do
   if [ "$mode" = distinct ]; then
-    awk -v r="$i" '{ sub(/= \{1.0, 0.85, 0.7, 1\}/, "= {1.0, 0." r % 1000 ", 0.7, 1}") } 1' \
+    awk -v r="$i" '{ sub(/= \{1.0, 0.85, 0.7, 1\}/, "= {1.0, 0." r % 1000 ", 0.7, 1}");
+                     sub(/IN.Height \/ Band_Height/, "IN.Height / (Band_Height + 0.000001 * " r ")") } 1' \
       "$work/tint_a.fx" > "$work/tint_n.fx"
     save "$game/fx/tint.fx" "$work/tint_n.fx" "$i"
   elif [ $((i % 2)) -eq 0 ]; then
@@ -82,6 +90,7 @@ for i in $(seq 1 "$count"); do
     wait_for "reloaded the scene" "$scenes"
   fi
   [ "$i" -eq 100 ] && first_rss=$(rss_kib)
+  [ "$i" -eq $((count / 2)) ] && half_rss=$(rss_kib)
   if [ $((i % 100)) -eq 0 ]; then echo "watch_soak: $i saves, VmRSS $(rss_kib) KiB"; fi
 done
 last_rss=$(rss_kib)
@@ -93,9 +102,13 @@ wait "$engine" || status=$?
 engine=""
 echo "watch_soak: $count effect saves ($mode), $textures texture saves, $scenes scene rebuilds in ${seconds} s;" \
      "VmRSS ${first_rss:-?} KiB after 100 saves, ${last_rss} KiB after $count; $failed failed; exit status $status"
+growth=$((last_rss - ${half_rss:-$last_rss}))
+if [ "$growth" -lt "$flat_kib" ]; then flat=yes; else flat=no; fi
+echo "watch_soak: VmRSS grew ${growth} KiB over saves $((count / 2))..$count: flat: $flat" \
+     "(under ${flat_kib} KiB)"
 if grep -q "ERROR: \(Address\|Leak\)Sanitizer\|runtime error" "$err"; then
   echo "watch_soak: sanitizer findings:" >&2
   grep -A20 "ERROR: \(Address\|Leak\)Sanitizer\|runtime error" "$err" | head -60 >&2
   exit 1
 fi
-[ "$status" -eq 0 ] && [ "$failed" -eq 0 ]
+[ "$status" -eq 0 ] && [ "$failed" -eq 0 ] && [ "$flat" = yes ]

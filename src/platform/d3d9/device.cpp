@@ -809,6 +809,21 @@ void Device::Half_Pixel_Offset(float* x, float* y) const {
 
 }  // namespace qm_d3d9
 
+namespace {
+std::uint64_t g_program_deletions = 0;
+}  // namespace
+
+void Gl_Delete_Program(GLuint program, std::uint64_t object_namespace) {
+    if (!program || object_namespace == 0 || object_namespace != Gl_Current_Object_Namespace())
+        return;
+    glDeleteProgram(program);
+    ++g_program_deletions;
+}
+
+std::uint64_t Gl_Program_Deletions() {
+    return g_program_deletions;
+}
+
 Gl_Device* Gl_Device_From(IDirect3DDevice9* device) {
     return device ? dynamic_cast<qm_d3d9::Device*>(device) : nullptr;
 }

@@ -278,6 +278,9 @@ private:
     std::vector<Gl_Attribute_Remap> vao_remap_;
     GLuint vao_elements_ = 0;
     GLuint stage_vertex_ = ~0u, stage_fragment_ = ~0u;
+    // Gl_Program_Deletions() when stage_vertex_/stage_fragment_ were last
+    // trusted: a deleted program's name may come back for another program.
+    std::uint64_t stage_deletions_ = 0;
     GLintptr ubo_offset_ = -1, fragment_ubo_offset_ = -1;
     bool lights_dirty_ = true;
     std::vector<DWORD> active_lights_;  // lowest enabled indices, at most k_ff_lights

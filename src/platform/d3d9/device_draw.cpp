@@ -193,6 +193,10 @@ bool Device::Apply_Programs(const Vertex_Layout& layout) {
     }
     if (!vertex || !fragment) return false;
 
+    if (stage_deletions_ != Gl_Program_Deletions()) {
+        stage_vertex_ = stage_fragment_ = ~0u;
+        stage_deletions_ = Gl_Program_Deletions();
+    }
     if (vertex != stage_vertex_) {
         glUseProgramStages(pipeline_, GL_VERTEX_SHADER_BIT, vertex);
         stage_vertex_ = vertex;

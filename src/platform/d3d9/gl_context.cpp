@@ -1,10 +1,14 @@
 #include "platform/d3d9/gl_context.h"
 
+#include <cstdint>
+
 #include <malloc.h>
 
 #include <SDL.h>
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
+
+#include "platform/d3d9/gl_device.h"
 
 namespace qm_d3d9 {
 
@@ -94,6 +98,8 @@ void Release_Window_Context() {
 
 SDL_GLContext g_share_root = nullptr;
 int g_window_contexts = 0;
+// Counts the share roots made: window objects of one live under one number.
+std::uint64_t g_window_generation = 0;
 
 }  // namespace
 
@@ -129,11 +135,24 @@ std::unique_ptr<Gl_Context> Gl_Context::Create_On_Window(SDL_Window* window, std
     std::unique_ptr<Gl_Context> context(new Gl_Context());
     context->window_ = window;
     context->sdl_context_ = sdl_context;
-    if (!share) g_share_root = sdl_context;
+    if (!share) {
+        g_share_root = sdl_context;
+        ++g_window_generation;
+    }
     ++g_window_contexts;
     context->Make_Current();
     return context;
 }
+
+}  // namespace qm_d3d9
+
+std::uint64_t Gl_Current_Object_Namespace() {
+    const auto* current = static_cast<const qm_d3d9::Gl_Context*>(qm_d3d9::g_current);
+    if (!current) return 0;
+    return current->Share_Group() == 0 ? 1 : 1 + qm_d3d9::g_window_generation;
+}
+
+namespace qm_d3d9 {
 
 bool Gl_Context::Window_Objects_Alive() {
     return g_window_contexts > 0;

@@ -188,6 +188,23 @@ protected:
     ~Gl_Device() = default;
 };
 
+// Which GL object namespace the current context belongs to: 0 when none of
+// our contexts is current, 1 for the headless contexts (they live as long as
+// the process), and for window contexts a number that changes each time the
+// last window context goes and a new one is made (a GL name from before means
+// nothing then). Caches of GL objects key by it and delete an object only
+// while its namespace is current.
+std::uint64_t Gl_Current_Object_Namespace();
+
+// Deletes a program made for the devices (an effect's compiled shader) when
+// `object_namespace` (Gl_Current_Object_Namespace when it was made) is the
+// current one; a program of another namespace is left alone. Every device
+// then attaches its programs anew, so that a later program given the same
+// name is not taken for the one it had.
+void Gl_Delete_Program(GLuint program, std::uint64_t object_namespace);
+// Counts the programs Gl_Delete_Program deleted.
+std::uint64_t Gl_Program_Deletions();
+
 // The GL side of one of our devices, or null for anything else.
 Gl_Device* Gl_Device_From(IDirect3DDevice9* device);
 

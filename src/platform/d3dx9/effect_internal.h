@@ -1,6 +1,7 @@
 // Internal: what the quillmoor-fx tool and the tests may see of our effects.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/d3dx9.h"
@@ -18,5 +19,9 @@ bool Effect_Pass_Samplers(ID3DXEffect* effect, unsigned technique, unsigned pass
 
 // Effect files parsed (cache misses of the per-file cache).
 std::uint64_t Effect_Parse_Count();
+
+// Budgets of the template cache and the HLSL stage cache, for tests that fill
+// small caches (k_template_cache_bytes and k_stage_cache_bytes otherwise).
+void Set_Effect_Cache_Budgets(std::size_t template_bytes, std::size_t stage_bytes);
 
 }  // namespace qm_fx

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 
 #include "platform/d3dx9/effect_internal.h"
+#include "platform/fx/byte_lru.h"
+#include "platform/fx/compile/stage_cache.h"
 
 namespace qm_fx {
 
@@ -12,9 +13,8 @@ namespace {
 
 std::uint64_t g_parses = 0;
 
-std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>& Template_Cache() {
-    static auto* cache =
-        new std::unordered_map<std::string, std::shared_ptr<const Effect_Template>>();
+Byte_Lru_Cache<const Effect_Template>& Template_Cache() {
+    static auto* cache = new Byte_Lru_Cache<const Effect_Template>(k_template_cache_bytes);
     return *cache;
 }
 
@@ -213,6 +213,27 @@ std::shared_ptr<const Effect_Template> Build_Template(Effect_Desc desc,
     return tpl;
 }
 
+// What keeping a template costs: the parsed description and the plans, of
+// the order of the token stream that the key holds (so the key counts
+// twice), and the compiled stages it holds, which no cache lets go of while
+// the template lives.
+std::size_t Template_Bytes(const Effect_Template& tpl, std::size_t key_bytes) {
+    std::vector<const Compiled_Stage*> stages;
+    const auto add = [&](const Stage_Plan& plan) {
+        if (plan.compiled) Add_Unique(&stages, plan.compiled.get());
+    };
+    for (const Technique_Plan& technique : tpl.techniques)
+        for (const Pass_Plan& pass : technique.passes) {
+            if (pass.has_vs) add(pass.vs);
+            if (pass.has_ps) add(pass.ps);
+            for (const Stage_Plan& plan : pass.vs_choices) add(plan);
+            for (const Stage_Plan& plan : pass.ps_choices) add(plan);
+        }
+    std::size_t bytes = sizeof tpl + key_bytes;
+    for (const Compiled_Stage* stage : stages) bytes += Stage_Bytes(*stage);
+    return bytes;
+}
+
 }  // namespace
 
 std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::string& path,
@@ -223,8 +244,10 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
         *unreadable = tokens.files.empty();
         return nullptr;
     }
-    // The key: the file names, then every token with its kind and origin.
-    std::string key;
+    // The key: the GL object namespace (the template holds GL programs), the
+    // file names, then every token with its kind and origin.
+    gl->Make_Current();
+    std::string key = Stage_Key_Prefix();
     key.reserve(tokens.tokens.size() * 16);
     for (const std::string& f : tokens.files) {
         key += f;
@@ -240,16 +263,23 @@ std::shared_ptr<const Effect_Template> Load_Template(Gl_Device* gl, const std::s
         key += '\0';
     }
     auto& cache = Template_Cache();
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    if (auto found = cache.Find(key)) return found;
 
     Effect_Desc desc;
     if (!Parse_Effect(tokens, &desc, diag)) return nullptr;
     ++g_parses;
-    gl->Make_Current();
     auto tpl = Build_Template(std::move(desc), tokens.files, diag);
     if (!tpl) return nullptr;
-    cache.emplace(std::move(key), tpl);
+    const std::size_t bytes = Template_Bytes(*tpl, key.size());
+    cache.Insert(std::move(key), tpl, bytes);
+    // The stages of templates let go of just now go with them.
+    Trim_Stage_Cache();
     return tpl;
+}
+
+void Set_Effect_Cache_Budgets(std::size_t template_bytes, std::size_t stage_bytes) {
+    Template_Cache().Set_Budget(template_bytes);
+    Set_Stage_Cache_Budget(stage_bytes);
 }
 
 std::uint64_t Effect_Parse_Count() {

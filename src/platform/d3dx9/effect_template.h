@@ -1,7 +1,8 @@
 // The template behind every effect made from one preprocessed text: the
 // parsed description, the compiled shaders and what applying each pass takes
 // (uniform copies, samplers, states to save). Templates are cached process
-// wide by the preprocessed text; the ID3DXEffect instances (effect.cpp) share
+// wide by the preprocessed text (bounded in bytes, least recently used first,
+// never one a live effect holds); the ID3DXEffect instances (effect.cpp) share
 // one and own only their parameter values.
 #pragma once
 
@@ -129,6 +130,13 @@ struct Effect_Template {
     // The effect file, then every file it #included, as they were opened.
     std::vector<std::string> files;
 };
+
+// Templates kept after their effects are gone, counting their parsed
+// description and the compiled stages they hold (Stage_Bytes): the stages of
+// a template stay as long as it does, so this budget bounds them too. 32 MiB
+// keeps some 40 effects of two shaders each after they are released; the
+// effects in use are never let go of, however many there are.
+inline constexpr std::size_t k_template_cache_bytes = std::size_t{32} << 20;
 
 // The template of the effect file at `path` with `defines`, from the cache
 // when its preprocessed text was seen before. Null on failure, with the

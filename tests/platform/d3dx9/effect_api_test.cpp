@@ -11,6 +11,8 @@
 #include "effect_test_util.h"
 #include "platform/fx/compile/compiler.h"
 #include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_template.h"
+#include "platform/fx/compile/stage_cache.h"
 #include "render/standard_parameters.h"
 #include "support/temp_dir.h"
 
@@ -138,13 +140,15 @@ TEST_F(Effect_Api, DeclaredStandardNamesTakeTheirValuesWithoutAllocating) {
     tex->Release();
 }
 
-// A fresh effect file, so that no earlier test has compiled it.
-std::string Unique_Effect(const Temp_Dir& dir, const std::string& name) {
+// A fresh effect file, so that no earlier test has compiled it, drawing
+// `rgba` ("r, g, b, a").
+std::string Unique_Effect(const Temp_Dir& dir, const std::string& name,
+                          const std::string& rgba = "1, 0, 0, 1") {
     static int serial = 0;
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     const std::string tag = std::to_string(stamp) + "_" + std::to_string(++serial);
-    dir.Write(name, "float4 Color_" + tag +
-                        " = {1, 0, 0, 1};\n"
+    dir.Write(name, "float4 Color_" + tag + " = {" + rgba +
+                        "};\n"
                         "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
                         "float4 PS() : COLOR { return Color_" +
                         tag +
@@ -183,6 +187,57 @@ TEST_F(Effect_Api, InstancesOfOneFileCompileItOnce) {
     EXPECT_EQ(got.x, 1.0f);
     second->Release();
     third->Release();
+}
+
+// With budgets of a byte, every new template makes the caches let go of every
+// template and program no live effect holds. A program let go of is deleted,
+// and its GL name may come back for the next one: the device must attach
+// that one anew rather than take it for the program it drew with last.
+TEST_F(Effect_Api, CachesLetGoOfUnusedEffectsAndKeepLiveOnes) {
+    Temp_Dir dir(false);
+    const std::string live = Unique_Effect(dir, "fx/live.fx");
+    const std::string green = Unique_Effect(dir, "fx/green.fx", "0, 1, 0, 1");
+    const std::string blue = Unique_Effect(dir, "fx/blue.fx", "0, 0, 1, 1");
+    qm_fx::Set_Effect_Cache_Budgets(1, 1);
+    const auto draws = [&](ID3DXEffect* effect, float r, float g, float b) {
+        dev.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        dev.device->BeginScene();
+        EXPECT_EQ(Draw_Effect(dev.device, effect), 1u);
+        dev.device->EndScene();
+        ASSERT_TRUE(dev.Capture());
+        EXPECT_PIXEL_NEAR(dev, 16, 16, r, g, b);
+    };
+    Load(live);
+    ID3DXEffect* other = Load_Effect(dev.device, green);
+    ASSERT_NE(other, nullptr);
+    draws(other, 0, 1, 0);
+    other->Release();
+
+    // Another spelling of the live file: a template of its own over the
+    // live effect's programs, which stay (nothing compiles). The green
+    // effect's template and programs go.
+    const std::uint64_t compiles = qm_fx::Shader_Compile_Count();
+    const std::uint64_t parses = qm_fx::Effect_Parse_Count();
+    ID3DXEffect* again = Load_Effect(dev.device, dir.Path() + "/FX\\LIVE.fx");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(qm_fx::Effect_Parse_Count() - parses, 1u);
+    EXPECT_EQ(qm_fx::Shader_Compile_Count() - compiles, 0u);
+    other = Load_Effect(dev.device, blue);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(qm_fx::Shader_Compile_Count() - compiles, 2u);
+    draws(other, 0, 0, 1);
+    other->Release();
+    draws(fx, 1, 0, 0);
+    draws(again, 1, 0, 0);
+    again->Release();
+
+    // The green effect compiles again, and draws.
+    other = Load_Effect(dev.device, green);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(qm_fx::Shader_Compile_Count() - compiles, 4u);
+    draws(other, 0, 1, 0);
+    other->Release();
+    qm_fx::Set_Effect_Cache_Budgets(qm_fx::k_template_cache_bytes, qm_fx::k_stage_cache_bytes);
 }
 
 TEST_F(Effect_Api, TechniquesByNameAndHandle) {

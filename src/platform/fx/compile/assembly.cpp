@@ -16,9 +16,9 @@
 #include <cstring>
 #include <map>
 #include <set>
-#include <unordered_map>
 
 #include "platform/fx/compile/isolation.h"
+#include "platform/fx/compile/stage_cache.h"
 #include "platform/fx/limits.h"
 
 namespace qm_fx {
@@ -1176,17 +1176,16 @@ bool Parse_Result(const std::string& bytes, Asm_Result* r) {
 
 std::shared_ptr<const Compiled_Stage> Compile_Asm_Shader(const Effect_Desc& desc, std::size_t index,
                                                          Diagnostics* diagnostics) {
-    static auto* cache =
-        new std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>();
-    static auto* failures = new std::unordered_map<std::string, Asm_Result>();
+    static Stage_Cache* cache = New_Stage_Cache();
+    static auto* failures = new Byte_Lru_Cache<const Asm_Result>(k_failed_stage_cache_bytes);
     const Shader_Compile& shader = desc.shaders[index];
     const std::string& file = desc.files[shader.file];
-    if (auto it = cache->find(shader.assembly); it != cache->end()) return it->second;
+    const std::string key = Stage_Key_Prefix() + shader.assembly;
+    if (auto found = cache->Find(key)) return found;
 
-    auto known = failures->find(shader.assembly);
     Asm_Result result;
-    if (known != failures->end()) {
-        result = known->second;
+    if (auto known = failures->Find(shader.assembly)) {
+        result = *known;
     } else {
         const Isolated_Result r =
             Run_In_Worker(Asm_Request_Bytes, shader.assembly, Compile_Limits());
@@ -1203,7 +1202,9 @@ std::shared_ptr<const Compiled_Stage> Compile_Asm_Shader(const Effect_Desc& desc
             at_line = shader.assembly_lines[result.line - 1].second;
         }
         diagnostics->Error(desc.files[at_file], at_line, "asm: " + result.failure);
-        failures->emplace(shader.assembly, std::move(result));
+        const std::size_t bytes = sizeof result + result.failure.size();
+        failures->Insert(shader.assembly, std::make_shared<const Asm_Result>(std::move(result)),
+                         bytes);
         return nullptr;
     }
     if (result.translation.vertex != (shader.stage == Shader_Stage::Vertex)) {
@@ -1224,7 +1225,7 @@ std::shared_ptr<const Compiled_Stage> Compile_Asm_Shader(const Effect_Desc& desc
         stage->block_size = 16;
     }
     if (!Link_Program(desc, shader, stage.get(), diagnostics)) return nullptr;
-    cache->emplace(shader.assembly, stage);
+    cache->Insert(key, stage, Stage_Bytes(*stage));
     return stage;
 }
 

@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-#include <unordered_map>
 
 #include "platform/fx/compile/assembly.h"
 #include "platform/fx/compile/io_names.h"
 #include "platform/fx/compile/isolation.h"
+#include "platform/fx/compile/stage_cache.h"
 #include "platform/fx/glslang_gaps.h"
 #include "platform/fx/limits.h"
 
@@ -24,11 +24,10 @@ namespace {
 std::uint64_t g_compiles = 0;
 std::uint64_t g_translations = 0;
 
-// The shader cache lives as long as the process: GL programs are shared by
-// every device (one GL object namespace), and effect instances come and go.
-std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>& Cache() {
-    static auto* cache =
-        new std::unordered_map<std::string, std::shared_ptr<const Compiled_Stage>>();
+// The shader cache outlives effect instances, which come and go; GL programs
+// are shared by every device of a namespace.
+Stage_Cache& Cache() {
+    static Stage_Cache* cache = New_Stage_Cache();
     return *cache;
 }
 
@@ -423,8 +422,8 @@ std::string Translate_Request_Bytes(const std::string& bytes) {
 
 // Translation results of every source seen that did not end as a cached GL
 // program, keyed like the shader cache.
-std::unordered_map<std::string, Translation>& Translations() {
-    static auto* cache = new std::unordered_map<std::string, Translation>();
+Byte_Lru_Cache<Translation>& Translations() {
+    static auto* cache = new Byte_Lru_Cache<Translation>(k_failed_stage_cache_bytes);
     return *cache;
 }
 
@@ -459,6 +458,14 @@ bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compile
     }
     out->program = program;
     return true;
+}
+
+void Trim_Stage_Cache() {
+    Cache().Trim();
+}
+
+void Set_Stage_Cache_Budget(std::size_t bytes) {
+    Cache().Set_Budget(bytes);
 }
 
 std::uint64_t Shader_Compile_Count() {
@@ -498,17 +505,19 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
         return nullptr;
     }
 
-    std::string key = shader.stage == Shader_Stage::Vertex ? "vs\n" : "ps\n";
+    std::string key = Stage_Key_Prefix();
+    key += shader.stage == Shader_Stage::Vertex ? "vs\n" : "ps\n";
     key += source;
     auto& cache = Cache();
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    if (auto found = cache.Find(key)) return found;
 
     // glslang and SPIRV-Cross run in a child process, so that their faults
     // fail this shader and nothing else.
     auto& translations = Translations();
-    auto known = translations.find(key);
-    if (known == translations.end()) {
-        Translation t;
+    std::shared_ptr<Translation> known = translations.Find(key);
+    if (!known) {
+        known = std::make_shared<Translation>();
+        Translation& t = *known;
         Warm_Up_Hlsl_Compiler();
         Translation_Request q;
         q.stage = shader.stage;
@@ -523,9 +532,11 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
             t.failure = r.failure;
         else if (!Deserialize(r.bytes, &t))
             t.failure = "the shader compiler handed back a damaged result";
-        known = translations.emplace(key, std::move(t)).first;
+        translations.Insert(key, known,
+                            sizeof t + t.log.size() + t.failure.size() + t.stage.glsl.size() +
+                                t.errors.size() * 64);
     }
-    const Translation& t = known->second;
+    const Translation& t = *known;
     if (!t.failure.empty()) {
         diagnostics->Error(desc.files[shader.file], shader.line,
                            "'" + shader.entry + "': " + t.failure);
@@ -545,9 +556,10 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     stage->attribute_remap = std::move(remap);
     if (!Link_Program(desc, shader, stage.get(), diagnostics)) return nullptr;
     // From here on the shader cache has it; the translation is not needed.
-    translations.erase(known);
+    translations.Erase(key);
     ++g_compiles;
-    cache.emplace(std::move(key), stage);
+    const std::size_t bytes = Stage_Bytes(*stage);
+    cache.Insert(std::move(key), stage, bytes);
     return stage;
 }
 
