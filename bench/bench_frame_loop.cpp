@@ -26,6 +26,7 @@
 #include "device/device.h"
 #include "device/device_setup.h"
 #include "frame/frame.h"
+#include "scene/build.h"
 #include "platform/d3d9.h"
 #include "platform/d3d9/gl_device.h"
 #include "platform/win32.h"

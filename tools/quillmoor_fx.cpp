@@ -8,7 +8,7 @@
 
 #include "device/device_setup.h"
 #include "platform/d3dx9.h"
-#include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_inspect.h"
 #include "platform/fx/front/states.h"
 
 namespace {

@@ -4,7 +4,6 @@
 #include "app/log_writer.h"
 #include "camera/camera.h"
 #include "platform/d3dx9.h"
-#include "scene/build.h"
 #include "scene/records.h"
 
 // Application shell

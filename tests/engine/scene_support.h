@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
+#include "scene/build.h"
 #include "support/temp_dir.h"
 #include "support/test_device.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/d3dx9.h"
-#include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_inspect.h"
 #include "platform/fx/compile/isolation.h"
 #include "platform/fx/front/parser.h"
 #include "platform/fx/front/preprocessor.h"

@@ -20,7 +20,7 @@
 #include "platform/d3dx9.h"
 #include "platform/d3dx9/buffer.h"
 #include "platform/fx/compile/compiler.h"
-#include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_inspect.h"
 #include "platform/d3dx9/effect_template.h"
 
 namespace qm_fx {

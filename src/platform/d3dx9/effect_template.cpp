@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_inspect.h"
 #include "platform/fx/byte_lru.h"
 #include "platform/fx/compile/stage_cache.h"
 

@@ -10,7 +10,7 @@
 
 #include "effect_test_util.h"
 #include "platform/fx/compile/compiler.h"
-#include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_inspect.h"
 #include "platform/d3dx9/effect_template.h"
 #include "platform/fx/compile/stage_cache.h"
 #include "render/standard_parameters.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "effect_test_util.h"
-#include "platform/d3dx9/effect_internal.h"
+#include "platform/d3dx9/effect_inspect.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 

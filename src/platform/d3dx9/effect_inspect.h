@@ -1,4 +1,5 @@
-// Internal: what the quillmoor-fx tool and the tests may see of our effects.
+// What the quillmoor-fx tool, the fuzzers and the tests may see of our effects:
+// the seam between them and the effect implementation.
 #pragma once
 
 #include <cstddef>
