@@ -304,20 +304,24 @@ FILE* Open_File(const char* path, const char* mode) {
         errno = path == nullptr || path[0] == '\0' ? ENOENT : EINVAL;
         return nullptr;
     }
-    const std::string resolved = Resolve(path);
     // Only regular files are files here. A FIFO would block the open until a
     // writer came and a device such as /dev/zero never ends, so anything else
     // fails as a missing file does; O_NONBLOCK keeps the open itself from
     // waiting, and is dropped again once the file is known to be regular.
-    const int fd = open(resolved.c_str(), parsed.flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int extra = O_CLOEXEC | O_NONBLOCK;
+    // Most paths name an existing file exactly as given (a log reopened for
+    // every line, say): that is opened at once, and the folders are searched
+    // ignoring case only when it is not there.
+    int fd = open(Resolve_Components(path, false).c_str(), (parsed.flags & ~O_CREAT) | extra);
+    if (fd < 0) fd = open(Resolve(path).c_str(), parsed.flags | extra, 0666);
     if (fd < 0) {
         if (errno == ENXIO) errno = ENOENT;  // a FIFO opened for writing with no reader
         return nullptr;
     }
     struct stat st {};
-    const int status = fcntl(fd, F_GETFL);
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || status < 0 ||
-        fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    // O_APPEND is the only status flag of ours that F_SETFL keeps.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(fd, F_SETFL, parsed.flags & O_APPEND) != 0) {
         // Windows cannot open a directory as a file either.
         const int why = S_ISDIR(st.st_mode) ? EISDIR : ENOENT;
         close(fd);
