@@ -315,6 +315,7 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     if ((Flags & D3DCLEAR_STENCIL) && !has_stencil_) return D3DERR_INVALIDCALL;
     if (!(Flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return D3D_OK;
     Make_Current();
+    if (Flags & D3DCLEAR_TARGET) Back_Buffer_Written();
 
     // Clear writes every channel whatever the write masks say, and only
     // inside the viewport (and the rectangles, when given).
@@ -369,39 +370,64 @@ HRESULT Device::EndScene() {
     return D3D_OK;
 }
 
-HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
-    Make_Current();
+void Device::Resolve_Back_Buffer() {
     glDisable(GL_SCISSOR_TEST);  // blits obey the scissor test
-    // The window's framebuffer gets a viewport of its own below.
-    dirty_groups_ |= Group_Viewport;
+    dirty_groups_ |= Group_Viewport | Group_Scissor;
     glBlitNamedFramebuffer(msaa_fbo_, resolve_fbo_, 0, 0, width_, height_, 0, 0, width_, height_,
                            GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    presented_ = true;
+    last_frame_ = Last_Frame::Resolved;
+}
+
+HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
+    Make_Current();
     Check_Window();
-    if (context_->Presents()) {
-        // Direct3D 9 stretches the back buffer over the client area as it is
-        // now; our rows run top to bottom, the window's bottom to top.
-        int client_w = 0, client_h = 0;
-        if (!Win32_Client_Size(window_, &client_w, &client_h))
-            context_->Drawable_Size(&client_w, &client_h);
-        if (client_w > 0 && client_h > 0) {
-            // Setting a viewport on the window's framebuffer is what makes
-            // GL drivers (Mesa's among them) look at the window's new size.
-            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-            glViewport(0, 0, client_w, client_h);
-            const bool same = client_w == width_ && client_h == height_;
-            glBlitNamedFramebuffer(resolve_fbo_, 0, 0, 0, width_, height_, 0, client_h, client_w, 0,
-                                   GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, msaa_fbo_);
-        }
-        context_->Swap();
+    int client_w = 0, client_h = 0;
+    if (context_->Presents() && !Win32_Client_Size(window_, &client_w, &client_h))
+        context_->Drawable_Size(&client_w, &client_h);
+    if (!context_->Presents() || client_w <= 0 || client_h <= 0) {
+        Resolve_Back_Buffer();
+        if (context_->Presents()) context_->Swap();
+        return D3D_OK;
     }
+    // Direct3D 9 stretches the back buffer over the client area as it is
+    // now; our rows run top to bottom, the window's bottom to top. Setting a
+    // viewport on the window's framebuffer is what makes GL drivers (Mesa's
+    // among them) look at the window's new size.
+    glDisable(GL_SCISSOR_TEST);
+    dirty_groups_ |= Group_Viewport | Group_Scissor;
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glViewport(0, 0, client_w, client_h);
+    bool shown = false;
+    if (direct_present_ && client_w == width_ && client_h == height_) {
+        // One pass: the samples resolved into the window, mirrored.
+        while (glGetError() != GL_NO_ERROR) {}
+        glBlitNamedFramebuffer(msaa_fbo_, 0, 0, 0, width_, height_, 0, client_h, client_w, 0,
+                               GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        shown = glGetError() == GL_NO_ERROR;
+        if (shown) {
+            last_frame_ = Last_Frame::In_Back_Buffer;
+        } else {
+            direct_present_ = false;
+            std::fprintf(stderr,
+                         "d3d9: the driver does not resolve into the window mirrored; "
+                         "presenting through a single-sample copy\n");
+        }
+    }
+    if (!shown) {
+        Resolve_Back_Buffer();
+        const bool same = client_w == width_ && client_h == height_;
+        glBlitNamedFramebuffer(resolve_fbo_, 0, 0, 0, width_, height_, 0, client_h, client_w, 0,
+                               GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, msaa_fbo_);
+    context_->Swap();
     return D3D_OK;
 }
 
 bool Device::Read_Last_Frame(int* width, int* height, std::vector<unsigned char>* rgba) {
-    if (!presented_) return false;
+    if (last_frame_ == Last_Frame::None || last_frame_ == Last_Frame::Overwritten) return false;
     Make_Current();
+    if (last_frame_ == Last_Frame::In_Back_Buffer) Resolve_Back_Buffer();
     rgba->resize(std::size_t(width_) * std::size_t(height_) * 4);
     glGetTextureImage(resolve_color_, 0, GL_RGBA, GL_UNSIGNED_BYTE, GLsizei(rgba->size()),
                       rgba->data());

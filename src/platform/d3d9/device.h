@@ -1,8 +1,9 @@
 // IDirect3DDevice9 on OpenGL 4.5 core.
 //
 // The device renders into its own 4-sample framebuffer (RGBA8 + depth);
-// Present resolves it into a single-sample framebuffer and, with a window,
-// stretches that onto the window and swaps. D3D state is stored as Direct3D 9
+// Present resolves it into the window when the sizes match, and otherwise into
+// a single-sample framebuffer that it stretches onto the window; then it swaps.
+// Headless, Present only resolves. D3D state is stored as Direct3D 9
 // defines it and turned into GL state, sampler objects and generated
 // fixed-function programs at each draw.
 #pragma once
@@ -222,7 +223,17 @@ private:
     int width_ = 0, height_ = 0;
     bool has_stencil_ = false;
     int depth_bits_ = 16;
-    bool presented_ = false;
+    // Where the frame last presented can be read back from. With a window of
+    // the back buffer's size, Present resolves the samples straight into the
+    // window and leaves the single-sample copy to a read-back that asks for
+    // it, which can make it only while the back buffer is still unchanged.
+    enum class Last_Frame : std::uint8_t { None, Resolved, In_Back_Buffer, Overwritten };
+    Last_Frame last_frame_ = Last_Frame::None;
+    bool direct_present_ = true;  // cleared if the driver refuses a mirrored resolve
+    void Back_Buffer_Written() {
+        if (last_frame_ == Last_Frame::In_Back_Buffer) last_frame_ = Last_Frame::Overwritten;
+    }
+    void Resolve_Back_Buffer();
     DWORD presentation_interval_ = 0;
 
     // D3D state

@@ -420,6 +420,7 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const Draw_Inp
     if (!Apply_Programs(*layout)) return D3DERR_INVALIDCALL;
     if (!Apply_Vertex_Input(*layout, input)) return D3DERR_INVALIDCALL;
 
+    Back_Buffer_Written();
     if (input.indexed) {
         const GLenum index_type = input.index_size == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
         const GLintptr offset = input.user

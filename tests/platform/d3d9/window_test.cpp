@@ -62,6 +62,47 @@ TEST(Window, PresentStretchesTheFrameOverTheResizedClientArea) {
     EXPECT_EQ(shown[std::size_t(20 * w + 50)], 0xFFFF0000u);
     EXPECT_EQ(shown[std::size_t(5 * w + 10)], 0xFF0000FFu);
 
+    // At the window's own size the samples are resolved straight into the
+    // window; the read-back resolves them later. A slanted edge (partly
+    // covered pixels) must come out the same, row for row, both ways.
+    device->BeginScene();
+    const Screen_Vertex slant[3] = {{4.0f, 44.0f, 0.5f, 1.0f, 0xFFFFFFFF},
+                                    {30.0f, 6.0f, 0.5f, 1.0f, 0xFFFFFFFF},
+                                    {60.0f, 40.0f, 0.5f, 1.0f, 0xFFFFFFFF}};
+    device->SetFVF(k_screen_fvf);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, slant, sizeof(Screen_Vertex)), D3D_OK);
+    device->EndScene();
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    shown = X11_Window_Pixels(sdl, w, h);
+    ASSERT_EQ(shown.size(), std::size_t(w * h));
+    {
+        int fw = 0, fh = 0;
+        unsigned char* rgba = nullptr;
+        ASSERT_TRUE(Platform_Read_Last_Frame(device, &fw, &fh, &rgba));
+        ASSERT_EQ(fw, w);
+        ASSERT_EQ(fh, h);
+        int partial = 0, mismatched = 0;
+        for (int i = 0; i < w * h; ++i) {
+            const unsigned char* p = rgba + 4 * i;
+            const std::uint32_t read =
+                0xFF000000u | std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+            mismatched += read != shown[std::size_t(i)];
+            partial += p[0] != 0 && p[0] != 255;
+        }
+        std::free(rgba);
+        EXPECT_EQ(mismatched, 0);
+        EXPECT_GT(partial, 0) << "no partly covered pixel: not multisampled";
+    }
+    // Once the back buffer is drawn on again, the presented frame it held is gone.
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    {
+        int fw = 0, fh = 0;
+        unsigned char* rgba = nullptr;
+        EXPECT_FALSE(Platform_Read_Last_Frame(device, &fw, &fh, &rgba));
+        std::free(rgba);
+    }
+
     // Twice the size: the same picture, twice as large; the back buffer stays.
     SDL_SetWindowSize(sdl, 2 * w, 2 * h);
     SDL_PumpEvents();
