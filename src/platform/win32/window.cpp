@@ -142,6 +142,9 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     if (Win32_Sdl_Video_Ready()) {
         const std::string title = Win32_To_Utf8(lpWindowName);
         Uint32 flags = SDL_WINDOW_OPENGL | (window.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+        // The device draws into framebuffers of its own and only copies the
+        // finished frame into the window: the window needs no depth buffer.
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
         std::unique_ptr<SDL_Window, Sdl_Window_Deleter> sdl(SDL_CreateWindow(
             title.c_str(), X + k_frame_left, Y + k_frame_top, std::max(1, window.client_width),
             std::max(1, window.client_height), flags));
