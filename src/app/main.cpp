@@ -32,6 +32,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Effects compile in a process of their own; forked now, before the
+    // window and the device exist, it shares next to nothing with this one,
+    // so nothing the engine writes later has to be copied for it.
+    Platform_Start_Effect_Compiler();
+
     // Loading without showing anything: the scene dump and the check never
     // open a window or stop at a message box.
     const bool quiet = Main_Options.Dump_Scene || Main_Options.Check;

@@ -296,6 +296,12 @@ HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcF
                                          DWORD Flags, LPD3DXEFFECTPOOL pPool,
                                          LPD3DXEFFECT* ppEffect, LPD3DXBUFFER* ppCompilationErrors);
 
+// Linux addition: starts the process that effects are compiled in, so that it
+// is forked while this process is still small (before a window or a device
+// exists). Optional: without it the first effect starts it. Nothing happens on
+// Windows, where D3DX compiles in the process.
+void Platform_Start_Effect_Compiler(void);
+
 // Linux addition: the files an effect from D3DXCreateEffectFromFileA was made
 // of, by index: 0 is its own file, then every file it #included, as the
 // preprocessor opened them (Windows-style names). False past the last, for an

@@ -763,6 +763,10 @@ bool Effect_Pass_Samplers(ID3DXEffect* effect, unsigned technique, unsigned pass
 
 }  // namespace qm_fx
 
+void Platform_Start_Effect_Compiler(void) {
+    qm_fx::Start_Compile_Worker();
+}
+
 bool D3DXEffectSourceFile(ID3DXEffect* pEffect, UINT Index, LPSTR pName, UINT Size) {
     using namespace qm_fx;
     Effect* e = Our_Effect(pEffect);

@@ -126,3 +126,5 @@ bool D3DXEffectSourceFile(ID3DXEffect* pEffect, UINT Index, LPSTR pName, UINT Si
     std::memcpy(pName, name.c_str(), name.size() + 1);
     return true;
 }
+
+void Platform_Start_Effect_Compiler(void) {}

@@ -518,7 +518,9 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     if (!known) {
         known = std::make_shared<Translation>();
         Translation& t = *known;
-        Warm_Up_Hlsl_Compiler();
+        // A worker forked from here inherits glslang's tables; one started
+        // early builds its own.
+        if (!Worker_Running()) Warm_Up_Hlsl_Compiler();
         Translation_Request q;
         q.stage = shader.stage;
         q.entry = shader.entry;
@@ -561,6 +563,10 @@ std::shared_ptr<const Compiled_Stage> Compile_Shader(const Effect_Desc& desc, st
     const std::size_t bytes = Stage_Bytes(*stage);
     cache.Insert(std::move(key), stage, bytes);
     return stage;
+}
+
+bool Start_Compile_Worker() {
+    return Start_Worker_Now(Compile_Limits(), Warm_Up_Hlsl_Compiler);
 }
 
 }  // namespace qm_fx

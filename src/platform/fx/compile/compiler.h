@@ -94,6 +94,11 @@ bool Hlsl_To_Spirv(const std::string& source, Shader_Stage stage, std::vector<st
 // the forked compile children inherit them. Hlsl_To_Spirv calls it too.
 void Warm_Up_Hlsl_Compiler();
 
+// Starts the isolated compile worker now, building glslang's tables in it
+// while this process goes on; false when it could not be started (compiles
+// then start one on first use, or run in this process).
+bool Start_Compile_Worker();
+
 // Makes the separable GL program of `out->glsl` (the driver's log in the
 // message on failure).
 bool Link_Program(const Effect_Desc& desc, const Shader_Compile& shader, Compiled_Stage* out,

@@ -77,8 +77,8 @@ bool Receive_All(int fd, char* data, std::size_t size) {
     return true;
 }
 
-[[noreturn]] void Worker_Main(int fd, Worker_Handler handler, const Isolation_Limits& limits,
-                              std::uint64_t mapped) {
+[[noreturn]] void Worker_Main(int fd, const Isolation_Limits& limits, std::uint64_t mapped,
+                              void (*warm_up)()) {
     // A crash here must end this process quietly, not run the parent's
     // handlers or write a core file the size of the engine. It ends when
     // the engine closes its end of the socket (or exits).
@@ -96,13 +96,26 @@ bool Receive_All(int fd, char* data, std::size_t size) {
     (void)limits;
     (void)mapped;
 #endif
+    if (warm_up) {
+        try {
+            warm_up();
+        } catch (const std::exception&) {
+            // The first request meets the same trouble and reports it.
+        }
+    }
     for (;;) {
         char head[5];
         if (!Receive_All(fd, head, sizeof head)) break;  // the engine closed its end
         std::uint32_t n = 0;
         std::memcpy(&n, head + 1, sizeof n);
-        std::string request(n, '\0');
-        if (!Receive_All(fd, request.data(), n)) break;
+        // The handler comes first: a forked child has the parent's code at
+        // the same addresses, so one worker serves every kind of request.
+        Worker_Handler handler = nullptr;
+        if (n < sizeof handler ||
+            !Receive_All(fd, reinterpret_cast<char*>(&handler), sizeof handler))
+            break;
+        std::string request(n - sizeof handler, '\0');
+        if (!Receive_All(fd, request.data(), request.size())) break;
         char tag = k_result_tag;
         std::string out;
         try {
@@ -135,14 +148,13 @@ Isolated_Result In_Process(Worker_Handler handler, const std::string& request) {
 struct Worker {
     pid_t pid = -1;
     int fd = -1;
-    Worker_Handler handler = nullptr;
 };
 
 Worker g_worker;
 std::uint64_t g_starts = 0;
 std::uint64_t g_failures = 0;
 
-bool Start_Worker(Worker_Handler handler, const Isolation_Limits& limits) {
+bool Start_Worker(const Isolation_Limits& limits, void (*warm_up)()) {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
     const std::uint64_t mapped = Mapped_Bytes();
@@ -154,10 +166,10 @@ bool Start_Worker(Worker_Handler handler, const Isolation_Limits& limits) {
     }
     if (pid == 0) {
         close(fds[0]);
-        Worker_Main(fds[1], handler, limits, mapped);
+        Worker_Main(fds[1], limits, mapped, warm_up);
     }
     close(fds[1]);
-    g_worker = Worker{pid, fds[0], handler};
+    g_worker = Worker{pid, fds[0]};
     ++g_starts;
     return true;
 }
@@ -224,6 +236,14 @@ void Stop_Worker() {
     End_Worker(true);
 }
 
+bool Start_Worker_Now(const Isolation_Limits& limits, void (*warm_up)()) {
+    return g_worker.pid >= 0 || Start_Worker(limits, warm_up);
+}
+
+bool Worker_Running() {
+    return g_worker.pid >= 0;
+}
+
 std::uint64_t Worker_Start_Count() {
     return g_starts;
 }
@@ -234,7 +254,6 @@ std::uint64_t Worker_Failure_Count() {
 
 Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request,
                               const Isolation_Limits& limits) {
-    if (g_worker.pid >= 0 && g_worker.handler != handler) End_Worker(true);
     // A worker that ended between requests (killed from outside) is replaced
     // quietly; only a death during a request fails that request.
     int status = 0;
@@ -242,13 +261,16 @@ Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request
         close(g_worker.fd);
         g_worker = Worker{};
     }
-    if (g_worker.pid < 0 && !Start_Worker(handler, limits)) return In_Process(handler, request);
+    if (g_worker.pid < 0 && !Start_Worker(limits, nullptr)) return In_Process(handler, request);
 
     Isolated_Result r;
     const auto deadline = std::chrono::steady_clock::now() + limits.time;
     bool timed_out = false;
     char head[5];
-    if (Send_Frame(g_worker.fd, 'Q', request) &&
+    std::string frame(sizeof handler, '\0');
+    std::memcpy(frame.data(), &handler, sizeof handler);
+    frame += request;
+    if (Send_Frame(g_worker.fd, 'Q', frame) &&
         Receive_By(g_worker.fd, head, sizeof head, deadline, &timed_out)) {
         std::uint32_t n = 0;
         std::memcpy(&n, head + 1, sizeof n);

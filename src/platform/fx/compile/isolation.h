@@ -6,7 +6,9 @@
 // leaves with _exit(); it must not touch GL, the window system or anything
 // that needs another thread of the parent (fork() copies only the calling
 // thread). It is forked once and kept, because forking a process that holds
-// a GL driver costs tens of milliseconds.
+// a GL driver costs tens of milliseconds, and every page the parent writes
+// afterwards is copied while the worker lives: the engine starts it before it
+// opens a window (Start_Worker_Now), while the process is still small.
 #pragma once
 
 #include <chrono>
@@ -43,6 +45,15 @@ Isolated_Result Run_In_Worker(Worker_Handler handler, const std::string& request
 
 // Ends the worker (the next request starts a fresh one).
 void Stop_Worker();
+
+// Starts the worker now unless one is running; the child calls `warm_up`
+// (when given) before it waits for requests, so that work overlaps whatever
+// this process does next. False when no worker could be started.
+bool Start_Worker_Now(const Isolation_Limits& limits, void (*warm_up)());
+
+// Whether a worker is running (one that died unseen counts until the next
+// request finds out).
+bool Worker_Running();
 
 // Counts the workers started so far.
 std::uint64_t Worker_Start_Count();

@@ -17,6 +17,9 @@ HRESULT WINAPI Platform_D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPC
 #undef D3DXCreateEffectFromFileA
 #define D3DXCreateEffectFromFileA Platform_D3DXCreateEffectFromFileA
 
+// Starts the effect compiler's process on Linux; nothing to do here.
+void Platform_Start_Effect_Compiler(void);
+
 // The files an effect made by D3DXCreateEffectFromFileA was made of, by index:
 // 0 is its own file, then every file it #included, as they were opened
 // (Windows-style names). False past the last, for an effect made otherwise, or
