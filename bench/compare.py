@@ -36,6 +36,8 @@ import time
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import make_scenes  # noqa: E402  (the scenes' walk steps)
 PROGRAMS = ["engine", "peer", "minimal"]
 # scene: (frames, programs run on it, needs --big, most rounds)
 # Start-up scenes run 0 frames: each program loads everything and quits as
@@ -49,6 +51,7 @@ SCENES = {
     "truespace_20": (30, PROGRAMS, False, 99),
     "cube_2000": (15, PROGRAMS, False, 99),
     "cube_2000_away": (60, PROGRAMS, False, 99),
+    "walk_10000": (240, PROGRAMS, False, 99),
     "startup_1000": (0, PROGRAMS, False, 99),
     "startup_1000_fx": (0, ["engine"], False, 1),
     "startup_5000": (0, PROGRAMS, True, 99),
@@ -58,6 +61,10 @@ SCENES = {
 }
 # Without --big the engine is left out of the large start-up scenes (marked
 # True above): at 1,000 objects it already needs about a minute and 1.5 GB.
+# Scenes may give every program extra arguments (make_scenes.walk_arguments):
+# the walk scene passes --walk with the step that covers its path in the
+# scene's frames, to the older build of --before as well (one that does not
+# know --walk fails there and is reported as such).
 
 SUMMARY = re.compile(r"(\d+) frames in ([0-9.]+) s \(([0-9.]+) fps\)")
 DRAWS = re.compile(r"d3d9: (\d+) draws sent, (\d+) rejected outside the view")
@@ -65,18 +72,18 @@ OBJECTS = re.compile(r"^\[object\]", re.M)
 LIGHT = re.compile(r"\[type\]\s*=\s*point_light")
 
 
-def command(build, program, folder, frames, shot, before=None):
+def command(build, program, folder, frames, shot, before=None, extra=()):
     exe = {"engine": os.path.join(build, "src", "quillmoor"),
            "before": before,
            "peer": os.path.join(build, "bench", "peer_irrlicht"),
            "minimal": os.path.join(build, "bench", "minimal_gl")}[program]
-    cmd = [exe, "--dir", folder, "--frames", str(frames)]
+    cmd = [exe, "--dir", folder, "--frames", str(frames)] + list(extra)
     if shot:
         cmd += ["--screenshot", shot]
     return cmd
 
 
-def run_once(cmd, timeout):
+def run_once(cmd, timeout, label):
     """(loop seconds, fps, wall seconds, peak RSS KiB, draws sent, draws
     rejected) of one run, or None. The draw counts are None for programs that
     do not print them."""
@@ -103,8 +110,8 @@ def run_once(cmd, timeout):
         if process.returncode != 0 or not match:
             err.seek(0)
             tail = err.read().decode("utf-8", "replace").strip().splitlines()[-3:]
-            print("  ! %s failed (exit %s): %s" % (os.path.basename(cmd[0]),
-                                                  process.returncode, " | ".join(tail)),
+            print("  ! %s (%s) failed (exit %s): %s" % (label, " ".join(cmd[3:]),
+                                                        process.returncode, " | ".join(tail)),
                   file=sys.stderr)
             return None
         loop = float(match.group(2))
@@ -250,8 +257,9 @@ def main():
                 if args.shots and last and frames:
                     shot = os.path.join(os.path.abspath(args.shots), "%s_%s.png" % (name, program))
                 cmd = command(build, program, os.path.join(scenes_dir, name), frames, shot,
-                              os.path.abspath(args.before) if args.before else None)
-                run = run_once(cmd, args.timeout)
+                              os.path.abspath(args.before) if args.before else None,
+                              make_scenes.walk_arguments(name, frames))
+                run = run_once(cmd, args.timeout, "%s on %s" % (program, name))
                 results.setdefault((name, program), []).append(run)
                 if run:
                     print("  round %d %-17s %-7s %6s fps  first frame %6.2f s  peak RSS %7.1f MiB"

@@ -6,6 +6,7 @@
 // the engine: the peer program is built without it.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -123,8 +124,18 @@ inline long Peak_Rss_Kib() {
 struct Run_Options {
     long frames = 300;
     const char* screenshot = nullptr;
+    float walk = 0;  // --walk: scene units along the look per frame, as the engine's option
     Level level;
 };
+
+// The engine's --walk step, once per frame before it is drawn: the eye moves
+// `step` along the unit viewing direction, whatever the frame time.
+inline void Walk_Camera(Level* level, float step) {
+    float* look = level->camera_look;
+    const float length = std::sqrt(look[0] * look[0] + look[1] * look[1] + look[2] * look[2]);
+    if (length > 0)
+        for (int i = 0; i < 3; ++i) level->camera_pos[i] += look[i] / length * step;
+}
 
 inline int Start_Run(const char* program, int argc, char** argv, Run_Options* out) {
     for (int i = 1; i < argc; ++i) {
@@ -137,8 +148,18 @@ inline int Start_Run(const char* program, int argc, char** argv, Run_Options* ou
             out->frames = std::atol(argv[++i]);
         } else if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) {
             out->screenshot = argv[++i];
+        } else if (!std::strcmp(argv[i], "--walk") && i + 1 < argc) {
+            char* end = nullptr;
+            const double step = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end || !std::isfinite(step) || std::fabs(step) > 15000) {
+                std::fprintf(stderr, "%s: --walk needs a number from -15000 to 15000, not '%s'\n",
+                             program, argv[i]);
+                return 2;
+            }
+            out->walk = static_cast<float>(step);
         } else {
-            std::fprintf(stderr, "usage: %s [--dir DIR] [--frames N] [--screenshot FILE]\n",
+            std::fprintf(stderr,
+                         "usage: %s [--dir DIR] [--frames N] [--screenshot FILE] [--walk STEP]\n",
                          program);
             return 2;
         }

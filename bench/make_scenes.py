@@ -33,12 +33,17 @@ MODELS = {
 # name: (models used in turn, object count, effect variant[, view])
 # The view "away" puts the camera where it is in the other scenes but turns it
 # round, looking up and away from the grid: nothing of it is on screen.
+# The view "walk" starts just outside the grid's near edge, a little above the
+# objects, looking along the grid and slightly down; the programs then move
+# the camera along that look every frame (--walk, see walk_arguments), ending
+# inside the grid with its last rows still ahead.
 SCENES = {
     "wuson_10": (["wuson"], 10, False),
     "cube_400": (["cube"], 400, False),
     "truespace_20": (["truespace"], 20, False),
     "cube_2000": (["cube"], 2000, False),
     "cube_2000_away": (["cube"], 2000, False, "away"),
+    "walk_10000": (["cube"], 10000, False, "walk"),
     "startup_1000": (["cube", "wuson", "truespace"], 1000, False),
     "startup_1000_fx": (["cube", "wuson", "truespace"], 1000, True),
     "startup_5000": (["cube", "wuson", "truespace"], 5000, False),
@@ -50,6 +55,13 @@ SCENES = {
 
 EFFECT_FILES = 10
 FOV_Y = 0.7853982  # the engine's vertical field of view
+# The walk: its downward pitch, the eye's height above y = 0 at the end, how
+# far outside the near edge it starts and how many grid rows are still ahead
+# of it at the end.
+WALK_PITCH = math.radians(2)
+WALK_END_HEIGHT = 4.0
+WALK_START_OUTSIDE = 3.0
+WALK_ROWS_AHEAD_AT_END = 15
 
 
 def find_model(file_name):
@@ -85,6 +97,27 @@ def grid(models, count):
     return objects, half
 
 
+def walk_path(models, count):
+    """(start eye, unit look, distance walked along the look) of the walk view."""
+    _, half = grid(models, count)
+    spacing = max(MODELS[m][2] for m in models)
+    start_z = -half - WALK_START_OUTSIDE
+    end_z = half - WALK_ROWS_AHEAD_AT_END * spacing
+    distance = (end_z - start_z) / math.cos(WALK_PITCH)
+    eye = (0.0, WALK_END_HEIGHT + distance * math.sin(WALK_PITCH), start_z)
+    return eye, (0.0, -math.sin(WALK_PITCH), math.cos(WALK_PITCH)), distance
+
+
+def walk_arguments(name, frames):
+    """The extra command-line arguments every program gets on scene `name` when
+    it runs `frames` frames: for a walk scene, the step per frame that covers
+    the walk in that many frames, so every program draws the same path."""
+    models, count = SCENES[name][:2]
+    if len(SCENES[name]) < 4 or SCENES[name][3] != "walk" or frames <= 0:
+        return []
+    return ["--walk", "%.6f" % (walk_path(models, count)[2] / frames)]
+
+
 def level_text(models, count, effects, view=""):
     objects, half = grid(models, count)
     # Looking down at 40 degrees, far enough that the circle around the
@@ -96,6 +129,8 @@ def level_text(models, count, effects, view=""):
     eye = tuple(-c * distance for c in look)
     if view == "away":
         look = (0.0, math.sin(pitch), -math.cos(pitch))
+    elif view == "walk":
+        eye, look, _ = walk_path(models, count)
     lines = ["Benchmark level: %d objects (%s)." % (count, ", ".join(models) or "none"), ""]
     for key, value in zip(("CameraPosX", "CameraPosY", "CameraPosZ"), eye):
         lines.append("[%s]=%.4f" % (key, value))

@@ -10,7 +10,10 @@
 // subset. Same window (1008x729 client area), same camera and projection,
 // a 4-sample framebuffer resolved to the window, no vsync, no culling.
 //
-//   minimal_gl [--dir DIR] [--frames N] [--screenshot FILE.png]
+//   minimal_gl [--dir DIR] [--frames N] [--screenshot FILE.png] [--walk STEP]
+//
+// --walk moves the camera STEP units along its look before each frame, as
+// the engine's option does.
 //
 // Prints "minimal_gl: N frames in S s (F fps); peak RSS K KiB".
 #include <algorithm>
@@ -301,7 +304,7 @@ int main(int argc, char** argv) {
     if (const int status = bench::Start_Run("minimal_gl", argc, argv, &options)) return status;
     const long frames = options.frames;
     const char* screenshot = options.screenshot;
-    const bench::Level& level = options.level;
+    bench::Level& level = options.level;
 
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "minimal_gl: %s\n", SDL_GetError());
@@ -380,6 +383,11 @@ int main(int argc, char** argv) {
         glClearColor(0, 0, 0, 1);
         glClearDepth(1.0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (options.walk != 0) {
+            bench::Walk_Camera(&level, options.walk);
+            const Matrix moved = Camera_Matrix(level);
+            glUniformMatrix4fv(0, 1, GL_FALSE, &moved.m[0][0]);
+        }
         const Model* bound = nullptr;
         for (const Instance& instance : instances) {
             if (instance.model != bound) {

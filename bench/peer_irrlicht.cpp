@@ -11,7 +11,10 @@
 // lights with their diffuse and ambient colours and no attenuation, no
 // global ambient, material ambient = diffuse, no specular, no culling.
 //
-//   peer_irrlicht [--dir DIR] [--frames N] [--screenshot FILE.png]
+//   peer_irrlicht [--dir DIR] [--frames N] [--screenshot FILE.png] [--walk STEP]
+//
+// --walk moves the camera STEP units along its look before each frame, as
+// the engine's option does.
 //
 // Prints "peer_irrlicht: N frames in S s (F fps); ... peak RSS K KiB".
 #include <chrono>
@@ -91,7 +94,7 @@ int main(int argc, char** argv) {
     if (const int status = bench::Start_Run("peer_irrlicht", argc, argv, &options)) return status;
     const long frames = options.frames;
     const char* screenshot = options.screenshot;
-    const bench::Level& level = options.level;
+    bench::Level& level = options.level;
 
     SIrrlichtCreationParameters params;
     params.DriverType = video::EDT_OPENGL;
@@ -144,9 +147,11 @@ int main(int argc, char** argv) {
         data.Attenuation = core::vector3df(1, 0, 0);  // the engine's: none within range
     }
 
-    const core::vector3df eye(level.camera_pos[0], level.camera_pos[1], level.camera_pos[2]);
+    auto eye = [&] {
+        return core::vector3df(level.camera_pos[0], level.camera_pos[1], level.camera_pos[2]);
+    };
     const core::vector3df look(level.camera_look[0], level.camera_look[1], level.camera_look[2]);
-    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, eye, eye + look);
+    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, eye(), eye() + look);
     camera->setFOV(Fov_Y);
     camera->setAspectRatio(Aspect);
     camera->setNearValue(Near);
@@ -155,6 +160,11 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     long done = 0;
     while (done < frames && device->run()) {
+        if (options.walk != 0) {
+            bench::Walk_Camera(&level, options.walk);
+            camera->setPosition(eye());
+            camera->setTarget(eye() + look);
+        }
         driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
         scene->drawAll();
         ++done;

@@ -25,6 +25,7 @@ struct App_Options {
     bool Dump_Scene;         // --dump-scene: print the loaded scene as JSON and exit
     bool Check;              // --check: load everything, list every problem
     bool Watch;              // --watch: reload what is saved while running
+    float Walk;              // --walk: scene units the camera moves along its look each frame
 };
 extern App_Options Main_Options;
 

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,14 +8,18 @@
 
 #include "app/app.h"
 #include "app/globals.h"
+#include "camera/camera.h"
 #include "scene/build.h"
 
-App_Options Main_Options = {nullptr, false, -1, nullptr, false, false, false};
+App_Options Main_Options = {nullptr, false, -1, nullptr, false, false, false, 0.0f};
 
 namespace {
 
 std::vector<std::string> Problems;
 bool Screenshot_Done = false;
+
+// A walk step beyond the far plane would leave every frame empty.
+const double Walk_Step_Limit = Camera_Far;
 
 const char Usage[] =
     "Usage: quillmoor [options]\n"
@@ -24,6 +29,7 @@ const char Usage[] =
     "  --headless         no window: render offscreen, message boxes go to stderr\n"
     "  --frames N         quit after N frames, as Escape does, and print the frame rate\n"
     "  --screenshot FILE  at exit, write the last presented frame as PNG\n"
+    "  --walk STEP        every frame, move the camera STEP units along its view\n"
     "  --dump-scene       load the scene headless, print it as JSON and exit\n"
     "  --check            load everything headless, list every problem, exit 1 if any\n"
     "  --watch            reload effects, textures, models and the level when saved\n"
@@ -72,6 +78,21 @@ int App_Parse_Options(int argc, char** argv, App_Options* options, FILE* out, FI
                 return 2;
             }
             options->Frames = frames;
+        } else if (std::strcmp(arg, "--walk") == 0) {
+            const char* text = value(arg);
+            if (!text) return 2;
+            char* end = nullptr;
+            errno = 0;
+            const double step = std::strtod(text, &end);
+            if (end == text || *end != '\0' || errno != 0 || !std::isfinite(step) ||
+                std::fabs(step) > Walk_Step_Limit) {
+                std::fprintf(err,
+                             "quillmoor: --walk needs a number of scene units from -%g to %g, "
+                             "not '%s'\n",
+                             Walk_Step_Limit, Walk_Step_Limit, text);
+                return 2;
+            }
+            options->Walk = static_cast<float>(step);
         } else {
             std::fprintf(err, "quillmoor: unknown option '%s' (see --help)\n", arg);
             return 2;

@@ -60,6 +60,7 @@ void App_Idle_Pass() {
     Main_Frame_Time = static_cast<float>(Main_Time_Current - Main_Time_Previous);
     Mouse_Look();
     Keyboard_Move(Main_Frame_Time);
+    if (Main_Options.Walk != 0.0f) Walk_Along_Look(Main_Options.Walk);
     Main_Time_Previous = Main_Time_Current;
     Render_Frame();
 }

@@ -36,3 +36,6 @@ const double Mouse_Radians_Per_Degree = 0.017453292;
 
 void Mouse_Look();
 void Keyboard_Move(float frame_time);
+// Moves the eye `step` scene units along the viewing direction, whatever the
+// frame time: the fixed path the benchmark's --walk runs take.
+void Walk_Along_Look(float step);

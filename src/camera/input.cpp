@@ -89,3 +89,9 @@ void Keyboard_Move(float frame_time) {
         pos.y += s * look.y * t;
     }
 }
+
+void Walk_Along_Look(float step) {
+    D3DXVECTOR3 look;
+    D3DXVec3Normalize(&look, &Main_Scene_Camera.Look);
+    Main_Scene_Camera.Pos += look * step;
+}

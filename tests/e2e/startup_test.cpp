@@ -87,12 +87,31 @@ TEST(Startup, CommandLineOptions) {
                                          {"--frames"},
                                          {"--frames", "-3"},
                                          {"--frames", "x"},
+                                         {"--walk", "x"},
+                                         {"--walk", "nan"},
+                                         {"--walk", "-inf"},
+                                         {"--walk", "1e9"},
                                          {"--dir", "/no/such/folder"}}) {
         Process_Result r = Run_Headless(folder, bad);
         EXPECT_EQ(r.Exit_Code, 2) << bad[0];
         EXPECT_FALSE(r.Err.empty());
         EXPECT_FALSE(folder.Exists("StartupLog.txt"));
     }
+}
+
+// The step is along the unit view whatever the frame time, and the camera
+// keys' look need not be unit length.
+TEST(Startup, WalkMovesTheCameraAFixedStepAlongItsViewEachFrame) {
+    Game_Folder folder(false);
+    folder.Write("levels/map_new.txt",
+                 "[CameraPosX]=1\r\n[CameraPosY]=2\r\n[CameraPosZ]=3\r\n"
+                 "[CameraLookX]=0\r\n[CameraLookY]=-3\r\n[CameraLookZ]=4\r\n");
+    Process_Result r = Run_Headless(folder, {"--frames", "20", "--walk", "0.5"});
+    ASSERT_EQ(r.Exit_Code, 0) << r.Err;
+    float pos[3], look[3];
+    ASSERT_TRUE(Parse_Camera(r.Out, pos, look)) << r.Out;
+    const float expected[3] = {1.0f, 2.0f - 20 * 0.5f * 0.6f, 3.0f + 20 * 0.5f * 0.8f};
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(pos[i], expected[i], 1e-4) << i;
 }
 
 TEST(Startup, DirOptionRunsInThatFolder) {
