@@ -44,13 +44,16 @@ PROGRAMS = ["engine", "peer", "minimal"]
 # it would before drawing its first frame, so the wall time is the time to
 # the first frame. The effect variants exist only for the engine (the other
 # two programs have no effect files), so one round of them is enough.
+# Frame counts give each run about 4-5 s on llvmpipe: one- or two-second runs
+# spread over 30 % on a shared machine, where a scheduler hiccup is a large
+# part of the run.
 SCENES = {
     "empty": (0, PROGRAMS, False, 99),
-    "wuson_10": (60, PROGRAMS, False, 99),
-    "cube_400": (40, PROGRAMS, False, 99),
-    "truespace_20": (30, PROGRAMS, False, 99),
-    "cube_2000": (15, PROGRAMS, False, 99),
-    "cube_2000_away": (60, PROGRAMS, False, 99),
+    "wuson_10": (240, PROGRAMS, False, 99),
+    "cube_400": (200, PROGRAMS, False, 99),
+    "truespace_20": (100, PROGRAMS, False, 99),
+    "cube_2000": (120, PROGRAMS, False, 99),
+    "cube_2000_away": (600, PROGRAMS, False, 99),
     "walk_10000": (240, PROGRAMS, False, 99),
     "startup_1000": (0, PROGRAMS, False, 99),
     "startup_1000_fx": (0, ["engine"], False, 1),
