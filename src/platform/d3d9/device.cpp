@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "platform/d3d9/buffer.h"
+#include "platform/d3d9/d3d_to_gl.h"
 #include "platform/d3d9/direct3d9.h"
 #include "platform/d3d9/texture.h"
 #include "platform/win32/window_seam.h"
@@ -325,9 +326,8 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     glEnable(GL_SCISSOR_TEST);
     dirty_groups_ |= Group_Color_Mask | Group_Depth | Group_Stencil | Group_Scissor;
 
-    const float color[4] = {float((Color >> 16) & 0xFF) / 255.0f,
-                            float((Color >> 8) & 0xFF) / 255.0f, float(Color & 0xFF) / 255.0f,
-                            float((Color >> 24) & 0xFF) / 255.0f};
+    float color[4];
+    Argb_To_Floats(Color, color);
     const float depth = std::clamp(std::isnan(Z) ? 1.0f : Z, 0.0f, 1.0f);
     const GLint stencil = GLint(Stencil & 0xFF);
 
@@ -398,20 +398,23 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glViewport(0, 0, client_w, client_h);
     bool shown = false;
-    if (direct_present_ && client_w == width_ && client_h == height_) {
+    if (direct_present_ != Direct_Present::Refused && client_w == width_ && client_h == height_) {
         // One pass: the samples resolved into the window, mirrored.
-        while (glGetError() != GL_NO_ERROR) {}
+        const bool first = direct_present_ == Direct_Present::Untried;
+        if (first)
+            while (glGetError() != GL_NO_ERROR) {}
         glBlitNamedFramebuffer(msaa_fbo_, 0, 0, 0, width_, height_, 0, client_h, client_w, 0,
                                GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        shown = glGetError() == GL_NO_ERROR;
-        if (shown) {
-            last_frame_ = Last_Frame::In_Back_Buffer;
-        } else {
-            direct_present_ = false;
-            std::fprintf(stderr,
-                         "d3d9: the driver does not resolve into the window mirrored; "
-                         "presenting through a single-sample copy\n");
+        if (first) {
+            direct_present_ =
+                glGetError() == GL_NO_ERROR ? Direct_Present::Works : Direct_Present::Refused;
+            if (direct_present_ == Direct_Present::Refused)
+                std::fprintf(stderr,
+                             "d3d9: the driver does not resolve into the window mirrored; "
+                             "presenting through a single-sample copy\n");
         }
+        shown = direct_present_ == Direct_Present::Works;
+        if (shown) last_frame_ = Last_Frame::In_Back_Buffer;
     }
     if (!shown) {
         Resolve_Back_Buffer();

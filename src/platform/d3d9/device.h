@@ -229,7 +229,10 @@ private:
     // it, which can make it only while the back buffer is still unchanged.
     enum class Last_Frame : std::uint8_t { None, Resolved, In_Back_Buffer, Overwritten };
     Last_Frame last_frame_ = Last_Frame::None;
-    bool direct_present_ = true;  // cleared if the driver refuses a mirrored resolve
+    // Whether the driver takes a mirrored resolve into the window: asked once,
+    // by the first such Present, then known.
+    enum class Direct_Present : std::uint8_t { Untried, Works, Refused };
+    Direct_Present direct_present_ = Direct_Present::Untried;
     void Back_Buffer_Written() {
         if (last_frame_ == Last_Frame::In_Back_Buffer) last_frame_ = Last_Frame::Overwritten;
     }
