@@ -20,25 +20,9 @@ work=$(mktemp -d)
 trap 'kill -TERM "${engine:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp -rL "$src" "$work/game"
 game="$work/game"
-printf '[rezolution]=640x480\r\n[AAliasing]=false\r\n' > "$game/ini.txt"
-err="$work/engine.err"
-
-(cd "$game" && exec "$bin" --headless --watch 2> "$err") &
-engine=$!
-
-lines() { grep -c -F -- "$1" "$err" || true; }
-wait_for() {  # wait_for TEXT COUNT
-  local deadline=$((SECONDS + 600))
-  while [ "$(lines "$1")" -lt "$2" ]; do
-    if ! kill -0 "$engine" 2>/dev/null || [ $SECONDS -gt $deadline ]; then
-      echo "rebuild_memory: no '$1' (#$2) from the engine" >&2
-      tail -5 "$err" >&2
-      exit 1
-    fi
-    sleep 0.05
-  done
-}
-field_kib() { awk -v f="$1:" '$1 == f {print $2}' "/proc/$engine/status"; }
+name=rebuild_memory wait_seconds=600 poll=0.05
+. bench/watched_engine.sh
+start_watched_engine "$game"
 
 start=$SECONDS
 wait_for "quillmoor: watching" 1

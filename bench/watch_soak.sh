@@ -30,27 +30,9 @@ work=$(mktemp -d)
 trap 'kill -TERM "${engine:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp -r data "$work/game"
 game="$work/game"
-# The smallest window and no multisampling: the soak is about reloading, and
-# frames come sooner.
-printf '[rezolution]=640x480\r\n[AAliasing]=false\r\n' > "$game/ini.txt"
-err="$work/engine.err"
-
-(cd "$game" && exec "$bin" --headless --watch 2> "$err") &
-engine=$!
-
-lines() { grep -c -F -- "$1" "$err" || true; }
-wait_for() {  # wait_for TEXT COUNT
-  local deadline=$((SECONDS + 120))
-  while [ "$(lines "$1")" -lt "$2" ]; do
-    if ! kill -0 "$engine" 2>/dev/null || [ $SECONDS -gt $deadline ]; then
-      echo "watch_soak: no '$1' (#$2) from the engine" >&2
-      tail -5 "$err" >&2
-      exit 1
-    fi
-    sleep 0.01
-  done
-}
-rss_kib() { awk '/^VmRSS/ {print $2}' "/proc/$engine/status"; }
+name=watch_soak wait_seconds=120 poll=0.01
+. bench/watched_engine.sh
+start_watched_engine "$game"
 save() {  # save FILE CONTENT_FILE ROUND: in place on even rounds, by rename on odd
   if [ $(($3 % 2)) -eq 0 ]; then cat "$2" > "$1"; else cp "$2" "$1.tmp~" && mv "$1.tmp~" "$1"; fi
 }
@@ -89,11 +71,11 @@ for i in $(seq 1 "$count"); do
     save "$game/levels/map_new.txt" "$work/level.txt" "$i"
     wait_for "reloaded the scene" "$scenes"
   fi
-  [ "$i" -eq 100 ] && first_rss=$(rss_kib)
-  [ "$i" -eq $((count / 2)) ] && half_rss=$(rss_kib)
-  if [ $((i % 100)) -eq 0 ]; then echo "watch_soak: $i saves, VmRSS $(rss_kib) KiB"; fi
+  [ "$i" -eq 100 ] && first_rss=$(field_kib VmRSS)
+  [ "$i" -eq $((count / 2)) ] && half_rss=$(field_kib VmRSS)
+  if [ $((i % 100)) -eq 0 ]; then echo "watch_soak: $i saves, VmRSS $(field_kib VmRSS) KiB"; fi
 done
-last_rss=$(rss_kib)
+last_rss=$(field_kib VmRSS)
 seconds=$((SECONDS - start))
 failed=$(lines "reload failed")
 kill -TERM "$engine"
